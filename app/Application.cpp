@@ -1,0 +1,33 @@
+#include "app/Application.h"
+
+#include "app/ErrorReport.h"
+#include "app/Handler.h"
+#include "platform/MessageBoxes.h"
+
+namespace ombrix {
+
+Application::Application(int& argc, char** argv, platform::MessageBoxes& boxes)
+    : QApplication(argc, argv), m_boxes(boxes) {
+    m_previousSink = setErrorSink([this](std::exception_ptr error) { fail(error); });
+}
+
+Application::~Application() { setErrorSink(std::move(m_previousSink)); }
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        fail(std::current_exception());
+        return true;
+    }
+}
+
+void Application::fail(const std::exception_ptr& error) {
+    if (m_failed)
+        return;  // one report is enough; the program is already ending
+    m_failed = true;
+    reportError(m_boxes, error);
+    exit(kErrorExitStatus);
+}
+
+}  // namespace ombrix

@@ -1,0 +1,1 @@
+#include "getcpu.h"

@@ -1,0 +1,12 @@
+#pragma once
+#include <QDateTime>
+
+namespace ombrix::platform {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;  // local time
+};
+
+}  // namespace ombrix::platform
