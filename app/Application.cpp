@@ -11,7 +11,9 @@ Application::Application(int& argc, char** argv, platform::MessageBoxes& boxes)
     m_previousSink = setErrorSink([this](std::exception_ptr error) { fail(error); });
 }
 
-Application::~Application() { setErrorSink(std::move(m_previousSink)); }
+Application::~Application() {
+    setErrorSink(std::move(m_previousSink));
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
@@ -24,10 +26,10 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 
 void Application::fail(const std::exception_ptr& error) {
     if (m_failed)
-        return;  // one report is enough; the program is already ending
+        return; // one report is enough; the program is already ending
     m_failed = true;
     reportError(m_boxes, error);
     exit(kErrorExitStatus);
 }
 
-}  // namespace ombrix
+} // namespace ombrix

@@ -21,6 +21,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
     void fail(const std::exception_ptr& error);
     bool failed() const { return m_failed; }
+    // A new run of the event loop starts with no failure on record.
+    void clearFailure() { m_failed = false; }
 
 private:
     platform::MessageBoxes& m_boxes;
@@ -28,4 +30,4 @@ private:
     bool m_failed = false;
 };
 
-}  // namespace ombrix
+} // namespace ombrix

@@ -19,4 +19,4 @@ void reportError(platform::MessageBoxes& boxes, const std::exception_ptr& error)
     boxes.show(appTitle(), describeError(error), platform::MessageBoxes::Icon::Critical);
 }
 
-}  // namespace ombrix
+} // namespace ombrix

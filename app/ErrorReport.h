@@ -14,4 +14,4 @@ inline constexpr int kErrorExitStatus = 1;
 QString describeError(const std::exception_ptr& error);
 void reportError(platform::MessageBoxes& boxes, const std::exception_ptr& error);
 
-}  // namespace ombrix
+} // namespace ombrix

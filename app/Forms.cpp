@@ -7,7 +7,9 @@ namespace ombrix {
 
 Forms::Forms(QObject* parent) : QObject(parent) {}
 
-Forms::~Forms() { destroyAll(); }
+Forms::~Forms() {
+    destroyAll();
+}
 
 void Forms::add(const QString& name, Factory factory) {
     m_entries.insert(name, Entry{std::move(factory), nullptr});
@@ -22,7 +24,7 @@ QWidget* Forms::get(const QString& name) {
         window->setObjectName(name);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->installEventFilter(this);
-        it = m_entries.find(name);  // the load step may have added entries
+        it = m_entries.find(name); // the load step may have added entries
         it->window = window.release();
         emit loaded(name);
     }
@@ -78,4 +80,4 @@ bool Forms::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-}  // namespace ombrix
+} // namespace ombrix

@@ -52,4 +52,4 @@ private:
     QHash<QString, Entry> m_entries;
 };
 
-}  // namespace ombrix
+} // namespace ombrix

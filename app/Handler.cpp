@@ -8,7 +8,7 @@ ErrorSink& sink() {
     static ErrorSink s = [](std::exception_ptr error) { std::rethrow_exception(error); };
     return s;
 }
-}  // namespace
+} // namespace
 
 void handle(const std::function<void()>& body) {
     try {
@@ -18,8 +18,12 @@ void handle(const std::function<void()>& body) {
     }
 }
 
-ErrorSink setErrorSink(ErrorSink next) { return std::exchange(sink(), std::move(next)); }
+ErrorSink setErrorSink(ErrorSink next) {
+    return std::exchange(sink(), std::move(next));
+}
 
-void sendToErrorSink(std::exception_ptr error) { sink()(error); }
+void sendToErrorSink(std::exception_ptr error) {
+    sink()(error);
+}
 
-}  // namespace ombrix
+} // namespace ombrix

@@ -14,4 +14,4 @@ using ErrorSink = std::function<void(std::exception_ptr)>;
 ErrorSink setErrorSink(ErrorSink sink);
 void sendToErrorSink(std::exception_ptr error);
 
-}  // namespace ombrix
+} // namespace ombrix

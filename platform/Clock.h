@@ -6,7 +6,7 @@ namespace ombrix::platform {
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual QDateTime now() const = 0;  // local time
+    virtual QDateTime now() const = 0; // local time
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

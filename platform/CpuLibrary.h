@@ -13,4 +13,4 @@ public:
     virtual void GetProcessorNormSpeed(char* speed) = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

@@ -24,4 +24,4 @@ protected:
     }
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

@@ -10,4 +10,4 @@ public:
     virtual void selectDriveA() = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

@@ -11,4 +11,4 @@ public:
     virtual QString ipAddress() const = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

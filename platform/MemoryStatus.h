@@ -12,7 +12,7 @@ struct MemoryStatus {
 class MemoryStatusProvider {
 public:
     virtual ~MemoryStatusProvider() = default;
-    virtual std::optional<MemoryStatus> query() const = 0;  // nullopt: the system cannot tell
+    virtual std::optional<MemoryStatus> query() const = 0; // nullopt: the system cannot tell
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

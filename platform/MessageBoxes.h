@@ -12,4 +12,4 @@ public:
     virtual void show(const QString& caption, const QString& text, Icon icon) = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

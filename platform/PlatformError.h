@@ -11,4 +11,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

@@ -7,7 +7,7 @@ namespace ombrix::platform {
 // registry, with its status codes. Names are UTF-8.
 using LONG = std::int32_t;
 using DWORD = std::uint32_t;
-using HKEY = std::uint32_t;  // a root key constant or a handle from an open
+using HKEY = std::uint32_t; // a root key constant or a handle from an open
 
 inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
@@ -58,9 +58,10 @@ public:
     // lpType, lpData and lpcbData may be null as on the platform.
     virtual LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved,
                                   DWORD* lpType, unsigned char* lpData, DWORD* lpcbData) = 0;
-    virtual LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass,
-                                 DWORD dwOptions, DWORD samDesired, const void* lpSecurityAttributes,
-                                 HKEY* phkResult, DWORD* lpdwDisposition) = 0;
+    virtual LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved,
+                                 const char* lpClass, DWORD dwOptions, DWORD samDesired,
+                                 const void* lpSecurityAttributes, HKEY* phkResult,
+                                 DWORD* lpdwDisposition) = 0;
     virtual LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
                                 const unsigned char* lpData, DWORD cbData) = 0;
     virtual LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) = 0;
@@ -76,4 +77,4 @@ public:
     virtual LONG RegCloseKey(HKEY hKey) = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

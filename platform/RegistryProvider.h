@@ -16,7 +16,7 @@ struct RegistryValueData {
 // One key as a provider serves it: a snapshot taken when the key is opened.
 struct ProviderKey {
     std::vector<std::string> subkeys;      // in the order they enumerate
-    std::vector<RegistryValueData> values;  // in the order they enumerate
+    std::vector<RegistryValueData> values; // in the order they enumerate
 };
 
 // A read-only subtree mounted under a path of a root key, read from live
@@ -29,4 +29,4 @@ public:
     virtual std::optional<ProviderKey> openKey(std::string_view relPath) const = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

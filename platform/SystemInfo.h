@@ -12,4 +12,4 @@ public:
     virtual long long osBuild() const = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

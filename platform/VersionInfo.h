@@ -21,4 +21,4 @@ public:
     virtual bool GetVersionExA(OSVERSIONINFOA& record) const = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

@@ -1,0 +1,22 @@
+#include "app/Startup.h"
+
+#include "app/Application.h"
+#include "app/ErrorReport.h"
+#include "app/Forms.h"
+#include "app/Handler.h"
+
+namespace ombrix {
+
+int runProgram(Application& app, Forms& forms, const QString& startupForm) {
+    app.clearFailure();
+    handle([&] { forms.show(startupForm); });
+    // A failed load step has been reported; the event loop never starts.
+    int status = app.failed() ? kErrorExitStatus : app.exec();
+    // Windows still loaded, hidden ones too, go without their unload handling.
+    forms.destroyAll();
+    if (app.failed())
+        status = kErrorExitStatus;
+    return status;
+}
+
+} // namespace ombrix
