@@ -1,0 +1,122 @@
+#!/usr/bin/python3
+"""Times the real program under X beside a bare Qt window.
+
+  bench/startup.py [build-dir]            start-up to mapped window (median of 10) and resident memory
+  bench/startup.py [build-dir] --idle 30  CPU used while idle over 30 s
+
+Start-up is measured from process start to the MapNotify of the main window,
+which the program maps only after its load step has filled in every fact.
+Needs python3-xlib; starts its own Xvfb when DISPLAY is not set.
+"""
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+from Xlib import X, display as xdisplay
+
+
+def start_xvfb():
+    if os.environ.get("DISPLAY"):
+        return None
+    disp = ":97"
+    proc = subprocess.Popen(["Xvfb", disp, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = disp
+    for _ in range(100):
+        try:
+            xdisplay.Display(disp).close()
+            return proc
+        except Exception:
+            time.sleep(0.05)
+    raise SystemExit("Xvfb did not start")
+
+
+def window_name(d, win):
+    try:
+        name = win.get_wm_name()
+        if name:
+            return name
+        prop = win.get_full_property(d.intern_atom("_NET_WM_NAME"), 0)
+        return prop.value.decode() if prop else ""
+    except Exception:
+        return ""
+
+
+def time_to_map(cmd, title_prefix):
+    d = xdisplay.Display()
+    root = d.screen().root
+    root.change_attributes(event_mask=X.SubstructureNotifyMask)
+    d.sync()
+    t0 = time.monotonic()
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    elapsed = None
+    deadline = t0 + 20
+    while time.monotonic() < deadline and elapsed is None:
+        while d.pending_events():
+            ev = d.next_event()
+            if ev.type == X.MapNotify and window_name(d, ev.window).startswith(title_prefix):
+                elapsed = time.monotonic() - t0
+                break
+        if elapsed is None:
+            time.sleep(0.0005)
+    d.close()
+    return proc, elapsed
+
+
+def rss_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def main():
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    build = args[0] if args else os.path.join(os.path.dirname(__file__), "..", "build")
+    programs = [("bare Qt window", [os.path.join(build, "bin", "bare_window")], "bare"),
+                ("ombrix", [os.path.join(build, "bin", "ombrix")], "Ombrix for ")]
+    xvfb = start_xvfb()
+    try:
+        if "--idle" in sys.argv:
+            seconds = float(sys.argv[sys.argv.index("--idle") + 1])
+            for label, cmd, prefix in programs:
+                proc, _ = time_to_map(cmd, prefix)
+                time.sleep(3)
+                before = cpu_seconds(proc.pid)
+                time.sleep(seconds)
+                used = cpu_seconds(proc.pid) - before
+                proc.kill()
+                proc.wait()
+                print(f"{label:16s} idle CPU over {seconds:.0f} s: {100 * used / seconds:.3f} % of a core")
+            return
+        for label, cmd, prefix in programs:
+            times, rss = [], []
+            for _ in range(10):
+                proc, elapsed = time_to_map(cmd, prefix)
+                if elapsed is None:
+                    proc.kill()
+                    raise SystemExit(f"{label}: no window mapped")
+                times.append(elapsed * 1000)
+                time.sleep(1.0)
+                rss.append(rss_kib(proc.pid) / 1024)
+                proc.kill()
+                proc.wait()
+            print(f"{label:16s} mapped: median {statistics.median(times):6.1f} ms "
+                  f"(min {min(times):.1f}, max {max(times):.1f}); "
+                  f"resident {statistics.median(rss):.1f} MB")
+    finally:
+        if xvfb:
+            xvfb.kill()
+
+
+if __name__ == "__main__":
+    main()
