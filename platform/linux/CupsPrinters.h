@@ -1,0 +1,23 @@
+#pragma once
+#include "platform/Printers.h"
+
+#include <chrono>
+
+namespace ombrix::platform {
+
+// Destinations from the CUPS scheduler that libcups is configured for
+// (client.conf, CUPS_SERVER). A scheduler that accepts a connection but does
+// not answer is given up after a bound, so the caller's window never freezes.
+class CupsPrinters final : public Printers {
+public:
+    explicit CupsPrinters(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+    PrinterList query() const override;
+
+private:
+    std::chrono::milliseconds m_timeout;
+};
+
+// The scheduler's "printer-state" option value (3, 4, 5) as a state.
+PrinterState printerStateFromIpp(const char* value);
+
+} // namespace ombrix::platform
