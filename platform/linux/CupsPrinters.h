@@ -7,7 +7,9 @@ namespace ombrix::platform {
 
 // Destinations from the CUPS scheduler that libcups is configured for
 // (client.conf, CUPS_SERVER). A scheduler that accepts a connection but does
-// not answer is given up after a bound, so the caller's window never freezes.
+// not answer is given up after a bound (libcups makes two requests and waits
+// a second for each before the timeout counts: about 4 s with the default),
+// where libcups' own default connection would wait without end.
 class CupsPrinters final : public Printers {
 public:
     explicit CupsPrinters(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
