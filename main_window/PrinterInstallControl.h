@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/Dispatch.h"
+
+#include <memory>
+
+namespace ombrix::platform {
+class Printers;
+}
+
+namespace ombrix {
+
+class PrintersWindow;
+
+// The printer-install control the main window hosts as OleInstall1. Its
+// operation 5 shows the system's printers in one modeless window and returns.
+class PrinterInstallControl final : public platform::Dispatch {
+public:
+    static constexpr int ShowPrinters = 5;
+
+    explicit PrinterInstallControl(const platform::Printers& printers);
+    ~PrinterInstallControl() override;
+
+    QVariant call(int dispid, const QVariantList& args = {}) override;
+
+    // The printers window once operation 5 has made it, else nullptr.
+    PrintersWindow* window() const { return m_window.get(); }
+
+private:
+    const platform::Printers& m_printers;
+    // Closing the window only hides it; the next call reads the printers afresh.
+    std::unique_ptr<PrintersWindow> m_window;
+};
+
+} // namespace ombrix

@@ -1,0 +1,34 @@
+#pragma once
+#include <QWidget>
+
+namespace ombrix::platform {
+class Printers;
+struct PrinterList;
+} // namespace ombrix::platform
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace ombrix {
+
+// The system's printers, as the printer-install control shows them: every
+// print destination with its default mark, state, location, make and model.
+class PrintersWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit PrintersWindow(const platform::Printers& printers, QWidget* parent = nullptr);
+
+    // Asks the print service again and shows what it reports.
+    void refresh();
+
+private:
+    void showList(const platform::PrinterList& list);
+
+    const platform::Printers& m_printers;
+    QTreeWidget* treePrinters = nullptr;
+    QLabel* lblMessage = nullptr;
+    QPushButton* cmdRefresh = nullptr;
+    QPushButton* cmdClose = nullptr;
+};
+
+} // namespace ombrix

@@ -1,0 +1,25 @@
+#pragma once
+#include "platform/Printers.h"
+
+#include <chrono>
+
+namespace ombrix::platform {
+
+// Destinations from the CUPS scheduler that libcups is configured for
+// (client.conf, CUPS_SERVER). A scheduler that accepts a connection but does
+// not answer is given up after a bound (libcups makes two requests and waits
+// a second for each before the timeout counts: about 4 s with the default),
+// where libcups' own default connection would wait without end.
+class CupsPrinters final : public Printers {
+public:
+    explicit CupsPrinters(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+    PrinterList query() const override;
+
+private:
+    std::chrono::milliseconds m_timeout;
+};
+
+// The scheduler's "printer-state" option value (3, 4, 5) as a state.
+PrinterState printerStateFromIpp(const char* value);
+
+} // namespace ombrix::platform
