@@ -216,8 +216,21 @@ std::string cpuinfoModel(const CpuinfoFields& f) {
 }
 
 std::string cpuinfoExtra(const CpuinfoFields& f) {
-    if (!f.cpuFamily.empty() || !f.model.empty() || !f.stepping.empty())
-        return "Family " + f.cpuFamily + " Model " + f.model + " Stepping " + f.stepping;
+    if (!f.cpuFamily.empty() || !f.model.empty() || !f.stepping.empty()) {
+        std::string extra;
+        auto add = [&extra](std::string_view label, const std::string& value) {
+            if (value.empty())
+                return;
+            if (!extra.empty())
+                extra.push_back(' ');
+            extra.append(label).push_back(' ');
+            extra.append(value);
+        };
+        add("Family", f.cpuFamily);
+        add("Model", f.model);
+        add("Stepping", f.stepping);
+        return extra;
+    }
     if (f.armArchitecture || f.armPart) {
         auto number = [](const std::optional<unsigned>& v) {
             return v ? std::to_string(*v) : std::string("?");
