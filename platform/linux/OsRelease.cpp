@@ -23,8 +23,6 @@ QString unquote(QByteArrayView raw) {
             quote = quote == '"' ? 0 : '"';
         } else if (c == '\'' && quote == 0) {
             quote = '\'';
-        } else if (quote == 0 && (c == ' ' || c == '\t')) {
-            break; // a bare word ends at a blank
         } else {
             value += c;
         }

@@ -13,7 +13,8 @@ struct OsRelease {
 };
 
 // Shell-style assignments: double quotes with backslash escapes, single
-// quotes, bare words; comments and malformed lines skipped.
+// quotes, bare values (taken to the line's end, blanks and all, where a
+// shell would stop at the first); comments and malformed lines skipped.
 OsRelease parseOsRelease(QByteArrayView text);
 
 // The first of the files that can be read (/etc/os-release, then
