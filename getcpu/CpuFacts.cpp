@@ -27,7 +27,7 @@ CpuFacts gatherFacts(const Sources& sources) {
     std::optional<CpuinfoFields> cpuinfo;
     auto info = [&]() -> const CpuinfoFields& {
         if (!cpuinfo)
-            cpuinfo = parseCpuinfo(readFile(sources.cpuinfoPath, kCpuinfoCap).value_or(""));
+            cpuinfo = parseCpuinfo(readFile(sources.cpuinfoPath, kCpuinfoCap, true).value_or(""));
         return *cpuinfo;
     };
 

@@ -28,7 +28,8 @@ struct DirCloser {
 
 } // namespace
 
-std::optional<std::string> readFile(const std::string& path, std::size_t cap) {
+std::optional<std::string> readFile(const std::string& path, std::size_t cap,
+                                    bool stopAtBlankLine) {
     Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0)
         return std::nullopt;
@@ -40,7 +41,10 @@ std::optional<std::string> readFile(const std::string& path, std::size_t cap) {
             return std::nullopt;
         if (n == 0)
             break;
+        const std::size_t searchFrom = text.empty() ? 0 : text.size() - 1;
         text.append(chunk, static_cast<std::size_t>(n));
+        if (stopAtBlankLine && text.find("\n\n", searchFrom) != std::string::npos)
+            break;
     }
     return text;
 }

@@ -8,7 +8,11 @@
 namespace ombrix::cpu {
 
 // At most cap bytes of a file; nullopt when it cannot be opened or read.
-std::optional<std::string> readFile(const std::string& path, std::size_t cap);
+// With stopAtBlankLine the read ends after the first empty line, which in
+// /proc/cpuinfo closes the first processor's block: on some kernels every
+// further block costs a clock sample of its core.
+std::optional<std::string> readFile(const std::string& path, std::size_t cap,
+                                    bool stopAtBlankLine = false);
 
 // The number a one-value file (sysfs) holds.
 std::optional<double> readNumberFile(const std::string& path);
