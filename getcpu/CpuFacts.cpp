@@ -1,0 +1,69 @@
+#include "CpuFacts.h"
+
+#include "CpuFiles.h"
+#include "CpuText.h"
+
+namespace ombrix::cpu {
+namespace {
+
+// The first processor block is all we read; 64 KiB holds it with room for
+// an absurdly long line, which is cut.
+constexpr std::size_t kCpuinfoCap = 64 * 1024;
+
+std::optional<double> firstCpuValue(const std::string& root, const char* file, double scale) {
+    for (const auto& cpu : cpuDirectories(root)) {
+        if (auto value = readNumberFile(cpu + "/" + file)) {
+            if (plausibleMHz(*value * scale))
+                return *value * scale;
+            return std::nullopt; // present but zero: the kernel does not know it
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+CpuFacts gatherFacts(const Sources& sources) {
+    std::optional<CpuinfoFields> cpuinfo;
+    auto info = [&]() -> const CpuinfoFields& {
+        if (!cpuinfo)
+            cpuinfo = parseCpuinfo(readFile(sources.cpuinfoPath, kCpuinfoCap, true).value_or(""));
+        return *cpuinfo;
+    };
+
+    CpuFacts f;
+    if (sources.cpuid) {
+        f.vendor = sources.cpuid->vendor;
+        f.model = sources.cpuid->brand;
+        if (const auto& s = sources.cpuid->signature)
+            f.extra = describeSignature(s->family, s->model, s->stepping);
+    }
+    if (f.model.empty())
+        f.model = cpuinfoModel(info());
+    if (f.vendor.empty())
+        f.vendor = cpuinfoVendor(info());
+    if (f.extra.empty())
+        f.extra = cpuinfoExtra(info());
+
+    // The nominal clock: the first source the machine offers, most exact first.
+    const std::string& root = sources.sysfsRoot;
+    f.nominalMHz = firstCpuValue(root, "cpufreq/base_frequency", 1e-3);
+    if (!f.nominalMHz && sources.cpuid)
+        f.nominalMHz = sources.cpuid->baseMHz;
+    if (!f.nominalMHz)
+        f.nominalMHz = firstCpuValue(root, "acpi_cppc/nominal_freq", 1.0);
+    if (!f.nominalMHz)
+        f.nominalMHz = brandFrequencyMHz(f.model);
+    if (!f.nominalMHz)
+        f.nominalMHz = firstCpuValue(root, "cpufreq/cpuinfo_max_freq", 1e-3);
+    if (!f.nominalMHz)
+        f.nominalMHz = info().mhz;
+
+    if (f.model.empty())
+        f.model = kUnknown;
+    if (f.vendor.empty())
+        f.vendor = kUnknown;
+    return f;
+}
+
+} // namespace ombrix::cpu

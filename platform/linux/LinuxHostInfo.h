@@ -1,0 +1,28 @@
+#pragma once
+#include "platform/HostInfo.h"
+
+#include <vector>
+
+namespace ombrix::platform {
+
+// Host name from gethostname(); IP address: the source address the kernel
+// picks for an outside destination, i.e. that of the default route's
+// interface, found without sending anything.
+class LinuxHostInfo final : public HostInfoProvider {
+public:
+    QString hostName() const override;  // "localhost" when the system has no name
+    QString ipAddress() const override; // see pickAddress() where there is no default route
+};
+
+struct InterfaceAddress {
+    QString interfaceName;
+    bool up = false;
+    bool loopback = false;
+    QString ipv4;
+};
+
+// Without a default route: the first IPv4 address of an interface that is up,
+// loopback last; empty when the machine has none.
+QString pickAddress(const std::vector<InterfaceAddress>& addresses);
+
+} // namespace ombrix::platform
