@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/ErrorReport.h"
+#include "app/FormFont.h"
 #include "app/Handler.h"
 #include "platform/MessageBoxes.h"
 
@@ -8,6 +9,7 @@ namespace ombrix {
 
 Application::Application(int& argc, char** argv, platform::MessageBoxes& boxes)
     : QApplication(argc, argv), m_boxes(boxes) {
+    setFont(formFont());
     m_previousSink = setErrorSink([this](std::exception_ptr error) { fail(error); });
 }
 

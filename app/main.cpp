@@ -1,19 +1,52 @@
 #include "about/frmAbout.h"
 #include "app/Application.h"
 #include "app/Forms.h"
-#include "app/Handler.h"
+#include "app/Startup.h"
+#include "main_window/Ombrix2.h"
+#include "main_window/PrinterInstallControl.h"
+#include "platform/linux/CupsPrinters.h"
+#include "platform/linux/LinuxCpuLibrary.h"
+#include "platform/linux/LinuxFloppyDrive.h"
+#include "platform/linux/LinuxHostInfo.h"
+#include "platform/linux/LinuxMemoryStatus.h"
+#include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/QtMessageBoxes.h"
+#include "platform/linux/SystemClock.h"
 
 #include <memory>
 
+using namespace ombrix;
+
+// The program: the Linux services are made once here and handed to the
+// windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
-    ombrix::platform::QtMessageBoxes boxes;
-    ombrix::Application app(argc, argv, boxes);
-    ombrix::Forms forms;
-    forms.add("frmAbout", [] {
-        auto w = std::make_unique<ombrix::frmAbout>();
+    platform::QtMessageBoxes boxes;
+    Application app(argc, argv, boxes);
+    Application::setApplicationName(QStringLiteral("Ombrix"));
+
+    platform::LinuxMemoryStatus memory;
+    platform::LinuxVersionQuery version;
+    platform::LinuxCpuLibrary cpu;
+    platform::LinuxHostInfo host;
+    platform::LinuxSystemInfo systemInfo;
+    platform::LinuxFloppyDrive floppy;
+    platform::SystemClock clock;
+    platform::CupsPrinters printers;
+    PrinterInstallControl printerInstall(printers);
+
+    Forms forms;
+    forms.add(QStringLiteral("Ombrix2"), [&] {
+        auto w = std::make_unique<Ombrix2>(
+            forms, Ombrix2::Services{memory, version, cpu, host, systemInfo, floppy, printerInstall,
+                                     clock, [] { QCoreApplication::exit(0); }});
         w->Form_Load();
         return w;
     });
-    return 0;
+    forms.add(QStringLiteral("frmAbout"), [] {
+        auto w = std::make_unique<frmAbout>();
+        w->Form_Load();
+        return w;
+    });
+    return runProgram(app, forms, QStringLiteral("Ombrix2"));
 }

@@ -3,10 +3,10 @@
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
+#include "main_window/FitLabel.h"
 #include "main_window/HostedControls.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
-#include "main_window/ValueLabel.h"
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/FloppyDrive.h"
@@ -33,15 +33,15 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRec
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect r) {
-    auto* l = new QLabel(caption, parent);
+    auto* l = new FitLabel(caption, parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
     return l;
 }
 
-// A label the program fills; never clips the value it shows.
+// A label the program fills.
 QLabel* valueLabel(QWidget* parent, const char* name, QRect r) {
-    auto* l = new ValueLabel(parent);
+    auto* l = new FitLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
     return l;
@@ -239,8 +239,9 @@ void Ombrix2::selectFloppyDrive(bool showPresence) {
 }
 
 void Ombrix2::armClock() {
+    // The milliseconds are rounded down, so this never wakes before the boundary.
     const int msec = m_services.clock.now().time().msec();
-    Timer1->start(1000 - msec + 1);
+    Timer1->start(1000 - msec);
 }
 
 void Ombrix2::Timer1_Timer() {

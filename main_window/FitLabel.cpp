@@ -1,15 +1,15 @@
-#include "main_window/ValueLabel.h"
+#include "main_window/FitLabel.h"
 
 #include <QPainter>
 
 namespace ombrix {
 
-void ValueLabel::setToolTipIfChanged(const QString& tip) {
+void FitLabel::setToolTipIfChanged(const QString& tip) {
     if (toolTip() != tip)
         setToolTip(tip);
 }
 
-void ValueLabel::paintEvent(QPaintEvent* event) {
+void FitLabel::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect();
     QFont f = font();
     if (fontMetrics().horizontalAdvance(text()) <= area.width()) {
@@ -17,6 +17,9 @@ void ValueLabel::paintEvent(QPaintEvent* event) {
         QLabel::paintEvent(event);
         return;
     }
+    // Fonts given in pixels are turned into points first, so they can shrink.
+    if (f.pointSizeF() <= 0)
+        f.setPointSizeF(QFontInfo(f).pointSizeF());
     qreal size = f.pointSizeF();
     while (size > kSmallestPointSize && QFontMetrics(f).horizontalAdvance(text()) > area.width()) {
         size = std::max(kSmallestPointSize, size - 0.5);

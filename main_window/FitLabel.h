@@ -1,0 +1,23 @@
+#pragma once
+#include <QLabel>
+
+namespace ombrix {
+
+// A one-line label that never clips its text: a text wider than the label
+// is drawn in a smaller font, and only past the smallest readable size
+// is it elided (the whole text stays in the tooltip). text() and with it the
+// accessible name always hold the whole text.
+class FitLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    static constexpr qreal kSmallestPointSize = 6.5;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void setToolTipIfChanged(const QString& tip);
+};
+
+} // namespace ombrix

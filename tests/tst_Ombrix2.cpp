@@ -1,0 +1,301 @@
+#include "app/Forms.h"
+#include "app/Handler.h"
+#include "main_window/Ombrix2.h"
+#include "platform/PlatformError.h"
+
+#include "FakeClock.h"
+#include "FakeCpuLibrary.h"
+#include "FakeDispatch.h"
+#include "FakeFloppyDrive.h"
+#include "FakeHostInfo.h"
+#include "FakeMemoryStatus.h"
+#include "FakeSystemInfo.h"
+#include "FakeVersionQuery.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <cstring>
+
+using namespace ombrix;
+
+namespace {
+
+// Another window of the program, as the commands reach it.
+struct OtherForm : QWidget {
+    OtherForm(int& loads, int& unloads) : unloads(unloads) {
+        ++loads;
+        auto* properties = new QAction("Properties", this);
+        properties->setObjectName("Properties");
+        properties->setEnabled(false);
+    }
+    void closeEvent(QCloseEvent* e) override {
+        ++unloads;
+        e->accept();
+    }
+    int& unloads;
+};
+
+struct Machine {
+    FakeMemoryStatus memory;
+    FakeVersionQuery version;
+    FakeCpuLibrary cpu;
+    FakeHostInfo host;
+    FakeSystemInfo systemInfo;
+    FakeFloppyDrive floppy;
+    FakeDispatch printers;
+    FakeClock clock;
+    int ends = 0;
+
+    Machine() {
+        memory.next = platform::MemoryStatus{268435456ull, 536870912ull};
+        platform::OSVERSIONINFOA record;
+        record.dwPlatformId = 3;
+        record.dwMajorVersion = 6;
+        record.dwMinorVersion = 1;
+        record.dwBuildNumber = 115;
+        std::strcpy(record.szCSDVersion, "Debian GNU/Linux 12 (bookworm) ");
+        version.next = record;
+        cpu.model = "AMD EPYC";
+        cpu.vendor = "AuthenticAMD";
+        cpu.normSpeed = "2596";
+        host.host = "PC1";
+        host.ip = "192.0.2.20";
+        systemInfo.version = "12";
+        systemInfo.build = 115;
+    }
+    Ombrix2::Services services() {
+        return {memory, version,           cpu, host, systemInfo, floppy, printers,
+                clock,  [this] { ++ends; }};
+    }
+};
+
+struct Program {
+    Machine machine;
+    Forms forms;
+    int otherLoads = 0;
+    int otherUnloads = 0;
+    Program() {
+        forms.add("Ombrix2", [this] {
+            auto w = std::make_unique<Ombrix2>(forms, machine.services());
+            w->Form_Load();
+            return w;
+        });
+        for (const char* name : {"frmNetCheck", "Drive", "frmAbout", "sysmon"})
+            forms.add(name,
+                      [this] { return std::make_unique<OtherForm>(otherLoads, otherUnloads); });
+    }
+    Ombrix2* main() { return forms.get<Ombrix2>("Ombrix2"); }
+    QString text(const char* label) { return main()->findChild<QLabel*>(label)->text(); }
+    QStringList allLabelTexts() {
+        QStringList texts;
+        for (QLabel* l : main()->findChildren<QLabel*>())
+            texts << l->objectName() + "=" + l->text();
+        return texts;
+    }
+};
+
+} // namespace
+
+class tst_Ombrix2 : public QObject {
+    Q_OBJECT
+private slots:
+    void loadStepFillsTheSummary() {
+        Program p;
+        p.forms.show("Ombrix2");
+        QCOMPARE(p.main()->windowTitle(), QString("Ombrix for PC1"));
+        QCOMPARE(p.text("Label20"), QString("PC1"));
+        QCOMPARE(p.text("Label11"), QString("192.0.2.20"));
+        QCOMPARE(p.text("lblRamTotal"), QString("257"));
+        QCOMPARE(p.text("lblRamAvail"), QString("515"));
+        QCOMPARE(p.text("lblProcessor"), QString("AMD EPYC"));
+        QCOMPARE(p.text("lblVendor"), QString("AuthenticAMD"));
+        QCOMPARE(p.text("LblNormSpeed"), QString("2596"));
+        QCOMPARE(p.text("LblOS"), QString("Debian GNU/Linux 12 (bookworm) 6.1 Build 115"));
+        QCOMPARE(p.text("Label3"), QString("12"));
+        QCOMPARE(p.text("Label5"), QString("115"));
+        QCOMPARE(p.machine.cpu.processorCalls, 1);
+        QCOMPARE(p.machine.cpu.rawSpeedCalls, 1);
+        QCOMPARE(p.machine.version.lastSizeField, 148u);
+    }
+
+    void floppyPresenceShowsYes_data() {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no drive A: leaves the label empty") << false << "";
+        QTest::newRow("drive A: present") << true << "Yes";
+    }
+    void floppyPresenceShowsYes() {
+        QFETCH(bool, present);
+        QFETCH(QString, shown);
+        Program p;
+        p.machine.floppy.present = present;
+        bool errorReported = false;
+        ErrorSink previous = setErrorSink([&](std::exception_ptr) { errorReported = true; });
+        handle([&] { p.forms.show("Ombrix2"); });
+        setErrorSink(previous);
+        QVERIFY(!errorReported);
+        QCOMPARE(p.text("Label9"), shown);
+    }
+
+    void failedVersionQueryLeavesTheRecordZero() {
+        Program p;
+        p.machine.version.next.reset();
+        p.forms.show("Ombrix2");
+        QCOMPARE(p.text("LblOS"), QString("0.0 Build 0"));
+    }
+
+    void missingProcessorLibraryFailsTheLoadStep() {
+        Program p;
+        p.machine.cpu.failure = "libgetcpu.so: cannot open shared object file";
+        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, p.forms.show("Ombrix2"));
+        QVERIFY(!p.forms.isLoaded("Ombrix2"));
+    }
+
+    void clockShowsTheTimeAndWakesAtTheNextSecond_data() {
+        QTest::addColumn<QTime>("now");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("nextTickIn");
+        QTest::newRow("afternoon") << QTime(14, 5, 9, 250) << "14:05:09" << 750;
+        QTest::newRow("morning on the second") << QTime(9, 0, 0, 0) << "09:00:00" << 1000;
+        QTest::newRow("just before the next second") << QTime(23, 59, 59, 999) << "23:59:59" << 1;
+    }
+    void clockShowsTheTimeAndWakesAtTheNextSecond() {
+        QFETCH(QTime, now);
+        QFETCH(QString, shown);
+        QFETCH(int, nextTickIn);
+        Program p;
+        p.forms.show("Ombrix2");
+        p.machine.clock.current = QDateTime(QDate(2026, 12, 7), now);
+        p.main()->Timer1_Timer();
+        QCOMPARE(p.text("Label1"), shown);
+        auto* timer1 = p.main()->findChild<QTimer*>("Timer1");
+        QVERIFY(timer1->isActive());
+        QVERIFY(timer1->isSingleShot());
+        QCOMPARE(timer1->interval(), nextTickIn);
+    }
+
+    void memoryRefreshShowsTheNewFigure() {
+        Program p;
+        p.forms.show("Ombrix2");
+        QCOMPARE(p.main()->findChild<QTimer*>("Timer2")->interval(), 5000);
+        p.machine.memory.next = platform::MemoryStatus{8589934592ull, 268435456ull};
+        p.machine.cpu.normSpeed = "3100";
+        p.main()->Timer2_Timer();
+        QCOMPARE(p.text("lblRamAvail"), QString("257"));
+        QCOMPARE(p.text("lblRamTotal"), QString("8233"));
+        QCOMPARE(p.text("LblNormSpeed"), QString("3100"));
+        QCOMPARE(p.machine.cpu.processorCalls, 1); // model and vendor are not re-read
+    }
+
+    void refreshChangesOnlyVersionAndBuild() {
+        Program p;
+        p.forms.show("Ombrix2");
+        QStringList before = p.allLabelTexts();
+        p.machine.systemInfo.version = "12.8";
+        p.machine.systemInfo.build = 120;
+        p.machine.memory.next = platform::MemoryStatus{1, 1};
+        p.machine.host.host = "elsewhere";
+        p.machine.cpu.model = "Other";
+        QTest::mouseClick(p.main()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QStringList after = p.allLabelTexts();
+        QStringList changed;
+        for (int i = 0; i < before.size(); ++i)
+            if (before[i] != after[i])
+                changed << after[i];
+        QCOMPARE(changed, (QStringList{"Label3=12.8", "Label5=120"}));
+    }
+
+    void printersButtonCallsTheControl() {
+        Program p;
+        p.forms.show("Ombrix2");
+        QTest::mouseClick(p.main()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+        QCOMPARE(p.machine.printers.calls, QList<int>{5});
+    }
+
+    void openingCommandsKeepOneWindow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("form");
+        QTest::newRow("Check Network Info") << "Command3"
+                                            << "frmNetCheck";
+        QTest::newRow("Click For Hard-Drive Info") << "Command4"
+                                                   << "Drive";
+        QTest::newRow("About") << "About"
+                               << "frmAbout";
+        QTest::newRow("Execute") << "Execute"
+                                 << "sysmon";
+    }
+    void openingCommandsKeepOneWindow() {
+        QFETCH(QString, command);
+        QFETCH(QString, form);
+        Program p;
+        p.forms.show("Ombrix2");
+        auto press = [&] {
+            if (auto* b = p.main()->findChild<QPushButton*>(command))
+                QTest::mouseClick(b, Qt::LeftButton);
+            else
+                p.main()->findChild<QAction*>(command)->trigger();
+        };
+        press();
+        press();
+        QWidget* w = p.forms.get(form);
+        QVERIFY(w->isVisible());
+        QCOMPARE(p.otherLoads, 1);
+        w->hide();
+        press();
+        QVERIFY(w->isVisible());
+        QCOMPARE(p.otherLoads, 1); // a hidden window is shown as it was
+        QVERIFY(w->close());
+        press();
+        QCOMPARE(p.otherLoads, 2); // closed: the next opening loads afresh
+        QVERIFY(p.main()->isVisible());
+    }
+
+    void executeEnablesPropertiesBeforeShowing() {
+        Program p;
+        p.forms.show("Ombrix2");
+        p.main()->findChild<QAction*>("Execute")->trigger();
+        QWidget* monitor = p.forms.get("sysmon");
+        QVERIFY(monitor->findChild<QAction*>("Properties")->isEnabled());
+        QVERIFY(monitor->isVisible());
+    }
+
+    void shortcutsOpenAboutAndExit() {
+        Program p;
+        QWidget* w = p.forms.show("Ombrix2");
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(p.forms.isLoaded("frmAbout"));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(p.machine.ends, 1);
+    }
+
+    void exitEndsAtOnceWithoutUnloading() {
+        Program p;
+        Forms& forms = p.forms;
+        p.forms.add("Ombrix2", [&] {
+            auto services = p.machine.services();
+            services.endProgram = [] { QCoreApplication::exit(0); };
+            auto w = std::make_unique<Ombrix2>(forms, services);
+            w->Form_Load();
+            return w;
+        });
+        forms.show("Ombrix2");
+        forms.show("frmNetCheck");
+        forms.show("Drive")->hide();
+        QTimer::singleShot(0, [&] { p.main()->findChild<QAction*>("Exit")->trigger(); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a guard, not a measurement
+        QCOMPARE(QCoreApplication::exec(), 0);
+        forms.destroyAll();
+        QCOMPARE(p.otherUnloads, 0);
+    }
+};
+
+QTEST_MAIN(tst_Ombrix2)
+#include "tst_Ombrix2.moc"
