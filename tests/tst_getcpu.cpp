@@ -100,7 +100,9 @@ private slots:
     void withoutCpuidCpuinfoNamesTheProcessor();
     void currentClockIsTheMeanOfTheCores();
     void samplerRefreshesAStaleReadingInTheBackground();
+    void samplerWakesUpWhenAskedAgain();
     void samplerStopsAWorkerThatIsReading();
+    void samplerStopsAWorkerAtRest();
     void measuredClockIsPlausible();
 
     void libraryExportsTheThreeFunctions();
@@ -340,10 +342,19 @@ void tst_getcpu::currentClockIsTheMeanOfTheCores() {
 void tst_getcpu::samplerRefreshesAStaleReadingInTheBackground() {
     std::atomic<int> reads{0};
     SpeedSampler sampler([&](std::stop_token) { return std::optional<double>(1000.0 + ++reads); },
-                         std::chrono::milliseconds(0));
+                         std::chrono::milliseconds(1), std::chrono::hours(1));
     QTRY_VERIFY(sampler.latest().has_value());
     const double first = *sampler.latest();
-    // Every call finds the reading stale (age limit 0) and asks for another.
+    QTRY_VERIFY(sampler.latest().value_or(0) > first);
+}
+
+void tst_getcpu::samplerWakesUpWhenAskedAgain() {
+    std::atomic<int> reads{0};
+    // Idle as soon as a reading is taken: every later one needs a new request.
+    SpeedSampler sampler([&](std::stop_token) { return std::optional<double>(++reads); },
+                         std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+    QTRY_VERIFY(sampler.latest().has_value());
+    const double first = *sampler.latest();
     QTRY_VERIFY(sampler.latest().value_or(0) > first);
 }
 
@@ -357,11 +368,21 @@ void tst_getcpu::samplerStopsAWorkerThatIsReading() {
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 return std::nullopt;
             },
-            std::chrono::seconds(2));
+            std::chrono::seconds(1), std::chrono::seconds(15));
         QTRY_VERIFY(reading.load());
         QVERIFY(!sampler.latest()); // a reading under way does not block the caller
     }                               // the destructor stops and joins the worker, or this test hangs
     QVERIFY(reading.load());
+}
+
+void tst_getcpu::samplerStopsAWorkerAtRest() {
+    std::atomic<int> reads{0};
+    {
+        SpeedSampler sampler([&](std::stop_token) { return std::optional<double>(++reads); },
+                             std::chrono::hours(1), std::chrono::hours(1));
+        QTRY_VERIFY(sampler.latest().has_value());
+    } // resting an hour between readings, it still goes at once
+    QCOMPARE(reads.load(), 1);
 }
 
 void tst_getcpu::measuredClockIsPlausible() {
