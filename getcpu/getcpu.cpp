@@ -10,8 +10,6 @@
 #include "SpeedSampler.h"
 
 #include <chrono>
-#include <memory>
-#include <mutex>
 #include <string>
 
 namespace {
