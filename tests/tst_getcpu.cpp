@@ -1,4 +1,3 @@
-#include "ClockMeasure.h"
 #include "CpuFacts.h"
 #include "CpuFiles.h"
 #include "CpuText.h"
@@ -105,17 +104,14 @@ private slots:
     void nominalClockTakesTheFirstSourceOffered();
     void withoutCpuidCpuinfoNamesTheProcessor();
     void currentClockIsTheMeanOfTheCores();
-    void samplerRefreshesAStaleReadingInTheBackground();
     void samplerWakesUpWhenAskedAgain();
     void samplerStopsAWorkerThatIsReading();
     void samplerStopsAWorkerAtRest();
-    void measuredClockIsPlausible();
 
     void libraryExportsTheThreeFunctions();
     void libraryNeverWritesPastTheZero();
     void libraryToleratesMissingBuffers();
     void libraryAgreesWithLscpu();
-    void libraryCanBeUnloadedAndLoadedAgain();
     void libraryKeepsTheCoresClockFreshAndStopsItsWorkerOnUnload();
 };
 
@@ -346,15 +342,6 @@ void tst_getcpu::currentClockIsTheMeanOfTheCores() {
     QVERIFY(!averageCurrentMHz(none.path().toStdString()));
 }
 
-void tst_getcpu::samplerRefreshesAStaleReadingInTheBackground() {
-    std::atomic<int> reads{0};
-    SpeedSampler sampler([&](std::stop_token) { return std::optional<double>(1000.0 + ++reads); },
-                         std::chrono::milliseconds(1), std::chrono::hours(1));
-    QTRY_VERIFY(sampler.latest().has_value());
-    const double first = *sampler.latest();
-    QTRY_VERIFY(sampler.latest().value_or(0) > first);
-}
-
 void tst_getcpu::samplerWakesUpWhenAskedAgain() {
     std::atomic<int> reads{0};
     // Idle as soon as a reading is taken: every later one needs a new request.
@@ -390,16 +377,6 @@ void tst_getcpu::samplerStopsAWorkerAtRest() {
         QTRY_VERIFY(sampler.latest().has_value());
     } // resting an hour between readings, it still goes at once
     QCOMPARE(reads.load(), 1);
-}
-
-void tst_getcpu::measuredClockIsPlausible() {
-#if defined(__x86_64__) || defined(__aarch64__)
-    const auto mhz = measureClockMHz();
-    QVERIFY(mhz.has_value());
-    QVERIFY2(*mhz > 200 && *mhz < 10000, qPrintable(QString::number(*mhz)));
-#else
-    QVERIFY(!measureClockMHz());
-#endif
 }
 
 void tst_getcpu::libraryExportsTheThreeFunctions() {
@@ -493,16 +470,6 @@ void tst_getcpu::libraryAgreesWithLscpu() {
         QSKIP("this machine names its nominal clock nowhere the test can read independently");
     QVERIFY2(std::abs(nominal - expected) <= expected * 0.05,
              qPrintable(QString("%1 MHz against %2 MHz").arg(nominal).arg(expected)));
-}
-
-void tst_getcpu::libraryCanBeUnloadedAndLoadedAgain() {
-    char speed[256];
-    for (int round = 0; round < 3; ++round) {
-        Library lib;
-        QVERIFY(lib.ok());
-        QCOMPARE(lib.rawSpeed(speed), 0);
-        QVERIFY(std::strlen(speed) > 0);
-    }
 }
 
 // In a mount namespace of its own, a made-up processor tree over
