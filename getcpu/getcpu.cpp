@@ -10,8 +10,6 @@
 #include "SpeedSampler.h"
 
 #include <chrono>
-#include <memory>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -35,15 +33,15 @@ std::optional<double> measuredOnce() {
 }
 
 // The cores' current clock where the kernel tells it. Reading it is slow on
-// some kernels, so a worker keeps a reading at most two seconds old; the
-// caller gets the last one and never waits.
+// some kernels, so while the program keeps asking a worker takes a reading
+// every second; the caller gets the last one and never waits.
 std::optional<double> currentClockMHz() {
     static const bool available = hasCurrentFrequency(sources().sysfsRoot);
     if (!available)
         return std::nullopt;
     static SpeedSampler sampler(
         [](std::stop_token stop) { return averageCurrentMHz(sources().sysfsRoot, stop); },
-        std::chrono::seconds(2));
+        std::chrono::seconds(1), std::chrono::seconds(15));
     return sampler.latest();
 }
 

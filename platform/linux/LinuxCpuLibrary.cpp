@@ -3,6 +3,7 @@
 #include "platform/PlatformError.h"
 
 #include <dlfcn.h>
+#include <filesystem>
 
 namespace ombrix::platform {
 
@@ -30,11 +31,19 @@ const LinuxCpuLibrary::Functions& LinuxCpuLibrary::functions() {
         return *m_functions;
     if (!m_handle) {
         m_handle.reset(::dlopen(m_name.c_str(), RTLD_NOW | RTLD_LOCAL));
-        if (!m_handle) {
-            const char* reason = ::dlerror();
-            throw PlatformError("Cannot load the processor library " + m_name + ": " +
-                                (reason ? reason : "unknown reason"));
+        const char* reason = m_handle ? nullptr : ::dlerror();
+        const std::string firstReason = reason ? reason : "unknown reason";
+        if (!m_handle && m_name.find('/') == std::string::npos) {
+            // A sanitizer's dlopen interceptor makes itself the caller, so the
+            // loader skips our RUNPATH; look beside the program as it would.
+            std::error_code error;
+            const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+            if (!error)
+                m_handle.reset(
+                    ::dlopen((program.parent_path() / m_name).c_str(), RTLD_NOW | RTLD_LOCAL));
         }
+        if (!m_handle)
+            throw PlatformError("Cannot load the processor library " + m_name + ": " + firstReason);
     }
     Functions found;
     found.getProcessor = reinterpret_cast<int (*)(char*, char*, char*)>(symbol("GetProcessor"));
