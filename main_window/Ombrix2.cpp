@@ -183,7 +183,9 @@ void Ombrix2::Form_Load() {
     setWindowTitle(QStringLiteral("Ombrix for ") + Winsock1->get(5).toString());
     for (QGroupBox* box : {Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame7}) {
         // Only the caption turns bold; the frame's controls keep the window's font.
-        const QFont plain = box->font();
+        // An explicit weight, or the children would inherit the bold one.
+        QFont plain = box->font();
+        plain.setBold(false);
         QFont bold = plain;
         bold.setBold(true);
         box->setFont(bold);
