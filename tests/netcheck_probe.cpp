@@ -1,0 +1,116 @@
+// Prints what the live network view serves, or the network report built
+// over it, for the network namespace this process runs in. The namespace
+// tests run it under "ip netns exec", which also puts the namespace's own
+// resolver configuration in place.
+//
+//   netcheck_probe (--keys | --report) [--smb FILE] [--dhclient DIR]
+//                  [--resolved FILE] [--vanish INTERFACE]
+#include "platform/Registry.h"
+#include "platform/registry/LiveNetworkView.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+using namespace ombrix::platform;
+
+namespace {
+
+// Deletes an interface just after the adapter list was read, as if it went
+// away while the report is being built.
+class VanishingView final : public RegistryProvider {
+public:
+    VanishingView(std::shared_ptr<const RegistryProvider> inner, std::string victim)
+        : m_inner(std::move(inner)), m_victim(std::move(victim)) {}
+    std::optional<ProviderKey> openKey(std::string_view relPath) const override {
+        auto key = m_inner->openKey(relPath);
+        if (!m_victim.empty() && relPath == "NetBT\\Adapters") {
+            const std::string command = "ip link del '" + m_victim + "'";
+            if (std::system(command.c_str()) != 0)
+                std::fprintf(stderr, "could not delete %s\n", m_victim.c_str());
+            m_victim.clear();
+        }
+        return key;
+    }
+
+private:
+    std::shared_ptr<const RegistryProvider> m_inner;
+    mutable std::string m_victim;
+};
+
+std::string valueText(const RegistryValueData& value) {
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        std::uint32_t n = 0;
+        for (int i = 3; i >= 0; --i)
+            n = (n << 8) | value.data[static_cast<std::size_t>(i)];
+        return std::to_string(n);
+    }
+    // Strings of a multi-string are shown separated by '|'.
+    std::string text;
+    for (std::size_t i = 0; i < value.data.size(); ++i) {
+        const char c = static_cast<char>(value.data[i]);
+        if (c != 0)
+            text += c;
+        else if (i + 1 < value.data.size() && value.data[i + 1] != 0)
+            text += '|';
+    }
+    return text;
+}
+
+void printKey(const RegistryProvider& view, const std::string& path) {
+    const auto key = view.openKey(path);
+    std::printf("[%s]%s\n", path.c_str(), key ? "" : " absent");
+    if (!key)
+        return;
+    for (const auto& subkey : key->subkeys)
+        std::printf("subkey=%s\n", subkey.c_str());
+    for (const auto& value : key->values)
+        std::printf("%s=%s\n", value.name.c_str(), valueText(value).c_str());
+}
+
+void printKeys(const RegistryProvider& view) {
+    printKey(view, "Tcpip\\Parameters");
+    const auto adapters = view.openKey("NetBT\\Adapters");
+    printKey(view, "NetBT\\Adapters");
+    if (!adapters)
+        return;
+    for (const auto& name : adapters->subkeys) {
+        printKey(view, "NetBT\\Adapters\\" + name);
+        printKey(view, name + "\\Parameters\\Tcpip");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LiveNetworkView::Sources sources;
+    sources.sambaConfig = "/nonexistent/smb.conf";
+    sources.leases.dhclient = "/nonexistent";
+    sources.leases.networkd = "/nonexistent";
+    sources.leases.networkManager = "/nonexistent";
+    std::string mode, vanish;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : "";
+        if (arg == "--keys" || arg == "--report")
+            mode = arg;
+        else if (arg == "--smb")
+            sources.sambaConfig = next, ++i;
+        else if (arg == "--dhclient")
+            sources.leases.dhclient = next, ++i;
+        else if (arg == "--resolved")
+            sources.resolvedServers = next, ++i;
+        else if (arg == "--vanish")
+            vanish = next, ++i;
+    }
+    auto view = std::make_shared<VanishingView>(std::make_shared<LiveNetworkView>(sources), vanish);
+    if (mode == "--keys") {
+        printKeys(*view);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: netcheck_probe (--keys | --report) [options]\n");
+    return 2;
+}
