@@ -60,8 +60,7 @@ std::string valueText(const RegistryValueData& value) {
     return text;
 }
 
-void printKey(const RegistryProvider& view, const std::string& path) {
-    const auto key = view.openKey(path);
+void printKey(const std::string& path, const std::optional<ProviderKey>& key) {
     std::printf("[%s]%s\n", path.c_str(), key ? "" : " absent");
     if (!key)
         return;
@@ -72,18 +71,19 @@ void printKey(const RegistryProvider& view, const std::string& path) {
 }
 
 void printKeys(const RegistryProvider& view) {
-    printKey(view, "Tcpip\\Parameters");
+    auto print = [&](const std::string& path) { printKey(path, view.openKey(path)); };
+    print("Tcpip\\Parameters");
     const auto adapters = view.openKey("NetBT\\Adapters");
-    printKey(view, "NetBT\\Adapters");
+    printKey("NetBT\\Adapters", adapters);
     if (!adapters)
         return;
     for (const auto& name : adapters->subkeys) {
-        printKey(view, "NetBT\\Adapters\\" + name);
-        printKey(view, name + "\\Parameters\\Tcpip");
+        print("NetBT\\Adapters\\" + name);
+        print(name + "\\Parameters\\Tcpip");
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     LiveNetworkView::Sources sources;
