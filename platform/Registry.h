@@ -7,7 +7,7 @@ namespace ombrix::platform {
 // registry, with its status codes. Names are UTF-8.
 using LONG = std::int32_t;
 using DWORD = std::uint32_t;
-using HKEY = std::uint32_t;  // a root key constant or a handle from an open
+using HKEY = std::uint32_t; // a root key constant or a handle from an open
 
 inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
@@ -22,6 +22,11 @@ inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+// The store behind a root key cannot be read (corrupt) or written (I/O).
+inline constexpr LONG ERROR_REGISTRY_CORRUPT = 1015;
+inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
+// The key behind an open handle has been deleted.
+inline constexpr LONG ERROR_KEY_DELETED = 1018;
 
 inline constexpr DWORD KEY_QUERY_VALUE = 0x0001;
 inline constexpr DWORD KEY_SET_VALUE = 0x0002;
@@ -58,9 +63,10 @@ public:
     // lpType, lpData and lpcbData may be null as on the platform.
     virtual LONG RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved,
                                   DWORD* lpType, unsigned char* lpData, DWORD* lpcbData) = 0;
-    virtual LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass,
-                                 DWORD dwOptions, DWORD samDesired, const void* lpSecurityAttributes,
-                                 HKEY* phkResult, DWORD* lpdwDisposition) = 0;
+    virtual LONG RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved,
+                                 const char* lpClass, DWORD dwOptions, DWORD samDesired,
+                                 const void* lpSecurityAttributes, HKEY* phkResult,
+                                 DWORD* lpdwDisposition) = 0;
     virtual LONG RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
                                 const unsigned char* lpData, DWORD cbData) = 0;
     virtual LONG RegDeleteValueA(HKEY hKey, const char* lpValueName) = 0;
@@ -76,4 +82,4 @@ public:
     virtual LONG RegCloseKey(HKEY hKey) = 0;
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform
