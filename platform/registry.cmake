@@ -5,5 +5,6 @@ target_sources(ombrix_platform_linux PRIVATE
   registry/RegistryNames.h registry/RegistryNames.cpp
   registry/RegistryStore.h
   registry/MemoryRegistryStore.h registry/MemoryRegistryStore.cpp
+  registry/SqliteRegistryStore.h registry/SqliteRegistryStore.cpp
   registry/RegistryLayer.h registry/RegistryLayer.cpp)
 target_link_libraries(ombrix_platform_linux PUBLIC PkgConfig::SQLITE3)

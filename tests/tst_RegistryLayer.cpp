@@ -1,9 +1,6 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
-#if __has_include("platform/registry/SqliteRegistryStore.h")
 #include "platform/registry/SqliteRegistryStore.h"
-#define OMBRIX_HAVE_SQLITE_STORE
-#endif
 
 #include "FakeRegistryProvider.h"
 
@@ -71,12 +68,10 @@ void tst_RegistryLayer::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     m_layer = std::make_unique<RegistryLayer>();
     std::shared_ptr<registry::RegistryStore> store;
-#ifdef OMBRIX_HAVE_SQLITE_STORE
     if (m_sqlite)
         store = std::make_shared<registry::SqliteRegistryStore>(
             m_dir->filePath(QStringLiteral("sub/registry.db")).toStdString());
     else
-#endif
         store = std::make_shared<registry::MemoryRegistryStore>();
     m_layer->setStore(HKEY_CURRENT_USER, store);
 }
@@ -417,10 +412,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     tst_RegistryLayer memory(false);
     int failures = QTest::qExec(&memory, argc, argv);
-#ifdef OMBRIX_HAVE_SQLITE_STORE
     tst_RegistryLayer sqlite(true);
     failures += QTest::qExec(&sqlite, argc, argv);
-#endif
     return failures;
 }
 
