@@ -5,8 +5,12 @@
 //
 //   netcheck_probe (--keys | --report) [--smb FILE] [--dhclient DIR]
 //                  [--resolved FILE] [--vanish INTERFACE]
+#include "network_report/NetworkReport.h"
 #include "platform/Registry.h"
 #include "platform/registry/LiveNetworkView.h"
+#include "platform/registry/MemoryRegistryStore.h"
+#include "platform/registry/RegistryLayer.h"
+#include "registry/clsRegistryAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +113,15 @@ int main(int argc, char** argv) {
     auto view = std::make_shared<VanishingView>(std::make_shared<LiveNetworkView>(sources), vanish);
     if (mode == "--keys") {
         printKeys(*view);
+        return 0;
+    }
+    if (mode == "--report") {
+        registry::RegistryLayer layer;
+        layer.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
+        layer.mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath), view);
+        const ombrix::clsRegistryAccess access(layer);
+        for (const auto& line : ombrix::BuildNetworkReport(access))
+            std::printf("%s\n", line.toUtf8().constData());
         return 0;
     }
     std::fprintf(stderr, "usage: netcheck_probe (--keys | --report) [options]\n");
