@@ -121,9 +121,11 @@ private slots:
     void clientLeaseMarksAddressLeased();
 
     void keysShowWhatTheNamespaceHolds();
+    void reportShowsWhatTheNamespaceHolds();
     void resolverWithFiftyServersAndGarbage();
     void interfaceVanishingAfterTheListIsRead();
     void keysAgreeWithIpToolOnThisMachine();
+    void reportAgreesWithIpToolOnThisMachine();
     void keysOutsideTheViewAreNotServed_data();
     void keysOutsideTheViewAreNotServed();
 
@@ -332,6 +334,52 @@ void tst_LiveNetworkView::keysShowWhatTheNamespaceHolds() {
     }
 }
 
+void tst_LiveNetworkView::reportShowsWhatTheNamespaceHolds() {
+    if (!m_namespaces)
+        QSKIP(qPrintable(m_whyNoNamespaces));
+    TestNamespace ns("report");
+    QVERIFY(ns.ok());
+    QVERIFY(ns.ip("link add lan0 type veth peer name wan-1.0"));
+    QVERIFY(ns.ip("addr add 192.0.2.20/24 dev lan0"));
+    QVERIFY(ns.ip("addr add 198.51.100.9/25 dev wan-1.0 valid_lft 3600 preferred_lft 3600"));
+    QVERIFY(ns.ip("link set lan0 up"));
+    QVERIFY(ns.ip("link set wan-1.0 up"));
+    QVERIFY(ns.ip("route add default via 192.0.2.1 dev lan0"));
+    QVERIFY(
+        ns.writeResolver("domain corp.example\nnameserver 192.0.2.53\nnameserver 192.0.2.54\n"));
+    QTemporaryDir dir;
+    QFile smb(dir.filePath("smb.conf"));
+    QVERIFY(smb.open(QIODevice::WriteOnly));
+    smb.write("[global]\n  wins server = 192.0.2.10\n");
+    smb.close();
+
+    const QStringList lines =
+        ns.probe({"--report", "--smb", smb.fileName()}).split('\n', Qt::SkipEmptyParts);
+    const QString separator(38, '-');
+    // The peer end is made first, so it has the lower index.
+    const QStringList expected{"Domain: corp.example",
+                               "Host Name: " + QSysInfo::machineHostName(),
+                               "Name Server(s): 192.0.2.53",
+                               "      192.0.2.54",
+                               separator,
+                               "Adapter Name: wan-1.0",
+                               "   Primary WINS Server: 192.0.2.10",
+                               "   WINS Server Backup: ",
+                               "   Default Gateway(s): ",
+                               "   DHCP Enabled: True",
+                               "   IP Address: 198.51.100.9",
+                               "   Subnet Mask(s): 255.255.255.128",
+                               separator,
+                               "Adapter Name: lan0",
+                               "   Primary WINS Server: 192.0.2.10",
+                               "   WINS Server Backup: ",
+                               "   Default Gateway(s): 192.0.2.1",
+                               "   DHCP Enabled: False",
+                               "   IP Address: 192.0.2.20",
+                               "   Subnet Mask(s): 255.255.255.0"};
+    QCOMPARE(lines, expected);
+}
+
 void tst_LiveNetworkView::resolverWithFiftyServersAndGarbage() {
     if (!m_namespaces)
         QSKIP(qPrintable(m_whyNoNamespaces));
@@ -355,9 +403,22 @@ void tst_LiveNetworkView::interfaceVanishingAfterTheListIsRead() {
     QVERIFY(ns.ip("link add gone-soon type bridge"));
     QVERIFY(ns.ip("link add stays type bridge"));
     QVERIFY(ns.ip("addr add 192.0.2.7/24 dev stays"));
+    // The report names it, with nothing after its labels.
+    const QStringList report =
+        ns.probe({"--report", "--vanish", "gone-soon"}).split('\n', Qt::SkipEmptyParts);
+    const qsizetype at = report.indexOf("Adapter Name: gone-soon");
+    QVERIFY(at > 0);
+    QCOMPARE(report.mid(at + 1, 6),
+             (QStringList{"   Primary WINS Server: ", "   WINS Server Backup: ",
+                          "   Default Gateway(s): ", "   DHCP Enabled: False",
+                          "   IP Address: ", "   Subnet Mask(s): "}));
+    QVERIFY(report.contains("   IP Address: 192.0.2.7"));
+
+    // Again at key level, made anew: it now comes after "stays".
+    QVERIFY(ns.ip("link add gone-soon type bridge"));
     QStringList adapters;
     const KeyDump keys = parseDump(ns.probe({"--keys", "--vanish", "gone-soon"}), &adapters);
-    QCOMPARE(adapters, (QStringList{"gone-soon", "stays"}));
+    QCOMPARE(adapters, (QStringList{"stays", "gone-soon"}));
     QVERIFY(keys["NetBT\\Adapters\\gone-soon"].contains("(absent)"));
     QVERIFY(keys["gone-soon\\Parameters\\Tcpip"].contains("(absent)"));
     QCOMPARE(keys["stays\\Parameters\\Tcpip"]["IPAddress"], QString("192.0.2.7"));
@@ -435,6 +496,67 @@ void tst_LiveNetworkView::keysAgreeWithIpToolOnThisMachine() {
     for (const auto& value : params->values)
         if (value.name == "NameServer")
             QCOMPARE(text(value).value(0), configured.join(' '));
+}
+
+void tst_LiveNetworkView::reportAgreesWithIpToolOnThisMachine() {
+    // The report shows the first address, mask and gateway of each adapter.
+    QMap<QString, QString> address, mask, gateway;
+    const QRegularExpression addrLine(R"(^\d+:\s+(\S+)\s+inet\s+([\d.]+)/(\d+)\s)");
+    for (const QString& line : run("ip", {"-4", "-o", "addr", "show"}).split('\n')) {
+        const auto m = addrLine.match(line);
+        if (m.hasMatch() && !address.contains(m.captured(1))) {
+            address[m.captured(1)] = m.captured(2);
+            mask[m.captured(1)] = maskOf(m.captured(3).toInt());
+        }
+    }
+    const QRegularExpression routeLine(R"(^default via ([\d.]+) dev (\S+))");
+    for (const QString& line : run("ip", {"-4", "route", "show", "default"}).split('\n')) {
+        const auto m = routeLine.match(line);
+        if (m.hasMatch() && !gateway.contains(m.captured(2)))
+            gateway[m.captured(2)] = m.captured(1);
+    }
+
+    const QStringList report = run(QString(OMBRIX_BIN_DIR) + "/netcheck_probe", {"--report"})
+                                   .split('\n', Qt::SkipEmptyParts);
+    QVERIFY(!report.isEmpty());
+    int adapters = 0;
+    for (qsizetype i = 0; i < report.size(); ++i) {
+        if (!report[i].startsWith("Adapter Name: "))
+            continue;
+        ++adapters;
+        const QString name = report[i].mid(14);
+        QVERIFY(i + 6 < report.size());
+        QCOMPARE(report[i + 3], "   Default Gateway(s): " + gateway.value(name));
+        QCOMPARE(report[i + 5], "   IP Address: " + address.value(name));
+        QCOMPARE(report[i + 6], "   Subnet Mask(s): " + mask.value(name));
+    }
+    for (const QString& name : address.keys())
+        QVERIFY2(name == "lo" || report.contains("Adapter Name: " + name), qPrintable(name));
+    if (adapters == 0)
+        QCOMPARE(report, QStringList{"No network adapters found"});
+
+    QStringList configured;
+    QFile resolvConf("/etc/resolv.conf");
+    if (resolvConf.open(QIODevice::ReadOnly)) {
+        const QRegularExpression server(R"(^\s*nameserver\s+([0-9a-fA-F.:]+))");
+        for (const QString& line : QString::fromUtf8(resolvConf.readAll()).split('\n')) {
+            const auto m = server.match(line);
+            if (m.hasMatch() && configured.size() < 3)
+                configured << m.captured(1);
+        }
+    }
+    if (adapters == 0 || configured.contains("127.0.0.53"))
+        return;
+    QStringList shown;
+    for (const QString& line : report) {
+        if (line.startsWith("Name Server(s): "))
+            shown << line.mid(16);
+        else if (!shown.isEmpty() && line.startsWith("      "))
+            shown << line.mid(6);
+        else if (!shown.isEmpty())
+            break;
+    }
+    QCOMPARE(shown, configured);
 }
 
 void tst_LiveNetworkView::keysOutsideTheViewAreNotServed_data() {
