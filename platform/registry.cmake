@@ -6,5 +6,6 @@ target_sources(ombrix_platform_linux PRIVATE
   registry/RegistryStore.h
   registry/MemoryRegistryStore.h registry/MemoryRegistryStore.cpp
   registry/SqliteRegistryStore.h registry/SqliteRegistryStore.cpp
-  registry/RegistryLayer.h registry/RegistryLayer.cpp)
+  registry/RegistryLayer.h registry/RegistryLayer.cpp
+  registry/SystemRegistry.h registry/SystemRegistry.cpp)
 target_link_libraries(ombrix_platform_linux PUBLIC PkgConfig::SQLITE3)

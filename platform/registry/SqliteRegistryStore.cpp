@@ -260,8 +260,8 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
         status = initialise();
     else
         status = fail(rc);
-    if (status == ERROR_SUCCESS || m_corrupt)
-        return status == ERROR_SUCCESS ? Open::Ready : Open::Failed;
+    if (status == ERROR_SUCCESS)
+        return Open::Ready;
     m_statements.clear();
     m_db.reset();
     return Open::Failed;
