@@ -12,14 +12,13 @@
 int main(int argc, char** argv) {
     ombrix::platform::QtMessageBoxes boxes;
     ombrix::Application app(argc, argv, boxes);
-    ombrix::Forms forms;
-
     // The machine's registry, with the live network configuration mounted
-    // where the network report reads it.
+    // where the network report reads it. It outlives every window.
     auto registry = ombrix::platform::registry::makeSystemRegistry();
     registry->mount(ombrix::platform::HKEY_LOCAL_MACHINE,
                     std::string(ombrix::platform::LiveNetworkView::kMountPath),
                     std::make_shared<ombrix::platform::LiveNetworkView>());
+    ombrix::Forms forms;
     forms.add("frmNetCheck", [&] {
         auto w = std::make_unique<ombrix::frmNetCheck>(*registry);
         w->Form_Load();
