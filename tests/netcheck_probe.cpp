@@ -4,7 +4,7 @@
 // resolver configuration in place.
 //
 //   netcheck_probe (--keys | --report) [--smb FILE] [--dhclient DIR]
-//                  [--resolved FILE] [--vanish INTERFACE]
+//                  [--resolved FILE] [--after-list COMMAND]
 #include "network_report/NetworkReport.h"
 #include "platform/Registry.h"
 #include "platform/registry/LiveNetworkView.h"
@@ -23,26 +23,25 @@ using namespace ombrix::platform;
 
 namespace {
 
-// Deletes an interface just after the adapter list was read, as if it went
-// away while the report is being built.
-class VanishingView final : public RegistryProvider {
+// Runs a command just after the adapter list was read, as if the system
+// changed while the report is being built.
+class ChangingView final : public RegistryProvider {
 public:
-    VanishingView(std::shared_ptr<const RegistryProvider> inner, std::string victim)
-        : m_inner(std::move(inner)), m_victim(std::move(victim)) {}
+    ChangingView(std::shared_ptr<const RegistryProvider> inner, std::string command)
+        : m_inner(std::move(inner)), m_command(std::move(command)) {}
     std::optional<ProviderKey> openKey(std::string_view relPath) const override {
         auto key = m_inner->openKey(relPath);
-        if (!m_victim.empty() && relPath == "NetBT\\Adapters") {
-            const std::string command = "ip link del '" + m_victim + "'";
-            if (std::system(command.c_str()) != 0)
-                std::fprintf(stderr, "could not delete %s\n", m_victim.c_str());
-            m_victim.clear();
+        if (!m_command.empty() && relPath == "NetBT\\Adapters") {
+            if (std::system(m_command.c_str()) != 0)
+                std::fprintf(stderr, "failed: %s\n", m_command.c_str());
+            m_command.clear();
         }
         return key;
     }
 
 private:
     std::shared_ptr<const RegistryProvider> m_inner;
-    mutable std::string m_victim;
+    mutable std::string m_command;
 };
 
 std::string valueText(const RegistryValueData& value) {
@@ -95,7 +94,7 @@ int main(int argc, char** argv) {
     sources.leases.dhclient = "/nonexistent";
     sources.leases.networkd = "/nonexistent";
     sources.leases.networkManager = "/nonexistent";
-    std::string mode, vanish;
+    std::string mode, change;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : "";
@@ -107,10 +106,10 @@ int main(int argc, char** argv) {
             sources.leases.dhclient = next, ++i;
         else if (arg == "--resolved")
             sources.resolvedServers = next, ++i;
-        else if (arg == "--vanish")
-            vanish = next, ++i;
+        else if (arg == "--after-list")
+            change = next, ++i;
     }
-    auto view = std::make_shared<VanishingView>(std::make_shared<LiveNetworkView>(sources), vanish);
+    auto view = std::make_shared<ChangingView>(std::make_shared<LiveNetworkView>(sources), change);
     if (mode == "--keys") {
         printKeys(*view);
         return 0;

@@ -124,6 +124,7 @@ private slots:
     void reportShowsWhatTheNamespaceHolds();
     void resolverWithFiftyServersAndGarbage();
     void interfaceVanishingAfterTheListIsRead();
+    void addressChangingAfterTheListIsRead();
     void keysAgreeWithIpToolOnThisMachine();
     void reportAgreesWithIpToolOnThisMachine();
     void keysOutsideTheViewAreNotServed_data();
@@ -404,8 +405,8 @@ void tst_LiveNetworkView::interfaceVanishingAfterTheListIsRead() {
     QVERIFY(ns.ip("link add stays type bridge"));
     QVERIFY(ns.ip("addr add 192.0.2.7/24 dev stays"));
     // The report names it, with nothing after its labels.
-    const QStringList report =
-        ns.probe({"--report", "--vanish", "gone-soon"}).split('\n', Qt::SkipEmptyParts);
+    const QStringList report = ns.probe({"--report", "--after-list", "ip link del gone-soon"})
+                                   .split('\n', Qt::SkipEmptyParts);
     const qsizetype at = report.indexOf("Adapter Name: gone-soon");
     QVERIFY(at > 0);
     QCOMPARE(report.mid(at + 1, 6),
@@ -417,11 +418,30 @@ void tst_LiveNetworkView::interfaceVanishingAfterTheListIsRead() {
     // Again at key level, made anew: it now comes after "stays".
     QVERIFY(ns.ip("link add gone-soon type bridge"));
     QStringList adapters;
-    const KeyDump keys = parseDump(ns.probe({"--keys", "--vanish", "gone-soon"}), &adapters);
+    const KeyDump keys =
+        parseDump(ns.probe({"--keys", "--after-list", "ip link del gone-soon"}), &adapters);
     QCOMPARE(adapters, (QStringList{"stays", "gone-soon"}));
     QVERIFY(keys["NetBT\\Adapters\\gone-soon"].contains("(absent)"));
     QVERIFY(keys["gone-soon\\Parameters\\Tcpip"].contains("(absent)"));
     QCOMPARE(keys["stays\\Parameters\\Tcpip"]["IPAddress"], QString("192.0.2.7"));
+}
+
+void tst_LiveNetworkView::addressChangingAfterTheListIsRead() {
+    if (!m_namespaces)
+        QSKIP(qPrintable(m_whyNoNamespaces));
+    TestNamespace ns("change");
+    QVERIFY(ns.ok());
+    QVERIFY(ns.ip("link add br0 type bridge"));
+    QVERIFY(ns.ip("addr add 192.0.2.7/24 dev br0"));
+    // Every open sees the kernel as it is, not as it was at the first open.
+    const QStringList report =
+        ns.probe({"--report", "--after-list",
+                  "ip addr del 192.0.2.7/24 dev br0 && "
+                  "ip addr add 203.0.113.8/26 dev br0 valid_lft 600 preferred_lft 600"})
+            .split('\n', Qt::SkipEmptyParts);
+    QVERIFY(report.contains("   IP Address: 203.0.113.8"));
+    QVERIFY(report.contains("   Subnet Mask(s): 255.255.255.192"));
+    QVERIFY(report.contains("   DHCP Enabled: True"));
 }
 
 void tst_LiveNetworkView::keysAgreeWithIpToolOnThisMachine() {

@@ -6,9 +6,6 @@
 #include "platform/registry/SambaWins.h"
 #include "platform/registry/TextFile.h"
 
-#include <net/if.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,31 +78,46 @@ std::string hostName() {
     return host.data();
 }
 
-// The index of the non-loopback interface with this name, 0 when there is
-// none. The exact name is asked directly; names differing in case only (keys
-// are case-insensitive) need the interface list.
-unsigned adapterIndex(RouteNetlink& netlink, std::string_view name) {
-    if (!name.empty() && name.size() < IFNAMSIZ) {
-        ifreq request{};
-        std::memcpy(request.ifr_name, name.data(), name.size());
-        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0) {
-            unsigned index = 0;
-            if (ioctl(fd, SIOCGIFFLAGS, &request) == 0 && !(request.ifr_flags & IFF_LOOPBACK) &&
-                ioctl(fd, SIOCGIFINDEX, &request) == 0)
-                index = static_cast<unsigned>(request.ifr_ifindex);
-            close(fd);
-            if (index != 0)
-                return index;
-        }
+} // namespace
+
+struct LiveNetworkView::Snapshot {
+    std::vector<NetworkInterface> interfaces;
+    std::map<unsigned, std::vector<InterfaceAddress>> addresses;
+    std::map<unsigned, std::vector<std::string>> gateways;
+};
+
+LiveNetworkView::LiveNetworkView() : LiveNetworkView(Sources{}) {}
+
+LiveNetworkView::LiveNetworkView(Sources sources)
+    : m_sources(std::move(sources)), m_netlink(std::make_unique<RouteNetlink>()) {}
+
+LiveNetworkView::~LiveNetworkView() = default;
+
+const LiveNetworkView::Snapshot& LiveNetworkView::current() const {
+    if (!m_facts || m_netlink->changed()) {
+        auto facts = std::make_unique<Snapshot>();
+        facts->interfaces = m_netlink->interfaces();
+        facts->addresses = m_netlink->ipv4Addresses();
+        facts->gateways = m_netlink->defaultGateways();
+        m_facts = std::move(facts);
     }
-    for (const auto& item : netlink.interfaces())
-        if (!item.loopback && sameText(item.name, name))
-            return item.index;
-    return 0;
+    return *m_facts;
 }
 
-} // namespace
+// The non-loopback interface of that name: the exact name first, then one
+// that differs in case only, as key names are compared.
+const NetworkInterface* LiveNetworkView::findAdapter(const Snapshot& facts, std::string_view name) {
+    const NetworkInterface* match = nullptr;
+    for (const auto& item : facts.interfaces) {
+        if (item.loopback)
+            continue;
+        if (item.name == name)
+            return &item;
+        if (!match && sameText(item.name, name))
+            match = &item;
+    }
+    return match;
+}
 
 std::optional<ProviderKey> LiveNetworkView::openKey(std::string_view relPath) const {
     if (sameText(relPath, kTcpipParameters))
@@ -131,18 +143,20 @@ ProviderKey LiveNetworkView::tcpipParameters() const {
 }
 
 ProviderKey LiveNetworkView::adapters() const {
-    RouteNetlink netlink;
+    const std::lock_guard lock(m_mutex);
     ProviderKey key;
-    for (auto& item : netlink.interfaces())
+    for (const auto& item : current().interfaces)
         if (!item.loopback)
-            key.subkeys.push_back(std::move(item.name));
+            key.subkeys.push_back(item.name);
     return key;
 }
 
 std::optional<ProviderKey> LiveNetworkView::adapterWins(std::string_view name) const {
-    RouteNetlink netlink;
-    if (adapterIndex(netlink, name) == 0)
-        return std::nullopt;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!findAdapter(current(), name))
+            return std::nullopt;
+    }
     const WinsServers wins = parseSambaWins(readTextFile(m_sources.sambaConfig));
     ProviderKey key;
     key.values.push_back(textValue("NameServer", wins.primary));
@@ -151,22 +165,32 @@ std::optional<ProviderKey> LiveNetworkView::adapterWins(std::string_view name) c
 }
 
 std::optional<ProviderKey> LiveNetworkView::adapterTcpip(std::string_view name) const {
-    RouteNetlink netlink;
-    const unsigned index = adapterIndex(netlink, name);
-    if (index == 0)
-        return std::nullopt;
-    std::vector<std::string> addresses, masks;
+    std::vector<std::string> addresses, masks, gateways;
+    unsigned index = 0;
+    std::string ifName;
     bool finite = false;
-    for (const auto& address : netlink.ipv4Addresses(index)) {
-        addresses.push_back(address.address);
-        masks.push_back(address.mask);
-        finite = finite || address.finiteLifetime;
+    {
+        const std::lock_guard lock(m_mutex);
+        const Snapshot& facts = current();
+        const NetworkInterface* adapter = findAdapter(facts, name);
+        if (!adapter)
+            return std::nullopt;
+        index = adapter->index;
+        ifName = adapter->name;
+        if (const auto it = facts.addresses.find(index); it != facts.addresses.end()) {
+            for (const auto& address : it->second) {
+                addresses.push_back(address.address);
+                masks.push_back(address.mask);
+                finite = finite || address.finiteLifetime;
+            }
+        }
+        if (const auto it = facts.gateways.find(index); it != facts.gateways.end())
+            gateways = it->second;
     }
-    const bool leased =
-        finite || DhcpLeases(m_sources.leases).holdsLease(index, std::string(name), addresses);
+    const bool leased = finite || DhcpLeases(m_sources.leases).holdsLease(index, ifName, addresses);
 
     ProviderKey key;
-    key.values.push_back(multiTextValue("DefaultGateway", netlink.defaultGateways(index)));
+    key.values.push_back(multiTextValue("DefaultGateway", gateways));
     key.values.push_back(dwordValue("EnableDHCP", leased ? 1 : 0));
     key.values.push_back(multiTextValue("IPAddress", addresses));
     key.values.push_back(multiTextValue("SubnetMask", masks));

@@ -2,9 +2,13 @@
 #include "platform/RegistryProvider.h"
 #include "platform/registry/DhcpLeases.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ombrix::platform {
 
@@ -16,7 +20,16 @@ namespace ombrix::platform {
 //   NetBT\Adapters\<interface>  NameServer, NameServerBackup (REG_SZ, WINS)
 //   <interface>\Parameters\Tcpip  DefaultGateway, IPAddress, SubnetMask
 //                               (REG_MULTI_SZ), EnableDHCP (REG_DWORD)
-// for the network namespace of the thread that opens the key.
+// for the network namespace it was made in.
+//
+// The kernel's answers are kept only until the kernel announces a change to
+// links, IPv4 addresses or routes: a report opens each adapter's keys six
+// times, and asking the kernel for all of it again on every open would make
+// the report grow with the square of the number of interfaces.
+class RouteNetlink;
+struct NetworkInterface;
+struct InterfaceAddress;
+
 class LiveNetworkView final : public RegistryProvider {
 public:
     static constexpr std::string_view kMountPath = "SYSTEM\\CurrentControlSet\\Services";
@@ -27,8 +40,9 @@ public:
         DhcpLeases::Folders leases;
     };
 
-    LiveNetworkView() = default;
-    explicit LiveNetworkView(Sources sources) : m_sources(std::move(sources)) {}
+    LiveNetworkView();
+    explicit LiveNetworkView(Sources sources);
+    ~LiveNetworkView() override;
 
     std::optional<ProviderKey> openKey(std::string_view relPath) const override;
 
@@ -38,7 +52,15 @@ private:
     std::optional<ProviderKey> adapterWins(std::string_view name) const;
     std::optional<ProviderKey> adapterTcpip(std::string_view name) const;
 
+    struct Snapshot;
+    // The kernel's facts as of now; call with m_mutex held.
+    const Snapshot& current() const;
+    static const NetworkInterface* findAdapter(const Snapshot& facts, std::string_view name);
+
     Sources m_sources;
+    mutable std::mutex m_mutex;
+    std::unique_ptr<RouteNetlink> m_netlink;
+    mutable std::unique_ptr<Snapshot> m_facts;
 };
 
 } // namespace ombrix::platform

@@ -1,9 +1,7 @@
 #include "platform/registry/RouteNetlink.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cstddef>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -13,10 +11,6 @@
 #include <net/if.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#ifndef NETLINK_GET_STRICT_CHK
-#define NETLINK_GET_STRICT_CHK 12
-#endif
 
 namespace ombrix::platform {
 
@@ -55,58 +49,87 @@ void appendOnce(std::vector<std::string>& list, std::string item) {
         list.push_back(std::move(item));
 }
 
-} // namespace
-
-RouteNetlink::RouteNetlink() {
-    m_fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (m_fd < 0)
-        return;
-    // Lets the kernel filter dumps by interface; older kernels ignore it and
-    // the filters below still hold.
-    int on = 1;
-    setsockopt(m_fd, SOL_NETLINK, NETLINK_GET_STRICT_CHK, &on, sizeof on);
+int openNetlink(unsigned groups) {
+    const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0)
+        return -1;
     sockaddr_nl local{};
     local.nl_family = AF_NETLINK;
-    if (bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        close(m_fd);
-        m_fd = -1;
+    local.nl_groups = groups;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        close(fd);
+        return -1;
     }
+    return fd;
+}
+
+} // namespace
+
+RouteNetlink::RouteNetlink() : m_buffer(32768) {
+    // The listener is bound first, so that no change made while the first
+    // answers are read goes unnoticed.
+    m_watchFd = openNetlink(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE);
+    m_fd = openNetlink(0);
 }
 
 RouteNetlink::~RouteNetlink() {
     if (m_fd >= 0)
         close(m_fd);
+    if (m_watchFd >= 0)
+        close(m_watchFd);
+}
+
+bool RouteNetlink::changed() {
+    bool changed = !m_watching || m_watchFd < 0;
+    m_watching = true;
+    while (m_watchFd >= 0) {
+        const ssize_t got = recv(m_watchFd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        if (got > 0 || (got < 0 && errno == ENOBUFS)) {
+            changed = true; // an announcement, or so many that some were lost
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got == 0 || errno != EAGAIN)
+            changed = true;
+        break;
+    }
+    return changed;
 }
 
 template <class Handler>
-bool RouteNetlink::dump(const void* request, unsigned length, Handler&& onMessage) {
+bool RouteNetlink::dump(int type, unsigned char family, Handler&& onMessage) {
     if (m_fd < 0)
         return false;
     // A dump that the kernel marks as interrupted by a concurrent change is
     // asked again, a few times, so that one answer is consistent.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        std::array<char, 512> buffer{};
-        std::memcpy(buffer.data(), request, std::min<std::size_t>(length, buffer.size()));
-        auto* header = reinterpret_cast<nlmsghdr*>(buffer.data());
-        header->nlmsg_seq = ++m_seq;
+        struct {
+            nlmsghdr header;
+            rtgenmsg body;
+        } request{};
+        request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtgenmsg));
+        request.header.nlmsg_type = static_cast<unsigned short>(type);
+        request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+        request.header.nlmsg_seq = ++m_seq;
+        request.body.rtgen_family = family;
         sockaddr_nl kernel{};
         kernel.nl_family = AF_NETLINK;
-        if (sendto(m_fd, buffer.data(), length, 0, reinterpret_cast<sockaddr*>(&kernel),
-                   sizeof kernel) < 0)
+        if (sendto(m_fd, &request, request.header.nlmsg_len, 0,
+                   reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
             return false;
 
         bool interrupted = false;
         bool done = false;
-        std::vector<char> reply(32768);
         std::vector<std::vector<char>> messages;
         while (!done) {
-            ssize_t got = recv(m_fd, reply.data(), reply.size(), 0);
+            const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0)
                 return false;
             int left = static_cast<int>(got);
-            for (auto* msg = reinterpret_cast<nlmsghdr*>(reply.data()); NLMSG_OK(msg, left);
+            for (auto* msg = reinterpret_cast<nlmsghdr*>(m_buffer.data()); NLMSG_OK(msg, left);
                  msg = NLMSG_NEXT(msg, left)) {
                 if (msg->nlmsg_seq != m_seq)
                     continue; // a late answer to an earlier request
@@ -132,17 +155,8 @@ bool RouteNetlink::dump(const void* request, unsigned length, Handler&& onMessag
 }
 
 std::vector<NetworkInterface> RouteNetlink::interfaces() {
-    struct {
-        nlmsghdr header;
-        ifinfomsg info;
-    } request{};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ifinfomsg));
-    request.header.nlmsg_type = RTM_GETLINK;
-    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.info.ifi_family = AF_UNSPEC;
-
     std::vector<NetworkInterface> result;
-    dump(&request, request.header.nlmsg_len, [&](const nlmsghdr* msg) {
+    dump(RTM_GETLINK, AF_UNSPEC, [&](const nlmsghdr* msg) {
         if (msg->nlmsg_type != RTM_NEWLINK || msg->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg)))
             return;
         const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(msg));
@@ -163,23 +177,13 @@ std::vector<NetworkInterface> RouteNetlink::interfaces() {
     return result;
 }
 
-std::vector<InterfaceAddress> RouteNetlink::ipv4Addresses(unsigned ifIndex) {
-    struct {
-        nlmsghdr header;
-        ifaddrmsg addr;
-    } request{};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
-    request.header.nlmsg_type = RTM_GETADDR;
-    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.addr.ifa_family = AF_INET;
-    request.addr.ifa_index = ifIndex;
-
-    std::vector<InterfaceAddress> result;
-    dump(&request, request.header.nlmsg_len, [&](const nlmsghdr* msg) {
+std::map<unsigned, std::vector<InterfaceAddress>> RouteNetlink::ipv4Addresses() {
+    std::map<unsigned, std::vector<InterfaceAddress>> result;
+    dump(RTM_GETADDR, AF_INET, [&](const nlmsghdr* msg) {
         if (msg->nlmsg_type != RTM_NEWADDR || msg->nlmsg_len < NLMSG_LENGTH(sizeof(ifaddrmsg)))
             return;
         const auto* addr = static_cast<const ifaddrmsg*>(NLMSG_DATA(msg));
-        if (addr->ifa_family != AF_INET || addr->ifa_index != ifIndex)
+        if (addr->ifa_family != AF_INET)
             return;
         std::string local, peer;
         bool finite = false;
@@ -195,30 +199,14 @@ std::vector<InterfaceAddress> RouteNetlink::ipv4Addresses(unsigned ifIndex) {
         // it only on point-to-point links, where it names the far end.
         InterfaceAddress item{local.empty() ? peer : local, maskText(addr->ifa_prefixlen), finite};
         if (!item.address.empty())
-            result.push_back(std::move(item));
+            result[addr->ifa_index].push_back(std::move(item));
     });
     return result;
 }
 
-std::vector<std::string> RouteNetlink::defaultGateways(unsigned ifIndex) {
-    struct {
-        nlmsghdr header;
-        rtmsg route;
-        rtattr oifAttr;
-        std::uint32_t oif;
-    } request{};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg)) + RTA_LENGTH(sizeof(std::uint32_t));
-    request.header.nlmsg_type = RTM_GETROUTE;
-    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_table = RT_TABLE_MAIN;
-    request.oifAttr.rta_type = RTA_OIF;
-    request.oifAttr.rta_len = RTA_LENGTH(sizeof(std::uint32_t));
-    request.oif = ifIndex;
-    static_assert(offsetof(decltype(request), oifAttr) == NLMSG_LENGTH(sizeof(rtmsg)));
-
-    std::vector<std::string> result;
-    dump(&request, request.header.nlmsg_len, [&](const nlmsghdr* msg) {
+std::map<unsigned, std::vector<std::string>> RouteNetlink::defaultGateways() {
+    std::map<unsigned, std::vector<std::string>> result;
+    dump(RTM_GETROUTE, AF_INET, [&](const nlmsghdr* msg) {
         if (msg->nlmsg_type != RTM_NEWROUTE || msg->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
             return;
         const auto* route = static_cast<const rtmsg*>(NLMSG_DATA(msg));
@@ -227,7 +215,7 @@ std::vector<std::string> RouteNetlink::defaultGateways(unsigned ifIndex) {
             return;
         std::uint32_t table = route->rtm_table, oif = 0;
         std::string gateway;
-        std::vector<std::string> viaNexthops;
+        std::vector<std::pair<unsigned, std::string>> hops;
         forEachAttribute(RTM_RTA(route), static_cast<int>(RTM_PAYLOAD(msg)),
                          [&](unsigned short type, const void* data, std::size_t size) {
                              if (type == RTA_TABLE)
@@ -241,24 +229,22 @@ std::vector<std::string> RouteNetlink::defaultGateways(unsigned ifIndex) {
                                  int left = static_cast<int>(size);
                                  for (; RTNH_OK(hop, left);
                                       left -= RTNH_ALIGN(hop->rtnh_len), hop = RTNH_NEXT(hop)) {
-                                     if (static_cast<unsigned>(hop->rtnh_ifindex) != ifIndex)
-                                         continue;
                                      forEachAttribute(
                                          RTNH_DATA(hop),
                                          hop->rtnh_len - static_cast<int>(sizeof(rtnexthop)),
                                          [&](unsigned short t, const void* d, std::size_t s) {
                                              if (t == RTA_GATEWAY && s >= 4)
-                                                 viaNexthops.push_back(ipv4Text(d));
+                                                 hops.emplace_back(hop->rtnh_ifindex, ipv4Text(d));
                                          });
                                  }
                              }
                          });
         if (table != RT_TABLE_MAIN)
             return;
-        if (oif == ifIndex && !gateway.empty())
-            appendOnce(result, gateway);
-        for (auto& hop : viaNexthops)
-            appendOnce(result, hop);
+        if (oif != 0 && !gateway.empty())
+            appendOnce(result[oif], gateway);
+        for (auto& [index, hop] : hops)
+            appendOnce(result[index], std::move(hop));
     });
     return result;
 }
