@@ -6,6 +6,7 @@
 #include "registry/clsRegistryAccess.h"
 
 #include <QCloseEvent>
+#include <QFont>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -20,6 +21,11 @@ frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
     setWindowTitle(QStringLiteral("Network Check"));
     setGeometry(twipsRect(435, 1950, 5460, 4965));
     setFixedSize(twipsSize(5460, 4965));
+    // The layout is drawn for an 8-point face: at larger sizes the button
+    // captions would not fit.
+    QFont face = font();
+    face.setPointSize(8);
+    setFont(face);
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
