@@ -1,6 +1,8 @@
 #include "platform/Registry.h"
 #include "platform/registry/DhcpLeases.h"
 #include "platform/registry/LiveNetworkView.h"
+#include "platform/registry/MemoryRegistryStore.h"
+#include "platform/registry/RegistryLayer.h"
 #include "platform/registry/ResolverState.h"
 #include "platform/registry/SambaWins.h"
 #include "platform/registry/TextFile.h"
@@ -127,6 +129,8 @@ private slots:
     void addressChangingAfterTheListIsRead();
     void keysAgreeWithIpToolOnThisMachine();
     void reportAgreesWithIpToolOnThisMachine();
+    void dhclientLeaseMakesPermanentAddressLeased();
+    void writesToTheViewAreRefused();
     void keysOutsideTheViewAreNotServed_data();
     void keysOutsideTheViewAreNotServed();
 
@@ -577,6 +581,42 @@ void tst_LiveNetworkView::reportAgreesWithIpToolOnThisMachine() {
             break;
     }
     QCOMPARE(shown, configured);
+}
+
+void tst_LiveNetworkView::dhclientLeaseMakesPermanentAddressLeased() {
+    if (!m_namespaces)
+        QSKIP(qPrintable(m_whyNoNamespaces));
+    TestNamespace ns("dhclient");
+    QVERIFY(ns.ok());
+    // dhclient's own script adds its address without a lifetime.
+    QVERIFY(ns.ip("link add eth0 type bridge"));
+    QVERIFY(ns.ip("addr add 192.0.2.20/24 dev eth0"));
+    QVERIFY(ns.ip("link add eth1 type bridge"));
+    QVERIFY(ns.ip("addr add 192.0.2.99/24 dev eth1"));
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(QString(OMBRIX_FIXTURES_DIR) + "/dhclient_two_interfaces.txt",
+                        dir.filePath("dhclient.eth0.leases")));
+    const KeyDump keys = parseDump(ns.probe({"--keys", "--dhclient", dir.path()}));
+    QCOMPARE(keys["eth0\\Parameters\\Tcpip"]["EnableDHCP"], QString("1"));
+    QCOMPARE(keys["eth1\\Parameters\\Tcpip"]["EnableDHCP"], QString("0"));
+}
+
+void tst_LiveNetworkView::writesToTheViewAreRefused() {
+    registry::RegistryLayer layer;
+    layer.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
+    QVERIFY(layer.mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
+                        std::make_shared<LiveNetworkView>()));
+    HKEY key = 0;
+    QCOMPARE(layer.RegOpenKeyA(HKEY_LOCAL_MACHINE,
+                               "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters", &key),
+             ERROR_SUCCESS);
+    const unsigned char data[] = "x";
+    QCOMPARE(layer.RegSetValueExA(key, "HostName", 0, REG_SZ, data, 2), ERROR_ACCESS_DENIED);
+    QCOMPARE(layer.RegDeleteValueA(key, "HostName"), ERROR_ACCESS_DENIED);
+    layer.RegCloseKey(key);
+    QCOMPARE(layer.RegDeleteKeyA(HKEY_LOCAL_MACHINE,
+                                 "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Adapters"),
+             ERROR_ACCESS_DENIED);
 }
 
 void tst_LiveNetworkView::keysOutsideTheViewAreNotServed_data() {
