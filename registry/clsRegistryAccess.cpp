@@ -17,12 +17,24 @@ HKEY hiveOf(std::int32_t hive) {
     return hive == 0 ? HKEY_LOCAL_MACHINE : static_cast<HKEY>(static_cast<std::uint32_t>(hive));
 }
 
-// Narrow (UTF-8) text for a key path or value name. A zero character cannot
-// cross as narrow text: the name would silently become a shorter one.
+// Narrow (UTF-8) text, when the text has one: a lone surrogate would
+// silently turn into "?", naming another key or writing other data.
+std::optional<QByteArray> narrowText(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return std::nullopt;
+    }
+    return text.toUtf8();
+}
+
+// A key path or value name. A zero character cannot cross as narrow text
+// either: the name would silently become a shorter one.
 std::optional<QByteArray> narrowName(const QString& text) {
     if (text.contains(QChar(u'\0')))
         return std::nullopt;
-    return text.toUtf8();
+    return narrowText(text);
 }
 
 std::uint32_t dwordOf(const unsigned char* b) {
@@ -258,7 +270,7 @@ void clsRegistryAccess::SetRegistryValue(QString xi_strSubKey, QString xi_strVal
             if (type == REG_SZ) {
                 // No terminating zero is written; an empty text has no first
                 // byte to pass, so nothing is.
-                const QByteArray data = xi_strValue.toUtf8();
+                const QByteArray data = narrowText(xi_strValue).value_or(QByteArray());
                 if (!data.isEmpty())
                     m_registry.RegSetValueExA(key.get(), name->constData(), 0, REG_SZ,
                                               reinterpret_cast<const unsigned char*>(data.data()),

@@ -44,6 +44,8 @@ private slots:
     void noErrorLeavesAndEveryKeyIsClosed_data();
     void noErrorLeavesAndEveryKeyIsClosed();
     void namesWithZeroCharactersReachNoKey();
+    void badPathsGiveTheQuietResult_data();
+    void badPathsGiveTheQuietResult();
 
 private:
     void put(const char* path, const char* name, DWORD type, const QByteArray& data);
@@ -180,6 +182,10 @@ void tst_clsRegistryAccess::setWritesOnlyWhatConverts_data() {
     QTest::newRow("2147483648 writes nothing") << 4 << "2147483648" << kAbsent << QByteArray();
     QTest::newRow("&H100000000 writes nothing") << 4 << "&H100000000" << kAbsent << QByteArray();
     QTest::newRow("fraction writes nothing") << 4 << "1.5" << kAbsent << QByteArray();
+    QTest::newRow("lone surrogate writes nothing")
+        << 1 << QStringLiteral("a") + QChar(0xDC00) << kAbsent << QByteArray();
+    QTest::newRow("surrogate pair is written")
+        << 1 << QString::fromUtf8("\xf0\x9f\x98\x80") << 1 << QByteArray("\xf0\x9f\x98\x80");
     QTest::newRow("0x prefix writes nothing") << 4 << "&H0x1F" << kAbsent << QByteArray();
 }
 
@@ -385,6 +391,28 @@ void tst_clsRegistryAccess::namesWithZeroCharactersReachNoKey() {
     QVERIFY(!m_access->DeleteRegistryValue("Z", QStringLiteral("v") + QChar(u'\0')));
     QVERIFY(!m_access->DeleteRegistryKey(QStringLiteral("Z\\") + QChar(u'\0')));
     QCOMPARE(m_access->EnumerateRegistryKeys(withZero), std::nullopt);
+}
+
+void tst_clsRegistryAccess::badPathsGiveTheQuietResult_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty level") << "Bad\\\\Key";
+    QTest::newRow("leading backslash") << "\\Bad\\Key";
+    QTest::newRow("trailing backslash") << "Bad\\Key\\";
+    QTest::newRow("name over 255 characters") << "Bad\\" + QString(256, u'k');
+    QTest::newRow("lone surrogate") << QStringLiteral("Bad\\") + QChar(0xD800);
+}
+
+void tst_clsRegistryAccess::badPathsGiveTheQuietResult() {
+    QFETCH(QString, path);
+    put("Bad\\Key", "v", REG_SZ, "x");
+    QCOMPARE(m_access->GetRegistryValue(path, "v"), std::nullopt);
+    QCOMPARE(m_access->EnumerateRegistryKeys(path), std::nullopt);
+    QCOMPARE(m_access->EnumerateRegistryValues(path), std::nullopt);
+    QVERIFY(!m_access->DeleteRegistryValue(path, "v"));
+    QVERIFY(!m_access->DeleteRegistryKey(path));
+    m_access->SetRegistryValue(path, "v", "changed");
+    QCOMPARE(m_access->GetRegistryValue("Bad\\Key", "v"), std::optional<QString>("x"));
+    QCOMPARE(*m_access->EnumerateRegistryKeys("Bad"), clsRegistryAccess::RowList({{"Key", ""}}));
 }
 
 int main(int argc, char** argv) {

@@ -156,6 +156,31 @@ private:
     bool m_open;
 };
 
+// The reads of one call in one snapshot, taking the file's read lock once.
+class SqliteRegistryStore::ReadTransaction {
+public:
+    explicit ReadTransaction(SqliteRegistryStore& store) : m_store(store) {
+        sqlite3_stmt* begin = store.statement("BEGIN");
+        m_open = begin && sqlite3_step(begin) == SQLITE_DONE;
+        if (begin)
+            sqlite3_reset(begin);
+    }
+    ~ReadTransaction() {
+        if (!m_open || !m_store.m_db)
+            return;
+        if (sqlite3_stmt* commit = m_store.statement("COMMIT")) {
+            sqlite3_step(commit);
+            sqlite3_reset(commit);
+        }
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    SqliteRegistryStore& m_store;
+    bool m_open = false;
+};
+
 SqliteRegistryStore::SqliteRegistryStore(std::string path, Writers writers)
     : m_path(std::move(path)), m_writers(writers) {}
 
@@ -184,9 +209,14 @@ std::string SqliteRegistryStore::systemStorePath() {
 }
 
 bool SqliteRegistryStore::writable() {
-    if (m_writers == Writers::RootOnly && ::geteuid() != 0)
-        return false;
-    return canWrite(m_path);
+    std::lock_guard lock(m_mutex);
+    return mayWrite();
+}
+
+bool SqliteRegistryStore::mayWrite() {
+    if (!m_writable)
+        m_writable = (m_writers == Writers::Owner || ::geteuid() == 0) && canWrite(m_path);
+    return *m_writable;
 }
 
 std::uint64_t SqliteRegistryStore::generation() {
@@ -198,9 +228,8 @@ LONG SqliteRegistryStore::fail(int sqliteCode) {
     switch (sqliteCode & 0xFF) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
+        // Closed by the next open(): statements of this call may still be live.
         m_corrupt = true;
-        m_statements.clear();
-        m_db.reset();
         return ERROR_REGISTRY_CORRUPT;
     case SQLITE_READONLY:
     case SQLITE_PERM:
@@ -229,13 +258,16 @@ sqlite3_stmt* SqliteRegistryStore::statement(const char* sql) {
 SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status) {
     status = ERROR_SUCCESS;
     if (m_corrupt) {
+        m_statements.clear();
+        m_db.reset();
         status = ERROR_REGISTRY_CORRUPT;
         return Open::Failed;
     }
     if (m_db && (!forWrite || !m_readOnly))
         return Open::Ready;
-    const bool mayWrite = writable();
-    if (forWrite && !mayWrite) {
+    m_writable.reset();
+    const bool writable = mayWrite();
+    if (forWrite && !writable) {
         status = ERROR_ACCESS_DENIED;
         return Open::Failed;
     }
@@ -249,7 +281,7 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
         status = errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
         return Open::Failed;
     }
-    m_readOnly = !mayWrite;
+    m_readOnly = !writable;
     sqlite3* raw = nullptr;
     const int flags =
         SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
@@ -358,6 +390,7 @@ LONG SqliteRegistryStore::keyExists(const KeyPath& path) {
     case Open::Ready:
         break;
     }
+    ReadTransaction snapshot(*this);
     const auto id = resolve(path, status);
     if (status != ERROR_SUCCESS)
         return status;
@@ -461,6 +494,7 @@ LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
     case Open::Ready:
         break;
     }
+    ReadTransaction snapshot(*this);
     const auto id = resolve(path, status);
     if (status != ERROR_SUCCESS)
         return status;
@@ -557,6 +591,7 @@ LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEnt
     case Open::Ready:
         break;
     }
+    ReadTransaction snapshot(*this);
     const auto id = resolve(path, status);
     if (status != ERROR_SUCCESS)
         return status;
@@ -588,6 +623,7 @@ LONG SqliteRegistryStore::listValues(const KeyPath& path, std::vector<RegistryVa
     case Open::Ready:
         break;
     }
+    ReadTransaction snapshot(*this);
     const auto id = resolve(path, status);
     if (status != ERROR_SUCCESS)
         return status;

@@ -53,8 +53,10 @@ private:
     };
     class Statement;
     class Transaction;
+    class ReadTransaction;
     enum class Open { Ready, NoFile, Failed };
 
+    bool mayWrite();
     Open open(bool forWrite, LONG& status);
     LONG initialise();
     LONG fail(int sqliteCode);
@@ -67,6 +69,7 @@ private:
     Writers m_writers;
     std::unique_ptr<sqlite3, DbClose> m_db;
     std::map<const char*, std::unique_ptr<sqlite3_stmt, StmtFinalize>> m_statements;
+    std::optional<bool> m_writable; // found out again whenever the file is opened
     bool m_readOnly = false;
     bool m_corrupt = false;
     std::uint64_t m_generation = 0;
