@@ -1,16 +1,17 @@
 #pragma once
 #include "platform/RegistryProvider.h"
 #include "platform/registry/DhcpLeases.h"
+#include "platform/registry/NetworkFacts.h"
 
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace ombrix::platform {
+
+class RouteNetlink;
 
 // The machine's network configuration as registry keys, read from the
 // running system each time a key is opened. Mounted at
@@ -25,11 +26,8 @@ namespace ombrix::platform {
 // The kernel's answers are kept only until the kernel announces a change to
 // links, IPv4 addresses or routes: a report opens each adapter's keys six
 // times, and asking the kernel for all of it again on every open would make
-// the report grow with the square of the number of interfaces.
-class RouteNetlink;
-struct NetworkInterface;
-struct InterfaceAddress;
-
+// the report grow with the square of the number of interfaces. Files (the
+// resolver's, Samba's, DHCP leases) are read on every open.
 class LiveNetworkView final : public RegistryProvider {
 public:
     static constexpr std::string_view kMountPath = "SYSTEM\\CurrentControlSet\\Services";
