@@ -483,6 +483,9 @@ void tst_LiveNetworkView::keysAgreeWithIpToolOnThisMachine() {
         const QString qname = QString::fromStdString(name);
         const auto key = view.openKey(name + "\\Parameters\\Tcpip");
         QVERIFY2(key, qPrintable(qname));
+        // Key names are compared without case.
+        QVERIFY(view.openKey("NETBT\\ADAPTERS\\" + qname.toUpper().toStdString()));
+        QVERIFY(view.openKey(qname.toUpper().toStdString() + "\\parameters\\TCPIP"));
         QMap<QString, QStringList> values;
         std::uint32_t dhcp = 2;
         for (const auto& value : key->values) {
