@@ -3,6 +3,7 @@
 #include "app/Forms.h"
 #include "app/Startup.h"
 #include "main_window/Ombrix2.h"
+#include "network_report/frmNetCheck.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/CupsPrinters.h"
 #include "platform/linux/LinuxCpuLibrary.h"
@@ -13,8 +14,11 @@
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/QtMessageBoxes.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/registry/LiveNetworkView.h"
+#include "platform/registry/SystemRegistry.h"
 
 #include <memory>
+#include <string>
 
 using namespace ombrix;
 
@@ -34,12 +38,22 @@ int main(int argc, char** argv) {
     platform::SystemClock clock;
     platform::CupsPrinters printers;
     PrinterInstallControl printerInstall(printers);
+    // The machine's registry, with the live network configuration mounted
+    // where the network report reads it.
+    auto registry = platform::registry::makeSystemRegistry();
+    registry->mount(platform::HKEY_LOCAL_MACHINE, std::string(platform::LiveNetworkView::kMountPath),
+                    std::make_shared<platform::LiveNetworkView>());
 
     Forms forms;
     forms.add(QStringLiteral("Ombrix2"), [&] {
         auto w = std::make_unique<Ombrix2>(
             forms, Ombrix2::Services{memory, version, cpu, host, systemInfo, floppy, printerInstall,
                                      clock, [] { QCoreApplication::exit(0); }});
+        w->Form_Load();
+        return w;
+    });
+    forms.add(QStringLiteral("frmNetCheck"), [&] {
+        auto w = std::make_unique<frmNetCheck>(*registry);
         w->Form_Load();
         return w;
     });

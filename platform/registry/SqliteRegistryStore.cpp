@@ -1,0 +1,646 @@
+#include "platform/registry/SqliteRegistryStore.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ombrix::platform::registry {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
+    " name TEXT NOT NULL, fold TEXT NOT NULL, class TEXT NOT NULL, UNIQUE(parent, fold));"
+    "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL,"
+    " fold TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold));"
+    "CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key);";
+
+constexpr const char* kFindKey = "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2";
+constexpr const char* kAddKey =
+    "INSERT INTO keys(parent, name, fold, class) VALUES(?1, ?2, ?3, ?4)";
+constexpr const char* kHasSubkey = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
+constexpr const char* kDropValues = "DELETE FROM vals WHERE key = ?1";
+constexpr const char* kDropKey = "DELETE FROM keys WHERE id = ?1";
+constexpr const char* kGetValue = "SELECT name, type, data FROM vals WHERE key = ?1 AND fold = ?2";
+// A replaced value keeps its row, hence its place and the case of its name.
+constexpr const char* kPutValue =
+    "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+    " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data";
+constexpr const char* kDropValue = "DELETE FROM vals WHERE key = ?1 AND fold = ?2";
+constexpr const char* kSubkeys = "SELECT name, class FROM keys WHERE parent = ?1 ORDER BY fold";
+constexpr const char* kValues = "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid";
+
+constexpr int kBusyTimeoutMs = 10000;
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether the file, or the folder that would hold it, can be written.
+bool canWrite(const std::string& path) {
+    if (exists(path))
+        return ::access(path.c_str(), W_OK) == 0 && ::access(parentOf(path).c_str(), W_OK) == 0;
+    std::string dir = parentOf(path);
+    while (!exists(dir) && dir != "/" && dir != ".")
+        dir = parentOf(dir);
+    return ::access(dir.c_str(), W_OK) == 0;
+}
+
+bool makeFolders(const std::string& dir, mode_t mode) {
+    if (exists(dir))
+        return true;
+    if (!makeFolders(parentOf(dir), mode))
+        return false;
+    return ::mkdir(dir.c_str(), mode) == 0 || errno == EEXIST;
+}
+
+std::string uriPath(const std::string& path) {
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char* hex = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+            uri += hex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri;
+}
+
+void bindText(sqlite3_stmt* s, int index, const std::string& text) {
+    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+std::string columnText(sqlite3_stmt* s, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(s, column)))
+                : std::string();
+}
+
+RegistryValueData columnValue(sqlite3_stmt* s) {
+    RegistryValueData value;
+    value.name = columnText(s, 0);
+    value.type = static_cast<DWORD>(sqlite3_column_int64(s, 1));
+    const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(s, 2));
+    value.data.assign(data, data + (data ? sqlite3_column_bytes(s, 2) : 0));
+    return value;
+}
+
+} // namespace
+
+void SqliteRegistryStore::DbClose::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
+
+void SqliteRegistryStore::StmtFinalize::operator()(sqlite3_stmt* stmt) const {
+    sqlite3_finalize(stmt);
+}
+
+// A cached statement, reset for its next use when this goes.
+class SqliteRegistryStore::Statement {
+public:
+    explicit Statement(sqlite3_stmt* s) : m_s(s) {}
+    ~Statement() {
+        if (m_s) {
+            sqlite3_reset(m_s);
+            sqlite3_clear_bindings(m_s);
+        }
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return m_s; }
+
+private:
+    sqlite3_stmt* m_s;
+};
+
+// One write: takes the write lock at once (waiting for other writers), so
+// that no read lock has to be upgraded later; rolled back unless committed.
+class SqliteRegistryStore::Transaction {
+public:
+    explicit Transaction(sqlite3* db) : m_db(db) {
+        m_rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        m_open = m_rc == SQLITE_OK;
+    }
+    ~Transaction() {
+        if (m_open)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    int begun() const { return m_rc; }
+    int commit() {
+        const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        m_open = rc != SQLITE_OK && sqlite3_get_autocommit(m_db) == 0;
+        return rc;
+    }
+
+private:
+    sqlite3* m_db;
+    int m_rc;
+    bool m_open;
+};
+
+// The reads of one call in one snapshot, taking the file's read lock once.
+class SqliteRegistryStore::ReadTransaction {
+public:
+    explicit ReadTransaction(SqliteRegistryStore& store) : m_store(store) {
+        sqlite3_stmt* begin = store.statement("BEGIN");
+        m_open = begin && sqlite3_step(begin) == SQLITE_DONE;
+        if (begin)
+            sqlite3_reset(begin);
+    }
+    ~ReadTransaction() {
+        if (!m_open || !m_store.m_db)
+            return;
+        if (sqlite3_stmt* commit = m_store.statement("COMMIT")) {
+            sqlite3_step(commit);
+            sqlite3_reset(commit);
+        }
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    SqliteRegistryStore& m_store;
+    bool m_open = false;
+};
+
+SqliteRegistryStore::SqliteRegistryStore(std::string path, Writers writers)
+    : m_path(std::move(path)), m_writers(writers) {}
+
+SqliteRegistryStore::~SqliteRegistryStore() {
+    m_statements.clear();
+}
+
+std::string SqliteRegistryStore::userStorePath() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    std::string base;
+    if (dataHome && dataHome[0] == '/') {
+        base = dataHome;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* pw = ::getpwuid(::geteuid());
+            home = pw ? pw->pw_dir : "/";
+        }
+        base = std::string(home) + "/.local/share";
+    }
+    return base + "/ombrix/registry.db";
+}
+
+std::string SqliteRegistryStore::systemStorePath() {
+    return "/var/lib/ombrix/registry.db";
+}
+
+bool SqliteRegistryStore::writable() {
+    std::lock_guard lock(m_mutex);
+    return mayWrite();
+}
+
+bool SqliteRegistryStore::mayWrite() {
+    if (!m_writable)
+        m_writable = (m_writers == Writers::Owner || ::geteuid() == 0) && canWrite(m_path);
+    return *m_writable;
+}
+
+std::uint64_t SqliteRegistryStore::generation() {
+    std::lock_guard lock(m_mutex);
+    return m_generation;
+}
+
+LONG SqliteRegistryStore::fail(int sqliteCode) {
+    switch (sqliteCode & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        // Closed by the next open(): statements of this call may still be live.
+        m_corrupt = true;
+        return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:
+        return ERROR_ACCESS_DENIED;
+    case SQLITE_TOOBIG:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+sqlite3_stmt* SqliteRegistryStore::statement(const char* sql) {
+    auto& cached = m_statements[sql];
+    if (!cached) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(m_db.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) !=
+            SQLITE_OK)
+            return nullptr;
+        cached.reset(raw);
+    }
+    return cached.get();
+}
+
+SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status) {
+    status = ERROR_SUCCESS;
+    if (m_corrupt) {
+        m_statements.clear();
+        m_db.reset();
+        status = ERROR_REGISTRY_CORRUPT;
+        return Open::Failed;
+    }
+    if (m_db && (!forWrite || !m_readOnly))
+        return Open::Ready;
+    m_writable.reset();
+    const bool writable = mayWrite();
+    if (forWrite && !writable) {
+        status = ERROR_ACCESS_DENIED;
+        return Open::Failed;
+    }
+    const bool fileExists = exists(m_path);
+    if (!fileExists && !forWrite)
+        return Open::NoFile;
+    m_statements.clear();
+    m_db.reset();
+    if (!fileExists &&
+        !makeFolders(parentOf(m_path), m_writers == Writers::RootOnly ? 0755 : 0700)) {
+        status = errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
+        return Open::Failed;
+    }
+    m_readOnly = !writable;
+    sqlite3* raw = nullptr;
+    const int flags =
+        SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
+        (m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    int rc = sqlite3_open_v2(uriPath(m_path).c_str(), &raw, flags, nullptr);
+    m_db.reset(raw);
+    if (rc == SQLITE_OK)
+        status = initialise();
+    else
+        status = fail(rc);
+    if (status == ERROR_SUCCESS)
+        return Open::Ready;
+    m_statements.clear();
+    m_db.reset();
+    return Open::Failed;
+}
+
+LONG SqliteRegistryStore::initialise() {
+    sqlite3* db = m_db.get();
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 0);
+    if (!m_readOnly) {
+        // The log stays after the last writer closes, so that users who may
+        // only read the file can still open it.
+        int persist = 1;
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    }
+    // A damaged file is found before anything is written to it.
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &raw, nullptr);
+    std::unique_ptr<sqlite3_stmt, StmtFinalize> check(raw);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(raw);
+    if ((rc == SQLITE_CANTOPEN || rc == SQLITE_READONLY) && m_readOnly &&
+        !exists(m_path + "-wal")) {
+        // A reader who may not make the log file: with no log, the file
+        // itself holds every write.
+        check.reset();
+        m_db.reset();
+        sqlite3* ro = nullptr;
+        rc = sqlite3_open_v2((uriPath(m_path) + "?immutable=1").c_str(), &ro,
+                             SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY, nullptr);
+        m_db.reset(ro);
+        db = ro;
+        if (rc == SQLITE_OK)
+            rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &raw, nullptr);
+        check.reset(raw);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(raw);
+    }
+    if (rc != SQLITE_ROW)
+        return fail(rc);
+    if (columnText(raw, 0) != "ok") {
+        m_corrupt = true;
+        return ERROR_REGISTRY_CORRUPT;
+    }
+    check.reset();
+    if (m_readOnly)
+        return ERROR_SUCCESS;
+    // WAL: a commit is whole in the log before the call returns; NORMAL
+    // leaves syncing to the checkpoints, which a killed process does not lose.
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                      nullptr);
+    if (rc == SQLITE_OK) {
+        Transaction schema(db);
+        rc = schema.begun();
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = schema.commit();
+    }
+    return rc == SQLITE_OK ? ERROR_SUCCESS : fail(rc);
+}
+
+std::optional<long long> SqliteRegistryStore::resolve(const KeyPath& path, LONG& status) {
+    status = ERROR_SUCCESS;
+    long long id = 0;
+    for (const KeyName& level : path) {
+        Statement s(statement(kFindKey));
+        if (!s.get()) {
+            status = fail(sqlite3_errcode(m_db.get()));
+            return std::nullopt;
+        }
+        sqlite3_bind_int64(s.get(), 1, id);
+        bindText(s.get(), 2, level.fold);
+        const int rc = sqlite3_step(s.get());
+        if (rc == SQLITE_DONE)
+            return std::nullopt;
+        if (rc != SQLITE_ROW) {
+            status = fail(rc);
+            return std::nullopt;
+        }
+        id = sqlite3_column_int64(s.get(), 0);
+    }
+    return id;
+}
+
+LONG SqliteRegistryStore::keyExists(const KeyPath& path) {
+    std::lock_guard lock(m_mutex);
+    LONG status = ERROR_SUCCESS;
+    switch (open(false, status)) {
+    case Open::Failed:
+        return status;
+    case Open::NoFile:
+        return path.empty() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    case Open::Ready:
+        break;
+    }
+    ReadTransaction snapshot(*this);
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    return id ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& className,
+                                    bool& created) {
+    std::lock_guard lock(m_mutex);
+    created = false;
+    LONG status = ERROR_SUCCESS;
+    if (open(true, status) != Open::Ready)
+        return status;
+    Transaction tx(m_db.get());
+    if (tx.begun() != SQLITE_OK)
+        return fail(tx.begun());
+    long long id = 0;
+    for (const KeyName& level : path) {
+        Statement find(statement(kFindKey));
+        if (!find.get())
+            return fail(sqlite3_errcode(m_db.get()));
+        sqlite3_bind_int64(find.get(), 1, id);
+        bindText(find.get(), 2, level.fold);
+        int rc = sqlite3_step(find.get());
+        if (rc == SQLITE_ROW) {
+            id = sqlite3_column_int64(find.get(), 0);
+            continue;
+        }
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+        Statement add(statement(kAddKey));
+        if (!add.get())
+            return fail(sqlite3_errcode(m_db.get()));
+        sqlite3_bind_int64(add.get(), 1, id);
+        bindText(add.get(), 2, level.name);
+        bindText(add.get(), 3, level.fold);
+        bindText(add.get(), 4, &level == &path.back() ? className : std::string());
+        rc = sqlite3_step(add.get());
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+        id = sqlite3_last_insert_rowid(m_db.get());
+        created = true;
+    }
+    if (const int rc = tx.commit(); rc != SQLITE_OK) {
+        created = false;
+        return fail(rc);
+    }
+    m_generation += created;
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::deleteKey(const KeyPath& path) {
+    std::lock_guard lock(m_mutex);
+    LONG status = ERROR_SUCCESS;
+    if (path.empty())
+        return ERROR_ACCESS_DENIED;
+    if (open(true, status) != Open::Ready)
+        return status;
+    Transaction tx(m_db.get());
+    if (tx.begun() != SQLITE_OK)
+        return fail(tx.begun());
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!id)
+        return ERROR_FILE_NOT_FOUND;
+    {
+        Statement has(statement(kHasSubkey));
+        if (!has.get())
+            return fail(sqlite3_errcode(m_db.get()));
+        sqlite3_bind_int64(has.get(), 1, *id);
+        const int rc = sqlite3_step(has.get());
+        if (rc == SQLITE_ROW)
+            return ERROR_ACCESS_DENIED;
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+    }
+    for (const char* sql : {kDropValues, kDropKey}) {
+        Statement drop(statement(sql));
+        if (!drop.get())
+            return fail(sqlite3_errcode(m_db.get()));
+        sqlite3_bind_int64(drop.get(), 1, *id);
+        if (const int rc = sqlite3_step(drop.get()); rc != SQLITE_DONE)
+            return fail(rc);
+    }
+    if (const int rc = tx.commit(); rc != SQLITE_OK)
+        return fail(rc);
+    ++m_generation;
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
+                                     RegistryValueData& out) {
+    std::lock_guard lock(m_mutex);
+    LONG status = ERROR_SUCCESS;
+    switch (open(false, status)) {
+    case Open::Failed:
+        return status;
+    case Open::NoFile:
+        return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    case Open::Ready:
+        break;
+    }
+    ReadTransaction snapshot(*this);
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!id)
+        return ERROR_KEY_DELETED;
+    Statement s(statement(kGetValue));
+    if (!s.get())
+        return fail(sqlite3_errcode(m_db.get()));
+    sqlite3_bind_int64(s.get(), 1, *id);
+    bindText(s.get(), 2, name.fold);
+    const int rc = sqlite3_step(s.get());
+    if (rc == SQLITE_DONE)
+        return ERROR_FILE_NOT_FOUND;
+    if (rc != SQLITE_ROW)
+        return fail(rc);
+    out = columnValue(s.get());
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
+                                   const unsigned char* data, std::size_t size) {
+    std::lock_guard lock(m_mutex);
+    LONG status = ERROR_SUCCESS;
+    if (open(true, status) != Open::Ready)
+        return status;
+    Transaction tx(m_db.get());
+    if (tx.begun() != SQLITE_OK)
+        return fail(tx.begun());
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!id)
+        return ERROR_KEY_DELETED;
+    {
+        Statement s(statement(kPutValue));
+        if (!s.get())
+            return fail(sqlite3_errcode(m_db.get()));
+        sqlite3_bind_int64(s.get(), 1, *id);
+        bindText(s.get(), 2, name.name);
+        bindText(s.get(), 3, name.fold);
+        sqlite3_bind_int64(s.get(), 4, type);
+        if (size == 0)
+            sqlite3_bind_zeroblob(s.get(), 5, 0);
+        else
+            sqlite3_bind_blob(s.get(), 5, data, static_cast<int>(size), SQLITE_STATIC);
+        if (const int rc = sqlite3_step(s.get()); rc != SQLITE_DONE)
+            return fail(rc);
+    }
+    if (const int rc = tx.commit(); rc != SQLITE_OK)
+        return fail(rc);
+    ++m_generation;
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) {
+    std::lock_guard lock(m_mutex);
+    LONG status = ERROR_SUCCESS;
+    if (open(true, status) != Open::Ready)
+        return status;
+    Transaction tx(m_db.get());
+    if (tx.begun() != SQLITE_OK)
+        return fail(tx.begun());
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!id)
+        return ERROR_KEY_DELETED;
+    {
+        Statement s(statement(kDropValue));
+        if (!s.get())
+            return fail(sqlite3_errcode(m_db.get()));
+        sqlite3_bind_int64(s.get(), 1, *id);
+        bindText(s.get(), 2, name.fold);
+        if (const int rc = sqlite3_step(s.get()); rc != SQLITE_DONE)
+            return fail(rc);
+        if (sqlite3_changes(m_db.get()) == 0)
+            return ERROR_FILE_NOT_FOUND;
+    }
+    if (const int rc = tx.commit(); rc != SQLITE_OK)
+        return fail(rc);
+    ++m_generation;
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEntry>& out) {
+    std::lock_guard lock(m_mutex);
+    out.clear();
+    LONG status = ERROR_SUCCESS;
+    switch (open(false, status)) {
+    case Open::Failed:
+        return status;
+    case Open::NoFile:
+        return path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    case Open::Ready:
+        break;
+    }
+    ReadTransaction snapshot(*this);
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!id)
+        return ERROR_KEY_DELETED;
+    Statement s(statement(kSubkeys));
+    if (!s.get())
+        return fail(sqlite3_errcode(m_db.get()));
+    sqlite3_bind_int64(s.get(), 1, *id);
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+        out.push_back({columnText(s.get(), 0), columnText(s.get(), 1)});
+    if (rc != SQLITE_DONE) {
+        out.clear();
+        return fail(rc);
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::listValues(const KeyPath& path, std::vector<RegistryValueData>& out) {
+    std::lock_guard lock(m_mutex);
+    out.clear();
+    LONG status = ERROR_SUCCESS;
+    switch (open(false, status)) {
+    case Open::Failed:
+        return status;
+    case Open::NoFile:
+        return path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    case Open::Ready:
+        break;
+    }
+    ReadTransaction snapshot(*this);
+    const auto id = resolve(path, status);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!id)
+        return ERROR_KEY_DELETED;
+    Statement s(statement(kValues));
+    if (!s.get())
+        return fail(sqlite3_errcode(m_db.get()));
+    sqlite3_bind_int64(s.get(), 1, *id);
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+        out.push_back(columnValue(s.get()));
+    if (rc != SQLITE_DONE) {
+        out.clear();
+        return fail(rc);
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace ombrix::platform::registry

@@ -1,0 +1,78 @@
+#pragma once
+#include "platform/registry/RegistryStore.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ombrix::platform::registry {
+
+// The keys of one root key in an SQLite file. The file is made by the first
+// write; reading never makes one. Every write is its own transaction in
+// write-ahead-log mode, so a write that returned survives the process being
+// killed, and writers in other processes wait for each other. A file that
+// is not a sound database is never written to: every call answers
+// ERROR_REGISTRY_CORRUPT.
+class SqliteRegistryStore final : public RegistryStore {
+public:
+    enum class Writers { Owner, RootOnly };
+    explicit SqliteRegistryStore(std::string path, Writers writers = Writers::Owner);
+    ~SqliteRegistryStore() override;
+    SqliteRegistryStore(const SqliteRegistryStore&) = delete;
+    SqliteRegistryStore& operator=(const SqliteRegistryStore&) = delete;
+
+    // $XDG_DATA_HOME/ombrix/registry.db, by default under ~/.local/share.
+    static std::string userStorePath();
+    // Shared by all users; only root writes it.
+    static std::string systemStorePath();
+
+    const std::string& path() const { return m_path; }
+
+    bool writable() override;
+    LONG keyExists(const KeyPath& path) override;
+    LONG createKey(const KeyPath& path, const std::string& className, bool& created) override;
+    LONG deleteKey(const KeyPath& path) override;
+    LONG queryValue(const KeyPath& path, const KeyName& name, RegistryValueData& out) override;
+    LONG setValue(const KeyPath& path, const KeyName& name, DWORD type, const unsigned char* data,
+                  std::size_t size) override;
+    LONG deleteValue(const KeyPath& path, const KeyName& name) override;
+    LONG listSubkeys(const KeyPath& path, std::vector<SubkeyEntry>& out) override;
+    LONG listValues(const KeyPath& path, std::vector<RegistryValueData>& out) override;
+    std::uint64_t generation() override;
+
+private:
+    struct DbClose {
+        void operator()(sqlite3* db) const;
+    };
+    struct StmtFinalize {
+        void operator()(sqlite3_stmt* stmt) const;
+    };
+    class Statement;
+    class Transaction;
+    class ReadTransaction;
+    enum class Open { Ready, NoFile, Failed };
+
+    bool mayWrite();
+    Open open(bool forWrite, LONG& status);
+    LONG initialise();
+    LONG fail(int sqliteCode);
+    sqlite3_stmt* statement(const char* sql);
+    // The key's row id (0 for the root), nullopt when it does not exist.
+    std::optional<long long> resolve(const KeyPath& path, LONG& status);
+
+    std::mutex m_mutex;
+    std::string m_path;
+    Writers m_writers;
+    std::unique_ptr<sqlite3, DbClose> m_db;
+    std::map<const char*, std::unique_ptr<sqlite3_stmt, StmtFinalize>> m_statements;
+    std::optional<bool> m_writable; // found out again whenever the file is opened
+    bool m_readOnly = false;
+    bool m_corrupt = false;
+    std::uint64_t m_generation = 0;
+};
+
+} // namespace ombrix::platform::registry

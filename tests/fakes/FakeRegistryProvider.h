@@ -1,0 +1,18 @@
+#pragma once
+#include "platform/RegistryProvider.h"
+
+#include <map>
+#include <string>
+
+// Serves the keys it was given, by exact path relative to its mount point.
+struct FakeRegistryProvider final : ombrix::platform::RegistryProvider {
+    std::map<std::string, ombrix::platform::ProviderKey> keys;
+    mutable int calls = 0;
+    std::optional<ombrix::platform::ProviderKey> openKey(std::string_view relPath) const override {
+        ++calls;
+        const auto it = keys.find(std::string(relPath));
+        if (it == keys.end())
+            return std::nullopt;
+        return it->second;
+    }
+};
