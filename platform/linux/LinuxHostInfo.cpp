@@ -50,16 +50,16 @@ QString routeSourceAddress() {
     return text(local.sin_addr);
 }
 
-std::vector<InterfaceAddress> interfaceAddresses() {
+std::vector<HostInterfaceAddress> interfaceAddresses() {
     ifaddrs* raw = nullptr;
     if (::getifaddrs(&raw) != 0)
         return {};
     std::unique_ptr<ifaddrs, IfaddrsFree> list(raw);
-    std::vector<InterfaceAddress> found;
+    std::vector<HostInterfaceAddress> found;
     for (const ifaddrs* entry = list.get(); entry; entry = entry->ifa_next) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
             continue;
-        InterfaceAddress address;
+        HostInterfaceAddress address;
         address.interfaceName = QString::fromLocal8Bit(entry->ifa_name);
         address.up = (entry->ifa_flags & IFF_UP) != 0;
         address.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
@@ -85,7 +85,7 @@ QString LinuxHostInfo::ipAddress() const {
     return pickAddress(interfaceAddresses());
 }
 
-QString pickAddress(const std::vector<InterfaceAddress>& addresses) {
+QString pickAddress(const std::vector<HostInterfaceAddress>& addresses) {
     for (bool loopback : {false, true})
         for (const auto& address : addresses)
             if (address.up && address.loopback == loopback && !address.ipv4.isEmpty())

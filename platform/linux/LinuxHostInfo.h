@@ -14,7 +14,7 @@ public:
     QString ipAddress() const override; // see pickAddress() where there is no default route
 };
 
-struct InterfaceAddress {
+struct HostInterfaceAddress {
     QString interfaceName;
     bool up = false;
     bool loopback = false;
@@ -23,6 +23,6 @@ struct InterfaceAddress {
 
 // Without a default route: the first IPv4 address of an interface that is up,
 // loopback last; empty when the machine has none.
-QString pickAddress(const std::vector<InterfaceAddress>& addresses);
+QString pickAddress(const std::vector<HostInterfaceAddress>& addresses);
 
 } // namespace ombrix::platform
