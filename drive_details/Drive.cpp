@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QMenuBar>
 
+#include <algorithm>
 #include <memory>
 
 namespace ombrix {
@@ -22,8 +23,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
+    label->setMinimumWidth(geometry.width());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setWordWrap(true);
     return label;
 }
 
@@ -40,6 +41,7 @@ template <class Body> void attempt(bool& failed, Body&& body) {
 
 Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
     : QMainWindow(parent), m_fileSystem(fileSystem), m_forms(forms) {
+    setObjectName(QStringLiteral("Drive"));
     setWindowTitle(QStringLiteral("HDD Info"));
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
@@ -75,6 +77,19 @@ void Drive::Form_Load() {
         GetDriveInfo();
         m_keyPreview = true;
     });
+}
+
+void Drive::fitReport() {
+    // A label keeps its place and grows to the right rather than wrapping its
+    // text into the line below or cutting it; the window widens to match.
+    int right = 0;
+    for (QLabel* label : {LblDrive, LblSN, LblTot, LblFree}) {
+        const int width = std::max(label->minimumWidth(), label->sizeHint().width());
+        label->resize(width, label->height());
+        right = std::max(right, label->x() + width + twips(120));
+    }
+    if (right > width()) // the client area spans the whole window width
+        resize(right, height());
 }
 
 void Drive::Close_Click() {
@@ -129,6 +144,7 @@ void Drive::GetDriveInfo() {
         LblSN->clear();
         LblFree->clear();
         LblTot->clear();
+        fitReport();
         return;
     }
 
@@ -154,6 +170,7 @@ void Drive::GetDriveInfo() {
         LblTot->setText(QStringLiteral("Total Size: ") +
                         formatDriveSize(unit->TotalSize(), locale));
     });
+    fitReport();
 }
 
 } // namespace ombrix

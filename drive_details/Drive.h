@@ -27,6 +27,7 @@ protected:
 private:
     void Close_Click();
     void Form_KeyPress(const QString& typed);
+    void fitReport();
 
     platform::FileSystem& m_fileSystem;
     Forms& m_forms;

@@ -160,6 +160,15 @@ private slots:
         type(QStringLiteral("e"));
         QCOMPARE(lines(), (QStringList{"Unit E: - Removable", "Serial #: -5",
                                        "Total Size: " + shown, "Free Space: " + shown}));
+        // Long figures are neither cut off nor wrapped into the next line.
+        for (const char* name : {"LblDrive", "LblSN", "LblTot", "LblFree"}) {
+            const auto* l = window()->findChild<QLabel*>(QString::fromLatin1(name));
+            QVERIFY2(l->width() >= l->sizeHint().width(), name);
+            QVERIFY2(l->geometry().right() < window()->centralWidget()->width(), name);
+        }
+        const auto* total = window()->findChild<QLabel*>(QStringLiteral("LblTot"));
+        const auto* free = window()->findChild<QLabel*>(QStringLiteral("LblFree"));
+        QVERIFY(total->y() + total->sizeHint().height() <= free->y());
     }
 
     void sizesFollowOtherLocales() {
