@@ -95,12 +95,13 @@ struct Mount {
     }
 };
 
-const DriveEntry* driveAt(const std::vector<DriveEntry>& drives, const QString& mountPoint) {
+std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
+                                  const QString& mountPoint) {
     for (const DriveEntry& d : drives) {
         if (d.mount && d.mount->mountPoint == mountPoint)
-            return &d;
+            return d;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 QString tableLine(const DriveEntry& d) {
@@ -436,7 +437,7 @@ private slots:
         struct statvfs st {};
         QCOMPARE(::statvfs(QFile::encodeName(mount.dir).constData(), &st), 0);
         Window w(2s);
-        const DriveEntry* entry = driveAt(w.fs.drives(), mount.dir);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
         QVERIFY2(entry, "the mounted image got no letter");
         QCOMPARE(entry->type, 2);
         w.type(entry->letter.toLower());
@@ -480,7 +481,7 @@ private slots:
         out.close();
 
         Window w(2s, tablePath);
-        const DriveEntry* entry = driveAt(w.fs.drives(), folder);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), folder);
         QVERIFY(entry);
         w.type(entry->letter);
         QCOMPARE(w.lines().value(1), QStringLiteral("Serial #: %1").arg(signedSerial("9ABCDEF0")));
@@ -497,7 +498,7 @@ private slots:
         QVERIFY(data.open(QIODevice::WriteOnly) && data.write(QByteArray(1 << 20, 'x')) == 1 << 20);
         data.close();
         Window w(2s);
-        const DriveEntry* entry = driveAt(w.fs.drives(), mount.dir);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
         QVERIFY(entry);
         w.type(entry->letter);
         const QStringList lines = w.lines();
@@ -505,6 +506,27 @@ private slots:
         QVERIFY(lines[1].startsWith(QStringLiteral("Serial #: ")));
         QCOMPARE(lines[2], QStringLiteral("Total Size: 4.00 MB"));
         QCOMPARE(lines[3], QStringLiteral("Free Space: 3.00 MB"));
+    }
+
+    // A stick pulled out (and unmounted) after the drive table was read must not
+    // report the figures of the folder it was mounted on.
+    void aVolumeGoneSinceTheTableWasReadIsNotReady() {
+        requireMounting();
+        const QString dir = m_tmp.filePath("gone");
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY2(::mount("ombrixgone", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=1m") ==
+                     0,
+                 strerror(errno));
+        LinuxFileSystem fs;
+        const std::unique_ptr<FileSystemObject> fso = fs.create();
+        const std::optional<DriveEntry> entry = driveAt(fs.drives(), dir);
+        QVERIFY(entry);
+        const std::unique_ptr<DriveObject> drive = fso->GetDrive(QString(entry->letter));
+        QCOMPARE(drive->TotalSize(), std::uint64_t(1) << 20);
+        QCOMPARE(::umount2(QFile::encodeName(dir).constData(), 0), 0);
+        QVERIFY_THROWS_EXCEPTION(PlatformError, drive->TotalSize());
+        QVERIFY_THROWS_EXCEPTION(PlatformError, drive->AvailableSpace());
+        QVERIFY_THROWS_EXCEPTION(PlatformError, drive->SerialNumber());
     }
 
     void hungVolumeIsNotReadyAndHoldsNothingUp() {
@@ -532,7 +554,7 @@ private slots:
         } unhang{fuse};
 
         Window w(300ms);
-        const DriveEntry* entry = driveAt(w.fs.drives(), mount.dir);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
         QVERIFY(entry);
         const QChar letter = entry->letter;
         QElapsedTimer timer;
