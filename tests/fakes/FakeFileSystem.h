@@ -10,7 +10,7 @@
 #include <optional>
 
 // A file system of made-up drives. An unset fact reads as "not ready".
-struct FakeDriveSpec {
+struct FakeDriveFacts {
     int type = 2;
     std::optional<std::int32_t> serial;
     std::optional<std::uint64_t> available;
@@ -19,12 +19,12 @@ struct FakeDriveSpec {
 
 class FakeDriveObject final : public ombrix::platform::DriveObject {
 public:
-    FakeDriveObject(QChar letter, FakeDriveSpec spec) : m_letter(letter), m_spec(spec) {}
-    int DriveType() const override { return m_spec.type; }
+    FakeDriveObject(QChar letter, FakeDriveFacts facts) : m_letter(letter), m_facts(facts) {}
+    int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
-    std::int32_t SerialNumber() const override { return get(m_spec.serial); }
-    std::uint64_t AvailableSpace() const override { return get(m_spec.available); }
-    std::uint64_t TotalSize() const override { return get(m_spec.total); }
+    std::int32_t SerialNumber() const override { return get(m_facts.serial); }
+    std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
+    std::uint64_t TotalSize() const override { return get(m_facts.total); }
 
 private:
     template <class T> static T get(const std::optional<T>& value) {
@@ -33,12 +33,12 @@ private:
         return *value;
     }
     QChar m_letter;
-    FakeDriveSpec m_spec;
+    FakeDriveFacts m_facts;
 };
 
 class FakeFileSystemObject final : public ombrix::platform::FileSystemObject {
 public:
-    FakeFileSystemObject(QMap<QChar, FakeDriveSpec> drives, QChar currentDrive)
+    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, QChar currentDrive)
         : m_drives(std::move(drives)), m_current(currentDrive) {}
     QString GetAbsolutePathName(const QString& path) const override {
         if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
@@ -57,14 +57,14 @@ public:
     }
 
 private:
-    QMap<QChar, FakeDriveSpec> m_drives;
+    QMap<QChar, FakeDriveFacts> m_drives;
     QChar m_current;
 };
 
 struct FakeFileSystem final : ombrix::platform::FileSystem {
-    QMap<QChar, FakeDriveSpec> drives; // by capital letter
-    QChar currentDrive = u'C';         // the drive of the current directory
-    bool unavailable = false;          // creating the object fails
+    QMap<QChar, FakeDriveFacts> drives; // by capital letter
+    QChar currentDrive = u'C';          // the drive of the current directory
+    bool unavailable = false;           // creating the object fails
     mutable int created = 0;
     std::unique_ptr<ombrix::platform::FileSystemObject> create() const override {
         ++created;
