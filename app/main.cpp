@@ -2,10 +2,12 @@
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/Startup.h"
+#include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
 #include "network_report/frmNetCheck.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/CupsPrinters.h"
+#include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxCpuLibrary.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     platform::SystemClock clock;
     platform::CupsPrinters printers;
     PrinterInstallControl printerInstall(printers);
+    platform::LinuxFileSystem fileSystem;
     // The machine's registry, with the live network configuration mounted
     // where the network report reads it.
     auto registry = platform::registry::makeSystemRegistry();
@@ -54,6 +57,11 @@ int main(int argc, char** argv) {
     });
     forms.add(QStringLiteral("frmNetCheck"), [&] {
         auto w = std::make_unique<frmNetCheck>(*registry);
+        w->Form_Load();
+        return w;
+    });
+    forms.add(QStringLiteral("Drive"), [&] {
+        auto w = std::make_unique<Drive>(fileSystem, forms);
         w->Form_Load();
         return w;
     });

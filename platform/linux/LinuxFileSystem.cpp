@@ -1,0 +1,206 @@
+#include "platform/linux/LinuxFileSystem.h"
+
+#include "platform/PlatformError.h"
+#include "platform/linux/BlockDevices.h"
+#include "platform/linux/BoundedCall.h"
+#include "platform/linux/MountInfo.h"
+#include "platform/linux/VolumeProbe.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+
+namespace ombrix::platform {
+namespace {
+
+std::optional<std::vector<MountEntry>> readMountTable(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parseMountInfo(file.readAll());
+}
+
+std::optional<DevNum> blockNodeOf(const QString& source) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(source).constData(), &st) != 0 || !S_ISBLK(st.st_mode))
+        return std::nullopt;
+    return DevNum{::major(st.st_rdev), ::minor(st.st_rdev)};
+}
+
+bool hasDriveLetter(const QString& path) {
+    return path.size() >= 2 && path[0].isLetter() && path[0].unicode() < 128 && path[1] == u':';
+}
+
+struct Space {
+    std::uint64_t available = 0;
+    std::uint64_t total = 0;
+    std::int32_t fsid = 0;
+};
+
+// Runs on a worker: may block as long as the volume does not answer.
+std::optional<Space> readSpace(const MountEntry& mount, const QString& mountInfoPath) {
+    struct statvfs st {};
+    if (::statvfs(QFile::encodeName(mount.mountPoint).constData(), &st) != 0)
+        return std::nullopt;
+    // A volume unmounted since the table was read would leave us the figures
+    // of the folder underneath.
+    const std::optional<std::vector<MountEntry>> now = readMountTable(mountInfoPath);
+    if (!now || std::none_of(now->begin(), now->end(), [&](const MountEntry& m) {
+            return m.id == mount.id && m.mountPoint == mount.mountPoint;
+        }))
+        return std::nullopt;
+    Space space;
+    space.available = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+    space.total = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+    space.fsid = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.f_fsid));
+    return space;
+}
+
+class LinuxDrive final : public DriveObject {
+public:
+    LinuxDrive(DriveEntry entry, std::chrono::milliseconds bound, QString mountInfoPath)
+        : m_entry(std::move(entry)), m_bound(bound), m_mountInfoPath(std::move(mountInfoPath)) {}
+
+    int DriveType() const override { return m_entry.type; }
+    QString DriveLetter() const override { return QString(m_entry.letter); }
+
+    std::int32_t SerialNumber() const override {
+        const MountEntry mount = mounted();
+        const QString node = m_entry.deviceNode;
+        const QString table = m_mountInfoPath;
+        std::optional<std::int32_t> serial =
+            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, table] {
+                const std::optional<Space> space = readSpace(mount, table);
+                if (!space)
+                    return std::optional<std::int32_t>();
+                if (!node.isEmpty()) {
+                    if (std::optional<VolumeIdentity> identity = probeVolume(node)) {
+                        if (std::optional<std::int32_t> s = serialFromIdentity(*identity))
+                            return s;
+                    }
+                }
+                return std::optional<std::int32_t>(space->fsid);
+            });
+        if (!serial)
+            throw PlatformError("Drive not ready");
+        return *serial;
+    }
+
+    std::uint64_t AvailableSpace() const override { return space().available; }
+    std::uint64_t TotalSize() const override { return space().total; }
+
+private:
+    MountEntry mounted() const {
+        if (!m_entry.mount)
+            throw PlatformError("Drive not ready");
+        return *m_entry.mount;
+    }
+
+    // One outstanding query per mount: a hung volume is not asked again until
+    // it has answered the last question.
+    QString queryKey() const {
+        return QString::number(m_entry.mount->id) + QLatin1Char(' ') + m_entry.mount->mountPoint;
+    }
+
+    Space space() const {
+        const MountEntry mount = mounted();
+        const QString table = m_mountInfoPath;
+        std::optional<Space> space = runBounded<Space>(
+            queryKey(), m_bound, [mount, table] { return readSpace(mount, table); });
+        if (!space)
+            throw PlatformError("Drive not ready");
+        return *space;
+    }
+
+    DriveEntry m_entry;
+    std::chrono::milliseconds m_bound;
+    QString m_mountInfoPath;
+};
+
+class LinuxFileSystemObject final : public FileSystemObject {
+public:
+    LinuxFileSystemObject(std::vector<MountEntry> mounts, std::vector<DriveEntry> drives,
+                          std::chrono::milliseconds bound, QString mountInfoPath)
+        : m_mounts(std::move(mounts)), m_drives(std::move(drives)), m_bound(bound),
+          m_mountInfoPath(std::move(mountInfoPath)) {}
+
+    QString GetAbsolutePathName(const QString& path) const override {
+        if (hasDriveLetter(path))
+            return path;
+        // getcwd asks the kernel only, never the volume, so it cannot hang.
+        const QString cwd = QDir::currentPath();
+        const MountEntry* mount = mountOfPath(m_mounts, cwd);
+        const DriveEntry* drive = nullptr;
+        if (mount) {
+            const DevNum key = mountDeviceKey(*mount, blockNodeOf);
+            for (const DriveEntry& d : m_drives) {
+                if (d.key == key && d.mount)
+                    drive = &d;
+            }
+        }
+        if (!drive)
+            return QDir(cwd).filePath(path);
+        QString inside =
+            mount->mountPoint == QLatin1String("/") ? cwd : cwd.mid(mount->mountPoint.size());
+        inside.replace(u'/', u'\\');
+        if (!inside.endsWith(u'\\'))
+            inside.append(u'\\');
+        QString tail = path;
+        if (tail.startsWith(u'\\') || tail.startsWith(u'/'))
+            return QString(drive->letter) + QLatin1Char(':') + tail.replace(u'/', u'\\');
+        return QString(drive->letter) + QLatin1Char(':') + inside + tail;
+    }
+
+    QString GetDriveName(const QString& path) const override {
+        return hasDriveLetter(path) ? path.left(2) : QString();
+    }
+
+    std::unique_ptr<DriveObject> GetDrive(const QString& driveName) const override {
+        const bool plain = driveName.size() == 1 ||
+                           (driveName.size() == 2 && driveName[1] == u':') ||
+                           (driveName.size() == 3 && driveName[1] == u':' &&
+                            (driveName[2] == u'\\' || driveName[2] == u'/'));
+        if (plain && driveName[0].unicode() < 128) {
+            const QChar letter = driveName[0].toUpper();
+            for (const DriveEntry& drive : m_drives) {
+                if (drive.letter == letter)
+                    return std::make_unique<LinuxDrive>(drive, m_bound, m_mountInfoPath);
+            }
+        }
+        throw PlatformError("Drive not found");
+    }
+
+private:
+    std::vector<MountEntry> m_mounts;
+    std::vector<DriveEntry> m_drives;
+    std::chrono::milliseconds m_bound;
+    QString m_mountInfoPath;
+};
+
+} // namespace
+
+LinuxFileSystem::LinuxFileSystem(std::chrono::milliseconds bound, QString mountInfoPath,
+                                 QString sysRoot)
+    : m_bound(bound), m_mountInfoPath(std::move(mountInfoPath)), m_sysRoot(std::move(sysRoot)) {}
+
+std::vector<DriveEntry> LinuxFileSystem::drives() const {
+    const std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
+    if (!mounts)
+        return {};
+    return assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
+}
+
+std::unique_ptr<FileSystemObject> LinuxFileSystem::create() const {
+    std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
+    if (!mounts)
+        throw PlatformError("The mount table cannot be read");
+    std::vector<DriveEntry> drives =
+        assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
+    return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(drives), m_bound,
+                                                   m_mountInfoPath);
+}
+
+} // namespace ombrix::platform

@@ -1,0 +1,32 @@
+#pragma once
+#include "platform/FileSystem.h"
+#include "platform/linux/DriveTable.h"
+
+#include <QString>
+
+#include <chrono>
+#include <vector>
+
+namespace ombrix::platform {
+
+// The file-system object on Linux: drive letters from the mount table and
+// sysfs, serial numbers from the volumes' superblocks (libblkid), sizes from
+// statvfs. Every read of a volume runs on a worker and gives up after
+// `bound`, so a volume that does not answer reads as not ready.
+class LinuxFileSystem final : public FileSystem {
+public:
+    explicit LinuxFileSystem(std::chrono::milliseconds bound = std::chrono::seconds(2),
+                             QString mountInfoPath = QStringLiteral("/proc/self/mountinfo"),
+                             QString sysRoot = QStringLiteral("/sys"));
+    std::unique_ptr<FileSystemObject> create() const override;
+
+    // The drive table as a new object sees it.
+    std::vector<DriveEntry> drives() const;
+
+private:
+    std::chrono::milliseconds m_bound;
+    QString m_mountInfoPath;
+    QString m_sysRoot;
+};
+
+} // namespace ombrix::platform
