@@ -23,7 +23,9 @@ public:
 
     explicit clsRegistryAccess(platform::Registry& registry);
 
-    // Rows of (name, data as text, type name); absent when the key cannot be opened.
+    // Rows of (name, data as text, type name); absent when the key cannot be
+    // opened. Data other than a DWORD are cut to the size the registry
+    // reported, then at their first zero byte (see the .cpp).
     std::optional<RowList> EnumerateRegistryValues(QString xi_strSubKey,
                                                    std::int32_t xi_lngRegistryHive = 0) const;
     // Rows of (subkey name, class text); absent when the key cannot be opened.

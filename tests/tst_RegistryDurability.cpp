@@ -153,6 +153,9 @@ void tst_RegistryDurability::unprivilegedUserCannotWriteTheMachineStore() {
             layer.RegCloseKey(key);
         }
     }
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(machineDb).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0644u); // every user reads the machine's store
     if (!keepLog) {
         QFile::remove(machineDb + "-wal");
         QFile::remove(machineDb + "-shm");

@@ -29,6 +29,7 @@ private slots:
     void accessMaskLimitsWhatAHandleMayDo();
     void badPathsAreInvalidParameters_data();
     void badPathsAreInvalidParameters();
+    void argumentsTheLayerRefuses();
     void namesCompareWithoutCaseAndKeepTheirCase();
     void subkeysEnumerateInNameOrderValuesInCreationOrder();
     void tooSmallBufferAnswers234AndStaysUntouched();
@@ -177,6 +178,41 @@ void tst_RegistryLayer::badPathsAreInvalidParameters() {
     m_layer->RegCloseKey(key);
     QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, path.constData(), 0, KEY_READ, &key),
              status);
+    m_layer->RegCloseKey(key);
+}
+
+void tst_RegistryLayer::argumentsTheLayerRefuses() {
+    HKEY key = create("Args");
+    const std::string longName(16384, 'v');
+    const std::string longestName(16383, 'v');
+    const auto* x = reinterpret_cast<const unsigned char*>("x");
+    QCOMPARE(m_layer->RegSetValueExA(key, longName.c_str(), 0, REG_SZ, x, 1),
+             ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegSetValueExA(key, longestName.c_str(), 0, REG_SZ, x, 1), ERROR_SUCCESS);
+    QCOMPARE(m_layer->RegSetValueExA(key, "v", 1, REG_SZ, x, 1), ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegSetValueExA(key, "\xff", 0, REG_SZ, x, 1), ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, "Args", 0, KEY_READ, nullptr),
+             ERROR_INVALID_PARAMETER);
+    HKEY other = 0;
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, "Args", 4, KEY_READ, &other),
+             ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, "Args", 0, nullptr, 1, KEY_READ, nullptr,
+                                      &other, nullptr),
+             ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, nullptr, 0, nullptr, 0, KEY_READ, nullptr,
+                                      &other, nullptr),
+             ERROR_INVALID_PARAMETER);
+    DWORD reserved = 0, size = 1;
+    unsigned char data[1];
+    QCOMPARE(m_layer->RegQueryValueExA(key, "v", &reserved, nullptr, data, &size),
+             ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegQueryValueExA(key, "v", nullptr, nullptr, data, nullptr),
+             ERROR_INVALID_PARAMETER);
+    char name[4];
+    QCOMPARE(m_layer->RegEnumKeyExA(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr),
+             ERROR_INVALID_PARAMETER);
+    QCOMPARE(m_layer->RegEnumValueA(key, 0, nullptr, &size, nullptr, nullptr, nullptr, nullptr),
+             ERROR_INVALID_PARAMETER);
     m_layer->RegCloseKey(key);
 }
 

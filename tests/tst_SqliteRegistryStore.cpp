@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 using namespace ombrix::platform;
 using registry::SqliteRegistryStore;
@@ -78,6 +79,12 @@ void tst_SqliteRegistryStore::fileIsMadeOnlyByTheFirstWrite() {
 
     QCOMPARE(putValue(*layer, "Soft", "v", "x"), ERROR_SUCCESS);
     QVERIFY(QFile::exists(db));
+    // A user's store is theirs alone, whatever the umask.
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(db).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0600u);
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath("ombrix")).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0700u);
 }
 
 void tst_SqliteRegistryStore::writesSurviveReopening() {

@@ -3,10 +3,12 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ombrix::platform::registry {
@@ -36,6 +38,8 @@ constexpr const char* kSubkeys = "SELECT name, class FROM keys WHERE parent = ?1
 constexpr const char* kValues = "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid";
 
 constexpr int kBusyTimeoutMs = 10000;
+// What initialiseOnce() answers for a file that fails its check.
+constexpr int kNotSound = -1;
 
 bool exists(const std::string& path) {
     struct stat st {};
@@ -64,7 +68,9 @@ bool makeFolders(const std::string& dir, mode_t mode) {
         return true;
     if (!makeFolders(parentOf(dir), mode))
         return false;
-    return ::mkdir(dir.c_str(), mode) == 0 || errno == EEXIST;
+    if (::mkdir(dir.c_str(), mode) != 0)
+        return errno == EEXIST;
+    return ::chmod(dir.c_str(), mode) == 0; // whatever the umask
 }
 
 std::string uriPath(const std::string& path) {
@@ -288,6 +294,10 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
         (m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     int rc = sqlite3_open_v2(uriPath(m_path).c_str(), &raw, flags, nullptr);
     m_db.reset(raw);
+    // Every user reads the machine's store; a user's own store is theirs
+    // alone. The log files take the same mode from it.
+    if (rc == SQLITE_OK && !fileExists)
+        ::chmod(m_path.c_str(), m_writers == Writers::RootOnly ? 0644 : 0600);
     if (rc == SQLITE_OK)
         status = initialise();
     else
@@ -300,6 +310,26 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
 }
 
 LONG SqliteRegistryStore::initialise() {
+    // While another process turns a new file into WAL mode, the lock it
+    // holds is refused at once rather than waited for: wait here instead.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    int rc = initialiseOnce();
+    while ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        rc = initialiseOnce();
+    }
+    if (rc == SQLITE_OK)
+        return ERROR_SUCCESS;
+    if (rc == kNotSound) {
+        m_corrupt = true;
+        return ERROR_REGISTRY_CORRUPT;
+    }
+    return fail(rc);
+}
+
+int SqliteRegistryStore::initialiseOnce() {
     sqlite3* db = m_db.get();
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 0);
@@ -333,18 +363,18 @@ LONG SqliteRegistryStore::initialise() {
             rc = sqlite3_step(raw);
     }
     if (rc != SQLITE_ROW)
-        return fail(rc);
-    if (columnText(raw, 0) != "ok") {
-        m_corrupt = true;
-        return ERROR_REGISTRY_CORRUPT;
-    }
+        return rc;
+    if (columnText(raw, 0) != "ok")
+        return kNotSound;
     check.reset();
     if (m_readOnly)
-        return ERROR_SUCCESS;
+        return SQLITE_OK;
     // WAL: a commit is whole in the log before the call returns; NORMAL
     // leaves syncing to the checkpoints, which a killed process does not lose.
-    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                      nullptr);
+    rc = sqlite3_exec(db,
+                      "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+                      " PRAGMA journal_size_limit=1048576;",
+                      nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
         Transaction schema(db);
         rc = schema.begun();
@@ -353,7 +383,7 @@ LONG SqliteRegistryStore::initialise() {
         if (rc == SQLITE_OK)
             rc = schema.commit();
     }
-    return rc == SQLITE_OK ? ERROR_SUCCESS : fail(rc);
+    return rc;
 }
 
 std::optional<long long> SqliteRegistryStore::resolve(const KeyPath& path, LONG& status) {

@@ -59,6 +59,7 @@ private:
     bool mayWrite();
     Open open(bool forWrite, LONG& status);
     LONG initialise();
+    int initialiseOnce();
     LONG fail(int sqliteCode);
     sqlite3_stmt* statement(const char* sql);
     // The key's row id (0 for the root), nullopt when it does not exist.
