@@ -135,18 +135,23 @@ std::vector<std::pair<int, std::uint64_t>> parseInterrupts(std::string_view text
             return {};
         perCpu.emplace_back(static_cast<int>(number), 0);
     }
+    std::vector<std::uint64_t> counts;
     while (lines.next(line)) {
         Fields fields(line);
         std::string_view label;
         if (!fields.next(label) || label.empty() || label.back() != ':')
             continue;
-        // Lines such as "ERR:" and "MIS:" carry one total, not one count per processor.
-        for (auto& [cpu, count] : perCpu) {
-            std::uint64_t value = 0;
-            if (!fields.nextNumber(value))
-                break;
-            count += value;
-        }
+        // "ERR:" and "MIS:" carry one machine-wide total, not one count per processor.
+        if (label == "ERR:" || label == "MIS:")
+            continue;
+        counts.clear();
+        std::uint64_t value = 0;
+        while (counts.size() < perCpu.size() && fields.nextNumber(value))
+            counts.push_back(value);
+        if (counts.size() != perCpu.size())
+            continue;
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            perCpu[i].second += counts[i];
     }
     return perCpu;
 }
