@@ -10,4 +10,4 @@ void QtMessageBoxes::show(const QString& caption, const QString& text, Icon icon
     box.exec();
 }
 
-} // namespace ombrix::platform
+}  // namespace ombrix::platform

@@ -8,4 +8,4 @@ public:
     void show(const QString& caption, const QString& text, Icon icon) override;
 };
 
-} // namespace ombrix::platform
+}  // namespace ombrix::platform
