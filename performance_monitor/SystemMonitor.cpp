@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -111,9 +112,11 @@ SystemMonitor::SystemMonitor(platform::PerfCounters& counters, QWidget* parent)
     layout->addWidget(m_valueBar);
     layout->addWidget(m_legend);
 
-    m_timer.setInterval(m_settings.sampleIntervalSeconds * 1000);
-    connect(&m_timer, &QTimer::timeout, this, [this] { handle([this] { sampleNow(); }); });
-    m_timer.start();
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("sampleTimer"));
+    m_timer->setInterval(m_settings.sampleIntervalSeconds * 1000);
+    connect(m_timer, &QTimer::timeout, this, [this] { handle([this] { sampleNow(); }); });
+    m_timer->start();
     updateValueBar();
 }
 
@@ -180,7 +183,7 @@ void SystemMonitor::applySettings(const MonitorSettings& settings) {
     for (const auto& s : m_series)
         m_paths.push_back(s.counter.path);
     m_settings = settings;
-    m_timer.setInterval(std::max(1, m_settings.sampleIntervalSeconds) * 1000);
+    m_timer->setInterval(std::max(1, m_settings.sampleIntervalSeconds) * 1000);
     m_valueBar->setVisible(m_settings.showValueBar);
     m_legend->setVisible(m_settings.showLegend);
     rebuildLegend();

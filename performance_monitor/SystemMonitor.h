@@ -6,13 +6,13 @@
 #include "platform/PerfCounters.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include <optional>
 #include <vector>
 
 class QLabel;
+class QTimer;
 class QTreeWidget;
 
 namespace ombrix {
@@ -67,7 +67,7 @@ private:
     std::vector<Series> m_series;
     std::vector<platform::CounterPath> m_paths;
     bool m_readOnly = false;
-    QTimer m_timer;
+    QTimer* m_timer = nullptr;
     QPointer<SystemMonitorProperties> m_dialog;
     ChartView* m_chart = nullptr;
     QWidget* m_valueBar = nullptr;
