@@ -65,19 +65,43 @@ void paintChart(QPainter& painter, const QRect& rect, const std::vector<ChartLin
     const double step = plot.width() / double(points - 1);
     const double top = plot.top();
     const double bottom = plot.bottom();
+    // Where values lie about a pixel apart, each joint is drawn as two
+    // vertical runs filled as rectangles: far cheaper than stroking thousands
+    // of short steep segments, and the same pixels.
+    const bool dense = step < 2.0;
     QPolygonF segment;
+    std::vector<QRect> runs;
     segment.reserve(points);
-    auto flush = [&] {
-        if (segment.size() == 1)
+    auto flush = [&](int thickness) {
+        if (dense) {
+            if (segment.size() == 1) {
+                const QPointF p = segment.front();
+                runs.emplace_back(int(p.x()), int(p.y()), thickness, thickness);
+            }
+            for (qsizetype i = 0; i + 1 < segment.size(); ++i) {
+                const int xa = int(segment[i].x()), xb = int(segment[i + 1].x());
+                const int ya = int(segment[i].y()), yb = int(segment[i + 1].y());
+                const int ym = (ya + yb) / 2;
+                const int xm = std::max(xa, (xa + xb) / 2);
+                const int xc = std::min(xm + 1, xb);
+                runs.emplace_back(xa, std::min(ya, ym), xm - xa + thickness,
+                                  std::abs(ym - ya) + thickness);
+                runs.emplace_back(xc, std::min(ym, yb), xb - xc + thickness,
+                                  std::abs(yb - ym) + thickness);
+            }
+        } else if (segment.size() == 1) {
             painter.drawPoint(segment.front());
-        else if (segment.size() > 1)
+        } else if (segment.size() > 1) {
             painter.drawPolyline(segment);
+        }
         segment.clear();
     };
     for (const auto& line : lines) {
         if (!line.history)
             continue;
-        painter.setPen(QPen(line.colour, line.highlighted ? 2 : 1));
+        const int thickness = line.highlighted ? 2 : 1;
+        painter.setPen(QPen(line.colour, thickness));
+        runs.clear();
         const std::size_t size = line.history->size();
         const std::size_t count = std::min<std::size_t>(size, static_cast<std::size_t>(points));
         const std::size_t first = size - count;
@@ -85,14 +109,20 @@ void paintChart(QPainter& painter, const QRect& rect, const std::vector<ChartLin
         for (std::size_t k = 0; k < count; ++k) {
             const double value = line.history->at(first + k);
             if (!std::isfinite(value * line.scale)) {
-                flush();
+                flush(thickness);
                 continue;
             }
+            const double x = plot.left() + (firstSlot + static_cast<int>(k)) * step;
             const double y = bottom - (value * line.scale - minimum) / range * (bottom - top);
-            segment.append(QPointF(plot.left() + (firstSlot + static_cast<int>(k)) * step,
-                                   std::clamp(y, top, bottom)));
+            segment.append(QPointF(std::round(x), std::round(std::clamp(y, top, bottom))));
         }
-        flush();
+        flush(thickness);
+        if (!runs.empty()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(line.colour);
+            painter.drawRects(runs.data(), static_cast<int>(runs.size()));
+            painter.setBrush(Qt::NoBrush);
+        }
     }
 }
 
