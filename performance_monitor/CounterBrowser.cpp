@@ -2,6 +2,7 @@
 
 #include "app/Handler.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,6 +45,14 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     m_instanceList->setObjectName(QStringLiteral("instanceList"));
     m_instanceList->setAccessibleName(tr("Instances"));
     m_instanceList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    // Two separate choices: which counters, and which instances.
+    auto* counterChoice = new QButtonGroup(this);
+    counterChoice->addButton(m_allCounters);
+    counterChoice->addButton(selectCounters);
+    auto* instanceChoice = new QButtonGroup(this);
+    instanceChoice->addButton(m_allInstances);
+    instanceChoice->addButton(m_selectInstances);
 
     auto* explainBox = new QGroupBox(tr("Explanation"), this);
     m_explain = new QLabel(explainBox);

@@ -77,6 +77,7 @@ SystemMonitorProperties::SystemMonitorProperties(SystemMonitor& monitor, QWidget
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
     refreshCounterList(0);
+    resize(520, 440);
 }
 
 QWidget* SystemMonitorProperties::buildGeneralTab() {

@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -113,9 +114,14 @@ inline std::optional<double> counterValue(const CounterInfo& info,
         return delta / elapsed * info.factor;
     }
     const double baseDelta = current->base - previous->base;
-    if (!(baseDelta > 0) || delta > baseDelta)
+    if (!(baseDelta > 0))
         return std::nullopt;
-    return 100.0 * delta / baseDelta;
+    // The kernel's idle and I/O-wait times can step back a little, so a fully
+    // busy processor may read a hair above its base: that is 100 %. Far above
+    // it the readings do not belong together.
+    if (delta > baseDelta * 1.1)
+        return std::nullopt;
+    return std::min(100.0, 100.0 * delta / baseDelta);
 }
 
 } // namespace ombrix::platform

@@ -310,6 +310,8 @@ void tst_LinuxPerfCounters::counterValue_data() {
         << fraction << 1.0 << raw(100, 1000) << 1.0 << raw(150, 1200) << 2.0 << 25.0;
     QTest::newRow("fraction with no ticks between")
         << fraction << 1.0 << raw(100, 1000) << 1.0 << raw(100, 1000) << 2.0 << none;
+    QTest::newRow("fraction a hair above its base: fully busy")
+        << fraction << 1.0 << raw(100, 1000) << 1.0 << raw(203, 1100) << 2.0 << 100.0;
     QTest::newRow("fraction above its base")
         << fraction << 1.0 << raw(100, 1000) << 1.0 << raw(400, 1100) << 2.0 << none;
 }

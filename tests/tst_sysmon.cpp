@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -116,6 +117,8 @@ private slots:
     void dispatch();
     void readOnlyControlKeepsItsDialogShut();
     void valueBarShowsGapsNotNonsense();
+    void browserChoosesCountersAndInstances_data();
+    void browserChoosesCountersAndInstances();
 
 private:
     QWidget* open(); // what the main window's "Execute" does
@@ -338,6 +341,59 @@ void tst_sysmon::valueBarShowsGapsNotNonsense() {
     QCOMPARE(last->text(), QStringLiteral("300.000"));
     QCOMPARE(window->findChild<QLabel*>("averageValue")->text(), QStringLiteral("250.000"));
     QCOMPARE(maximum->text(), QStringLiteral("300.000"));
+}
+
+void tst_sysmon::browserChoosesCountersAndInstances_data() {
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("counterChoice");  // "all" or one counter
+    QTest::addColumn<QString>("instanceChoice"); // "all" or one instance
+    QTest::addColumn<QStringList>("paths");
+    QTest::newRow("one counter of one instance")
+        << "Processor"
+        << "Interrupts/sec"
+        << "1" << QStringList{"\\Processor(1)\\Interrupts/sec"};
+    QTest::newRow("all counters of the total")
+        << "Processor"
+        << "all"
+        << "_Total"
+        << QStringList{"\\Processor(_Total)\\% Processor Time",
+                       "\\Processor(_Total)\\Interrupts/sec"};
+    QTest::newRow("all instances: each one, not the total too")
+        << "Processor"
+        << "% Processor Time"
+        << "all"
+        << QStringList{"\\Processor(0)\\% Processor Time", "\\Processor(1)\\% Processor Time"};
+    QTest::newRow("object without instances") << "Memory"
+                                              << "all"
+                                              << "all" << QStringList{"\\Memory\\Available Bytes"};
+}
+
+void tst_sysmon::browserChoosesCountersAndInstances() {
+    QFETCH(QString, object);
+    QFETCH(QString, counterChoice);
+    QFETCH(QString, instanceChoice);
+    QFETCH(QStringList, paths);
+    CounterBrowser browser(*m_counters);
+    browser.show();
+    auto* objects = browser.findChild<QComboBox*>("performanceObject");
+    objects->setCurrentIndex(objects->findText(object));
+    auto choose = [&](const QString& choice, const char* all, const char* some, const char* list) {
+        if (choice == "all") {
+            browser.findChild<QRadioButton*>(all)->click();
+        } else {
+            browser.findChild<QRadioButton*>(some)->click();
+            selectRows(browser.findChild<QListWidget*>(list), {choice});
+        }
+    };
+    choose(counterChoice, "allCounters", "selectCounters", "counterList");
+    if (object != "Memory")
+        choose(instanceChoice, "allInstances", "selectInstances", "instanceList");
+    // Each choice keeps its own answer.
+    QCOMPARE(browser.findChild<QRadioButton*>("allCounters")->isChecked(), counterChoice == "all");
+    QStringList chosen;
+    for (const auto& path : browser.chosenPaths())
+        chosen << path.toString();
+    QCOMPARE(chosen, paths);
 }
 
 QTEST_MAIN(tst_sysmon)

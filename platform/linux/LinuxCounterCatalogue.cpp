@@ -54,7 +54,7 @@ std::vector<ObjectInfo> build() {
           gauge(QObject::tr("Available MBytes"),
                 QObject::tr("Physical memory available to programs without swapping "
                             "(MemAvailable), in mebibytes."),
-                1.0 / (1024 * 1024), 0.01),
+                1.0 / (1024 * 1024), 0.001),
           gauge(QObject::tr("Committed Bytes"),
                 QObject::tr("Virtual memory the system has promised to processes "
                             "(Committed_AS), in bytes."),
