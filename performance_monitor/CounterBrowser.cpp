@@ -1,6 +1,7 @@
 #include "performance_monitor/CounterBrowser.h"
 
 #include "app/Handler.h"
+#include "performance_monitor/PaddedRowDelegate.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -30,9 +31,9 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     m_allCounters->setObjectName(QStringLiteral("allCounters"));
     auto* selectCounters = new QRadioButton(tr("&Select counters from list"), this);
     selectCounters->setObjectName(QStringLiteral("selectCounters"));
-    selectCounters->setChecked(true);
     m_counterList = new QListWidget(this);
     m_counterList->setObjectName(QStringLiteral("counterList"));
+    m_counterList->setItemDelegate(new PaddedRowDelegate(m_counterList));
     m_counterList->setAccessibleName(tr("Counters"));
     m_counterList->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
@@ -40,9 +41,9 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     m_allInstances->setObjectName(QStringLiteral("allInstances"));
     m_selectInstances = new QRadioButton(tr("Select i&nstances from list"), this);
     m_selectInstances->setObjectName(QStringLiteral("selectInstances"));
-    m_selectInstances->setChecked(true);
     m_instanceList = new QListWidget(this);
     m_instanceList->setObjectName(QStringLiteral("instanceList"));
+    m_instanceList->setItemDelegate(new PaddedRowDelegate(m_instanceList));
     m_instanceList->setAccessibleName(tr("Instances"));
     m_instanceList->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
@@ -53,6 +54,8 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     auto* instanceChoice = new QButtonGroup(this);
     instanceChoice->addButton(m_allInstances);
     instanceChoice->addButton(m_selectInstances);
+    selectCounters->setChecked(true);
+    m_selectInstances->setChecked(true);
 
     auto* explainBox = new QGroupBox(tr("Explanation"), this);
     m_explain = new QLabel(explainBox);

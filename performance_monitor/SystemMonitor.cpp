@@ -1,6 +1,7 @@
 #include "performance_monitor/SystemMonitor.h"
 
 #include "app/Handler.h"
+#include "performance_monitor/PaddedRowDelegate.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 
 #include <QGridLayout>
@@ -94,6 +95,7 @@ SystemMonitor::SystemMonitor(platform::PerfCounters& counters, QWidget* parent)
 
     m_legend = new QTreeWidget(this);
     m_legend->setObjectName(QStringLiteral("legend"));
+    m_legend->setItemDelegate(new PaddedRowDelegate(m_legend));
     m_legend->setAccessibleName(tr("Legend"));
     m_legend->setRootIsDecorated(false);
     m_legend->setHeaderLabels(

@@ -2,6 +2,7 @@
 
 #include "app/Handler.h"
 #include "performance_monitor/CounterBrowser.h"
+#include "performance_monitor/PaddedRowDelegate.h"
 #include "performance_monitor/SystemMonitor.h"
 
 #include <QCheckBox>
@@ -107,6 +108,7 @@ QWidget* SystemMonitorProperties::buildDataTab() {
     auto* countersLabel = new QLabel(tr("C&ounters:"), tab);
     m_counterList = new QListWidget(tab);
     m_counterList->setObjectName(QStringLiteral("dataCounters"));
+    m_counterList->setItemDelegate(new PaddedRowDelegate(m_counterList));
     countersLabel->setBuddy(m_counterList);
     auto* add = new QPushButton(tr("&Add..."), tab);
     add->setObjectName(QStringLiteral("addCounterButton"));

@@ -375,6 +375,9 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QFETCH(QStringList, paths);
     CounterBrowser browser(*m_counters);
     browser.show();
+    // Picking from the lists is where the browser starts.
+    QVERIFY(browser.findChild<QRadioButton*>("selectCounters")->isChecked());
+    QVERIFY(browser.findChild<QRadioButton*>("selectInstances")->isChecked());
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     objects->setCurrentIndex(objects->findText(object));
     auto choose = [&](const QString& choice, const char* all, const char* some, const char* list) {
