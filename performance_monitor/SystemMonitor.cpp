@@ -6,6 +6,7 @@
 
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
@@ -100,7 +101,7 @@ SystemMonitor::SystemMonitor(platform::PerfCounters& counters, QWidget* parent)
     m_legend->setRootIsDecorated(false);
     m_legend->setHeaderLabels(
         {tr("Color"), tr("Scale"), tr("Counter"), tr("Instance"), tr("Object")});
-    m_legend->setMaximumHeight(110);
+    m_legend->setMaximumHeight(140);
     m_legend->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(m_legend, &QTreeWidget::currentItemChanged, this, [this] {
         updateValueBar();
@@ -147,6 +148,13 @@ QVariant SystemMonitor::call(int dispid, const QVariantList& args) {
 
 SystemMonitorProperties* SystemMonitor::propertiesDialog() const {
     return m_dialog;
+}
+
+void SystemMonitor::hideEvent(QHideEvent* event) {
+    // A hidden window takes its open dialog along; minimising does not.
+    if (!event->spontaneous() && m_dialog)
+        m_dialog->close();
+    QWidget::hideEvent(event);
 }
 
 bool SystemMonitor::showPropertyPages() {

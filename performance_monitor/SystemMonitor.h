@@ -50,6 +50,9 @@ public:
     // One sampling step, as the timer runs it.
     void sampleNow();
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     struct Series {
         ChartCounter counter;

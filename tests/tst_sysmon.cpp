@@ -187,6 +187,8 @@ void tst_sysmon::hiddenWindowReopensAsItWas() {
     click(dialog, "okButton");
     QVERIFY(!visibleDialog());
 
+    window->findChild<QAction*>("Properties")->trigger();
+    QVERIFY(visibleDialog());
     window->findChild<QAction*>("System")->trigger();
     QVERIFY(!window->isVisible());
     QVERIFY(m_forms->isLoaded("sysmon"));
