@@ -18,11 +18,11 @@ sysmon::sysmon(platform::PerfCounters& counters, platform::MessageBoxes& boxes, 
     : QMainWindow(parent), m_boxes(boxes), m_forms(forms) {
     setWindowTitle(tr("System Monitor"));
 
-    File = menuBar()->addMenu(tr("&File"));
+    File = menuBar()->addMenu(tr("File"));
     File->setObjectName(QStringLiteral("File"));
-    Properties = File->addAction(tr("&Properties"));
+    Properties = File->addAction(tr("Properties"));
     Properties->setObjectName(QStringLiteral("Properties"));
-    System = File->addAction(tr("&Ombrix"));
+    System = File->addAction(tr("Ombrix"));
     System->setObjectName(QStringLiteral("System"));
     connect(Properties, &QAction::triggered, this,
             [this] { handle([this] { Properties_Click(); }); });
