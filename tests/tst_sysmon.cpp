@@ -8,12 +8,14 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 #include "platform/MessageBoxes.h"
+#include "platform/linux/LinuxPerfCounters.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -117,6 +119,7 @@ private slots:
     void dispatch();
     void readOnlyControlKeepsItsDialogShut();
     void valueBarShowsGapsNotNonsense();
+    void machineCountersReachTheValueBar();
     void browserChoosesCountersAndInstances_data();
     void browserChoosesCountersAndInstances();
 
@@ -127,6 +130,7 @@ private:
     }
 
     std::unique_ptr<FakePerfCounters> m_counters;
+    platform::PerfCounters* m_active = nullptr; // what the window is built with
     std::unique_ptr<RecordingMessageBoxes> m_boxes;
     std::unique_ptr<Forms> m_forms;
     std::vector<QString> m_errors;
@@ -135,6 +139,7 @@ private:
 
 void tst_sysmon::init() {
     m_counters = std::make_unique<FakePerfCounters>();
+    m_active = m_counters.get();
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     m_forms = std::make_unique<Forms>();
     m_errors.clear();
@@ -146,7 +151,7 @@ void tst_sysmon::init() {
         }
     });
     m_forms->add("sysmon", [this] {
-        auto w = std::make_unique<sysmon>(*m_counters, *m_boxes, *m_forms);
+        auto w = std::make_unique<sysmon>(*m_active, *m_boxes, *m_forms);
         w->Form_Load();
         return w;
     });
@@ -343,6 +348,32 @@ void tst_sysmon::valueBarShowsGapsNotNonsense() {
     QCOMPARE(last->text(), QStringLiteral("300.000"));
     QCOMPARE(window->findChild<QLabel*>("averageValue")->text(), QStringLiteral("250.000"));
     QCOMPARE(maximum->text(), QStringLiteral("300.000"));
+}
+
+void tst_sysmon::machineCountersReachTheValueBar() {
+    platform::LinuxPerfCounters machine;
+    m_active = &machine;
+    QWidget* window = open();
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    addThroughBrowser(dialog, "Processor", {"% Processor Time"}, {"_Total"});
+    click(dialog, "okButton");
+    QCOMPARE(legendRows(window),
+             (QStringList{"Available Bytes|---|Memory", "% Processor Time|_Total|Processor"}));
+    // The gauge shows at once; the processor's rate needs a second reading.
+    const QString shown = window->findChild<QLabel*>("lastValue")->text();
+    bool ok = false;
+    const double bytes = QLocale().toDouble(shown, &ok);
+    QVERIFY2(ok && bytes > 0, qPrintable(shown));
+    auto* legend = window->findChild<QTreeWidget*>("legend");
+    legend->setCurrentItem(legend->topLevelItem(1));
+    QCOMPARE(window->findChild<QLabel*>("lastValue")->text(), QString());
+    QTest::qWait(50);
+    control()->sampleNow();
+    const double busy = QLocale().toDouble(window->findChild<QLabel*>("lastValue")->text(), &ok);
+    QVERIFY(ok && busy >= 0 && busy <= 100);
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // before machine goes
 }
 
 void tst_sysmon::browserChoosesCountersAndInstances_data() {
