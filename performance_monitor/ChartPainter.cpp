@@ -78,16 +78,24 @@ void paintChart(QPainter& painter, const QRect& rect, const std::vector<ChartLin
                 const QPointF p = segment.front();
                 runs.emplace_back(int(p.x()), int(p.y()), thickness, thickness);
             }
-            for (qsizetype i = 0; i + 1 < segment.size(); ++i) {
-                const int xa = int(segment[i].x()), xb = int(segment[i + 1].x());
-                const int ya = int(segment[i].y()), yb = int(segment[i + 1].y());
-                const int ym = (ya + yb) / 2;
-                const int xm = std::max(xa, (xa + xb) / 2);
-                const int xc = std::min(xm + 1, xb);
-                runs.emplace_back(xa, std::min(ya, ym), xm - xa + thickness,
-                                  std::abs(ym - ya) + thickness);
-                runs.emplace_back(xc, std::min(ym, yb), xb - xc + thickness,
-                                  std::abs(yb - ym) + thickness);
+            // One run per value: from halfway to the value before, to halfway
+            // to the value after, as wide as the step to the next value.
+            const qsizetype n = segment.size();
+            for (qsizetype i = 0; n > 1 && i < n; ++i) {
+                const int x = int(segment[i].x()), y = int(segment[i].y());
+                int low = y, high = y, width = 1;
+                if (i > 0) {
+                    const int middle = (int(segment[i - 1].y()) + y) / 2;
+                    low = std::min(low, middle);
+                    high = std::max(high, middle);
+                }
+                if (i + 1 < n) {
+                    const int middle = (y + int(segment[i + 1].y())) / 2;
+                    low = std::min(low, middle);
+                    high = std::max(high, middle);
+                    width = std::max(1, int(segment[i + 1].x()) - x);
+                }
+                runs.emplace_back(x, low, width + thickness - 1, high - low + thickness);
             }
         } else if (segment.size() == 1) {
             painter.drawPoint(segment.front());
