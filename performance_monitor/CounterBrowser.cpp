@@ -4,6 +4,7 @@
 #include "performance_monitor/PaddedRowDelegate.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -167,6 +168,14 @@ std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
         for (const auto& instance : instances)
             paths.push_back({object->name, counter, instance});
     return paths;
+}
+
+void CounterBrowser::reject() {
+    close();
+}
+
+void CounterBrowser::closeEvent(QCloseEvent* event) {
+    event->accept();
 }
 
 } // namespace ombrix

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -25,6 +26,13 @@ public:
 
 signals:
     void countersChosen(const std::vector<ombrix::platform::CounterPath>& paths);
+
+public:
+    // Escape and the close box end the dialog like its own buttons do.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void objectChanged();

@@ -6,6 +6,7 @@
 #include "performance_monitor/SystemMonitor.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -274,6 +275,14 @@ void SystemMonitorProperties::apply() {
     m_settings.graph.horizontalGrid = m_horizontalGrid->isChecked();
     m_settings.graph.verticalGrid = m_verticalGrid->isChecked();
     m_monitor.applySettings(m_settings);
+}
+
+void SystemMonitorProperties::reject() {
+    close();
+}
+
+void SystemMonitorProperties::closeEvent(QCloseEvent* event) {
+    event->accept();
 }
 
 } // namespace ombrix

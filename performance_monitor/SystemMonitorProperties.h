@@ -5,6 +5,7 @@
 #include <QPointer>
 
 class QCheckBox;
+class QCloseEvent;
 class QComboBox;
 class QDoubleSpinBox;
 class QListWidget;
@@ -27,6 +28,12 @@ public:
 
     const MonitorSettings& pendingSettings() const { return m_settings; }
     CounterBrowser* counterBrowser() const;
+
+    // Escape and the close box end the dialog like its own buttons do.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QWidget* buildGeneralTab();

@@ -255,6 +255,17 @@ void tst_sysmon::cancelKeepsTheChart() {
     addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
     click(dialog, "cancelButton");
     QVERIFY(legendRows(window).isEmpty());
+
+    // Escape drops the edits too: the next opening starts from the chart.
+    window->findChild<QAction*>("Properties")->trigger();
+    dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!visibleDialog());
+    window->findChild<QAction*>("Properties")->trigger();
+    QCOMPARE(visibleDialog()->findChild<QListWidget*>("dataCounters")->count(), 0);
+    QVERIFY(legendRows(window).isEmpty());
 }
 
 void tst_sysmon::closingUnloadsCountersAndTimer() {
