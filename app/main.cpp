@@ -5,6 +5,7 @@
 #include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
 #include "network_report/frmNetCheck.h"
+#include "performance_monitor/sysmon.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/CupsPrinters.h"
 #include "platform/linux/LinuxFileSystem.h"
@@ -12,6 +13,7 @@
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
+#include "platform/linux/LinuxPerfCounters.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/QtMessageBoxes.h"
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     platform::CupsPrinters printers;
     PrinterInstallControl printerInstall(printers);
     platform::LinuxFileSystem fileSystem;
+    platform::LinuxPerfCounters perfCounters;
     // The machine's registry, with the live network configuration mounted
     // where the network report reads it.
     auto registry = platform::registry::makeSystemRegistry();
@@ -62,6 +65,11 @@ int main(int argc, char** argv) {
     });
     forms.add(QStringLiteral("Drive"), [&] {
         auto w = std::make_unique<Drive>(fileSystem, forms);
+        w->Form_Load();
+        return w;
+    });
+    forms.add(QStringLiteral("sysmon"), [&] {
+        auto w = std::make_unique<sysmon>(perfCounters, boxes, forms);
         w->Form_Load();
         return w;
     });

@@ -1,0 +1,85 @@
+#pragma once
+#include "performance_monitor/ChartPainter.h"
+#include "performance_monitor/CounterHistory.h"
+#include "performance_monitor/MonitorSettings.h"
+#include "platform/Dispatch.h"
+#include "platform/PerfCounters.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QTimer;
+class QTreeWidget;
+
+namespace ombrix {
+
+class ChartView;
+class SystemMonitorProperties;
+
+// The System Monitor control: charts the counters the user chose as lines
+// over time, with a legend, a value bar and a vertical scale, and offers a
+// properties dialog to choose them. Hosts reach it by dispatch identifier.
+class SystemMonitor : public QWidget, public platform::Dispatch {
+    Q_OBJECT
+public:
+    // ReadOnly (property): while true the user cannot open the properties
+    // dialog to change the counters. ShowPropertyPages (method): opens it.
+    enum DispId { ShowPropertyPages = 23, ReadOnly = 40 };
+
+    explicit SystemMonitor(platform::PerfCounters& counters, QWidget* parent = nullptr);
+    ~SystemMonitor() override;
+
+    QVariant get(int dispid) override;
+    void put(int dispid, const QVariant& value) override;
+    QVariant call(int dispid, const QVariantList& args = {}) override;
+
+    // Opens the properties dialog, or brings the open one forward. False while read-only.
+    bool showPropertyPages();
+    SystemMonitorProperties* propertiesDialog() const;
+
+    const MonitorSettings& settings() const { return m_settings; }
+    // Keeps the history of counters that stay; new counters start with an empty line.
+    void applySettings(const MonitorSettings& settings);
+    platform::PerfCounters& perfCounters() { return m_counters; }
+    std::vector<ChartLine> chartLines() const;
+
+    // One sampling step, as the timer runs it.
+    void sampleNow();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    struct Series {
+        ChartCounter counter;
+        const platform::CounterInfo* info = nullptr;
+        CounterHistory history;
+        std::optional<platform::RawValue> raw;
+        double rawSeconds = 0;
+    };
+    void rebuildLegend();
+    void updateValueBar();
+    int selectedIndex() const;
+
+    platform::PerfCounters& m_counters;
+    MonitorSettings m_settings;
+    std::vector<Series> m_series;
+    std::vector<platform::CounterPath> m_paths;
+    bool m_readOnly = false;
+    QTimer* m_timer = nullptr;
+    QPointer<SystemMonitorProperties> m_dialog;
+    ChartView* m_chart = nullptr;
+    QWidget* m_valueBar = nullptr;
+    QLabel* m_last = nullptr;
+    QLabel* m_average = nullptr;
+    QLabel* m_minimum = nullptr;
+    QLabel* m_maximum = nullptr;
+    QLabel* m_duration = nullptr;
+    QTreeWidget* m_legend = nullptr;
+};
+
+} // namespace ombrix

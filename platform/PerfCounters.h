@@ -1,0 +1,127 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ombrix::platform {
+
+// How a counter's displayed value follows from its raw readings.
+enum class CounterKind {
+    Gauge,   // the reading itself, times the factor (memory in use, thread count)
+    Rate,    // growth of the reading per second between two samples, times the factor
+    Fraction // growth of the reading over growth of its base, in percent (processor time)
+};
+
+struct CounterInfo {
+    QString name;
+    QString explanation;
+    CounterKind kind = CounterKind::Gauge;
+    double factor = 1.0;
+    double defaultScale = 1.0; // chart scale that brings typical values into 0..100
+};
+
+struct ObjectInfo {
+    QString name;
+    QString explanation;
+    std::vector<CounterInfo> counters;
+    bool hasInstances = false;
+    bool hasTotal = false; // offers the "_Total" instance that sums all others
+};
+
+inline const QString totalInstance() {
+    return QStringLiteral("_Total");
+}
+
+// Names one counter: \Object(Instance)\Counter, or \Object\Counter without instances.
+struct CounterPath {
+    QString object;
+    QString counter;
+    QString instance;
+
+    QString toString() const {
+        return instance.isEmpty() ? QStringLiteral("\\%1\\%2").arg(object, counter)
+                                  : QStringLiteral("\\%1(%2)\\%3").arg(object, instance, counter);
+    }
+    friend bool operator==(const CounterPath&, const CounterPath&) = default;
+};
+
+// One raw reading. A Rate or Fraction needs two readings of the same thing;
+// when the identity changes between them (a process id taken by a new
+// process) the pair gives no value.
+struct RawValue {
+    double value = 0;
+    double base = 0;
+    std::uint64_t identity = 0;
+};
+
+struct RawSample {
+    double seconds = 0;                          // monotonic time of the reading
+    std::vector<std::optional<RawValue>> values; // nullopt: the instance is gone or unreadable
+};
+
+class PerfCounters {
+public:
+    virtual ~PerfCounters() = default;
+    // The catalogue: every object and its counters, with explanations.
+    virtual const std::vector<ObjectInfo>& objects() const = 0;
+    // The object's instances that exist now, "_Total" first where the object offers it.
+    virtual QStringList instances(const QString& object) = 0;
+    // Reads every path once; values line up with paths.
+    virtual RawSample sample(const std::vector<CounterPath>& paths) = 0;
+};
+
+inline const ObjectInfo* findObject(const std::vector<ObjectInfo>& objects, const QString& name) {
+    for (const auto& object : objects)
+        if (object.name == name)
+            return &object;
+    return nullptr;
+}
+
+inline const CounterInfo* findCounter(const std::vector<ObjectInfo>& objects,
+                                      const CounterPath& path) {
+    if (const ObjectInfo* object = findObject(objects, path.object))
+        for (const auto& counter : object->counters)
+            if (counter.name == path.counter)
+                return &counter;
+    return nullptr;
+}
+
+// The value a counter shows for a reading and the one before it. No value
+// (a gap in the chart) where it cannot be known: a first reading of a rate,
+// a vanished instance, a counter that went backwards or wrapped, no time passed.
+inline std::optional<double> counterValue(const CounterInfo& info,
+                                          const std::optional<RawValue>& previous,
+                                          double previousSeconds,
+                                          const std::optional<RawValue>& current,
+                                          double currentSeconds) {
+    if (!current)
+        return std::nullopt;
+    if (info.kind == CounterKind::Gauge)
+        return current->value * info.factor;
+    if (!previous || previous->identity != current->identity)
+        return std::nullopt;
+    const double delta = current->value - previous->value;
+    if (delta < 0)
+        return std::nullopt;
+    if (info.kind == CounterKind::Rate) {
+        const double elapsed = currentSeconds - previousSeconds;
+        if (!(elapsed > 0))
+            return std::nullopt;
+        return delta / elapsed * info.factor;
+    }
+    const double baseDelta = current->base - previous->base;
+    if (!(baseDelta > 0))
+        return std::nullopt;
+    // The kernel's idle and I/O-wait times can step back a little, so a fully
+    // busy processor may read a hair above its base: that is 100 %. Far above
+    // it the readings do not belong together.
+    if (delta > baseDelta * 1.1)
+        return std::nullopt;
+    return std::min(100.0, 100.0 * delta / baseDelta);
+}
+
+} // namespace ombrix::platform

@@ -1,0 +1,30 @@
+#pragma once
+#include "platform/PerfCounters.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace ombrix::platform {
+
+// Performance counters read from /proc (and /sys for telling disks from
+// partitions and virtual devices). The roots can point at a copied tree.
+class LinuxPerfCounters final : public PerfCounters {
+public:
+    explicit LinuxPerfCounters(std::string procRoot = "/proc", std::string sysRoot = "/sys");
+    ~LinuxPerfCounters() override;
+
+    const std::vector<ObjectInfo>& objects() const override;
+    QStringList instances(const QString& object) override;
+    RawSample sample(const std::vector<CounterPath>& paths) override;
+
+private:
+    struct Snapshot;
+    std::optional<RawValue> read(const CounterPath& path, Snapshot& snapshot);
+    bool isPhysicalDisk(const std::string& name);
+
+    std::string m_proc;
+    std::string m_sys;
+    std::unordered_map<std::string, bool> m_physicalDisks; // kept until instances() asks again
+};
+
+} // namespace ombrix::platform

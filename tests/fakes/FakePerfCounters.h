@@ -1,0 +1,42 @@
+#pragma once
+#include "platform/PerfCounters.h"
+
+#include <QHash>
+
+// Counters whose readings the test sets: a rate, a fraction and a gauge.
+struct FakePerfCounters final : ombrix::platform::PerfCounters {
+    using CounterInfo = ombrix::platform::CounterInfo;
+    using CounterKind = ombrix::platform::CounterKind;
+
+    std::vector<ombrix::platform::ObjectInfo> catalogue{
+        {"Processor",
+         "The processors.",
+         {CounterInfo{"% Processor Time", "Busy share.", CounterKind::Fraction, 1.0, 1.0},
+          CounterInfo{"Interrupts/sec", "Interrupts per second.", CounterKind::Rate, 1.0, 0.01}},
+         true,
+         true},
+        {"Memory",
+         "The memory.",
+         {CounterInfo{"Available Bytes", "Free memory.", CounterKind::Gauge, 1.0, 1e-6}},
+         false,
+         false}};
+    QHash<QString, QStringList> instanceLists{{"Processor", {"_Total", "0", "1"}}};
+    QHash<QString, ombrix::platform::RawValue> readings; // by path text; absent: no reading
+    double seconds = 0;
+    int samples = 0;
+
+    const std::vector<ombrix::platform::ObjectInfo>& objects() const override { return catalogue; }
+    QStringList instances(const QString& object) override { return instanceLists.value(object); }
+    ombrix::platform::RawSample
+    sample(const std::vector<ombrix::platform::CounterPath>& paths) override {
+        ++samples;
+        ombrix::platform::RawSample result{seconds, {}};
+        for (const auto& path : paths) {
+            auto it = readings.constFind(path.toString());
+            result.values.push_back(it == readings.constEnd()
+                                        ? std::nullopt
+                                        : std::optional<ombrix::platform::RawValue>(*it));
+        }
+        return result;
+    }
+};

@@ -1,0 +1,447 @@
+#include "performance_monitor/sysmon.h"
+
+#include "FakePerfCounters.h"
+#include "app/AppTitle.h"
+#include "app/Forms.h"
+#include "app/Handler.h"
+#include "performance_monitor/CounterBrowser.h"
+#include "performance_monitor/SystemMonitor.h"
+#include "performance_monitor/SystemMonitorProperties.h"
+#include "platform/MessageBoxes.h"
+#include "platform/linux/LinuxPerfCounters.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace ombrix;
+
+namespace {
+
+SystemMonitorProperties* visibleDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<SystemMonitorProperties*>(w); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+bool anySysmonVisible() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<sysmon*>(w) && w->isVisible())
+            return true;
+    return false;
+}
+
+// Records each message box together with what was on screen while it was up.
+struct RecordingMessageBoxes final : platform::MessageBoxes {
+    struct Shown {
+        QString caption, text;
+        Icon icon;
+        bool windowVisible, dialogVisible;
+    };
+    std::vector<Shown> shown;
+    void show(const QString& caption, const QString& text, Icon icon) override {
+        shown.push_back({caption, text, icon, anySysmonVisible(), visibleDialog() != nullptr});
+    }
+};
+
+void click(QWidget* parent, const char* name) {
+    auto* button = parent->findChild<QPushButton*>(name);
+    QVERIFY2(button, name);
+    QVERIFY2(button->isEnabled(), name);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void selectRows(QListWidget* list, const QStringList& texts) {
+    list->clearSelection();
+    for (const QString& text : texts) {
+        const auto items = list->findItems(text, Qt::MatchExactly);
+        QVERIFY2(items.size() == 1, qPrintable(text));
+        items.front()->setSelected(true);
+        list->setCurrentItem(items.front(), QItemSelectionModel::Select);
+    }
+}
+
+// "Add..." on the data tab, then the browser: object, counters, instances, "Add", "Close".
+void addThroughBrowser(SystemMonitorProperties* dialog, const QString& object,
+                       const QStringList& counters, const QStringList& instances) {
+    dialog->findChild<QTabWidget*>("propertiesTabs")
+        ->setCurrentWidget(dialog->findChild<QWidget*>("dataTab"));
+    click(dialog, "addCounterButton");
+    CounterBrowser* browser = dialog->counterBrowser();
+    QVERIFY(browser && browser->isVisible());
+    auto* objects = browser->findChild<QComboBox*>("performanceObject");
+    objects->setCurrentIndex(objects->findText(object));
+    selectRows(browser->findChild<QListWidget*>("counterList"), counters);
+    if (!instances.isEmpty())
+        selectRows(browser->findChild<QListWidget*>("instanceList"), instances);
+    click(browser, "browserAddButton");
+    click(browser, "browserCloseButton");
+    QVERIFY(!browser->isVisible());
+}
+
+// Counter, instance, object of every legend row.
+QStringList legendRows(QWidget* window) {
+    QStringList rows;
+    auto* legend = window->findChild<QTreeWidget*>("legend");
+    for (int i = 0; i < legend->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = legend->topLevelItem(i);
+        rows << item->text(2) + "|" + item->text(3) + "|" + item->text(4);
+    }
+    return rows;
+}
+
+} // namespace
+
+class tst_sysmon : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void firstOpeningShowsMessageThenWindowAndDialog();
+    void hiddenWindowReopensAsItWas();
+    void propertiesOpensTheDialogAnyNumberOfTimes();
+    void addingAndRemovingCountersChangesTheLegend();
+    void cancelKeepsTheChart();
+    void closingUnloadsCountersAndTimer();
+    void dispatch_data();
+    void dispatch();
+    void readOnlyControlKeepsItsDialogShut();
+    void valueBarShowsGapsNotNonsense();
+    void machineCountersReachTheValueBar();
+    void browserChoosesCountersAndInstances_data();
+    void browserChoosesCountersAndInstances();
+
+private:
+    QWidget* open(); // what the main window's "Execute" does
+    SystemMonitor* control() {
+        return m_forms->get("sysmon")->findChild<SystemMonitor*>("SystemMonitor1");
+    }
+
+    std::unique_ptr<FakePerfCounters> m_counters;
+    platform::PerfCounters* m_active = nullptr; // what the window is built with
+    std::unique_ptr<RecordingMessageBoxes> m_boxes;
+    std::unique_ptr<Forms> m_forms;
+    std::vector<QString> m_errors;
+    ErrorSink m_previousSink;
+};
+
+void tst_sysmon::init() {
+    m_counters = std::make_unique<FakePerfCounters>();
+    m_active = m_counters.get();
+    m_boxes = std::make_unique<RecordingMessageBoxes>();
+    m_forms = std::make_unique<Forms>();
+    m_errors.clear();
+    m_previousSink = setErrorSink([this](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            m_errors.push_back(QString::fromUtf8(e.what()));
+        }
+    });
+    m_forms->add("sysmon", [this] {
+        auto w = std::make_unique<sysmon>(*m_active, *m_boxes, *m_forms);
+        w->Form_Load();
+        return w;
+    });
+    m_forms->add("Ombrix2", [] { return std::make_unique<QWidget>(); });
+}
+
+void tst_sysmon::cleanup() {
+    QVERIFY2(m_errors.empty(), m_errors.empty() ? "" : qPrintable(m_errors.front()));
+    m_forms.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    setErrorSink(m_previousSink);
+}
+
+QWidget* tst_sysmon::open() {
+    m_forms->get("sysmon")->findChild<QAction*>("Properties")->setEnabled(true);
+    return m_forms->show("sysmon");
+}
+
+void tst_sysmon::firstOpeningShowsMessageThenWindowAndDialog() {
+    QWidget* window = open();
+    QCOMPARE(m_boxes->shown.size(), 1u);
+    const auto& box = m_boxes->shown.front();
+    QCOMPARE(box.caption, appTitle());
+    QCOMPARE(box.icon, platform::MessageBoxes::Icon::None);
+    QCOMPARE(box.text, QStringLiteral("Click on the data tab, then the add button on the next "
+                                      "screen & then add the information you want to be shown"));
+    QVERIFY(!box.windowVisible);
+    QVERIFY(!box.dialogVisible);
+    QVERIFY(window->isVisible());
+    QVERIFY(visibleDialog());
+    QCOMPARE(control()->get(SystemMonitor::ReadOnly), QVariant(false));
+}
+
+void tst_sysmon::hiddenWindowReopensAsItWas() {
+    QWidget* window = open();
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    click(dialog, "okButton");
+    QVERIFY(!visibleDialog());
+
+    window->findChild<QAction*>("Properties")->trigger();
+    QVERIFY(visibleDialog());
+    window->findChild<QAction*>("System")->trigger();
+    QVERIFY(!window->isVisible());
+    QVERIFY(m_forms->isLoaded("sysmon"));
+    QVERIFY(m_forms->get("Ombrix2")->isVisible());
+
+    QCOMPARE(open(), window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(m_boxes->shown.size(), 1u);
+    QVERIFY(!visibleDialog());
+    QCOMPARE(legendRows(window), QStringList{"Available Bytes|---|Memory"});
+}
+
+void tst_sysmon::propertiesOpensTheDialogAnyNumberOfTimes() {
+    QWidget* window = open();
+    QAction* properties = window->findChild<QAction*>("Properties");
+    for (int i = 0; i < 3; ++i) {
+        SystemMonitorProperties* dialog = visibleDialog();
+        QVERIFY(dialog);
+        click(dialog, "cancelButton");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!visibleDialog());
+        properties->trigger();
+    }
+    // Asking while it is open brings the same dialog forward.
+    SystemMonitorProperties* dialog = visibleDialog();
+    properties->trigger();
+    QCOMPARE(visibleDialog(), dialog);
+    int dialogs = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        dialogs += qobject_cast<SystemMonitorProperties*>(w) && w->isVisible();
+    QCOMPARE(dialogs, 1);
+}
+
+void tst_sysmon::addingAndRemovingCountersChangesTheLegend() {
+    QWidget* window = open();
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Processor", {"% Processor Time", "Interrupts/sec"}, {"_Total", "1"});
+    addThroughBrowser(dialog, "Processor", {"% Processor Time"}, {"1"}); // already there
+    click(dialog, "applyButton");
+    QCOMPARE(legendRows(window),
+             (QStringList{"% Processor Time|_Total|Processor", "% Processor Time|1|Processor",
+                          "Interrupts/sec|_Total|Processor", "Interrupts/sec|1|Processor"}));
+
+    auto* list = dialog->findChild<QListWidget*>("dataCounters");
+    QCOMPARE(list->count(), 4);
+    list->setCurrentRow(1);
+    click(dialog, "removeCounterButton");
+    list->setCurrentRow(0);
+    click(dialog, "removeCounterButton");
+    click(dialog, "okButton");
+    QCOMPARE(legendRows(window),
+             (QStringList{"Interrupts/sec|_Total|Processor", "Interrupts/sec|1|Processor"}));
+    QVERIFY(!visibleDialog());
+}
+
+void tst_sysmon::cancelKeepsTheChart() {
+    QWidget* window = open();
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    click(dialog, "cancelButton");
+    QVERIFY(legendRows(window).isEmpty());
+
+    // Escape drops the edits too: the next opening starts from the chart.
+    window->findChild<QAction*>("Properties")->trigger();
+    dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!visibleDialog());
+    window->findChild<QAction*>("Properties")->trigger();
+    QCOMPARE(visibleDialog()->findChild<QListWidget*>("dataCounters")->count(), 0);
+    QVERIFY(legendRows(window).isEmpty());
+}
+
+void tst_sysmon::closingUnloadsCountersAndTimer() {
+    QWidget* window = open();
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    click(dialog, "okButton");
+    QPointer<QTimer> timer = window->findChild<QTimer*>("sampleTimer");
+    QVERIFY(timer && timer->isActive());
+
+    QVERIFY(window->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!m_forms->isLoaded("sysmon"));
+    QVERIFY(!timer);
+
+    window = open();
+    QCOMPARE(m_boxes->shown.size(), 2u);
+    QVERIFY(visibleDialog());
+    QVERIFY(legendRows(window).isEmpty());
+}
+
+void tst_sysmon::dispatch_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("dispid");
+    QTest::newRow("reading an unknown property") << "get" << 41;
+    QTest::newRow("setting an unknown property") << "put" << 23;
+    QTest::newRow("calling an unknown method") << "call" << 40;
+    QTest::newRow("calling a made-up id") << "call" << 9999;
+}
+
+void tst_sysmon::dispatch() {
+    QFETCH(QString, kind);
+    QFETCH(int, dispid);
+    open();
+    platform::Dispatch& d = *control();
+    auto act = [&] {
+        if (kind == "get")
+            d.get(dispid);
+        else if (kind == "put")
+            d.put(dispid, false);
+        else
+            d.call(dispid);
+    };
+    QVERIFY_THROWS_EXCEPTION(platform::PlatformError, act());
+}
+
+void tst_sysmon::readOnlyControlKeepsItsDialogShut() {
+    open();
+    click(visibleDialog(), "cancelButton");
+    platform::Dispatch& d = *control();
+    d.put(SystemMonitor::ReadOnly, true);
+    QCOMPARE(d.get(SystemMonitor::ReadOnly), QVariant(true));
+    m_forms->get("sysmon")->findChild<QAction*>("Properties")->trigger();
+    QVERIFY(!visibleDialog());
+    d.put(SystemMonitor::ReadOnly, false);
+    m_forms->get("sysmon")->findChild<QAction*>("Properties")->trigger();
+    QVERIFY(visibleDialog());
+}
+
+void tst_sysmon::valueBarShowsGapsNotNonsense() {
+    QWidget* window = open();
+    window->findChild<QTimer*>("sampleTimer")->stop();
+    const QString path = "\\Processor(_Total)\\Interrupts/sec";
+    m_counters->readings[path] = {1000, 0, 0};
+    m_counters->seconds = 10;
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Processor", {"Interrupts/sec"}, {"_Total"});
+    click(dialog, "okButton"); // takes the first reading: no rate yet
+    auto* last = window->findChild<QLabel*>("lastValue");
+    auto* maximum = window->findChild<QLabel*>("maximumValue");
+    QCOMPARE(last->text(), QString());
+
+    SystemMonitor* monitor = control();
+    auto step = [&](double value, double seconds) {
+        m_counters->readings[path] = {value, 0, 0};
+        m_counters->seconds = seconds;
+        monitor->sampleNow();
+    };
+    step(1400, 12); // 200 a second
+    QCOMPARE(last->text(), QStringLiteral("200.000"));
+    step(100, 13); // went backwards
+    QCOMPARE(last->text(), QString());
+    QCOMPARE(maximum->text(), QStringLiteral("200.000"));
+    m_counters->readings.remove(path); // the instance is gone
+    m_counters->seconds = 14;
+    monitor->sampleNow();
+    QCOMPARE(last->text(), QString());
+    step(400, 15); // back, but no reading before it
+    QCOMPARE(last->text(), QString());
+    step(700, 16);
+    QCOMPARE(last->text(), QStringLiteral("300.000"));
+    QCOMPARE(window->findChild<QLabel*>("averageValue")->text(), QStringLiteral("250.000"));
+    QCOMPARE(maximum->text(), QStringLiteral("300.000"));
+}
+
+void tst_sysmon::machineCountersReachTheValueBar() {
+    platform::LinuxPerfCounters machine;
+    m_active = &machine;
+    QWidget* window = open();
+    SystemMonitorProperties* dialog = visibleDialog();
+    addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
+    addThroughBrowser(dialog, "Processor", {"% Processor Time"}, {"_Total"});
+    click(dialog, "okButton");
+    QCOMPARE(legendRows(window),
+             (QStringList{"Available Bytes|---|Memory", "% Processor Time|_Total|Processor"}));
+    // The gauge shows at once; the processor's rate needs a second reading.
+    const QString shown = window->findChild<QLabel*>("lastValue")->text();
+    bool ok = false;
+    const double bytes = QLocale().toDouble(shown, &ok);
+    QVERIFY2(ok && bytes > 0, qPrintable(shown));
+    auto* legend = window->findChild<QTreeWidget*>("legend");
+    legend->setCurrentItem(legend->topLevelItem(1));
+    QCOMPARE(window->findChild<QLabel*>("lastValue")->text(), QString());
+    QTest::qWait(50);
+    control()->sampleNow();
+    const double busy = QLocale().toDouble(window->findChild<QLabel*>("lastValue")->text(), &ok);
+    QVERIFY(ok && busy >= 0 && busy <= 100);
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // before machine goes
+}
+
+void tst_sysmon::browserChoosesCountersAndInstances_data() {
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("counterChoice");  // "all" or one counter
+    QTest::addColumn<QString>("instanceChoice"); // "all" or one instance
+    QTest::addColumn<QStringList>("paths");
+    QTest::newRow("one counter of one instance")
+        << "Processor"
+        << "Interrupts/sec"
+        << "1" << QStringList{"\\Processor(1)\\Interrupts/sec"};
+    QTest::newRow("all counters of the total")
+        << "Processor"
+        << "all"
+        << "_Total"
+        << QStringList{"\\Processor(_Total)\\% Processor Time",
+                       "\\Processor(_Total)\\Interrupts/sec"};
+    QTest::newRow("all instances: each one, not the total too")
+        << "Processor"
+        << "% Processor Time"
+        << "all"
+        << QStringList{"\\Processor(0)\\% Processor Time", "\\Processor(1)\\% Processor Time"};
+    QTest::newRow("object without instances") << "Memory"
+                                              << "all"
+                                              << "all" << QStringList{"\\Memory\\Available Bytes"};
+}
+
+void tst_sysmon::browserChoosesCountersAndInstances() {
+    QFETCH(QString, object);
+    QFETCH(QString, counterChoice);
+    QFETCH(QString, instanceChoice);
+    QFETCH(QStringList, paths);
+    CounterBrowser browser(*m_counters);
+    browser.show();
+    // Picking from the lists is where the browser starts.
+    QVERIFY(browser.findChild<QRadioButton*>("selectCounters")->isChecked());
+    QVERIFY(browser.findChild<QRadioButton*>("selectInstances")->isChecked());
+    auto* objects = browser.findChild<QComboBox*>("performanceObject");
+    objects->setCurrentIndex(objects->findText(object));
+    auto choose = [&](const QString& choice, const char* all, const char* some, const char* list) {
+        if (choice == "all") {
+            browser.findChild<QRadioButton*>(all)->click();
+        } else {
+            browser.findChild<QRadioButton*>(some)->click();
+            selectRows(browser.findChild<QListWidget*>(list), {choice});
+        }
+    };
+    choose(counterChoice, "allCounters", "selectCounters", "counterList");
+    if (object != "Memory")
+        choose(instanceChoice, "allInstances", "selectInstances", "instanceList");
+    // Each choice keeps its own answer.
+    QCOMPARE(browser.findChild<QRadioButton*>("allCounters")->isChecked(), counterChoice == "all");
+    QStringList chosen;
+    for (const auto& path : browser.chosenPaths())
+        chosen << path.toString();
+    QCOMPARE(chosen, paths);
+}
+
+QTEST_MAIN(tst_sysmon)
+#include "tst_sysmon.moc"
