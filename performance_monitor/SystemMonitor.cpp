@@ -157,6 +157,17 @@ void SystemMonitor::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
+void SystemMonitor::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A dialog opened while the window was still being loaded stays in front
+    // of it once the window appears, with or without a window manager.
+    if (m_dialog && m_dialog->isVisible())
+        QTimer::singleShot(0, m_dialog.data(), [dialog = m_dialog] {
+            if (dialog)
+                dialog->raise();
+        });
+}
+
 bool SystemMonitor::showPropertyPages() {
     if (m_readOnly)
         return false;

@@ -52,6 +52,7 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Series {
