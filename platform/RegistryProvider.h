@@ -19,14 +19,19 @@ struct ProviderKey {
     std::vector<RegistryValueData> values; // in the order they enumerate
 };
 
-// A read-only subtree mounted under a path of a root key, read from live
-// data. Keys it does not serve fall through to the store behind it.
+// Keys read from live data, mounted under a path of a root key. The keys it
+// serves are read-only; every other key under the mount point is an ordinary
+// key of the store behind it.
 class RegistryProvider {
 public:
     virtual ~RegistryProvider() = default;
     // relPath is relative to the mount point ("" for the mount point itself),
     // levels separated by '\\', compared case-insensitively.
     virtual std::optional<ProviderKey> openKey(std::string_view relPath) const = 0;
+    // The paths of the keys it serves now, relative to the mount point. The
+    // keys on the way to them exist, and list them, even where the store
+    // holds nothing; a provider that lists none is reached by name only.
+    virtual std::vector<std::string> servedKeys() const { return {}; }
 };
 
 } // namespace ombrix::platform

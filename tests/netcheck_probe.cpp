@@ -38,6 +38,7 @@ public:
         }
         return key;
     }
+    std::vector<std::string> servedKeys() const override { return m_inner->servedKeys(); }
 
 private:
     std::shared_ptr<const RegistryProvider> m_inner;

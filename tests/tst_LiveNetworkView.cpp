@@ -131,6 +131,7 @@ private slots:
     void reportAgreesWithIpToolOnThisMachine();
     void dhclientLeaseMakesPermanentAddressLeased();
     void writesToTheViewAreRefused();
+    void storeKeysLiveBesideTheView();
     void keysOutsideTheViewAreNotServed_data();
     void keysOutsideTheViewAreNotServed();
 
@@ -620,6 +621,70 @@ void tst_LiveNetworkView::writesToTheViewAreRefused() {
     QCOMPARE(layer.RegDeleteKeyA(HKEY_LOCAL_MACHINE,
                                  "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Adapters"),
              ERROR_ACCESS_DENIED);
+}
+
+// On this machine as it is: the view's keys and a service of the store's
+// share the mount point.
+void tst_LiveNetworkView::storeKeysLiveBesideTheView() {
+    const auto view = std::make_shared<LiveNetworkView>();
+    const std::vector<std::string> served = view->servedKeys();
+    for (const std::string& path : served)
+        QVERIFY2(view->openKey(path), path.c_str());
+    const auto adapters = view->openKey("NetBT\\Adapters");
+    QVERIFY(adapters);
+
+    registry::RegistryLayer layer;
+    layer.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
+    QVERIFY(layer.mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath), view));
+    const std::string services(LiveNetworkView::kMountPath);
+    HKEY key = 0;
+    QCOMPARE(layer.RegCreateKeyExA(HKEY_LOCAL_MACHINE, (services + "\\MyService\\Params").c_str(),
+                                   0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+             ERROR_SUCCESS);
+    const unsigned char data[] = "on";
+    QCOMPARE(layer.RegSetValueExA(key, "Mode", 0, REG_SZ, data, sizeof data), ERROR_SUCCESS);
+    layer.RegCloseKey(key);
+
+    QCOMPARE(layer.RegOpenKeyExA(HKEY_LOCAL_MACHINE, services.c_str(), 0, KEY_READ, &key),
+             ERROR_SUCCESS);
+    QStringList names;
+    char name[300];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (layer.RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names << QString::fromUtf8(name);
+    }
+    layer.RegCloseKey(key);
+    QStringList expected{"MyService", "NetBT", "Tcpip"};
+    for (const std::string& adapter : adapters->subkeys)
+        expected << QString::fromStdString(adapter).section('\\', 0, 0);
+    for (const QString& each : expected)
+        QVERIFY2(names.contains(each), qPrintable(each + " missing from " + names.join(',')));
+    QCOMPARE(names.removeDuplicates(), qsizetype{0});
+
+    QCOMPARE(
+        layer.RegOpenKeyA(HKEY_LOCAL_MACHINE, (services + "\\myservice\\params").c_str(), &key),
+        ERROR_SUCCESS);
+    char text[8] = {};
+    DWORD size = sizeof text;
+    QCOMPARE(layer.RegQueryValueExA(key, "Mode", nullptr, nullptr,
+                                    reinterpret_cast<unsigned char*>(text), &size),
+             ERROR_SUCCESS);
+    QCOMPARE(QByteArray(text), QByteArray("on"));
+    layer.RegCloseKey(key);
+    QCOMPARE(layer.RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                   (services + "\\Tcpip\\Parameters\\Mine").c_str(), 0, nullptr, 0,
+                                   KEY_ALL_ACCESS, nullptr, &key, nullptr),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(layer.RegDeleteKeyA(HKEY_LOCAL_MACHINE, (services + "\\MyService\\Params").c_str()),
+             ERROR_SUCCESS);
+    QCOMPARE(layer.RegDeleteKeyA(HKEY_LOCAL_MACHINE, (services + "\\MyService").c_str()),
+             ERROR_SUCCESS);
+    QCOMPARE(layer.RegDeleteKeyA(HKEY_LOCAL_MACHINE, (services + "\\Tcpip").c_str()),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(layer.openHandleCount(), std::size_t{0});
 }
 
 void tst_LiveNetworkView::keysOutsideTheViewAreNotServed_data() {

@@ -4,6 +4,7 @@
 
 #include "FakeRegistryProvider.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,10 +40,19 @@ private slots:
     void replacedValueKeepsItsPlaceAndName();
     void mountedProviderServesItsKeysReadOnly();
     void keysOnTheWayToAMountPointExist();
+    void ordinaryKeyUnderAMountPointRoundTrips_data();
+    void ordinaryKeyUnderAMountPointRoundTrips();
+    void keysOnTheWayToServedKeysTakeValues_data();
+    void keysOnTheWayToServedKeysTakeValues();
+    void servedKeyRefusesWritesAndDeletes_data();
+    void servedKeyRefusesWritesAndDeletes();
+    void mountPointListsStoredAndServedKeys();
 
 private:
     HKEY create(const char* path, DWORD access = KEY_ALL_ACCESS);
     void setDword(HKEY key, const char* name, DWORD value);
+    void mountServices();
+    QStringList subkeys(const QString& path);
 
     bool m_sqlite;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -63,6 +73,49 @@ void tst_RegistryLayer::setDword(HKEY key, const char* name, DWORD value) {
     QCOMPARE(m_layer->RegSetValueExA(key, name, 0, REG_DWORD,
                                      reinterpret_cast<const unsigned char*>(&value), 4),
              ERROR_SUCCESS);
+}
+
+namespace {
+
+const QString kServices = QStringLiteral("SYSTEM\\CurrentControlSet\\Services");
+
+QByteArray servicesPath(const QString& rel) {
+    return (rel.isEmpty() ? kServices : kServices + '\\' + rel).toUtf8();
+}
+
+} // namespace
+
+// A network view as the live one serves it: adapters in index order, not in
+// name order.
+void tst_RegistryLayer::mountServices() {
+    auto provider = std::make_shared<FakeRegistryProvider>();
+    provider->keys["Tcpip\\Parameters"] = ProviderKey{{}, {{"HostName", REG_SZ, {'h', 0}}}};
+    provider->keys["NetBT\\Adapters"] = ProviderKey{{"eth1", "eth0"}, {}};
+    for (const char* name : {"NetBT\\Adapters\\eth1", "NetBT\\Adapters\\eth0"})
+        provider->keys[name] = ProviderKey{{}, {{"NameServer", REG_SZ, {0}}}};
+    provider->keys["eth0\\Parameters\\Tcpip"] =
+        ProviderKey{{}, {{"EnableDHCP", REG_DWORD, {1, 0, 0, 0}}}};
+    QVERIFY(m_layer->mount(HKEY_CURRENT_USER, kServices.toStdString(), provider));
+}
+
+// The subkeys of a key as an enumeration gives them, or its open status.
+QStringList tst_RegistryLayer::subkeys(const QString& path) {
+    HKEY key = 0;
+    const LONG status =
+        m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, path.toUtf8().constData(), 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS)
+        return {QString::number(status)};
+    QStringList names;
+    char name[64];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (m_layer->RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names << QString::fromUtf8(name);
+    }
+    m_layer->RegCloseKey(key);
+    return names;
 }
 
 void tst_RegistryLayer::init() {
@@ -407,8 +460,8 @@ void tst_RegistryLayer::mountedProviderServesItsKeysReadOnly() {
              ERROR_SUCCESS);
     m_layer->RegCloseKey(key);
     HKEY created = 0;
-    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, "Net\\Services\\Tcpip\\New", 0, nullptr, 0,
-                                      KEY_ALL_ACCESS, nullptr, &created, nullptr),
+    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, "Net\\Services\\Tcpip\\Parameters\\New", 0,
+                                      nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr),
              ERROR_ACCESS_DENIED);
     QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, "Net\\Services\\Tcpip\\Parameters"),
              ERROR_ACCESS_DENIED);
@@ -442,6 +495,179 @@ void tst_RegistryLayer::keysOnTheWayToAMountPointExist() {
     m_layer->RegCloseKey(key);
     QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, "SYSTEM\\CurrentControlSet"),
              ERROR_ACCESS_DENIED);
+}
+
+void tst_RegistryLayer::ordinaryKeyUnderAMountPointRoundTrips_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("parentGoes");
+    QTest::newRow("a service beside the served keys") << "MyService\\Params" << true;
+    QTest::newRow("below a key on the way to a served key") << "Tcpip\\Custom" << false;
+    QTest::newRow("below an adapter's key on the way") << "ETH0\\Settings" << false;
+}
+
+void tst_RegistryLayer::ordinaryKeyUnderAMountPointRoundTrips() {
+    QFETCH(QString, path);
+    QFETCH(bool, parentGoes);
+    mountServices();
+    const QByteArray full = servicesPath(path);
+    const QString parent = QString::fromUtf8(full).section('\\', 0, -2);
+    HKEY key = 0;
+    DWORD disposition = 0;
+    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, full.constData(), 0, nullptr, 0,
+                                      KEY_ALL_ACCESS, nullptr, &key, &disposition),
+             ERROR_SUCCESS);
+    QCOMPARE(disposition, DWORD{REG_CREATED_NEW_KEY});
+    setDword(key, "Start", 3);
+    m_layer->RegCloseKey(key);
+
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, full.constData(), 0, KEY_ALL_ACCESS, &key),
+             ERROR_SUCCESS);
+    DWORD value = 0, size = sizeof value, type = 0;
+    QCOMPARE(m_layer->RegQueryValueExA(key, "start", nullptr, &type,
+                                       reinterpret_cast<unsigned char*>(&value), &size),
+             ERROR_SUCCESS);
+    QCOMPARE(value, DWORD{3});
+    char name[16];
+    DWORD nameSize = sizeof name;
+    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
+             ERROR_SUCCESS);
+    QCOMPARE(QByteArray(name), QByteArray("Start"));
+    QCOMPARE(m_layer->RegDeleteValueA(key, "Start"), ERROR_SUCCESS);
+    QCOMPARE(m_layer->RegDeleteValueA(key, "Start"), ERROR_FILE_NOT_FOUND);
+    m_layer->RegCloseKey(key);
+    const QString last = path.section('\\', -1);
+    QVERIFY(subkeys(parent).contains(last));
+
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, full.constData()), ERROR_SUCCESS);
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, full.constData(), 0, KEY_READ, &key),
+             ERROR_FILE_NOT_FOUND);
+    QVERIFY(!subkeys(parent).contains(last));
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, parent.toUtf8().constData()),
+             parentGoes ? ERROR_SUCCESS : ERROR_ACCESS_DENIED);
+}
+
+void tst_RegistryLayer::keysOnTheWayToServedKeysTakeValues_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("the mount point") << "";
+    QTest::newRow("a key on the way to a served key") << "Tcpip";
+    QTest::newRow("an adapter's key on the way") << "eth0\\Parameters";
+}
+
+// Such keys exist before the store holds them, and take values as any key.
+void tst_RegistryLayer::keysOnTheWayToServedKeysTakeValues() {
+    QFETCH(QString, path);
+    mountServices();
+    HKEY key = 0;
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, servicesPath(path).constData(), 0,
+                                    KEY_ALL_ACCESS, &key),
+             ERROR_SUCCESS);
+    DWORD value = 0, size = sizeof value;
+    QCOMPARE(m_layer->RegQueryValueExA(key, "Mine", nullptr, nullptr,
+                                       reinterpret_cast<unsigned char*>(&value), &size),
+             ERROR_FILE_NOT_FOUND);
+    char name[16];
+    DWORD nameSize = sizeof name;
+    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
+             ERROR_NO_MORE_ITEMS);
+    QCOMPARE(m_layer->RegDeleteValueA(key, "Mine"), ERROR_FILE_NOT_FOUND);
+    if (m_sqlite) // reading made no store file
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("sub/registry.db"))));
+    setDword(key, "Mine", 7);
+    QCOMPARE(m_layer->RegQueryValueExA(key, "Mine", nullptr, nullptr,
+                                       reinterpret_cast<unsigned char*>(&value), &size),
+             ERROR_SUCCESS);
+    QCOMPARE(value, DWORD{7});
+    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
+             ERROR_SUCCESS);
+    QCOMPARE(QByteArray(name), QByteArray("Mine"));
+    QCOMPARE(m_layer->RegDeleteValueA(key, "Mine"), ERROR_SUCCESS);
+    m_layer->RegCloseKey(key);
+    // It still leads to served keys: it has subkeys, and stays.
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, servicesPath(path).constData()),
+             ERROR_ACCESS_DENIED);
+}
+
+void tst_RegistryLayer::servedKeyRefusesWritesAndDeletes_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("values of the live view") << "Tcpip\\Parameters" << false;
+    QTest::newRow("the adapter list") << "NetBT\\Adapters" << false;
+    QTest::newRow("one adapter") << "NetBT\\Adapters\\eth0" << false;
+    QTest::newRow("one the store also holds") << "eth0\\Parameters\\Tcpip" << true;
+}
+
+void tst_RegistryLayer::servedKeyRefusesWritesAndDeletes() {
+    QFETCH(QString, path);
+    QFETCH(bool, stored);
+    const QByteArray full = servicesPath(path);
+    if (stored) {
+        const HKEY old = create(full.constData());
+        setDword(old, "Old", 1);
+        m_layer->RegCloseKey(old);
+    }
+    mountServices();
+    HKEY key = 0;
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, full.constData(), 0, KEY_SET_VALUE, &key),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, full.constData(), 0, nullptr, 0, KEY_WRITE,
+                                      nullptr, &key, nullptr),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(m_layer->RegOpenKeyA(HKEY_CURRENT_USER, full.constData(), &key), ERROR_SUCCESS);
+    const DWORD one = 1;
+    QCOMPARE(m_layer->RegSetValueExA(key, "New", 0, REG_DWORD,
+                                     reinterpret_cast<const unsigned char*>(&one), 4),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(m_layer->RegDeleteValueA(key, "Old"), ERROR_ACCESS_DENIED);
+    // The provider's values only, never the store's behind them.
+    DWORD size = 0;
+    QCOMPARE(m_layer->RegQueryValueExA(key, "Old", nullptr, nullptr, nullptr, &size),
+             ERROR_FILE_NOT_FOUND);
+    m_layer->RegCloseKey(key);
+    QCOMPARE(m_layer->RegCreateKeyExA(HKEY_CURRENT_USER, (full + "\\New\\Deeper").constData(), 0,
+                                      nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, full.constData()), ERROR_ACCESS_DENIED);
+    QCOMPARE(m_layer->RegOpenKeyA(HKEY_CURRENT_USER, full.constData(), &key), ERROR_SUCCESS);
+    m_layer->RegCloseKey(key);
+}
+
+void tst_RegistryLayer::mountPointListsStoredAndServedKeys() {
+    for (const char* path : {"Alpha", "tcpip\\Old", "Zeta", "NetBT\\Adapters\\Saved"})
+        m_layer->RegCloseKey(create(servicesPath(path).constData()));
+    mountServices();
+    // Case-insensitive name order, each name once, the store's spelling kept.
+    QCOMPARE(subkeys(kServices), QStringList({"Alpha", "eth0", "NetBT", "tcpip", "Zeta"}));
+    QCOMPARE(subkeys(kServices + "\\TCPIP"), QStringList({"Old", "Parameters"}));
+    // A served key's own subkeys first, in the provider's order.
+    QCOMPARE(subkeys(kServices + "\\NetBT\\Adapters"), QStringList({"eth1", "eth0", "Saved"}));
+    QCOMPARE(subkeys(kServices + "\\eth0\\Parameters"), QStringList({"Tcpip"}));
+
+    // An open enumeration sees keys made since.
+    HKEY key = 0;
+    QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, servicesPath({}).constData(), 0,
+                                    KEY_ENUMERATE_SUB_KEYS, &key),
+             ERROR_SUCCESS);
+    char name[16];
+    DWORD size = sizeof name;
+    QCOMPARE(m_layer->RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+             ERROR_SUCCESS);
+    m_layer->RegCloseKey(create(servicesPath("Beta").constData()));
+    size = sizeof name;
+    QCOMPARE(m_layer->RegEnumKeyExA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr),
+             ERROR_SUCCESS);
+    QCOMPARE(QByteArray(name), QByteArray("Beta"));
+    m_layer->RegCloseKey(key);
+
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER,
+                                    servicesPath("NetBT\\Adapters\\Saved").constData()),
+             ERROR_SUCCESS);
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, servicesPath("Tcpip\\Old").constData()),
+             ERROR_SUCCESS);
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, servicesPath("Tcpip").constData()),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(m_layer->RegDeleteKeyA(HKEY_CURRENT_USER, servicesPath({}).constData()),
+             ERROR_ACCESS_DENIED);
+    QCOMPARE(subkeys(kServices + "\\NetBT\\Adapters"), QStringList({"eth1", "eth0"}));
 }
 
 int main(int argc, char** argv) {

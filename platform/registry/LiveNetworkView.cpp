@@ -133,6 +133,18 @@ std::optional<ProviderKey> LiveNetworkView::openKey(std::string_view relPath) co
     return std::nullopt;
 }
 
+std::vector<std::string> LiveNetworkView::servedKeys() const {
+    std::vector<std::string> paths{std::string(kTcpipParameters), std::string(kAdapters)};
+    const std::lock_guard lock(m_mutex);
+    for (const auto& item : current().interfaces) {
+        if (item.loopback)
+            continue;
+        paths.push_back(std::string(kAdapterPrefix) + item.name);
+        paths.push_back(item.name + std::string(kTcpipSuffix));
+    }
+    return paths;
+}
+
 ProviderKey LiveNetworkView::tcpipParameters() const {
     const ResolverConfig resolver = ResolverState(m_sources.resolvedServers).read();
     ProviderKey key;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ombrix::platform {
 
@@ -43,6 +44,7 @@ public:
     ~LiveNetworkView() override;
 
     std::optional<ProviderKey> openKey(std::string_view relPath) const override;
+    std::vector<std::string> servedKeys() const override;
 
 private:
     ProviderKey tcpipParameters() const;

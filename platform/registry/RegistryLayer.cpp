@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace ombrix::platform::registry {
 
@@ -44,7 +45,9 @@ RegistryLayer::~RegistryLayer() = default;
 void RegistryLayer::setStore(HKEY root, std::shared_ptr<RegistryStore> store) {
     std::lock_guard lock(m_mutex);
     m_stores[root] = std::move(store);
-    m_roots[root] = OpenKey{root, {}, 0, false, std::nullopt, std::nullopt, 0, std::nullopt, 0};
+    OpenKey key;
+    key.root = root;
+    m_roots[root] = std::move(key);
 }
 
 bool RegistryLayer::mount(HKEY root, std::string path,
@@ -85,6 +88,64 @@ bool RegistryLayer::underMount(HKEY root, const KeyPath& path) const {
                        [&](const Mount& m) { return m.root == root && isPrefix(m.path, path); });
 }
 
+std::vector<std::string> RegistryLayer::leadingSubkeys(HKEY root, const KeyPath& path) const {
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    const auto add = [&](const KeyName& level) {
+        if (seen.insert(level.fold).second)
+            names.push_back(level.name);
+    };
+    for (const Mount& m : m_mounts) {
+        if (m.root != root)
+            continue;
+        if (m.path.size() > path.size()) {
+            if (isPrefix(path, m.path))
+                add(m.path[path.size()]);
+            continue;
+        }
+        if (!isPrefix(m.path, path))
+            continue;
+        std::vector<std::string> served;
+        try {
+            served = m.provider->servedKeys();
+        } catch (...) {
+            // A provider that fails serves nothing.
+        }
+        const std::size_t depth = path.size() - m.path.size();
+        for (const std::string& text : served) {
+            KeyPath rel;
+            if (parseKeyPath(text.c_str(), rel) != ERROR_SUCCESS || rel.size() <= depth ||
+                !std::equal(path.begin() + static_cast<std::ptrdiff_t>(m.path.size()), path.end(),
+                            rel.begin(),
+                            [](const KeyName& a, const KeyName& b) { return a.fold == b.fold; }))
+                continue;
+            add(rel[depth]);
+        }
+    }
+    return names;
+}
+
+bool RegistryLayer::heldByMount(HKEY root, const KeyPath& path) const {
+    return std::any_of(m_mounts.begin(), m_mounts.end(),
+                       [&](const Mount& m) { return m.root == root && isPrefix(path, m.path); }) ||
+           !leadingSubkeys(root, path).empty();
+}
+
+bool RegistryLayer::nearestKeyServed(HKEY root, const KeyPath& path) {
+    if (path.empty() || !underMount(root, path))
+        return false;
+    for (std::size_t n = path.size(); n-- > 0;) {
+        OpenKey above;
+        const LONG status = openPath(
+            root, KeyPath(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(n)), above);
+        if (status == ERROR_SUCCESS)
+            return above.served.has_value();
+        if (status != ERROR_FILE_NOT_FOUND)
+            return false;
+    }
+    return false;
+}
+
 LONG RegistryLayer::openPath(HKEY root, const KeyPath& path, OpenKey& out) {
     out = OpenKey{};
     out.root = root;
@@ -99,8 +160,7 @@ LONG RegistryLayer::openPath(HKEY root, const KeyPath& path, OpenKey& out) {
             // A provider that fails serves nothing; the store answers.
         }
         if (served) {
-            out.fixed = std::move(served);
-            out.readOnly = true;
+            out.served = std::move(served);
             return ERROR_SUCCESS;
         }
     }
@@ -108,29 +168,11 @@ LONG RegistryLayer::openPath(HKEY root, const KeyPath& path, OpenKey& out) {
     if (!store)
         return ERROR_INVALID_HANDLE;
     const LONG status = store->keyExists(path);
-    if (status == ERROR_SUCCESS) {
-        out.readOnly = underMount(root, path);
+    // Mount points and the keys on the way to served keys exist even when
+    // the store lacks them; they are ordinary keys otherwise.
+    if (status == ERROR_FILE_NOT_FOUND && heldByMount(root, path))
         return ERROR_SUCCESS;
-    }
-    if (status != ERROR_FILE_NOT_FOUND)
-        return status;
-    // A key on the way to a mount point exists even when the store lacks it.
-    ProviderKey onTheWay;
-    for (const Mount& m : m_mounts) {
-        if (m.root == root && m.path.size() > path.size() && isPrefix(path, m.path)) {
-            const KeyName& next = m.path[path.size()];
-            if (std::none_of(onTheWay.subkeys.begin(), onTheWay.subkeys.end(),
-                             [&](const std::string& s) { return foldOf(s) == next.fold; }))
-                onTheWay.subkeys.push_back(next.name);
-        }
-    }
-    if (onTheWay.subkeys.empty())
-        return ERROR_FILE_NOT_FOUND;
-    std::sort(onTheWay.subkeys.begin(), onTheWay.subkeys.end(),
-              [](const std::string& a, const std::string& b) { return foldOf(a) < foldOf(b); });
-    out.fixed = std::move(onTheWay);
-    out.readOnly = true;
-    return ERROR_SUCCESS;
+    return status;
 }
 
 HKEY RegistryLayer::addHandle(OpenKey key) {
@@ -164,7 +206,7 @@ LONG RegistryLayer::RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptio
     if (status != ERROR_SUCCESS)
         return status;
     RegistryStore* store = storeFor(key.root);
-    const bool readOnly = key.readOnly || !store || !store->writable();
+    const bool readOnly = key.served || !store || !store->writable();
     if (samDesired & kMaximumAllowed)
         samDesired = readOnly ? KEY_READ : KEY_ALL_ACCESS;
     else if ((samDesired & kWriteAccess) && readOnly)
@@ -187,16 +229,19 @@ LONG RegistryLayer::RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* 
     if (!(key->access & KEY_QUERY_VALUE))
         return ERROR_ACCESS_DENIED;
     RegistryValueData value;
-    if (key->fixed) {
-        const auto& values = key->fixed->values;
+    if (key->served) {
+        const auto& values = key->served->values;
         const auto it = std::find_if(values.begin(), values.end(),
                                      [&](const auto& v) { return foldOf(v.name) == name.fold; });
         if (it == values.end())
             return ERROR_FILE_NOT_FOUND;
         value = *it;
-    } else if (const LONG status = storeFor(key->root)->queryValue(key->path, name, value);
-               status != ERROR_SUCCESS) {
-        return status;
+    } else {
+        LONG status = storeFor(key->root)->queryValue(key->path, name, value);
+        if (status == ERROR_KEY_DELETED && heldByMount(key->root, key->path))
+            status = ERROR_FILE_NOT_FOUND;
+        if (status != ERROR_SUCCESS)
+            return status;
     }
     if (lpType)
         *lpType = value.type;
@@ -238,10 +283,14 @@ LONG RegistryLayer::RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reser
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     LONG status = openPath(root, path, key);
     if (status == ERROR_SUCCESS) {
-        if ((samDesired & kWriteAccess) && (key.readOnly || !store->writable()))
+        if ((samDesired & kWriteAccess) && (key.served || !store->writable()))
             return ERROR_ACCESS_DENIED;
     } else if (status == ERROR_FILE_NOT_FOUND) {
-        if (!(base->access & KEY_CREATE_SUB_KEY) || underMount(root, path) || !store->writable())
+        // A served key's subkeys are the provider's facts (the adapter list,
+        // say): a stored key made there would read as one of them, so none
+        // is made directly below a served key.
+        if (!(base->access & KEY_CREATE_SUB_KEY) || !store->writable() ||
+            nearestKeyServed(root, path))
             return ERROR_ACCESS_DENIED;
         bool created = false;
         status = store->createKey(path, className, created);
@@ -271,9 +320,18 @@ LONG RegistryLayer::RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Res
     if (Reserved != 0 || (lpData == nullptr && cbData != 0) || cbData > kMaxValueBytes ||
         parseValueName(lpValueName, name) != ERROR_SUCCESS)
         return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_SET_VALUE) || key->readOnly || key->fixed)
+    if (!(key->access & KEY_SET_VALUE) || key->served)
         return ERROR_ACCESS_DENIED;
-    return storeFor(key->root)->setValue(key->path, name, dwType, lpData, cbData);
+    RegistryStore* store = storeFor(key->root);
+    LONG status = store->setValue(key->path, name, dwType, lpData, cbData);
+    if (status == ERROR_KEY_DELETED && heldByMount(key->root, key->path)) {
+        // A key on the way to a mount the store does not hold yet.
+        bool created = false;
+        status = store->createKey(key->path, {}, created);
+        if (status == ERROR_SUCCESS)
+            status = store->setValue(key->path, name, dwType, lpData, cbData);
+    }
+    return status;
 }
 
 LONG RegistryLayer::RegDeleteValueA(HKEY hKey, const char* lpValueName) {
@@ -284,9 +342,14 @@ LONG RegistryLayer::RegDeleteValueA(HKEY hKey, const char* lpValueName) {
     KeyName name;
     if (parseValueName(lpValueName, name) != ERROR_SUCCESS)
         return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_SET_VALUE) || key->readOnly || key->fixed)
+    if (!(key->access & KEY_SET_VALUE) || key->served)
         return ERROR_ACCESS_DENIED;
-    return storeFor(key->root)->deleteValue(key->path, name);
+    // A key on the way to a mount the store does not hold has no values; the
+    // store is not touched (a store file is made by writes only).
+    RegistryStore* store = storeFor(key->root);
+    if (heldByMount(key->root, key->path) && store->keyExists(key->path) == ERROR_FILE_NOT_FOUND)
+        return ERROR_FILE_NOT_FOUND;
+    return store->deleteValue(key->path, name);
 }
 
 LONG RegistryLayer::RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
@@ -298,63 +361,68 @@ LONG RegistryLayer::RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
     KeyPath sub;
     if (lpSubKey == nullptr || *lpSubKey == '\0' || parseKeyPath(lpSubKey, sub) != ERROR_SUCCESS)
         return ERROR_INVALID_PARAMETER;
-    if (!(key->access & (DELETE_ACCESS | KEY_CREATE_SUB_KEY)) || key->fixed)
+    if (!(key->access & (DELETE_ACCESS | KEY_CREATE_SUB_KEY)))
         return ERROR_ACCESS_DENIED;
     const KeyPath path = concat(key->path, sub);
     OpenKey target;
     if (const LONG status = openPath(key->root, path, target); status != ERROR_SUCCESS)
         return status;
-    // The live view and the keys on the way to it cannot go.
-    if (target.readOnly || target.fixed ||
-        std::any_of(m_mounts.begin(), m_mounts.end(),
-                    [&](const Mount& m) { return m.root == key->root && isPrefix(path, m.path); }))
+    // Served keys, mount points and the keys on the way to served keys stay
+    // (those have subkeys).
+    if (target.served || heldByMount(key->root, path))
         return ERROR_ACCESS_DENIED;
     return storeFor(key->root)->deleteKey(path);
 }
 
 LONG RegistryLayer::subkeysOf(OpenKey& key, DWORD index) {
-    if (key.fixed) {
-        if (!key.subkeys) {
-            key.subkeys.emplace();
-            for (const std::string& name : key.fixed->subkeys)
-                key.subkeys->push_back({name, {}});
-        }
-        return ERROR_SUCCESS;
-    }
     // An enumeration sees the key as it was at index 0, unless this process
     // changed the store since.
     RegistryStore* store = storeFor(key.root);
     const std::uint64_t generation = store->generation();
     if (key.subkeys && index != 0 && generation == key.subkeysGeneration)
         return ERROR_SUCCESS;
-    std::vector<SubkeyEntry> list;
-    if (const LONG status = store->listSubkeys(key.path, list); status != ERROR_SUCCESS)
-        return status;
-    // Keys on the way to a mount point show beside the stored ones.
-    bool added = false;
-    for (const Mount& m : m_mounts) {
-        if (m.root != key.root || m.path.size() <= key.path.size() || !isPrefix(key.path, m.path))
-            continue;
-        const KeyName& next = m.path[key.path.size()];
-        if (std::none_of(list.begin(), list.end(),
-                         [&](const SubkeyEntry& e) { return foldOf(e.name) == next.fold; })) {
-            list.push_back({next.name, {}});
-            added = true;
-        }
+    std::vector<SubkeyEntry> stored;
+    std::vector<std::string> leading = leadingSubkeys(key.root, key.path);
+    LONG status = store->listSubkeys(key.path, stored);
+    if (status == ERROR_KEY_DELETED &&
+        (key.served || !leading.empty() || heldByMount(key.root, key.path))) {
+        stored.clear();
+        status = ERROR_SUCCESS;
     }
-    if (added)
-        std::sort(list.begin(), list.end(), [](const SubkeyEntry& a, const SubkeyEntry& b) {
-            return foldOf(a.name) < foldOf(b.name);
-        });
-    key.subkeys = std::move(list);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!key.served && leading.empty()) {
+        key.subkeys = std::move(stored);
+    } else {
+        // A served key's own subkeys come first, in the provider's order;
+        // the store's and the keys leading to served keys follow, merged.
+        std::vector<SubkeyEntry> list;
+        std::set<std::string> seen;
+        if (key.served)
+            for (const std::string& name : key.served->subkeys)
+                if (seen.insert(foldOf(name)).second)
+                    list.push_back({name, {}});
+        const auto merged = static_cast<std::ptrdiff_t>(list.size());
+        for (SubkeyEntry& entry : stored)
+            if (seen.insert(foldOf(entry.name)).second)
+                list.push_back(std::move(entry));
+        for (std::string& name : leading)
+            if (seen.insert(foldOf(name)).second)
+                list.push_back({std::move(name), {}});
+        std::stable_sort(list.begin() + merged, list.end(),
+                         [](const SubkeyEntry& a, const SubkeyEntry& b) {
+                             return foldOf(a.name) < foldOf(b.name);
+                         });
+        key.subkeys = std::move(list);
+    }
     key.subkeysGeneration = generation;
     return ERROR_SUCCESS;
 }
 
 LONG RegistryLayer::valuesOf(OpenKey& key, DWORD index) {
-    if (key.fixed) {
+    if (key.served) {
         if (!key.values)
-            key.values = key.fixed->values;
+            key.values = key.served->values;
         return ERROR_SUCCESS;
     }
     RegistryStore* store = storeFor(key.root);
@@ -362,7 +430,12 @@ LONG RegistryLayer::valuesOf(OpenKey& key, DWORD index) {
     if (key.values && index != 0 && generation == key.valuesGeneration)
         return ERROR_SUCCESS;
     std::vector<RegistryValueData> list;
-    if (const LONG status = store->listValues(key.path, list); status != ERROR_SUCCESS)
+    LONG status = store->listValues(key.path, list);
+    if (status == ERROR_KEY_DELETED && heldByMount(key.root, key.path)) {
+        list.clear();
+        status = ERROR_SUCCESS;
+    }
+    if (status != ERROR_SUCCESS)
         return status;
     key.values = std::move(list);
     key.valuesGeneration = generation;

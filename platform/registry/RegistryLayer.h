@@ -61,8 +61,7 @@ private:
         HKEY root = 0;
         KeyPath path;
         DWORD access = 0;
-        bool readOnly = false;            // served by a provider or at/below a mount point
-        std::optional<ProviderKey> fixed; // a provider's snapshot, or a key on the way to a mount
+        std::optional<ProviderKey> served; // a provider's snapshot: read-only
         std::optional<std::vector<SubkeyEntry>> subkeys;
         std::uint64_t subkeysGeneration = 0;
         std::optional<std::vector<RegistryValueData>> values;
@@ -72,6 +71,14 @@ private:
     OpenKey* lookup(HKEY hKey);
     RegistryStore* storeFor(HKEY root);
     bool underMount(HKEY root, const KeyPath& path) const;
+    // The levels directly below `path` that lead to a mount point or to a
+    // key a provider serves.
+    std::vector<std::string> leadingSubkeys(HKEY root, const KeyPath& path) const;
+    // Whether `path` is a mount point or leads to one or to a served key: such
+    // a key exists even where the store does not hold it, and cannot go.
+    bool heldByMount(HKEY root, const KeyPath& path) const;
+    // Whether the nearest existing key at or above `path` is served.
+    bool nearestKeyServed(HKEY root, const KeyPath& path);
     LONG openPath(HKEY root, const KeyPath& path, OpenKey& out);
     HKEY addHandle(OpenKey key);
     LONG subkeysOf(OpenKey& key, DWORD index);

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // Serves the keys it was given, by exact path relative to its mount point.
 struct FakeRegistryProvider final : ombrix::platform::RegistryProvider {
@@ -14,5 +15,11 @@ struct FakeRegistryProvider final : ombrix::platform::RegistryProvider {
         if (it == keys.end())
             return std::nullopt;
         return it->second;
+    }
+    std::vector<std::string> servedKeys() const override {
+        std::vector<std::string> paths;
+        for (const auto& [path, key] : keys)
+            paths.push_back(path);
+        return paths;
     }
 };
