@@ -4,12 +4,12 @@
 #include "app/Startup.h"
 #include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
+#include "main_window/PrinterInstallControl.h"
 #include "network_report/frmNetCheck.h"
 #include "performance_monitor/sysmon.h"
-#include "main_window/PrinterInstallControl.h"
-#include "platform/linux/CupsPrinters.h"
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/linux/LazyPrinters.h"
 #include "platform/linux/LinuxCpuLibrary.h"
+#include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
@@ -40,14 +40,15 @@ int main(int argc, char** argv) {
     platform::LinuxSystemInfo systemInfo;
     platform::LinuxFloppyDrive floppy;
     platform::SystemClock clock;
-    platform::CupsPrinters printers;
+    platform::LazyPrinters printers;
     PrinterInstallControl printerInstall(printers);
     platform::LinuxFileSystem fileSystem;
     platform::LinuxPerfCounters perfCounters;
     // The machine's registry, with the live network configuration mounted
     // where the network report reads it.
     auto registry = platform::registry::makeSystemRegistry();
-    registry->mount(platform::HKEY_LOCAL_MACHINE, std::string(platform::LiveNetworkView::kMountPath),
+    registry->mount(platform::HKEY_LOCAL_MACHINE,
+                    std::string(platform::LiveNetworkView::kMountPath),
                     std::make_shared<platform::LiveNetworkView>());
 
     Forms forms;

@@ -8,4 +8,5 @@ target_sources(ombrix_platform_linux PRIVATE
   linux/LinuxSystemInfo.h linux/LinuxSystemInfo.cpp
   linux/LinuxHostInfo.h linux/LinuxHostInfo.cpp
   linux/LinuxFloppyDrive.h linux/LinuxFloppyDrive.cpp
+  linux/SharedLibrary.h linux/SharedLibrary.cpp
   linux/LinuxCpuLibrary.h linux/LinuxCpuLibrary.cpp)

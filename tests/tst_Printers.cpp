@@ -2,6 +2,7 @@
 #include "main_window/PrintersWindow.h"
 #include "platform/PlatformError.h"
 #include "platform/linux/CupsPrinters.h"
+#include "platform/linux/LazyPrinters.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -101,6 +102,7 @@ private slots:
     void stateFromScheduler_data();
     void stateFromScheduler();
     void listsEveryQueueWithTheDefaultMarked();
+    void programLoadsThePrintersModuleOnFirstQuery();
     void windowListsQueuesByName();
     void operationFiveShowsOneWindowAndRefreshes();
     void otherOperationsAreErrors();
@@ -253,6 +255,20 @@ void tst_Printers::listsEveryQueueWithTheDefaultMarked() {
     QVERIFY(match.hasMatch());
     QVERIFY(!q2->makeAndModel.isEmpty());
     QCOMPARE(q2->makeAndModel, match.captured(1));
+}
+
+void tst_Printers::programLoadsThePrintersModuleOnFirstQuery() {
+    ombrix::platform::LazyPrinters lazy; // the module built beside the program
+    const PrinterList list = lazy.query();
+    QVERIFY(list.serviceReachable);
+    QStringList names;
+    for (const auto& d : list.destinations)
+        names << d.name;
+    names.sort();
+    QCOMPARE(names, (QStringList{"q1", "q2"}));
+
+    ombrix::platform::LazyPrinters missing("libombrix_no_such_module.so");
+    QVERIFY_THROWS_EXCEPTION(ombrix::platform::PlatformError, missing.query());
 }
 
 void tst_Printers::windowListsQueuesByName() {

@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/CpuLibrary.h"
+#include "platform/linux/SharedLibrary.h"
 
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -29,16 +29,11 @@ private:
         int (*getProcessorRawSpeed)(char*);
         int (*getProcessorNormSpeed)(char*);
     };
-    struct Unload {
-        void operator()(void* handle) const;
-    };
-
     const Functions& functions();
-    void* symbol(const char* name) const;
 
     std::string m_name;
     std::mutex m_mutex;
-    std::unique_ptr<void, Unload> m_handle;
+    std::optional<SharedLibrary> m_library;
     std::optional<Functions> m_functions;
 };
 

@@ -1,0 +1,1 @@
+target_link_libraries(bench_printers PRIVATE ombrix_cups)

@@ -1,0 +1,27 @@
+#pragma once
+#include "platform/Printers.h"
+#include "platform/linux/SharedLibrary.h"
+
+#include <memory>
+#include <optional>
+
+namespace ombrix::platform {
+
+// The CUPS printers, from a module of their own (libombrix_printers.so)
+// loaded on the first query: libcups and the TLS, Kerberos and Avahi
+// libraries it brings cost start-up time and memory the summary does not
+// need. A missing module throws PlatformError.
+class LazyPrinters final : public Printers {
+public:
+    explicit LazyPrinters(std::string module = "libombrix_printers.so");
+    ~LazyPrinters() override;
+    PrinterList query() const override;
+
+private:
+    std::string m_module;
+    // The library outlives the object it made.
+    mutable std::optional<SharedLibrary> m_library;
+    mutable std::unique_ptr<Printers> m_printers;
+};
+
+} // namespace ombrix::platform

@@ -1,0 +1,8 @@
+// The entry point of libombrix_printers.so, the module that holds the CUPS
+// printers so that the program links libcups only when printers are shown.
+#include "platform/linux/CupsPrinters.h"
+
+extern "C" __attribute__((visibility("default"))) ombrix::platform::Printers*
+ombrix_make_printers() {
+    return new ombrix::platform::CupsPrinters();
+}

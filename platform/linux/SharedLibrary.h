@@ -1,0 +1,26 @@
+#pragma once
+#include <memory>
+#include <string>
+
+namespace ombrix::platform {
+
+// A library loaded at run time by name or path. The dlopen is made from this
+// code, linked into the program, so the program's RUNPATH ($ORIGIN) is
+// searched; a bare name is also looked for beside the program.
+class SharedLibrary {
+public:
+    // Throws PlatformError: "Cannot load the <what> <name>: <reason>".
+    SharedLibrary(const std::string& nameOrPath, const std::string& what);
+    // Throws PlatformError naming the entry point and the library.
+    void* symbol(const char* name) const;
+    const std::string& name() const { return m_name; }
+
+private:
+    struct Unload {
+        void operator()(void* handle) const;
+    };
+    std::string m_name;
+    std::unique_ptr<void, Unload> m_handle;
+};
+
+} // namespace ombrix::platform
