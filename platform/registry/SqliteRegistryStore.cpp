@@ -609,7 +609,10 @@ LONG SqliteRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) 
     return ERROR_SUCCESS;
 }
 
-LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEntry>& out) {
+// The rows of one key's listing, read in one snapshot; nothing on failure.
+template <class Row, class ReadRow>
+LONG SqliteRegistryStore::listRows(const KeyPath& path, const char* sql, std::vector<Row>& out,
+                                   ReadRow readRow) {
     std::lock_guard lock(m_mutex);
     out.clear();
     LONG status = ERROR_SUCCESS;
@@ -627,13 +630,13 @@ LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEnt
         return status;
     if (!id)
         return ERROR_KEY_DELETED;
-    Statement s(statement(kSubkeys));
+    Statement s(statement(sql));
     if (!s.get())
         return fail(sqlite3_errcode(m_db.get()));
     sqlite3_bind_int64(s.get(), 1, *id);
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-        out.push_back({columnText(s.get(), 0), columnText(s.get(), 1)});
+        out.push_back(readRow(s.get()));
     if (rc != SQLITE_DONE) {
         out.clear();
         return fail(rc);
@@ -641,36 +644,14 @@ LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEnt
     return ERROR_SUCCESS;
 }
 
+LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEntry>& out) {
+    return listRows(path, kSubkeys, out, [](sqlite3_stmt* row) {
+        return SubkeyEntry{columnText(row, 0), columnText(row, 1)};
+    });
+}
+
 LONG SqliteRegistryStore::listValues(const KeyPath& path, std::vector<RegistryValueData>& out) {
-    std::lock_guard lock(m_mutex);
-    out.clear();
-    LONG status = ERROR_SUCCESS;
-    switch (open(false, status)) {
-    case Open::Failed:
-        return status;
-    case Open::NoFile:
-        return path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-    case Open::Ready:
-        break;
-    }
-    ReadTransaction snapshot(*this);
-    const auto id = resolve(path, status);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!id)
-        return ERROR_KEY_DELETED;
-    Statement s(statement(kValues));
-    if (!s.get())
-        return fail(sqlite3_errcode(m_db.get()));
-    sqlite3_bind_int64(s.get(), 1, *id);
-    int rc;
-    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-        out.push_back(columnValue(s.get()));
-    if (rc != SQLITE_DONE) {
-        out.clear();
-        return fail(rc);
-    }
-    return ERROR_SUCCESS;
+    return listRows(path, kValues, out, [](sqlite3_stmt* row) { return columnValue(row); });
 }
 
 } // namespace ombrix::platform::registry
