@@ -4,13 +4,7 @@
 #include "main_window/Ombrix2.h"
 #include "platform/linux/SystemClock.h"
 
-#include "FakeCpuLibrary.h"
-#include "FakeDispatch.h"
-#include "FakeFloppyDrive.h"
-#include "FakeHostInfo.h"
-#include "FakeMemoryStatus.h"
-#include "FakeSystemInfo.h"
-#include "FakeVersionQuery.h"
+#include "FakeMachine.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -28,16 +22,10 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
-    FakeMemoryStatus memory;
-    FakeVersionQuery version;
-    FakeCpuLibrary cpu;
-    FakeHostInfo host;
-    FakeSystemInfo systemInfo;
-    FakeFloppyDrive floppy;
-    FakeDispatch printers;
+    FakeMachine machine;
     platform::SystemClock clock;
     Forms forms;
-    Ombrix2 window(forms, {memory, version, cpu, host, systemInfo, floppy, printers, clock, [] {}});
+    Ombrix2 window(forms, machine.services(&clock));
     window.Form_Load();
     window.show();
 

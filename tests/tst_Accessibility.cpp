@@ -10,17 +10,10 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 
-#include "FakeClock.h"
-#include "FakeCpuLibrary.h"
-#include "FakeDispatch.h"
 #include "FakeFileSystem.h"
-#include "FakeFloppyDrive.h"
-#include "FakeHostInfo.h"
-#include "FakeMemoryStatus.h"
+#include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 #include "FakePerfCounters.h"
-#include "FakeSystemInfo.h"
-#include "FakeVersionQuery.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -34,23 +27,6 @@
 using namespace ombrix;
 
 namespace {
-
-struct Machine {
-    FakeMemoryStatus memory;
-    FakeVersionQuery version;
-    FakeCpuLibrary cpu;
-    FakeHostInfo host;
-    FakeSystemInfo systemInfo;
-    FakeFloppyDrive floppy;
-    FakeDispatch printers;
-    FakeClock clock;
-    Machine() {
-        memory.next = platform::MemoryStatus{4294967296ull, 1073741824ull};
-        host.host = "PC1";
-        host.ip = "192.0.2.20";
-        systemInfo.version = "12";
-    }
-};
 
 void checkLabelsAndButtons(QWidget* window) {
     for (QLabel* label : window->findChildren<QLabel*>()) {
@@ -80,10 +56,9 @@ class tst_Accessibility : public QObject {
     Q_OBJECT
 private slots:
     void mainWindowValuesAndCommandsReachAScreenReader() {
-        Machine m;
+        FakeMachine m;
         Forms forms;
-        Ombrix2 w(forms, {m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy, m.printers,
-                          m.clock, [] {}});
+        Ombrix2 w(forms, m.services());
         w.Form_Load();
         w.show();
         checkLabelsAndButtons(&w);

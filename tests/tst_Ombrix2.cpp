@@ -3,14 +3,7 @@
 #include "main_window/Ombrix2.h"
 #include "platform/PlatformError.h"
 
-#include "FakeClock.h"
-#include "FakeCpuLibrary.h"
-#include "FakeDispatch.h"
-#include "FakeFloppyDrive.h"
-#include "FakeHostInfo.h"
-#include "FakeMemoryStatus.h"
-#include "FakeSystemInfo.h"
-#include "FakeVersionQuery.h"
+#include "FakeMachine.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -18,8 +11,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-#include <cstring>
 
 using namespace ombrix;
 
@@ -40,42 +31,8 @@ struct OtherForm : QWidget {
     int& unloads;
 };
 
-struct Machine {
-    FakeMemoryStatus memory;
-    FakeVersionQuery version;
-    FakeCpuLibrary cpu;
-    FakeHostInfo host;
-    FakeSystemInfo systemInfo;
-    FakeFloppyDrive floppy;
-    FakeDispatch printers;
-    FakeClock clock;
-    int ends = 0;
-
-    Machine() {
-        memory.next = platform::MemoryStatus{268435456ull, 536870912ull};
-        platform::OSVERSIONINFOA record;
-        record.dwPlatformId = 3;
-        record.dwMajorVersion = 6;
-        record.dwMinorVersion = 1;
-        record.dwBuildNumber = 115;
-        std::strcpy(record.szCSDVersion, "Debian GNU/Linux 12 (bookworm) ");
-        version.next = record;
-        cpu.model = "AMD EPYC";
-        cpu.vendor = "AuthenticAMD";
-        cpu.normSpeed = "2596";
-        host.host = "PC1";
-        host.ip = "192.0.2.20";
-        systemInfo.version = "12";
-        systemInfo.build = 115;
-    }
-    Ombrix2::Services services() {
-        return {memory, version,           cpu, host, systemInfo, floppy, printers,
-                clock,  [this] { ++ends; }};
-    }
-};
-
 struct Program {
-    Machine machine;
+    FakeMachine machine;
     Forms forms;
     int otherLoads = 0;
     int otherUnloads = 0;

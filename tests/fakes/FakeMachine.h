@@ -1,0 +1,58 @@
+#pragma once
+#include "main_window/Ombrix2.h"
+
+#include "FakeClock.h"
+#include "FakeCpuLibrary.h"
+#include "FakeDispatch.h"
+#include "FakeFloppyDrive.h"
+#include "FakeHostInfo.h"
+#include "FakeMemoryStatus.h"
+#include "FakeSystemInfo.h"
+#include "FakeVersionQuery.h"
+
+#include <cstring>
+
+// Everything the main window asks the machine, as plain state: 256 MiB total,
+// 512 MiB available, an AMD EPYC at 2596 MHz, Debian 12 on kernel 6.1.115,
+// host PC1 at 192.0.2.20, no drive A:.
+struct FakeMachine {
+    FakeMemoryStatus memory;
+    FakeVersionQuery version;
+    FakeCpuLibrary cpu;
+    FakeHostInfo host;
+    FakeSystemInfo systemInfo;
+    FakeFloppyDrive floppy;
+    FakeDispatch printers;
+    FakeClock clock;
+    int ends = 0; // times the program was told to end
+
+    FakeMachine() {
+        memory.next = ombrix::platform::MemoryStatus{268435456ull, 536870912ull};
+        ombrix::platform::OSVERSIONINFOA record;
+        record.dwPlatformId = 3;
+        record.dwMajorVersion = 6;
+        record.dwMinorVersion = 1;
+        record.dwBuildNumber = 115;
+        std::strcpy(record.szCSDVersion, "Debian GNU/Linux 12 (bookworm) ");
+        version.next = record;
+        cpu.model = "AMD EPYC";
+        cpu.vendor = "AuthenticAMD";
+        cpu.normSpeed = "2596";
+        host.host = "PC1";
+        host.ip = "192.0.2.20";
+        systemInfo.version = "12";
+        systemInfo.build = 115;
+    }
+
+    ombrix::Ombrix2::Services services(ombrix::platform::Clock* realClock = nullptr) {
+        return {memory,
+                version,
+                cpu,
+                host,
+                systemInfo,
+                floppy,
+                printers,
+                realClock ? *realClock : clock,
+                [this] { ++ends; }};
+    }
+};
