@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Times the real program under X beside a bare Qt window.
 
-  bench/startup.py [build-dir]            start-up to mapped window (median of 10) and resident memory
+  bench/startup.py [build-dir] [--runs 10]  start-up to mapped window (median) and resident memory
   bench/startup.py [build-dir] --idle 30  CPU used while idle over 30 s
 
 Start-up is measured from process start to the MapNotify of the main window,
@@ -81,6 +81,9 @@ def cpu_seconds(pid):
 
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 10
+    if "--runs" in sys.argv:
+        args.remove(str(runs))
     build = args[0] if args else os.path.join(os.path.dirname(__file__), "..", "build")
     programs = [("bare Qt window", [os.path.join(build, "bin", "bare_window")], "bare"),
                 ("ombrix", [os.path.join(build, "bin", "ombrix")], "Ombrix for ")]
@@ -98,21 +101,28 @@ def main():
                 proc.wait()
                 print(f"{label:16s} idle CPU over {seconds:.0f} s: {100 * used / seconds:.3f} % of a core")
             return
-        for label, cmd, prefix in programs:
-            times, rss = [], []
-            for _ in range(10):
+        # Runs alternate between the two programs so that drift in the
+        # machine's load affects both alike.
+        times = {label: [] for label, _, _ in programs}
+        rss = {label: [] for label, _, _ in programs}
+        for _ in range(runs):
+            for label, cmd, prefix in programs:
                 proc, elapsed = time_to_map(cmd, prefix)
                 if elapsed is None:
                     proc.kill()
                     raise SystemExit(f"{label}: no window mapped")
-                times.append(elapsed * 1000)
+                times[label].append(elapsed * 1000)
                 time.sleep(1.0)
-                rss.append(rss_kib(proc.pid) / 1024)
+                rss[label].append(rss_kib(proc.pid) / 1024)
                 proc.kill()
                 proc.wait()
-            print(f"{label:16s} mapped: median {statistics.median(times):6.1f} ms "
-                  f"(min {min(times):.1f}, max {max(times):.1f}); "
-                  f"resident {statistics.median(rss):.1f} MB")
+        for label, _, _ in programs:
+            t = times[label]
+            print(f"{label:16s} mapped: median {statistics.median(t):6.1f} ms "
+                  f"(min {min(t):.1f}, max {max(t):.1f}); "
+                  f"resident {statistics.median(rss[label]):.1f} MB")
+        bare, ours = (statistics.median(times[label]) for label, _, _ in programs)
+        print(f"ratio of medians: {ours / bare:.2f}")
     finally:
         if xvfb:
             xvfb.kill()
