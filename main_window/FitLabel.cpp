@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace ombrix {
 
 void FitLabel::setToolTipIfChanged(const QString& tip) {
@@ -9,29 +11,42 @@ void FitLabel::setToolTipIfChanged(const QString& tip) {
         setToolTip(tip);
 }
 
+void FitLabel::fit(int width) {
+    m_fittedText = text();
+    m_fittedWidth = width;
+    m_fittedBase = font();
+    QFont f = font();
+    // Fonts given in pixels are turned into points first, so they can shrink.
+    if (f.pointSizeF() <= 0)
+        f.setPointSizeF(QFontInfo(f).pointSizeF());
+    // Text width scales with the point size, so one guess lands at or next
+    // to the size that fits; each size tried loads a font, so try few.
+    const int natural = QFontMetrics(f).horizontalAdvance(text());
+    qreal size = std::floor(2 * f.pointSizeF() * width / std::max(natural, 1)) / 2;
+    size = std::max(kSmallestPointSize, size);
+    f.setPointSizeF(size);
+    while (size > kSmallestPointSize && QFontMetrics(f).horizontalAdvance(text()) > width) {
+        size = std::max(kSmallestPointSize, size - 0.5);
+        f.setPointSizeF(size);
+    }
+    m_fittedFont = f;
+    m_shown = QFontMetrics(f).elidedText(text(), Qt::ElideRight, width);
+}
+
 void FitLabel::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect();
-    QFont f = font();
     if (fontMetrics().horizontalAdvance(text()) <= area.width()) {
         setToolTipIfChanged({});
         QLabel::paintEvent(event);
         return;
     }
-    // Fonts given in pixels are turned into points first, so they can shrink.
-    if (f.pointSizeF() <= 0)
-        f.setPointSizeF(QFontInfo(f).pointSizeF());
-    qreal size = f.pointSizeF();
-    while (size > kSmallestPointSize && QFontMetrics(f).horizontalAdvance(text()) > area.width()) {
-        size = std::max(kSmallestPointSize, size - 0.5);
-        f.setPointSizeF(size);
-    }
-    const QFontMetrics metrics(f);
-    const QString shown = metrics.elidedText(text(), Qt::ElideRight, area.width());
-    setToolTipIfChanged(shown == text() ? QString() : text());
+    if (m_fittedText != text() || m_fittedWidth != area.width() || m_fittedBase != font())
+        fit(area.width());
+    setToolTipIfChanged(m_shown == text() ? QString() : text());
     QPainter painter(this);
-    painter.setFont(f);
+    painter.setFont(m_fittedFont);
     painter.setPen(palette().color(foregroundRole()));
-    painter.drawText(area, static_cast<int>(alignment()) | Qt::TextSingleLine, shown);
+    painter.drawText(area, static_cast<int>(alignment()) | Qt::TextSingleLine, m_shown);
 }
 
 } // namespace ombrix

@@ -18,6 +18,15 @@ protected:
 
 private:
     void setToolTipIfChanged(const QString& tip);
+    void fit(int width);
+
+    // The smaller font and the text drawn, for the text, width and font
+    // they were worked out for.
+    QString m_fittedText;
+    int m_fittedWidth = -1;
+    QFont m_fittedBase;
+    QFont m_fittedFont;
+    QString m_shown;
 };
 
 } // namespace ombrix

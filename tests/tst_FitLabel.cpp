@@ -1,0 +1,47 @@
+#include "main_window/FitLabel.h"
+
+#include <QTest>
+
+using namespace ombrix;
+
+// A label in a fixed layout shows its whole value: in a smaller font where it
+// must, elided only past the smallest readable size, and never losing the
+// value a screen reader reads.
+class tst_FitLabel : public QObject {
+    Q_OBJECT
+private slots:
+    void fittingTextIsDrawnAsIs() {
+        FitLabel label("2596");
+        label.setGeometry(0, 0, 80, 17);
+        label.grab();
+        QVERIFY(label.toolTip().isEmpty());
+    }
+
+    void slightlyTooWideTextShrinksWithoutEliding() {
+        FitLabel label("Computer Name:");
+        QFont f = label.font();
+        f.setPointSizeF(9);
+        label.setFont(f);
+        const int natural = label.fontMetrics().horizontalAdvance(label.text());
+        label.setGeometry(0, 0, natural * 9 / 10, 17);
+        label.grab();
+        QVERIFY(label.toolTip().isEmpty()); // all of it is drawn
+        QCOMPARE(label.text(), QString("Computer Name:"));
+    }
+
+    void hopelesslyLongTextIsElidedWithTheValueInTheTooltip() {
+        const QString model = "Intel(R) Xeon(R) Platinum 8480+ CPU @ 2.00GHz with a long suffix";
+        FitLabel label(model);
+        label.setGeometry(0, 0, 81, 17);
+        label.grab();
+        QCOMPARE(label.toolTip(), model);
+        QCOMPARE(label.text(), model);
+        // A new value that fits clears the tooltip again.
+        label.setText("AMD EPYC");
+        label.grab();
+        QVERIFY(label.toolTip().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_FitLabel)
+#include "tst_FitLabel.moc"
