@@ -4,8 +4,11 @@
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Startup.h"
+#include "main_window/Ombrix2.h"
 #include "platform/PlatformError.h"
+#include "platform/linux/LinuxCpuLibrary.h"
 
+#include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 
 #include <QPushButton>
@@ -17,9 +20,6 @@ using namespace ombrix;
 namespace {
 FakeMessageBoxes* g_boxes = nullptr;
 
-struct FailingLoad : QWidget {
-    FailingLoad() { throw platform::PlatformError("libgetcpu.so: cannot open shared object file"); }
-};
 } // namespace
 
 // Runs with the program's own application object, so the report and the
@@ -29,15 +29,33 @@ class tst_ErrorReport : public QObject {
 private slots:
     void init() { g_boxes->shown.clear(); }
 
-    void failingLoadStepIsReportedAndEndsTheProgram() {
+    void missingProcessorLibraryIsReportedAndEndsTheProgram_data() {
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("no such library") << "/nonexistent/libgetcpu.so"
+                                         << "libgetcpu.so";
+        // A library without the three functions: the C library itself.
+        QTest::newRow("library without the functions") << "libc.so.6"
+                                                       << "GetProcessor";
+    }
+    void missingProcessorLibraryIsReportedAndEndsTheProgram() {
+        QFETCH(QString, library);
+        QFETCH(QString, named);
         auto* app = static_cast<Application*>(qApp);
+        FakeMachine machine;
+        platform::LinuxCpuLibrary cpu(library.toStdString());
         Forms forms;
-        forms.add("Ombrix2", [] { return std::make_unique<FailingLoad>(); });
+        forms.add("Ombrix2", [&] {
+            auto w = std::make_unique<Ombrix2>(forms, machine.services(nullptr, &cpu));
+            w->Form_Load();
+            return w;
+        });
         const int status = runProgram(*app, forms, "Ombrix2");
         QCOMPARE(status, kErrorExitStatus);
         QCOMPARE(g_boxes->shown.size(), 1);
         QCOMPARE(g_boxes->shown[0].caption, appTitle());
-        QVERIFY(g_boxes->shown[0].text.contains("libgetcpu.so"));
+        QVERIFY2(g_boxes->shown[0].text.contains(named), qPrintable(g_boxes->shown[0].text));
+        QVERIFY(!forms.isLoaded("Ombrix2"));
         QCOMPARE(g_boxes->shown[0].icon, platform::MessageBoxes::Icon::Critical);
     }
 

@@ -44,10 +44,12 @@ struct FakeMachine {
         systemInfo.build = 115;
     }
 
-    ombrix::Ombrix2::Services services(ombrix::platform::Clock* realClock = nullptr) {
+    // Real services may stand in for the clock or the processor library.
+    ombrix::Ombrix2::Services services(ombrix::platform::Clock* realClock = nullptr,
+                                       ombrix::platform::CpuLibrary* realCpu = nullptr) {
         return {memory,
                 version,
-                cpu,
+                realCpu ? *realCpu : cpu,
                 host,
                 systemInfo,
                 floppy,
