@@ -4,7 +4,7 @@
 namespace ombrix {
 
 // A one-line label that never clips its text: a text wider than the label
-// is drawn in a smaller font, and only past the smallest readable size
+// is drawn a little tighter, else in a smaller font, and only past the smallest readable size
 // is it elided (the whole text stays in the tooltip). text() and with it the
 // accessible name always hold the whole text.
 class FitLabel : public QLabel {
