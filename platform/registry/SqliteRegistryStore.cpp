@@ -409,14 +409,18 @@ std::optional<long long> SqliteRegistryStore::resolve(const KeyPath& path, LONG&
     return id;
 }
 
-LONG SqliteRegistryStore::keyExists(const KeyPath& path) {
+// Runs body with the key's row id inside one read snapshot. Without a store
+// file the answer is whenNoFile; for a key that is not there, whenMissing.
+template <class Body>
+LONG SqliteRegistryStore::withKey(const KeyPath& path, LONG whenNoFile, LONG whenMissing,
+                                  Body body) {
     std::lock_guard lock(m_mutex);
     LONG status = ERROR_SUCCESS;
     switch (open(false, status)) {
     case Open::Failed:
         return status;
     case Open::NoFile:
-        return path.empty() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        return whenNoFile;
     case Open::Ready:
         break;
     }
@@ -424,7 +428,14 @@ LONG SqliteRegistryStore::keyExists(const KeyPath& path) {
     const auto id = resolve(path, status);
     if (status != ERROR_SUCCESS)
         return status;
-    return id ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    if (!id)
+        return whenMissing;
+    return body(*id);
+}
+
+LONG SqliteRegistryStore::keyExists(const KeyPath& path) {
+    return withKey(path, path.empty() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND,
+                   [](long long) { return ERROR_SUCCESS; });
 }
 
 LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& className,
@@ -514,34 +525,21 @@ LONG SqliteRegistryStore::deleteKey(const KeyPath& path) {
 
 LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
                                      RegistryValueData& out) {
-    std::lock_guard lock(m_mutex);
-    LONG status = ERROR_SUCCESS;
-    switch (open(false, status)) {
-    case Open::Failed:
-        return status;
-    case Open::NoFile:
-        return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-    case Open::Ready:
-        break;
-    }
-    ReadTransaction snapshot(*this);
-    const auto id = resolve(path, status);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!id)
-        return ERROR_KEY_DELETED;
-    Statement s(statement(kGetValue));
-    if (!s.get())
-        return fail(sqlite3_errcode(m_db.get()));
-    sqlite3_bind_int64(s.get(), 1, *id);
-    bindText(s.get(), 2, name.fold);
-    const int rc = sqlite3_step(s.get());
-    if (rc == SQLITE_DONE)
-        return ERROR_FILE_NOT_FOUND;
-    if (rc != SQLITE_ROW)
-        return fail(rc);
-    out = columnValue(s.get());
-    return ERROR_SUCCESS;
+    return withKey(path, path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED, ERROR_KEY_DELETED,
+                   [&](long long id) {
+                       Statement s(statement(kGetValue));
+                       if (!s.get())
+                           return fail(sqlite3_errcode(m_db.get()));
+                       sqlite3_bind_int64(s.get(), 1, id);
+                       bindText(s.get(), 2, name.fold);
+                       const int rc = sqlite3_step(s.get());
+                       if (rc == SQLITE_DONE)
+                           return ERROR_FILE_NOT_FOUND;
+                       if (rc != SQLITE_ROW)
+                           return fail(rc);
+                       out = columnValue(s.get());
+                       return ERROR_SUCCESS;
+                   });
 }
 
 LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
@@ -613,35 +611,22 @@ LONG SqliteRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) 
 template <class Row, class ReadRow>
 LONG SqliteRegistryStore::listRows(const KeyPath& path, const char* sql, std::vector<Row>& out,
                                    ReadRow readRow) {
-    std::lock_guard lock(m_mutex);
     out.clear();
-    LONG status = ERROR_SUCCESS;
-    switch (open(false, status)) {
-    case Open::Failed:
-        return status;
-    case Open::NoFile:
-        return path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-    case Open::Ready:
-        break;
-    }
-    ReadTransaction snapshot(*this);
-    const auto id = resolve(path, status);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!id)
-        return ERROR_KEY_DELETED;
-    Statement s(statement(sql));
-    if (!s.get())
-        return fail(sqlite3_errcode(m_db.get()));
-    sqlite3_bind_int64(s.get(), 1, *id);
-    int rc;
-    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-        out.push_back(readRow(s.get()));
-    if (rc != SQLITE_DONE) {
-        out.clear();
-        return fail(rc);
-    }
-    return ERROR_SUCCESS;
+    return withKey(path, path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED, ERROR_KEY_DELETED,
+                   [&](long long id) {
+                       Statement s(statement(sql));
+                       if (!s.get())
+                           return fail(sqlite3_errcode(m_db.get()));
+                       sqlite3_bind_int64(s.get(), 1, id);
+                       int rc;
+                       while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+                           out.push_back(readRow(s.get()));
+                       if (rc != SQLITE_DONE) {
+                           out.clear();
+                           return fail(rc);
+                       }
+                       return ERROR_SUCCESS;
+                   });
 }
 
 LONG SqliteRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEntry>& out) {

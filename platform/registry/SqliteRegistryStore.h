@@ -45,6 +45,8 @@ public:
     std::uint64_t generation() override;
 
 private:
+    template <class Body>
+    LONG withKey(const KeyPath& path, LONG whenNoFile, LONG whenMissing, Body body);
     template <class Row, class ReadRow>
     LONG listRows(const KeyPath& path, const char* sql, std::vector<Row>& out, ReadRow readRow);
     struct DbClose {
