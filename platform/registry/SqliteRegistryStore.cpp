@@ -542,8 +542,9 @@ LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
                    });
 }
 
-LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
-                                   const unsigned char* data, std::size_t size) {
+// Runs body with the key's row id inside one write transaction, committed
+// only when body succeeds.
+template <class Body> LONG SqliteRegistryStore::changeKey(const KeyPath& path, Body body) {
     std::lock_guard lock(m_mutex);
     LONG status = ERROR_SUCCESS;
     if (open(true, status) != Open::Ready)
@@ -556,11 +557,21 @@ LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWO
         return status;
     if (!id)
         return ERROR_KEY_DELETED;
-    {
+    if (const LONG changed = body(*id); changed != ERROR_SUCCESS)
+        return changed;
+    if (const int rc = tx.commit(); rc != SQLITE_OK)
+        return fail(rc);
+    ++m_generation;
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
+                                   const unsigned char* data, std::size_t size) {
+    return changeKey(path, [&](long long id) {
         Statement s(statement(kPutValue));
         if (!s.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(s.get(), 1, *id);
+        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, name.name);
         bindText(s.get(), 3, name.fold);
         sqlite3_bind_int64(s.get(), 4, type);
@@ -570,41 +581,23 @@ LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWO
             sqlite3_bind_blob(s.get(), 5, data, static_cast<int>(size), SQLITE_STATIC);
         if (const int rc = sqlite3_step(s.get()); rc != SQLITE_DONE)
             return fail(rc);
-    }
-    if (const int rc = tx.commit(); rc != SQLITE_OK)
-        return fail(rc);
-    ++m_generation;
-    return ERROR_SUCCESS;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG SqliteRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) {
-    std::lock_guard lock(m_mutex);
-    LONG status = ERROR_SUCCESS;
-    if (open(true, status) != Open::Ready)
-        return status;
-    Transaction tx(m_db.get());
-    if (tx.begun() != SQLITE_OK)
-        return fail(tx.begun());
-    const auto id = resolve(path, status);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!id)
-        return ERROR_KEY_DELETED;
-    {
+    return changeKey(path, [&](long long id) {
         Statement s(statement(kDropValue));
         if (!s.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(s.get(), 1, *id);
+        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, name.fold);
         if (const int rc = sqlite3_step(s.get()); rc != SQLITE_DONE)
             return fail(rc);
         if (sqlite3_changes(m_db.get()) == 0)
             return ERROR_FILE_NOT_FOUND;
-    }
-    if (const int rc = tx.commit(); rc != SQLITE_OK)
-        return fail(rc);
-    ++m_generation;
-    return ERROR_SUCCESS;
+        return ERROR_SUCCESS;
+    });
 }
 
 // The rows of one key's listing, read in one snapshot; nothing on failure.

@@ -45,6 +45,7 @@ public:
     std::uint64_t generation() override;
 
 private:
+    template <class Body> LONG changeKey(const KeyPath& path, Body body);
     template <class Body>
     LONG withKey(const KeyPath& path, LONG whenNoFile, LONG whenMissing, Body body);
     template <class Row, class ReadRow>
