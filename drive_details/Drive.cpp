@@ -1,11 +1,11 @@
 #include "drive_details/Drive.h"
 
+#include "app/CopyAction.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
 #include "drive_details/DriveReport.h"
 #include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,7 +14,7 @@
 #include <QMenuBar>
 
 #include <algorithm>
-#include <memory>
+#include <optional>
 
 namespace ombrix {
 namespace {
@@ -26,15 +26,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry) {
     label->setMinimumWidth(geometry.width());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
-}
-
-// Continue-on-error: a failing statement is skipped and raises the one flag.
-template <class Body> void attempt(bool& failed, Body&& body) {
-    try {
-        body();
-    } catch (const platform::PlatformError&) {
-        failed = true;
-    }
 }
 
 } // namespace
@@ -70,6 +61,15 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
 
     Text1->installEventFilter(this);
     installEventFilter(this);
+
+    addCopyAction(this, [this] {
+        DriveReport shown;
+        shown.drive = LblDrive->text();
+        shown.serial = LblSN->text();
+        shown.total = LblTot->text();
+        shown.free = LblFree->text();
+        return DriveReportLines(shown);
+    });
 }
 
 void Drive::Form_Load() {
@@ -98,6 +98,12 @@ void Drive::Close_Click() {
 }
 
 bool Drive::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+C copies the report, not the hidden drive text.
+    if (watched == Text1 && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->ignore(); // not overridden: the window's shortcut runs
+        return true;
+    }
     if (m_keyPreview && event->type() == QEvent::KeyPress &&
         (watched == Text1 || watched == this)) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
@@ -117,59 +123,15 @@ void Drive::Form_KeyPress(const QString& typed) {
 }
 
 void Drive::GetDriveInfo() {
-    bool failed = false;
-    const QString drive = Text1->text();
-
-    std::unique_ptr<platform::FileSystemObject> fso;
-    attempt(failed, [&] { fso = m_fileSystem.create(); });
-
-    std::unique_ptr<platform::DriveObject> unit;
-    attempt(failed, [&] {
-        if (!fso)
-            throw platform::PlatformError("No file-system object");
-        const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
-        const QString name = fso->GetDriveName(path);
-        unit = fso->GetDrive(name);
-    });
-
-    QString typeName;
-    attempt(failed, [&] {
-        if (!unit)
-            throw platform::PlatformError("No drive");
-        typeName = driveTypeName(unit->DriveType());
-    });
-
-    if (failed) {
-        LblDrive->setText(QStringLiteral("Unit ") + drive + QStringLiteral(": not found"));
-        LblSN->clear();
-        LblFree->clear();
-        LblTot->clear();
-        fitReport();
-        return;
-    }
-
-    attempt(failed, [&] {
-        LblDrive->setText(QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
-                          typeName);
-    });
-    attempt(failed, [&] {
-        LblSN->setText(QStringLiteral("Serial #: ") + QString::number(unit->SerialNumber()));
-    });
-    if (failed) {
-        LblSN->setText(QStringLiteral("Unit not ready"));
-        LblFree->clear();
-        LblTot->clear();
-    }
-
-    const QLocale locale;
-    attempt(failed, [&] {
-        LblFree->setText(QStringLiteral("Free Space: ") +
-                         formatDriveSize(unit->AvailableSpace(), locale));
-    });
-    attempt(failed, [&] {
-        LblTot->setText(QStringLiteral("Total Size: ") +
-                        formatDriveSize(unit->TotalSize(), locale));
-    });
+    const DriveReport report = GetDriveReport(m_fileSystem, Text1->text(), QLocale());
+    auto show = [](QLabel* label, const std::optional<QString>& text) {
+        if (text)
+            label->setText(*text);
+    };
+    show(LblDrive, report.drive);
+    show(LblSN, report.serial);
+    show(LblFree, report.free);
+    show(LblTot, report.total);
     fitReport();
 }
 

@@ -1,10 +1,12 @@
 #include "main_window/Ombrix2.h"
 
+#include "app/CopyAction.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
 #include "main_window/FitLabel.h"
 #include "main_window/HostedControls.h"
+#include "main_window/SummaryFacts.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
 #include "platform/Clock.h"
@@ -82,6 +84,7 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createLayout();
     createMenus();
+    addCopyAction(this, [this] { return SummaryLines(shownFacts()); });
 }
 
 Ombrix2::~Ombrix2() = default;
@@ -178,8 +181,10 @@ void Ombrix2::createMenus() {
 
 void Ombrix2::Form_Load() {
     GetInfo();
-    Label11->setText(Winsock1->get(6).toString());
-    Label20->setText(Winsock1->get(5).toString());
+    SummaryFacts host;
+    ReadHostFacts(*Winsock1, host);
+    Label11->setText(host.ipAddress);
+    Label20->setText(host.computerName);
     setWindowTitle(QStringLiteral("Ombrix for ") + Winsock1->get(5).toString());
     for (QGroupBox* box : {Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame7}) {
         // Only the caption turns bold; the frame's controls keep the window's font.
@@ -201,43 +206,47 @@ void Ombrix2::Form_Load() {
 }
 
 void Ombrix2::GetInfo() {
-    platform::MemoryStatus memory;
-    m_cpuInfo.GlobalMemoryStatus(memory);
-    lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
-    lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+    SummaryFacts facts;
+    ReadGetInfoFacts(m_cpuInfo, facts);
+    lblRamTotal->setText(facts.totalMb);
+    lblRamAvail->setText(facts.availableMb);
+    lblProcessor->setText(facts.processor);
+    lblVendor->setText(facts.vendor);
+    LblNormSpeed->setText(facts.speedMhz);
+    LblOS->setText(facts.osPlatform);
+}
 
-    auto model = modCPUInfo::zeroBuffer();
-    auto rawSpeed = modCPUInfo::zeroBuffer();
-    auto normSpeed = modCPUInfo::zeroBuffer();
-    auto vendor = modCPUInfo::zeroBuffer();
-    auto extra = modCPUInfo::zeroBuffer();
-    m_cpuInfo.GetProcessor(model, vendor, extra);
-    m_cpuInfo.GetProcessorRawSpeed(rawSpeed);
-    m_cpuInfo.GetProcessorNormSpeed(normSpeed);
-    lblProcessor->setText(StripZero(modCPUInfo::bufferText(model)));
-    lblVendor->setText(StripZero(modCPUInfo::bufferText(vendor)));
-    LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(normSpeed)));
-
-    m_cpuInfo.osVersion.dwOSVersionInfoSize = sizeof(platform::OSVERSIONINFOA);
-    m_cpuInfo.GetVersionExA(); // a failure leaves the record as it was
-    LblOS->setText(platformLine(m_cpuInfo.osVersion));
+SummaryFacts Ombrix2::shownFacts() const {
+    SummaryFacts facts;
+    facts.osPlatform = LblOS->text();
+    facts.osVersion = Label3->text();
+    facts.osBuild = Label5->text();
+    facts.computerName = Label20->text();
+    facts.ipAddress = Label11->text();
+    facts.processor = lblProcessor->text();
+    facts.vendor = lblVendor->text();
+    facts.speedMhz = LblNormSpeed->text();
+    facts.totalMb = lblRamTotal->text();
+    facts.availableMb = lblRamAvail->text();
+    facts.fddPresent = !Label9->text().isEmpty();
+    return facts;
 }
 
 void Ombrix2::readOsVersionAndBuild() {
-    Label3->setText(osVersionText(Ombrix1->get(11), QLocale()));
-    Label5->setText(osBuildText(Ombrix1->get(12)));
+    SummaryFacts facts;
+    ReadOsVersionFacts(*Ombrix1, QLocale(), facts);
+    Label3->setText(facts.osVersion);
+    Label5->setText(facts.osBuild);
 }
 
 void Ombrix2::selectFloppyDrive(bool showPresence) {
-    // Errors from here on are ignored: without drive A: nothing changes.
-    try {
-        m_services.floppy.selectDriveA();
-        if (Drive2->count() == 0)
-            Drive2->addItem(QStringLiteral("a:"));
-        if (showPresence)
-            Label9->setText(QStringLiteral("Yes"));
-    } catch (const std::exception&) {
-    }
+    // Without drive A: nothing changes.
+    if (!FloppyPresent(m_services.floppy))
+        return;
+    if (Drive2->count() == 0)
+        Drive2->addItem(QStringLiteral("a:"));
+    if (showPresence)
+        Label9->setText(QStringLiteral("Yes"));
 }
 
 void Ombrix2::armClock() {
@@ -252,10 +261,10 @@ void Ombrix2::Timer1_Timer() {
 }
 
 void Ombrix2::Timer2_Timer() {
-    platform::MemoryStatus memory;
-    m_cpuInfo.GlobalMemoryStatus(memory);
-    lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
-    lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+    SummaryFacts memory;
+    ReadMemoryFacts(m_cpuInfo, memory);
+    lblRamTotal->setText(memory.totalMb);
+    lblRamAvail->setText(memory.availableMb);
     auto speed = modCPUInfo::zeroBuffer();
     m_cpuInfo.GetProcessorNormSpeed(speed);
     LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(speed)));

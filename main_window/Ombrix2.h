@@ -15,6 +15,7 @@ class QTimer;
 
 namespace ombrix {
 class Forms;
+struct SummaryFacts;
 namespace platform {
 class Clock;
 class Dispatch;
@@ -45,6 +46,9 @@ public:
 
     void Form_Load();
     void GetInfo();
+
+    // The facts as the value labels show them now.
+    SummaryFacts shownFacts() const;
 
     // Timer handlers, public so that tests can tick them with a fake clock.
     void Timer1_Timer();

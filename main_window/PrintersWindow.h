@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 #include <QWidget>
 
 namespace ombrix::platform {
@@ -20,6 +21,9 @@ public:
 
     // Asks the print service again and shows what it reports.
     void refresh();
+
+    // The list as text: column titles, then one line per printer.
+    QStringList shownLines() const;
 
 private:
     void showList(const platform::PrinterList& list);

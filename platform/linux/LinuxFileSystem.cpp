@@ -91,6 +91,9 @@ public:
 
     std::uint64_t AvailableSpace() const override { return space().available; }
     std::uint64_t TotalSize() const override { return space().total; }
+    QString MountPoint() const override {
+        return m_entry.mount ? m_entry.mount->mountPoint : QString();
+    }
 
 private:
     MountEntry mounted() const {
@@ -171,6 +174,14 @@ public:
             }
         }
         throw PlatformError("Drive not found");
+    }
+
+    QStringList DriveLetters() const override {
+        QStringList letters;
+        for (const DriveEntry& drive : m_drives)
+            letters << QString(drive.letter);
+        letters.sort();
+        return letters;
     }
 
 private:

@@ -15,6 +15,7 @@ struct FakeDriveFacts {
     std::optional<std::int32_t> serial;
     std::optional<std::uint64_t> available;
     std::optional<std::uint64_t> total;
+    QString mountPoint;
 };
 
 class FakeDriveObject final : public ombrix::platform::DriveObject {
@@ -25,6 +26,7 @@ public:
     std::int32_t SerialNumber() const override { return get(m_facts.serial); }
     std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
     std::uint64_t TotalSize() const override { return get(m_facts.total); }
+    QString MountPoint() const override { return m_facts.mountPoint; }
 
 private:
     template <class T> static T get(const std::optional<T>& value) {
@@ -54,6 +56,12 @@ public:
         if (it == m_drives.constEnd())
             throw ombrix::platform::PlatformError("Drive not found");
         return std::make_unique<FakeDriveObject>(letter, *it);
+    }
+    QStringList DriveLetters() const override {
+        QStringList letters;
+        for (QChar letter : m_drives.keys())
+            letters << QString(letter);
+        return letters;
     }
 
 private:
