@@ -57,7 +57,7 @@ struct Windows {
                                                  {{"IPAddress", REG_MULTI_SZ, sz("192.0.2.20")}}};
         registry.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
         registry.mount(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services", view);
-        fileSystem.drives[u'C'] = {2, -17, 1048576, 80026361856ull, "/"};
+        fileSystem.drives[u'C'] = {2, -17, 1048576, 80026361856ull};
         printers.list.serviceReachable = true;
         printers.list.destinations.push_back(
             {"laser", true, PrinterState::Idle, "Room 1", "HP LaserJet", ""});

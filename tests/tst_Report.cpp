@@ -49,7 +49,8 @@ struct HostileMachine {
         // A lone surrogate can reach a text only from code of ours; it must
         // not spoil the output either.
         const QString withSurrogate = kHostile + QChar(0xDC80);
-        fileSystem.drives[u'C'] = {2, 1, 2048, 4096, withSurrogate};
+        fileSystem.drives[u'C'] = {2, 1, 2048, 4096};
+        fileSystem.mountPoints[u'C'] = withSurrogate;
         printers.list.serviceReachable = true;
         printers.list.destinations.push_back(
             {withSurrogate, true, PrinterState::Idle, withSurrogate, kHostile, kHostile});

@@ -15,18 +15,18 @@ struct FakeDriveFacts {
     std::optional<std::int32_t> serial;
     std::optional<std::uint64_t> available;
     std::optional<std::uint64_t> total;
-    QString mountPoint;
 };
 
 class FakeDriveObject final : public ombrix::platform::DriveObject {
 public:
-    FakeDriveObject(QChar letter, FakeDriveFacts facts) : m_letter(letter), m_facts(facts) {}
+    FakeDriveObject(QChar letter, FakeDriveFacts facts, QString mountPoint)
+        : m_letter(letter), m_facts(facts), m_mountPoint(std::move(mountPoint)) {}
     int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
     std::int32_t SerialNumber() const override { return get(m_facts.serial); }
     std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
     std::uint64_t TotalSize() const override { return get(m_facts.total); }
-    QString MountPoint() const override { return m_facts.mountPoint; }
+    QString MountPoint() const override { return m_mountPoint; }
 
 private:
     template <class T> static T get(const std::optional<T>& value) {
@@ -36,12 +36,15 @@ private:
     }
     QChar m_letter;
     FakeDriveFacts m_facts;
+    QString m_mountPoint;
 };
 
 class FakeFileSystemObject final : public ombrix::platform::FileSystemObject {
 public:
-    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, QChar currentDrive)
-        : m_drives(std::move(drives)), m_current(currentDrive) {}
+    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, QMap<QChar, QString> mountPoints,
+                         QChar currentDrive)
+        : m_drives(std::move(drives)), m_mountPoints(std::move(mountPoints)),
+          m_current(currentDrive) {}
     QString GetAbsolutePathName(const QString& path) const override {
         if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
             return path;
@@ -55,7 +58,7 @@ public:
         auto it = m_drives.constFind(letter);
         if (it == m_drives.constEnd())
             throw ombrix::platform::PlatformError("Drive not found");
-        return std::make_unique<FakeDriveObject>(letter, *it);
+        return std::make_unique<FakeDriveObject>(letter, *it, m_mountPoints.value(letter));
     }
     QStringList DriveLetters() const override {
         QStringList letters;
@@ -66,11 +69,13 @@ public:
 
 private:
     QMap<QChar, FakeDriveFacts> m_drives;
+    QMap<QChar, QString> m_mountPoints;
     QChar m_current;
 };
 
 struct FakeFileSystem final : ombrix::platform::FileSystem {
     QMap<QChar, FakeDriveFacts> drives; // by capital letter
+    QMap<QChar, QString> mountPoints;   // by capital letter; none: empty
     QChar currentDrive = u'C';          // the drive of the current directory
     bool unavailable = false;           // creating the object fails
     mutable int created = 0;
@@ -78,6 +83,6 @@ struct FakeFileSystem final : ombrix::platform::FileSystem {
         ++created;
         if (unavailable)
             throw ombrix::platform::PlatformError("No file-system object");
-        return std::make_unique<FakeFileSystemObject>(drives, currentDrive);
+        return std::make_unique<FakeFileSystemObject>(drives, mountPoints, currentDrive);
     }
 };
