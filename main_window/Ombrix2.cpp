@@ -39,11 +39,13 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect r
     return l;
 }
 
-// A label the program fills.
+// A label the program fills. Its size is fixed, so a new text does not ask
+// its frame for a new layout: the clock changes its text every second.
 QLabel* valueLabel(QWidget* parent, const char* name, QRect r) {
     auto* l = new FitLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
+    l->setFixedSize(r.size());
     return l;
 }
 
