@@ -2,7 +2,6 @@
 // accessible name is the text it shows, empty or not, and every button and
 // menu entry can be pressed.
 #include "about/frmAbout.h"
-#include "app/Application.h"
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
@@ -18,6 +17,7 @@
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 #include "FakePerfCounters.h"
+#include "ProgramApplication.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -137,9 +137,7 @@ private slots:
 
 // With the program's own application object, which sets up how labels read.
 int main(int argc, char** argv) {
-    FakeMessageBoxes boxes;
-    Application app(argc, argv, boxes);
-    tst_Accessibility test;
-    return QTest::qExec(&test, argc, argv);
+    return runWithProgramApplication<tst_Accessibility>(argc, argv);
 }
+
 #include "tst_Accessibility.moc"

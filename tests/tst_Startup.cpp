@@ -19,6 +19,7 @@
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 #include "FakePerfCounters.h"
+#include "ProgramApplication.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -168,11 +169,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    FakeMessageBoxes boxes;
-    g_boxes = &boxes;
-    Application app(argc, argv, boxes);
-    tst_Startup test;
-    return QTest::qExec(&test, argc, argv);
+    return runWithProgramApplication<tst_Startup>(argc, argv, &g_boxes);
 }
 
 #include "tst_Startup.moc"
