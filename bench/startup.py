@@ -89,8 +89,11 @@ def thread_cpu_ns(pid):
     return times
 
 
-def idle_cpu(programs, seconds, settle=5.0):
-    """Share of a core each program uses while idle, all measured at once."""
+def idle_cpu(programs, seconds, settle=20.0):
+    """Share of a core each program uses while idle, all measured at once.
+
+    The settling time outlasts the processor library's clock sampler, which
+    runs for 15 s after the load step's one question about the clock."""
     procs = []
     try:
         for label, cmd, prefix in programs:
