@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 #include "app/Application.h"
+#include "app/DisplayCheck.h"
 #include "app/Forms.h"
 #include "app/Startup.h"
 #include "drive_details/Drive.h"
@@ -22,6 +23,7 @@
 #include "platform/registry/SystemRegistry.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 using namespace ombrix;
@@ -30,7 +32,9 @@ using namespace ombrix;
 // windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
     platform::QtMessageBoxes boxes;
+    std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, boxes);
+    display.reset();
     Application::setApplicationName(QStringLiteral("Ombrix"));
 
     platform::LinuxMemoryStatus memory;
