@@ -53,8 +53,8 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipsRect(1680, 3480, 495, 285));
     Text1->setAccessibleName(QStringLiteral("Drive letter"));
-    // Keys with Ctrl or Alt go on to it as to any text box; the drive text
-    // still changes only through the key rule.
+    // Command keys go on to it as to any text box; the drive text still
+    // changes only through the key rule.
     Text1->setReadOnly(true);
     setFocusProxy(Text1);
     Text1->setFocus();
@@ -81,19 +81,18 @@ bool Drive::eventFilter(QObject* watched, QEvent* event) {
     if (m_keyPreview && event->type() == QEvent::KeyPress &&
         (watched == Text1 || watched == this)) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers modifiers = key->modifiers();
-        if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        if (isCommandKey(key->modifiers()))
             return QMainWindow::eventFilter(watched, event);
         const QString typed = key->text();
-        handle([&] { Form_KeyPress(typed, modifiers); });
+        handle([&] { Form_KeyPress(typed); });
         // The drive text changes only through the key rule.
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Drive::Form_KeyPress(const QString& typed, Qt::KeyboardModifiers modifiers) {
-    if (!isDriveKey(typed, modifiers))
+void Drive::Form_KeyPress(const QString& typed) {
+    if (!isDriveKey(typed))
         return;
     Text1->setText(typed);
     Text1->setText(Text1->text().toUpper());

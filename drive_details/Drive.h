@@ -30,7 +30,7 @@ protected:
 
 private:
     void Close_Click();
-    void Form_KeyPress(const QString& typed, Qt::KeyboardModifiers modifiers);
+    void Form_KeyPress(const QString& typed);
     void showReport(const DriveLines& lines);
 
     platform::FileSystem& m_fileSystem;

@@ -37,9 +37,11 @@ QString formatDriveSize(std::uint64_t bytes, const QLocale& locale) {
     return locale.toString(std::round(value / 1024.0), 'f', 0) + QStringLiteral(" KB");
 }
 
-bool isDriveKey(const QString& typed, Qt::KeyboardModifiers modifiers) {
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return false;
+bool isCommandKey(Qt::KeyboardModifiers modifiers) {
+    return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
+bool isDriveKey(const QString& typed) {
     if (typed.size() != 1)
         return false;
     const char16_t c = typed[0].unicode();

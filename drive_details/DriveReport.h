@@ -19,10 +19,12 @@ QString driveTypeName(int driveType);
 // 1,048,576 bytes on, whole kilobytes below, in the locale's number format.
 QString formatDriveSize(std::uint64_t bytes, const QLocale& locale);
 
-// Whether a key chooses a drive: only a plainly typed "A" to "Z" or "a" to
-// "z". Shift only makes a capital; with Ctrl, Alt or Meta the key keeps its
-// usual meaning.
-bool isDriveKey(const QString& typed, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Whether a typed character chooses a drive: only "A" to "Z" and "a" to "z".
+bool isDriveKey(const QString& typed);
+
+// A key held with Ctrl, Alt or Meta is a command, never a typed letter: it
+// keeps its usual meaning. Shift only makes a capital.
+bool isCommandKey(Qt::KeyboardModifiers modifiers);
 
 // What one report writes into the four lines: a new text, or nothing for a
 // line that keeps the text it has.
