@@ -4,6 +4,7 @@ pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET GLOBAL sqlite3)
 target_sources(ombrix_platform_linux PRIVATE
   registry/RegistryNames.h registry/RegistryNames.cpp
   registry/RegistryStore.h
+  registry/StoreFile.h registry/StoreFile.cpp
   registry/MemoryRegistryStore.h registry/MemoryRegistryStore.cpp
   registry/SqliteRegistryStore.h registry/SqliteRegistryStore.cpp
   registry/RegistryLayer.h registry/RegistryLayer.cpp

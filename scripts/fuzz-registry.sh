@@ -9,6 +9,7 @@ mkdir -p "$out/corpus"
 src=(
   "$root"/platform/registry/RegistryNames.cpp
   "$root"/platform/registry/MemoryRegistryStore.cpp
+  "$root"/platform/registry/StoreFile.cpp
   "$root"/platform/registry/SqliteRegistryStore.cpp
   "$root"/platform/registry/RegistryLayer.cpp
   "$root"/tests/fuzz/fuzz_registry.cpp

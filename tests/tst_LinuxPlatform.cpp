@@ -355,13 +355,13 @@ void tst_LinuxPlatform::addressWithoutDefaultRoute_data() {
     QTest::addColumn<QString>("expected");
     QTest::newRow("the first interface that is up")
         << std::vector<HostInterfaceAddress>{{"lo", true, true, "127.0.0.1"},
-                                         {"eth0", false, false, "10.0.0.5"},
-                                         {"wlan0", true, false, "192.168.1.20"},
-                                         {"eth1", true, false, "172.16.0.3"}}
+                                             {"eth0", false, false, "10.0.0.5"},
+                                             {"wlan0", true, false, "192.168.1.20"},
+                                             {"eth1", true, false, "172.16.0.3"}}
         << "192.168.1.20";
     QTest::newRow("loopback when nothing else is up")
         << std::vector<HostInterfaceAddress>{{"lo", true, true, "127.0.0.1"},
-                                         {"eth0", false, false, "10.0.0.5"}}
+                                             {"eth0", false, false, "10.0.0.5"}}
         << "127.0.0.1";
     QTest::newRow("no interface: empty") << std::vector<HostInterfaceAddress>{} << "";
 }
