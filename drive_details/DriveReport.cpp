@@ -1,8 +1,12 @@
 #include "drive_details/DriveReport.h"
 
+#include "platform/FileSystem.h"
+#include "platform/PlatformError.h"
+
 #include <QLocale>
 
 #include <cmath>
+#include <memory>
 
 namespace ombrix {
 
@@ -33,11 +37,79 @@ QString formatDriveSize(std::uint64_t bytes, const QLocale& locale) {
     return locale.toString(std::round(value / 1024.0), 'f', 0) + QStringLiteral(" KB");
 }
 
+bool isCommandKey(Qt::KeyboardModifiers modifiers) {
+    return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
 bool isDriveKey(const QString& typed) {
     if (typed.size() != 1)
         return false;
     const char16_t c = typed[0].unicode();
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+namespace {
+
+// Continue-on-error: a failing statement is skipped and raises the one flag.
+template <class Body> void attempt(bool& failed, Body&& body) {
+    try {
+        body();
+    } catch (const platform::PlatformError&) {
+        failed = true;
+    }
+}
+
+} // namespace
+
+DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& drive,
+                          const QLocale& locale) {
+    DriveLines lines;
+    bool failed = false;
+
+    std::unique_ptr<platform::FileSystemObject> fso;
+    attempt(failed, [&] { fso = fileSystem.create(); });
+
+    std::unique_ptr<platform::DriveObject> unit;
+    attempt(failed, [&] {
+        if (!fso)
+            throw platform::PlatformError("No file-system object");
+        const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
+        const QString name = fso->GetDriveName(path);
+        unit = fso->GetDrive(name);
+    });
+
+    QString typeName;
+    attempt(failed, [&] {
+        if (!unit)
+            throw platform::PlatformError("No drive");
+        typeName = driveTypeName(unit->DriveType());
+    });
+
+    if (failed) {
+        lines.drive = QStringLiteral("Unit ") + drive + QStringLiteral(": not found");
+        lines.serial = lines.free = lines.total = QString();
+        return lines;
+    }
+
+    attempt(failed, [&] {
+        lines.drive =
+            QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") + typeName;
+    });
+    attempt(failed, [&] {
+        lines.serial = QStringLiteral("Serial #: ") + QString::number(unit->SerialNumber());
+    });
+    if (failed) {
+        lines.serial = QStringLiteral("Unit not ready");
+        lines.free = lines.total = QString();
+    }
+    attempt(failed, [&] {
+        lines.free =
+            QStringLiteral("Free Space: ") + formatDriveSize(unit->AvailableSpace(), locale);
+    });
+    attempt(failed, [&] {
+        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(unit->TotalSize(), locale);
+    });
+    return lines;
 }
 
 } // namespace ombrix

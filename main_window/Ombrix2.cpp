@@ -1,9 +1,9 @@
 #include "main_window/Ombrix2.h"
 
+#include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
-#include "main_window/FitLabel.h"
 #include "main_window/HostedControls.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
