@@ -23,6 +23,10 @@ QWidget* Forms::get(const QString& name) {
         std::unique_ptr<QWidget> window = it->factory();
         window->setObjectName(name);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // Every window counts when Qt decides that the last one has closed,
+        // tool windows and dialogs too, so the program ends only when no
+        // window is visible.
+        window->setAttribute(Qt::WA_QuitOnClose);
         window->installEventFilter(this);
         it = m_entries.find(name); // the load step may have added entries
         it->window = window.release();

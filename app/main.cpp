@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 #include "app/Application.h"
+#include "app/DisplayCheck.h"
 #include "app/Forms.h"
 #include "app/Startup.h"
 #include "drive_details/Drive.h"
@@ -27,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 using namespace ombrix;
@@ -69,7 +71,9 @@ int main(int argc, char** argv) {
         return reportMode(argc, argv);
 
     platform::QtMessageBoxes boxes;
+    std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, boxes);
+    display.reset();
     Application::setApplicationName(QStringLiteral("Ombrix"));
 
     platform::LinuxMemoryStatus memory;

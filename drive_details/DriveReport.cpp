@@ -37,6 +37,10 @@ QString formatDriveSize(std::uint64_t bytes, const QLocale& locale) {
     return locale.toString(std::round(value / 1024.0), 'f', 0) + QStringLiteral(" KB");
 }
 
+bool isCommandKey(Qt::KeyboardModifiers modifiers) {
+    return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
 bool isDriveKey(const QString& typed) {
     if (typed.size() != 1)
         return false;
@@ -44,9 +48,6 @@ bool isDriveKey(const QString& typed) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
-} // namespace ombrix
-
-namespace ombrix {
 namespace {
 
 // Continue-on-error: a failing statement is skipped and raises the one flag.
@@ -60,9 +61,9 @@ template <class Body> void attempt(bool& failed, Body&& body) {
 
 } // namespace
 
-DriveReport GetDriveReport(const platform::FileSystem& fileSystem, const QString& driveText,
-                           const QLocale& locale) {
-    DriveReport report;
+DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& drive,
+                          const QLocale& locale) {
+    DriveLines lines;
     bool failed = false;
 
     std::unique_ptr<platform::FileSystemObject> fso;
@@ -72,7 +73,7 @@ DriveReport GetDriveReport(const platform::FileSystem& fileSystem, const QString
     attempt(failed, [&] {
         if (!fso)
             throw platform::PlatformError("No file-system object");
-        const QString path = fso->GetAbsolutePathName(driveText + QStringLiteral(":\\"));
+        const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
         const QString name = fso->GetDriveName(path);
         unit = fso->GetDrive(name);
     });
@@ -80,57 +81,56 @@ DriveReport GetDriveReport(const platform::FileSystem& fileSystem, const QString
     attempt(failed, [&] {
         if (!unit)
             throw platform::PlatformError("No drive");
-        report.type = unit->DriveType();
+        lines.type = unit->DriveType();
     });
 
     if (failed) {
-        report.drive = QStringLiteral("Unit ") + driveText + QStringLiteral(": not found");
-        report.serial = report.free = report.total = QString();
-        return report;
+        lines.drive = QStringLiteral("Unit ") + drive + QStringLiteral(": not found");
+        lines.serial = lines.free = lines.total = QString();
+        return lines;
     }
-    report.found = true;
-    report.mountPoint = unit->MountPoint();
+    lines.mountPoint = unit->MountPoint();
 
     attempt(failed, [&] {
-        report.letter = unit->DriveLetter();
-        report.drive = QStringLiteral("Unit ") + report.letter + QStringLiteral(": - ") +
-                       driveTypeName(*report.type);
+        lines.letter = unit->DriveLetter();
+        lines.drive = QStringLiteral("Unit ") + lines.letter + QStringLiteral(": - ") +
+                      driveTypeName(*lines.type);
     });
     attempt(failed, [&] {
-        report.serialNumber = unit->SerialNumber();
-        report.serial = QStringLiteral("Serial #: ") + QString::number(*report.serialNumber);
+        lines.serialNumber = unit->SerialNumber();
+        lines.serial = QStringLiteral("Serial #: ") + QString::number(*lines.serialNumber);
     });
     if (failed) {
-        report.serial = QStringLiteral("Unit not ready");
-        report.free = report.total = QString();
+        lines.serial = QStringLiteral("Unit not ready");
+        lines.free = lines.total = QString();
     }
     attempt(failed, [&] {
-        report.freeBytes = unit->AvailableSpace();
-        report.free = QStringLiteral("Free Space: ") + formatDriveSize(*report.freeBytes, locale);
+        lines.freeBytes = unit->AvailableSpace();
+        lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*lines.freeBytes, locale);
     });
     attempt(failed, [&] {
-        report.totalBytes = unit->TotalSize();
-        report.total = QStringLiteral("Total Size: ") + formatDriveSize(*report.totalBytes, locale);
+        lines.totalBytes = unit->TotalSize();
+        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*lines.totalBytes, locale);
     });
-    return report;
-}
-
-std::vector<DriveReport> GetAllDriveReports(const platform::FileSystem& fileSystem,
-                                            const QLocale& locale) {
-    std::vector<DriveReport> reports;
-    for (const QString& letter : fileSystem.create()->DriveLetters())
-        reports.push_back(GetDriveReport(fileSystem, letter, locale));
-    return reports;
-}
-
-QStringList DriveReportLines(const DriveReport& report) {
-    QStringList lines;
-    for (const std::optional<QString>& line :
-         {report.drive, report.serial, report.total, report.free}) {
-        if (line && !line->isEmpty())
-            lines << *line;
-    }
     return lines;
+}
+
+std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
+                                       const QLocale& locale) {
+    std::vector<DriveLines> drives;
+    for (const QString& letter : fileSystem.create()->DriveLetters())
+        drives.push_back(readDriveLines(fileSystem, letter, locale));
+    return drives;
+}
+
+QStringList shownDriveLines(const DriveLines& lines) {
+    QStringList shown;
+    for (const std::optional<QString>& line :
+         {lines.drive, lines.serial, lines.total, lines.free}) {
+        if (line && !line->isEmpty())
+            shown << *line;
+    }
+    return shown;
 }
 
 } // namespace ombrix

@@ -1,10 +1,10 @@
 #include "main_window/Ombrix2.h"
 
 #include "app/CopyAction.h"
+#include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
-#include "main_window/FitLabel.h"
 #include "main_window/HostedControls.h"
 #include "main_window/SummaryFacts.h"
 #include "main_window/SummaryText.h"
@@ -41,11 +41,13 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect r
     return l;
 }
 
-// A label the program fills.
+// A label the program fills. Its size is fixed, so a new text does not ask
+// its frame for a new layout: the clock changes its text every second.
 QLabel* valueLabel(QWidget* parent, const char* name, QRect r) {
     auto* l = new FitLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
+    l->setFixedSize(r.size());
     return l;
 }
 
@@ -205,11 +207,19 @@ void Ombrix2::Form_Load() {
     Timer2->start();
 }
 
+void Ombrix2::showMemory(const SummaryFacts& facts) {
+    // A figure the system cannot tell is never shown as zero: the labels keep
+    // their last reading, or stay empty.
+    if (facts.totalMb.isEmpty())
+        return;
+    lblRamTotal->setText(facts.totalMb);
+    lblRamAvail->setText(facts.availableMb);
+}
+
 void Ombrix2::GetInfo() {
     SummaryFacts facts;
     ReadGetInfoFacts(m_cpuInfo, facts);
-    lblRamTotal->setText(facts.totalMb);
-    lblRamAvail->setText(facts.availableMb);
+    showMemory(facts);
     lblProcessor->setText(facts.processor);
     lblVendor->setText(facts.vendor);
     LblNormSpeed->setText(facts.speedMhz);
@@ -249,22 +259,19 @@ void Ombrix2::selectFloppyDrive(bool showPresence) {
         Label9->setText(QStringLiteral("Yes"));
 }
 
-void Ombrix2::armClock() {
-    // The milliseconds are rounded down, so this never wakes before the boundary.
-    const int msec = m_services.clock.now().time().msec();
-    Timer1->start(1000 - msec);
-}
-
 void Ombrix2::Timer1_Timer() {
-    Label1->setText(clockText(m_services.clock.now().time()));
-    armClock();
+    // One reading of the clock serves the text and the next wake-up. The
+    // milliseconds are rounded down, so the clock never wakes before the
+    // boundary.
+    const QTime now = m_services.clock.now().time();
+    Label1->setText(clockText(now));
+    Timer1->start(1000 - now.msec());
 }
 
 void Ombrix2::Timer2_Timer() {
     SummaryFacts memory;
     ReadMemoryFacts(m_cpuInfo, memory);
-    lblRamTotal->setText(memory.totalMb);
-    lblRamAvail->setText(memory.availableMb);
+    showMemory(memory);
     auto speed = modCPUInfo::zeroBuffer();
     m_cpuInfo.GetProcessorNormSpeed(speed);
     LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(speed)));

@@ -65,9 +65,9 @@ public:
 private:
     void createLayout();
     void createMenus();
+    void showMemory(const SummaryFacts& facts);
     void readOsVersionAndBuild();
     void selectFloppyDrive(bool showPresence);
-    void armClock();
 
     Forms& m_forms;
     Services m_services;

@@ -12,7 +12,8 @@ namespace ombrix {
 
 void ReadMemoryFacts(modCPUInfo& cpuInfo, SummaryFacts& facts) {
     platform::MemoryStatus memory;
-    cpuInfo.GlobalMemoryStatus(memory);
+    if (!cpuInfo.GlobalMemoryStatus(memory))
+        return; // unknown, never zero
     facts.totalMb = memoryFigure(memory.totalPhysBytes);
     facts.availableMb = memoryFigure(memory.availPhysBytes);
 }

@@ -34,7 +34,8 @@ struct SummarySources {
     platform::FloppyDrive& floppy;
 };
 
-// Total and available memory figures.
+// Total and available memory figures; both stay empty when the system
+// cannot tell.
 void ReadMemoryFacts(modCPUInfo& cpuInfo, SummaryFacts& facts);
 // What GetInfo reads, in its order: memory, processor, platform line.
 void ReadGetInfoFacts(modCPUInfo& cpuInfo, SummaryFacts& facts);

@@ -56,7 +56,7 @@ ReportSources linuxSources() {
                         std::make_shared<platform::LiveNetworkView>());
         return ReadNetwork(*registry);
     };
-    sources.drives = [] { return GetAllDriveReports(platform::LinuxFileSystem(), QLocale()); };
+    sources.drives = [] { return readEveryDrive(platform::LinuxFileSystem(), QLocale()); };
     sources.printers = [] { return platform::LazyPrinters().query(); };
     return sources;
 }

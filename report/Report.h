@@ -22,7 +22,7 @@ struct Report {
     std::vector<ReportSection> sections; // as asked, in report order
     std::optional<SummaryFacts> summary;
     std::optional<NetworkConfiguration> network;
-    std::optional<std::vector<DriveReport>> drives;
+    std::optional<std::vector<DriveLines>> drives;
     std::optional<platform::PrinterList> printers;
     std::map<ReportSection, QString> failures;
 };
@@ -32,7 +32,7 @@ struct Report {
 struct ReportSources {
     std::function<SummaryFacts()> summary;
     std::function<NetworkConfiguration()> network;
-    std::function<std::vector<DriveReport>()> drives;
+    std::function<std::vector<DriveLines>()> drives;
     std::function<platform::PrinterList()> printers;
 };
 

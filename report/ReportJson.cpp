@@ -63,9 +63,9 @@ QJsonObject networkObject(const NetworkConfiguration& config) {
             {"adapters", adapters}};
 }
 
-QJsonArray drivesArray(const std::vector<DriveReport>& drives) {
+QJsonArray drivesArray(const std::vector<DriveLines>& drives) {
     QJsonArray array;
-    for (const DriveReport& drive : drives) {
+    for (const DriveLines& drive : drives) {
         array.append(
             QJsonObject{{"letter", text(drive.letter)},
                         {"type", drive.type ? text(driveTypeName(*drive.type)) : QJsonValue()},
@@ -74,7 +74,7 @@ QJsonArray drivesArray(const std::vector<DriveReport>& drives) {
                         {"total_bytes", optionalNumber(drive.totalBytes)},
                         {"free_bytes", optionalNumber(drive.freeBytes)},
                         {"mount_point", text(drive.mountPoint)},
-                        {"lines", texts(DriveReportLines(drive))}});
+                        {"lines", texts(shownDriveLines(drive))}});
     }
     return array;
 }

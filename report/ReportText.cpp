@@ -36,10 +36,10 @@ QStringList sectionLines(const Report& report, ReportSection section) {
         return report.network ? visibleLines(report.network->lines) : QStringList();
     case ReportSection::Drives: {
         QStringList lines;
-        for (const DriveReport& drive : report.drives.value_or(std::vector<DriveReport>())) {
+        for (const DriveLines& drive : report.drives.value_or(std::vector<DriveLines>())) {
             if (!lines.isEmpty())
                 lines << QString();
-            lines << visibleLines(DriveReportLines(drive));
+            lines << visibleLines(shownDriveLines(drive));
         }
         return lines;
     }

@@ -21,11 +21,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -47,6 +49,9 @@ struct Windows {
     registry::RegistryLayer registry;
     FakeFileSystem fileSystem;
     FakePrinters printers;
+    const PrinterList printerList{true,
+                                  {{"laser", true, PrinterState::Idle, "Room 1", "HP LaserJet", ""},
+                                   {"ink", false, PrinterState::Stopped, "", "Epson", "Colour"}}};
 
     Windows() {
         auto view = std::make_shared<FakeRegistryProvider>();
@@ -58,11 +63,7 @@ struct Windows {
         registry.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
         registry.mount(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services", view);
         fileSystem.drives[u'C'] = {2, -17, 1048576, 80026361856ull};
-        printers.list.serviceReachable = true;
-        printers.list.destinations.push_back(
-            {"laser", true, PrinterState::Idle, "Room 1", "HP LaserJet", ""});
-        printers.list.destinations.push_back(
-            {"ink", false, PrinterState::Stopped, "", "Epson", "Colour"});
+        printers.answer(printerList);
     }
 
     // The window, shown and active, with the widget that has the focus.
@@ -92,13 +93,18 @@ struct Windows {
             w->Form_Load();
             w->show();
             QTest::keyClick(w->findChild<QLineEdit*>("Text1"), Qt::Key_C);
-            expected = DriveReportLines(GetDriveReport(fileSystem, "C", QLocale()));
+            expected = shownDriveLines(readDriveLines(fileSystem, "C", QLocale()));
+            // The report comes from a worker.
+            const QLabel* drive = w->findChild<QLabel*>("LblDrive");
+            QTest::qWaitFor([&] { return drive->text() == expected.first(); });
             window = std::move(w);
         } else {
             auto w = std::make_unique<PrintersWindow>(printers);
+            QSignalSpy shown(w.get(), &PrintersWindow::listShown);
             w->refresh();
+            shown.wait(5000);
             std::vector<QStringList> rows;
-            for (const PrintDestination& dest : printers.list.destinations)
+            for (const PrintDestination& dest : printerList.destinations)
                 rows.push_back(PrinterRowTexts(dest));
             expected = PrinterTableLines(rows);
             window = std::move(w);

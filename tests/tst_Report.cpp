@@ -51,9 +51,8 @@ struct HostileMachine {
         const QString withSurrogate = kHostile + QChar(0xDC80);
         fileSystem.drives[u'C'] = {2, 1, 2048, 4096};
         fileSystem.mountPoints[u'C'] = withSurrogate;
-        printers.list.serviceReachable = true;
-        printers.list.destinations.push_back(
-            {withSurrogate, true, PrinterState::Idle, withSurrogate, kHostile, kHostile});
+        printers.answer(PrinterList{
+            true, {{withSurrogate, true, PrinterState::Idle, withSurrogate, kHostile, kHostile}}});
     }
 
     ReportSources sources() {
@@ -64,7 +63,7 @@ struct HostileMachine {
                                QLocale::c());
         };
         s.network = [this] { return ReadNetwork(registry); };
-        s.drives = [this] { return GetAllDriveReports(fileSystem, QLocale::c()); };
+        s.drives = [this] { return readEveryDrive(fileSystem, QLocale::c()); };
         s.printers = [this] { return printers.query(); };
         return s;
     }

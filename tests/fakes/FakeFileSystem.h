@@ -2,9 +2,13 @@
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
 
+#include "FakeGate.h"
+
 #include <QMap>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,13 +21,23 @@ struct FakeDriveFacts {
     std::optional<std::uint64_t> total;
 };
 
+// A drive that hangs holds the reader of its serial number at its gate, and
+// reads as not ready when the 2 s bound passes first.
+using FakeHungDrives = QMap<QChar, std::shared_ptr<FakeGate>>;
+
 class FakeDriveObject final : public ombrix::platform::DriveObject {
 public:
-    FakeDriveObject(QChar letter, FakeDriveFacts facts, QString mountPoint)
-        : m_letter(letter), m_facts(facts), m_mountPoint(std::move(mountPoint)) {}
+    FakeDriveObject(QChar letter, FakeDriveFacts facts, std::shared_ptr<FakeGate> hangs,
+                    QString mountPoint)
+        : m_letter(letter), m_facts(facts), m_hangs(std::move(hangs)),
+          m_mountPoint(std::move(mountPoint)) {}
     int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
-    std::int32_t SerialNumber() const override { return get(m_facts.serial); }
+    std::int32_t SerialNumber() const override {
+        if (m_hangs && !m_hangs->pass(std::chrono::seconds(2)))
+            throw ombrix::platform::PlatformError("Drive not ready");
+        return get(m_facts.serial);
+    }
     std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
     std::uint64_t TotalSize() const override { return get(m_facts.total); }
     QString MountPoint() const override { return m_mountPoint; }
@@ -36,15 +50,16 @@ private:
     }
     QChar m_letter;
     FakeDriveFacts m_facts;
+    std::shared_ptr<FakeGate> m_hangs;
     QString m_mountPoint;
 };
 
 class FakeFileSystemObject final : public ombrix::platform::FileSystemObject {
 public:
-    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, QMap<QChar, QString> mountPoints,
-                         QChar currentDrive)
-        : m_drives(std::move(drives)), m_mountPoints(std::move(mountPoints)),
-          m_current(currentDrive) {}
+    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, FakeHungDrives hung,
+                         QMap<QChar, QString> mountPoints, QChar currentDrive)
+        : m_drives(std::move(drives)), m_hung(std::move(hung)),
+          m_mountPoints(std::move(mountPoints)), m_current(currentDrive) {}
     QString GetAbsolutePathName(const QString& path) const override {
         if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
             return path;
@@ -58,7 +73,8 @@ public:
         auto it = m_drives.constFind(letter);
         if (it == m_drives.constEnd())
             throw ombrix::platform::PlatformError("Drive not found");
-        return std::make_unique<FakeDriveObject>(letter, *it, m_mountPoints.value(letter));
+        return std::make_unique<FakeDriveObject>(letter, *it, m_hung.value(letter),
+                                                 m_mountPoints.value(letter));
     }
     QStringList DriveLetters() const override {
         QStringList letters;
@@ -69,20 +85,22 @@ public:
 
 private:
     QMap<QChar, FakeDriveFacts> m_drives;
+    FakeHungDrives m_hung;
     QMap<QChar, QString> m_mountPoints;
     QChar m_current;
 };
 
 struct FakeFileSystem final : ombrix::platform::FileSystem {
     QMap<QChar, FakeDriveFacts> drives; // by capital letter
-    QMap<QChar, QString> mountPoints;   // by capital letter; none: empty
-    QChar currentDrive = u'C';          // the drive of the current directory
-    bool unavailable = false;           // creating the object fails
-    mutable int created = 0;
+    FakeHungDrives hung;
+    QMap<QChar, QString> mountPoints;     // by capital letter; none: empty
+    QChar currentDrive = u'C';            // the drive of the current directory
+    bool unavailable = false;             // creating the object fails
+    mutable std::atomic<int> created = 0; // reports are made on worker threads
     std::unique_ptr<ombrix::platform::FileSystemObject> create() const override {
         ++created;
         if (unavailable)
             throw ombrix::platform::PlatformError("No file-system object");
-        return std::make_unique<FakeFileSystemObject>(drives, mountPoints, currentDrive);
+        return std::make_unique<FakeFileSystemObject>(drives, hung, mountPoints, currentDrive);
     }
 };

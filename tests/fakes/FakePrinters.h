@@ -2,18 +2,47 @@
 #include "platform/PlatformError.h"
 #include "platform/Printers.h"
 
+#include "FakeGate.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
-// Answers `list`; with `failure` set every query throws it.
-struct FakePrinters final : ombrix::platform::Printers {
-    ombrix::platform::PrinterList list;
+// A print service with the destinations given; while `stuck` holds a closed
+// gate it answers no one, as a stopped scheduler does. With `failure` set
+// every query throws it, as a missing printers module would.
+class FakePrinters final : public ombrix::platform::Printers {
+public:
+    std::shared_ptr<FakeGate> stuck;
     std::optional<std::string> failure;
-    mutable int calls = 0;
+    mutable std::atomic<int> calls = 0;
+
+    void answer(std::vector<QString> names) {
+        ombrix::platform::PrinterList list{true, {}};
+        for (QString& name : names) {
+            ombrix::platform::PrintDestination d;
+            d.name = std::move(name);
+            list.destinations.push_back(std::move(d));
+        }
+        answer(std::move(list));
+    }
+    void answer(ombrix::platform::PrinterList list) {
+        std::lock_guard lock(m_mutex);
+        m_list = std::move(list);
+    }
     ombrix::platform::PrinterList query() const override {
         ++calls;
+        if (const std::shared_ptr<FakeGate> gate = stuck)
+            gate->pass(std::chrono::seconds(4));
         if (failure)
             throw ombrix::platform::PlatformError(*failure);
-        return list;
+        std::lock_guard lock(m_mutex);
+        return m_list;
     }
+
+private:
+    mutable std::mutex m_mutex;
+    ombrix::platform::PrinterList m_list;
 };
