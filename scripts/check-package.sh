@@ -15,7 +15,7 @@ echo "$deb"
 version=$(dpkg-deb -f "$deb" Version)
 
 echo "== lintian (errors fail, warnings are listed)"
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 
 echo "== desktop entry and metainfo"
 contents=$(mktemp -d)
