@@ -21,6 +21,8 @@
 #include "platform/linux/SystemClock.h"
 #include "platform/registry/LiveNetworkView.h"
 #include "platform/registry/SystemRegistry.h"
+#include "program/CommandLine.h"
+#include "program/WindowIcon.h"
 
 #include <memory>
 #include <optional>
@@ -31,11 +33,19 @@ using namespace ombrix;
 // The program: the Linux services are made once here and handed to the
 // windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
+    // --help and --version answer before any display is needed.
+    const program::CommandLine commandLine =
+        program::readCommandLine(program::argumentsOf(argc, argv));
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
+
     platform::QtMessageBoxes boxes;
     std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, boxes);
     display.reset();
     Application::setApplicationName(QStringLiteral("Ombrix"));
+    Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
+    Application::setWindowIcon(program::windowIcon());
 
     platform::LinuxMemoryStatus memory;
     platform::LinuxVersionQuery version;
