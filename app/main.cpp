@@ -21,60 +21,31 @@
 #include "platform/linux/SystemClock.h"
 #include "platform/registry/LiveNetworkView.h"
 #include "platform/registry/SystemRegistry.h"
-#include "program/ReportCommand.h"
+#include "program/CommandLine.h"
+#include "program/WindowIcon.h"
 
-#include <QCommandLineParser>
-
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 
 using namespace ombrix;
 
-namespace {
-
-// Whether the command line names a report option; the window's own start-up
-// leaves every other argument to Qt.
-bool namesReportOption(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"--report", "--format", "--section"}) {
-            const std::size_t n = std::strlen(option);
-            if (std::strncmp(argv[i], option, n) == 0 && (argv[i][n] == 0 || argv[i][n] == '='))
-                return true;
-        }
-    }
-    return false;
-}
-
-// The report runs before any application object: it needs no display.
-int reportMode(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    addReportOptions(parser);
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "ombrix: %s\n", parser.errorText().toLocal8Bit().constData());
-        return 2;
-    }
-    return runReport(parser);
-}
-
-} // namespace
-
 // The program: the Linux services are made once here and handed to the
 // windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
-    if (namesReportOption(argc, argv))
-        return reportMode(argc, argv);
+    // --help and --version answer before any display is needed.
+    const program::CommandLine commandLine =
+        program::readCommandLine(program::argumentsOf(argc, argv));
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
 
     platform::QtMessageBoxes boxes;
     std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, boxes);
     display.reset();
     Application::setApplicationName(QStringLiteral("Ombrix"));
+    Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
+    Application::setWindowIcon(program::windowIcon());
 
     platform::LinuxMemoryStatus memory;
     platform::LinuxVersionQuery version;
