@@ -7,18 +7,11 @@
 namespace ombrix {
 namespace {
 
+// "== Summary ==".
 QString heading(ReportSection section) {
-    switch (section) {
-    case ReportSection::Summary:
-        return QStringLiteral("== Summary ==");
-    case ReportSection::Network:
-        return QStringLiteral("== Network ==");
-    case ReportSection::Drives:
-        return QStringLiteral("== Drives ==");
-    case ReportSection::Printers:
-        break;
-    }
-    return QStringLiteral("== Printers ==");
+    QString name = SectionName(section);
+    name[0] = name[0].toUpper();
+    return QStringLiteral("== ") + name + QStringLiteral(" ==");
 }
 
 QStringList visibleLines(const QStringList& lines) {
