@@ -5,7 +5,6 @@
 #include "app/Twips.h"
 #include "drive_details/DriveReport.h"
 #include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,15 +25,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry) {
     label->setMinimumWidth(geometry.width());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
-}
-
-// Continue-on-error: a failing statement is skipped and raises the one flag.
-template <class Body> void attempt(bool& failed, Body&& body) {
-    try {
-        body();
-    } catch (const platform::PlatformError&) {
-        failed = true;
-    }
 }
 
 } // namespace
@@ -94,7 +84,7 @@ void Drive::fitReport() {
 
 void Drive::Close_Click() {
     hide();
-    m_forms.show(QStringLiteral("Ombrix2"));
+    m_forms.showMain();
 }
 
 bool Drive::eventFilter(QObject* watched, QEvent* event) {
@@ -117,29 +107,14 @@ void Drive::Form_KeyPress(const QString& typed) {
 }
 
 void Drive::GetDriveInfo() {
-    bool failed = false;
     const QString drive = Text1->text();
 
-    std::unique_ptr<platform::FileSystemObject> fso;
-    attempt(failed, [&] { fso = m_fileSystem.create(); });
-
     std::unique_ptr<platform::DriveObject> unit;
-    attempt(failed, [&] {
-        if (!fso)
-            throw platform::PlatformError("No file-system object");
+    if (const std::unique_ptr<platform::FileSystemObject> fso = m_fileSystem.create()) {
         const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
-        const QString name = fso->GetDriveName(path);
-        unit = fso->GetDrive(name);
-    });
-
-    QString typeName;
-    attempt(failed, [&] {
-        if (!unit)
-            throw platform::PlatformError("No drive");
-        typeName = driveTypeName(unit->DriveType());
-    });
-
-    if (failed) {
+        unit = fso->GetDrive(fso->GetDriveName(path));
+    }
+    if (!unit) {
         LblDrive->setText(QStringLiteral("Unit ") + drive + QStringLiteral(": not found"));
         LblSN->clear();
         LblFree->clear();
@@ -148,28 +123,23 @@ void Drive::GetDriveInfo() {
         return;
     }
 
-    attempt(failed, [&] {
-        LblDrive->setText(QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
-                          typeName);
-    });
-    attempt(failed, [&] {
-        LblSN->setText(QStringLiteral("Serial #: ") + QString::number(unit->SerialNumber()));
-    });
-    if (failed) {
+    LblDrive->setText(QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
+                      driveTypeName(unit->DriveType()));
+    // A fact the drive cannot give leaves its label as it was; a drive
+    // without a serial number is not ready at all.
+    if (const auto serial = unit->SerialNumber()) {
+        LblSN->setText(QStringLiteral("Serial #: ") + QString::number(*serial));
+    } else {
         LblSN->setText(QStringLiteral("Unit not ready"));
         LblFree->clear();
         LblTot->clear();
     }
 
     const QLocale locale;
-    attempt(failed, [&] {
-        LblFree->setText(QStringLiteral("Free Space: ") +
-                         formatDriveSize(unit->AvailableSpace(), locale));
-    });
-    attempt(failed, [&] {
-        LblTot->setText(QStringLiteral("Total Size: ") +
-                        formatDriveSize(unit->TotalSize(), locale));
-    });
+    if (const auto free = unit->AvailableSpace())
+        LblFree->setText(QStringLiteral("Free Space: ") + formatDriveSize(*free, locale));
+    if (const auto total = unit->TotalSize())
+        LblTot->setText(QStringLiteral("Total Size: ") + formatDriveSize(*total, locale));
     fitReport();
 }
 

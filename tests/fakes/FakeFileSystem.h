@@ -1,6 +1,5 @@
 #pragma once
 #include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
 
 #include <QMap>
 #include <QString>
@@ -22,16 +21,11 @@ public:
     FakeDriveObject(QChar letter, FakeDriveFacts facts) : m_letter(letter), m_facts(facts) {}
     int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
-    std::int32_t SerialNumber() const override { return get(m_facts.serial); }
-    std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
-    std::uint64_t TotalSize() const override { return get(m_facts.total); }
+    std::optional<std::int32_t> SerialNumber() const override { return m_facts.serial; }
+    std::optional<std::uint64_t> AvailableSpace() const override { return m_facts.available; }
+    std::optional<std::uint64_t> TotalSize() const override { return m_facts.total; }
 
 private:
-    template <class T> static T get(const std::optional<T>& value) {
-        if (!value)
-            throw ombrix::platform::PlatformError("Drive not ready");
-        return *value;
-    }
     QChar m_letter;
     FakeDriveFacts m_facts;
 };
@@ -52,7 +46,7 @@ public:
         const QChar letter = name.isEmpty() ? QChar() : name[0].toUpper();
         auto it = m_drives.constFind(letter);
         if (it == m_drives.constEnd())
-            throw ombrix::platform::PlatformError("Drive not found");
+            return nullptr;
         return std::make_unique<FakeDriveObject>(letter, *it);
     }
 
@@ -69,7 +63,7 @@ struct FakeFileSystem final : ombrix::platform::FileSystem {
     std::unique_ptr<ombrix::platform::FileSystemObject> create() const override {
         ++created;
         if (unavailable)
-            throw ombrix::platform::PlatformError("No file-system object");
+            return nullptr;
         return std::make_unique<FakeFileSystemObject>(drives, currentDrive);
     }
 };
