@@ -236,15 +236,13 @@ void Ombrix2::readOsVersionAndBuild() {
 }
 
 void Ombrix2::selectFloppyDrive(bool showPresence) {
-    // Errors from here on are ignored: without drive A: nothing changes.
-    try {
-        m_services.floppy.selectDriveA();
-        if (Drive2->count() == 0)
-            Drive2->addItem(QStringLiteral("a:"));
-        if (showPresence)
-            Label9->setText(QStringLiteral("Yes"));
-    } catch (const std::exception&) {
-    }
+    // Without drive A: nothing changes.
+    if (!m_services.floppy.selectDriveA())
+        return;
+    if (Drive2->count() == 0)
+        Drive2->addItem(QStringLiteral("a:"));
+    if (showPresence)
+        Label9->setText(QStringLiteral("Yes"));
 }
 
 void Ombrix2::armClock() {

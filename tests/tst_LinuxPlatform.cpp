@@ -403,26 +403,18 @@ void tst_LinuxPlatform::hostWithoutNameOrNetwork() {
 }
 
 void tst_LinuxPlatform::floppyDriveNeedsAPresentBlockDevice() {
-    auto throws = [](const std::string& path) {
-        try {
-            LinuxFloppyDrive(path).selectDriveA();
-            return QString();
-        } catch (const PlatformError& e) {
-            return QString::fromUtf8(e.what());
-        }
-    };
-    const bool present = run("sh", {"-c", "test -b /dev/fd0 && echo yes"}) == "yes";
-    QCOMPARE(throws("/dev/fd0").isEmpty(), present);
-    QVERIFY(throws("/dev/null").contains("A:")); // a character device
-    QVERIFY(!throws("/nonexistent/fd0").isEmpty());
-    QVERIFY(!throws(OMBRIX_FIXTURES_DIR).isEmpty()); // a directory
+    auto present = [](const std::string& path) { return LinuxFloppyDrive(path).selectDriveA(); };
+    QCOMPARE(present("/dev/fd0"), run("sh", {"-c", "test -b /dev/fd0 && echo yes"}) == "yes");
+    QVERIFY(!present("/dev/null")); // a character device
+    QVERIFY(!present("/nonexistent/fd0"));
+    QVERIFY(!present(OMBRIX_FIXTURES_DIR)); // a directory
 
     // Any block device whose driver is loaded counts.
     const QString block = run("sh", {"-c", "for d in /dev/loop0 /dev/sda /dev/vda /dev/nvme0n1; "
                                            "do test -b $d && echo $d && break; done"});
     if (block.isEmpty())
         QSKIP("no block device to try");
-    QCOMPARE(throws(block.toStdString()), QString());
+    QVERIFY(present(block.toStdString()));
 }
 
 void tst_LinuxPlatform::cpuLibraryFailuresNameWhatIsMissing() {
