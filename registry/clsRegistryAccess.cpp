@@ -56,6 +56,10 @@ public:
         m_open = status == ERROR_SUCCESS;
         return m_open;
     }
+    // Opens the key for the access; a path without narrow text opens nothing.
+    bool open(HKEY root, const std::optional<QByteArray>& path, DWORD access) {
+        return path && opened(m_registry.RegOpenKeyExA(root, path->constData(), 0, access, &m_key));
+    }
     HKEY get() const { return m_key; }
     void close() noexcept {
         if (!m_open)
@@ -123,8 +127,7 @@ clsRegistryAccess::EnumerateRegistryValues(QString xi_strSubKey,
     std::optional<RowList> result;
     const auto path = narrowName(xi_strSubKey);
     OpenedKey key(m_registry);
-    if (!path || !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), path->constData(),
-                                                      0, KEY_READ, key.place())))
+    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_READ))
         return std::nullopt;
     result.emplace();
     for (DWORD index = 0;; ++index) {
@@ -168,8 +171,7 @@ clsRegistryAccess::EnumerateRegistryKeys(QString xi_strSubKey,
     std::optional<RowList> result;
     const auto path = narrowName(xi_strSubKey);
     OpenedKey key(m_registry);
-    if (!path || !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), path->constData(),
-                                                      0, KEY_ENUMERATE_SUB_KEYS, key.place())))
+    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_ENUMERATE_SUB_KEYS))
         return std::nullopt;
     result.emplace();
     for (DWORD index = 0;; ++index) {
@@ -195,8 +197,7 @@ bool clsRegistryAccess::DeleteRegistryValue(QString xi_strSubKey, QString xi_str
                                             std::int32_t xi_lngRegistryHive) const {
     const auto path = narrowName(xi_strSubKey);
     OpenedKey key(m_registry);
-    if (!path || !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), path->constData(),
-                                                      0, KEY_ALL_ACCESS, key.place())))
+    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_ALL_ACCESS))
         return false;
     const auto name = narrowName(xi_strValueName);
     return name && m_registry.RegDeleteValueA(key.get(), name->constData()) == ERROR_SUCCESS;
@@ -216,9 +217,7 @@ bool clsRegistryAccess::DeleteRegistryKey(QString xi_strSubKey,
     const auto parent = narrowName(xi_strSubKey.left(split));
     const auto name = narrowName(xi_strSubKey.mid(split + 1));
     OpenedKey key(m_registry);
-    if (!parent ||
-        !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), parent->constData(), 0,
-                                             KEY_ALL_ACCESS, key.place())))
+    if (!key.open(hiveOf(xi_lngRegistryHive), parent, KEY_ALL_ACCESS))
         return false;
     return name && m_registry.RegDeleteKeyA(key.get(), name->constData()) == ERROR_SUCCESS;
 }
