@@ -1,15 +1,26 @@
 #pragma once
+#include "main_window/Ombrix2.h"
 
 namespace ombrix {
 class Forms;
-class PrinterInstallControl;
 namespace platform {
-struct LinuxMachine;
-}
+class FileSystem;
+class MessageBoxes;
+class PerfCounters;
+class Registry;
+} // namespace platform
 
-// Registers every window of the program, over this machine's services; the
-// main window is the one the program starts with.
-void registerWindows(Forms& forms, platform::LinuxMachine& machine,
-                     PrinterInstallControl& printerInstall);
+// What the windows ask the machine, beyond the main window's own services.
+struct WindowServices {
+    Ombrix2::Services mainWindow;
+    platform::Registry& registry;
+    platform::FileSystem& fileSystem;
+    platform::PerfCounters& perfCounters;
+    platform::MessageBoxes& boxes;
+};
+
+// Registers every window of the program; the main window is the one the
+// program starts with.
+void registerWindows(Forms& forms, const WindowServices& services);
 
 } // namespace ombrix

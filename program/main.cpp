@@ -10,12 +10,17 @@ using namespace ombrix;
 // The program: the Linux services are made once here and handed to the
 // windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
-    platform::LinuxMachine machine;
-    Application app(argc, argv, machine.boxes);
+    platform::LinuxMachine m;
+    Application app(argc, argv, m.boxes);
     Application::setApplicationName(QStringLiteral("Ombrix"));
 
-    PrinterInstallControl printerInstall(machine.printers);
+    PrinterInstallControl printerInstall(m.printers);
     Forms forms;
-    registerWindows(forms, machine, printerInstall);
+    registerWindows(forms, {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
+                             printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
+                            *m.registry,
+                            m.fileSystem,
+                            m.perfCounters,
+                            m.boxes});
     return runProgram(app, forms);
 }
