@@ -22,6 +22,10 @@ QWidget* Forms::load(std::type_index type) {
     if (!it->second.window) {
         std::unique_ptr<QWidget> window = it->second.factory();
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // Every window counts when Qt decides that the last one has closed,
+        // tool windows and dialogs too, so the program ends only when no
+        // window is visible.
+        window->setAttribute(Qt::WA_QuitOnClose);
         window->installEventFilter(this);
         it = m_entries.find(type); // the load step may have added entries
         it->second.window = window.release();

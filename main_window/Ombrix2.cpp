@@ -44,11 +44,13 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect r
     return l;
 }
 
-// A label the program fills.
+// A label the program fills. Its size is fixed, so a new text does not ask
+// its frame for a new layout: the clock changes its text every second.
 QLabel* valueLabel(QWidget* parent, const char* name, QRect r) {
     auto* l = new FitLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
+    l->setFixedSize(r.size());
     return l;
 }
 
@@ -207,11 +209,18 @@ void Ombrix2::Form_Load() {
     Timer2->start();
 }
 
-void Ombrix2::GetInfo() {
+void Ombrix2::showMemory() {
+    // A figure the system cannot tell is never shown as zero: the labels keep
+    // their last reading, or stay empty.
     platform::MemoryStatus memory;
-    m_cpuInfo.GlobalMemoryStatus(memory);
+    if (!m_cpuInfo.GlobalMemoryStatus(memory))
+        return;
     lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
     lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+}
+
+void Ombrix2::GetInfo() {
+    showMemory();
 
     auto model = modCPUInfo::zeroBuffer();
     auto rawSpeed = modCPUInfo::zeroBuffer();
@@ -245,22 +254,17 @@ void Ombrix2::selectFloppyDrive(bool showPresence) {
         Label9->setText(QStringLiteral("Yes"));
 }
 
-void Ombrix2::armClock() {
-    // The milliseconds are rounded down, so this never wakes before the boundary.
-    const int msec = m_services.clock.now().time().msec();
-    Timer1->start(1000 - msec);
-}
-
 void Ombrix2::Timer1_Timer() {
-    Label1->setText(clockText(m_services.clock.now().time()));
-    armClock();
+    // One reading of the clock serves the text and the next wake-up. The
+    // milliseconds are rounded down, so the clock never wakes before the
+    // boundary.
+    const QTime now = m_services.clock.now().time();
+    Label1->setText(clockText(now));
+    Timer1->start(1000 - now.msec());
 }
 
 void Ombrix2::Timer2_Timer() {
-    platform::MemoryStatus memory;
-    m_cpuInfo.GlobalMemoryStatus(memory);
-    lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
-    lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+    showMemory();
     auto speed = modCPUInfo::zeroBuffer();
     m_cpuInfo.GetProcessorNormSpeed(speed);
     LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(speed)));

@@ -1,9 +1,12 @@
 #include "app/Application.h"
+#include "app/DisplayCheck.h"
 #include "app/Forms.h"
 #include "app/Startup.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/LinuxMachine.h"
 #include "program/Windows.h"
+
+#include <optional>
 
 using namespace ombrix;
 
@@ -11,7 +14,9 @@ using namespace ombrix;
 // windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
     platform::LinuxMachine m;
+    std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, m.boxes);
+    display.reset();
     Application::setApplicationName(QStringLiteral("Ombrix"));
 
     PrinterInstallControl printerInstall(m.printers);

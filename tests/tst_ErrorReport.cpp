@@ -10,6 +10,7 @@
 
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
+#include "ProgramApplication.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -80,11 +81,7 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    FakeMessageBoxes boxes;
-    g_boxes = &boxes;
-    Application app(argc, argv, boxes);
-    tst_ErrorReport test;
-    return QTest::qExec(&test, argc, argv);
+    return runWithProgramApplication<tst_ErrorReport>(argc, argv, &g_boxes);
 }
 
 #include "tst_ErrorReport.moc"

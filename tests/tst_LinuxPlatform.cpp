@@ -112,6 +112,8 @@ private slots:
     void addressWithoutDefaultRoute_data();
     void addressWithoutDefaultRoute();
     void hostWithoutNameOrNetwork();
+    void hostNameOfAnyLength_data();
+    void hostNameOfAnyLength();
 
     void floppyDriveNeedsAPresentBlockDevice();
 
@@ -400,6 +402,34 @@ void tst_LinuxPlatform::hostWithoutNameOrNetwork() {
         QSKIP("this kernel cannot make a veth pair");
     QCOMPARE(lines.value(3), QString("link:10.9.8.7"));
     QCOMPARE(lines.value(4), QString("route:10.9.8.7"));
+}
+
+void tst_LinuxPlatform::hostNameOfAnyLength_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("one character") << QByteArray("h");
+    QTest::newRow("63 characters") << QByteArray(63, 'h');
+    QTest::newRow("64, the longest the kernel allows") << QByteArray(64, 'h');
+    QTest::newRow("64 with domain parts")
+        << QByteArray("host-").append(QByteArray(54, 'a')) + ".test";
+}
+
+void tst_LinuxPlatform::hostNameOfAnyLength() {
+    QFETCH(QByteArray, name);
+    const QStringList lines = inFreshNamespaces([&] {
+        if (::sethostname(name.constData(), size_t(name.size())) != 0)
+            return QStringList{"SKIP sethostname: " + QString::fromUtf8(std::strerror(errno))};
+        QByteArray said(128, '\0'); // what hostname(1) says
+        if (FILE* hostname = ::popen("hostname 2>/dev/null", "r")) {
+            said.resize(qsizetype(std::fread(said.data(), 1, size_t(said.size()), hostname)));
+            ::pclose(hostname);
+        }
+        return QStringList{LinuxHostInfo().hostName(), QString::fromLatin1(said.trimmed())};
+    });
+    if (lines.value(0).startsWith("SKIP"))
+        QSKIP(qPrintable("a host-name namespace needs root: " + lines.value(0)));
+    QCOMPARE(lines.value(0), QString::fromLatin1(name));
+    if (!lines.value(1).isEmpty())
+        QCOMPARE(lines.value(0), lines.value(1)); // what the machine itself says
 }
 
 void tst_LinuxPlatform::floppyDriveNeedsAPresentBlockDevice() {

@@ -167,6 +167,19 @@ private slots:
         QCOMPARE(p.machine.cpu.processorCalls, 1); // model and vendor are not re-read
     }
 
+    void unreadableMemoryIsNeverShownAsZero() {
+        Program p;
+        p.machine.memory.next.reset();
+        p.forms.showMain();
+        QCOMPARE(p.text("lblRamTotal"), QString()); // no reading yet: empty
+        p.machine.memory.next = platform::MemoryStatus{8589934592ull, 268435456ull};
+        p.main()->Timer2_Timer();
+        p.machine.memory.next.reset();
+        p.main()->Timer2_Timer();
+        QCOMPARE(p.text("lblRamTotal"), QString("8233")); // the last reading stays
+        QCOMPARE(p.text("lblRamAvail"), QString("257"));
+    }
+
     void refreshChangesOnlyVersionAndBuild() {
         Program p;
         p.forms.showMain();
