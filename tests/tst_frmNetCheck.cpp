@@ -146,6 +146,16 @@ void press(QWidget* window, const char* button) {
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
+// The report as the program registers it, over one adapter.
+void addReport(Forms& forms, TestRegistry& registry) {
+    registry.fill(machineEntries("a") + adapterEntries("eth0"));
+    forms.add<frmNetCheck>([&] {
+        auto w = std::make_unique<frmNetCheck>(registry.layer);
+        w->Form_Load();
+        return w;
+    });
+}
+
 } // namespace
 
 class tst_frmNetCheck : public QObject {
@@ -278,13 +288,8 @@ void tst_frmNetCheck::reportShowsTextAsUtf8() {
 
 void tst_frmNetCheck::closingReleasesAccessAndReopeningStartsEmpty() {
     TestRegistry registry;
-    registry.fill(machineEntries("a") + adapterEntries("eth0"));
     Forms forms;
-    forms.add<frmNetCheck>([&] {
-        auto w = std::make_unique<frmNetCheck>(registry.layer);
-        w->Form_Load();
-        return w;
-    });
+    addReport(forms, registry);
     QSignalSpy unloaded(&forms, &Forms::unloaded);
 
     auto* window = forms.get<frmNetCheck>();
@@ -313,13 +318,8 @@ void tst_frmNetCheck::closingReleasesAccessAndReopeningStartsEmpty() {
 
 void tst_frmNetCheck::enterBuildsAndEscapeCloses() {
     TestRegistry registry;
-    registry.fill(machineEntries("a") + adapterEntries("eth0"));
     Forms forms;
-    forms.add<frmNetCheck>([&] {
-        auto w = std::make_unique<frmNetCheck>(registry.layer);
-        w->Form_Load();
-        return w;
-    });
+    addReport(forms, registry);
     QWidget* window = forms.show<frmNetCheck>();
     QVERIFY(QTest::qWaitForWindowActive(window));
     QCOMPARE(QApplication::focusWidget(), window->findChild<QPushButton*>("cmdNetCheck"));
