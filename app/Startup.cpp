@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/Application.h"
+#include "app/Background.h"
 #include "app/ErrorReport.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
@@ -14,6 +15,8 @@ int runProgram(Application& app, Forms& forms) {
     int status = app.failed() ? kErrorExitStatus : app.exec();
     // Windows still loaded, hidden ones too, go without their unload handling.
     forms.destroyAll();
+    // Questions still out use the services, which go once we return.
+    waitForBackgroundWork();
     if (app.failed())
         status = kErrorExitStatus;
     return status;

@@ -4,6 +4,9 @@
   bench/startup.py [build-dir] [--runs 10]  start-up to mapped window (median) and resident memory
   bench/startup.py [build-dir] --idle 30  CPU used while idle over 30 s, beside
                                          a window that ticks a clock as ours does
+  bench/startup.py [build-dir] --program /usr/bin/ombrix [--program build/bin/ombrix]
+                                          the programs given (an installed one, say) in
+                                          place of the build folder's, in the same run
 
 Start-up is measured from process start to the MapNotify of the main window,
 which the program maps only after its load step has filled in every fact.
@@ -124,11 +127,18 @@ def main():
     runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 10
     if "--runs" in sys.argv:
         args.remove(str(runs))
+    chosen = [sys.argv[i + 1] for i, a in enumerate(sys.argv[:-1]) if a == "--program"]
+    for path in chosen:
+        args.remove(path)
     build = args[0] if args else os.path.join(os.path.dirname(__file__), "..", "build")
     bin_dir = os.path.join(build, "bin")
-    programs = [("bare Qt window", [os.path.join(bin_dir, "bare_window")], "bare"),
-                ("ombrix", [os.path.join(bin_dir, "ombrix")], "Ombrix for ")]
+    chosen = chosen or [os.path.join(bin_dir, "ombrix")]
+    programs = [("bare Qt window", [os.path.join(bin_dir, "bare_window")], "bare")]
+    programs += [(path if len(chosen) > 1 else "ombrix", [path], "Ombrix for ") for path in chosen]
     xvfb = start_xvfb()
+    # An X server resets when its last client leaves and drops connections
+    # made meanwhile: one connection held for the whole run prevents that.
+    held = xdisplay.Display()
     try:
         if "--idle" in sys.argv:
             seconds = float(sys.argv[sys.argv.index("--idle") + 1])
@@ -160,9 +170,11 @@ def main():
             print(f"{label:16s} mapped: median {statistics.median(t):6.1f} ms "
                   f"(min {min(t):.1f}, max {max(t):.1f}); "
                   f"resident {statistics.median(rss[label]):.1f} MB")
-        bare, ours = (statistics.median(times[label]) for label, _, _ in programs)
-        print(f"ratio of medians: {ours / bare:.2f}")
+        bare = statistics.median(times[programs[0][0]])
+        for label, _, _ in programs[1:]:
+            print(f"ratio of medians, {label}: {statistics.median(times[label]) / bare:.2f}")
     finally:
+        held.close()
         if xvfb:
             xvfb.kill()
 

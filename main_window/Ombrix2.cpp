@@ -1,11 +1,11 @@
 #include "main_window/Ombrix2.h"
 
 #include "about/frmAbout.h"
+#include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
 #include "drive_details/Drive.h"
-#include "main_window/FitLabel.h"
 #include "main_window/HostedControls.h"
 #include "main_window/PrinterInstallControl.h"
 #include "main_window/SummaryText.h"

@@ -2,6 +2,7 @@
 // accessible name is the text it shows, empty or not, and every button and
 // menu entry can be pressed.
 #include "about/frmAbout.h"
+#include "app/Background.h"
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
@@ -115,6 +116,8 @@ private slots:
         drive.Form_Load();
         drive.show();
         QTest::keyClick(&drive, Qt::Key_C);
+        ombrix::waitForBackgroundWork();
+        QCoreApplication::sendPostedEvents();
         QVERIFY(drive.findChild<QLabel*>("LblDrive")->text().startsWith("Unit C:"));
         checkLabelsAndButtons(&drive);
 

@@ -1,3 +1,4 @@
+#include "app/Background.h"
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "drive_details/DriveReport.h"
@@ -143,11 +144,23 @@ private:
             drive->Form_Load();
             drive->show();
             drive->activateWindow();
+            settle();
         }
+        ~Window() {
+            drive.reset();
+            ombrix::waitForBackgroundWork(); // reports still out use fs
+        }
+        // Types the letter and waits for its report.
         void type(QChar letter) {
             QWidget* target = drive->findChild<QLineEdit*>(QStringLiteral("Text1"));
             QTest::sendKeyEvent(QTest::Click, target, Qt::Key_unknown, QString(letter),
                                 Qt::NoModifier);
+            settle();
+        }
+        // Lets the reports started so far reach the window.
+        static void settle() {
+            ombrix::waitForBackgroundWork();
+            QCoreApplication::sendPostedEvents();
         }
         QStringList lines() const {
             QStringList out;

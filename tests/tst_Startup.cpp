@@ -68,10 +68,11 @@ struct Program {
             main->findChild<QAction*>(command)->trigger();
     }
 
-    // The one visible window besides the main window.
+    // The one visible window besides the main window; a dialog another
+    // window owns (the monitor's properties) goes with its owner.
     QWidget* other() {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->isVisible() && top->objectName() != "Ombrix2" &&
+            if (top->isVisible() && !top->parentWidget() && top->objectName() != "Ombrix2" &&
                 top->windowType() != Qt::Popup && top->windowType() != Qt::ToolTip)
                 return top;
         return nullptr;
