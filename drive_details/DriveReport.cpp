@@ -1,7 +1,6 @@
 #include "drive_details/DriveReport.h"
 
 #include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
 
 #include <QLocale>
 
@@ -48,67 +47,34 @@ bool isDriveKey(const QString& typed) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
-namespace {
-
-// Continue-on-error: a failing statement is skipped and raises the one flag.
-template <class Body> void attempt(bool& failed, Body&& body) {
-    try {
-        body();
-    } catch (const platform::PlatformError&) {
-        failed = true;
-    }
-}
-
-} // namespace
-
 DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& drive,
                           const QLocale& locale) {
     DriveLines lines;
-    bool failed = false;
-
-    std::unique_ptr<platform::FileSystemObject> fso;
-    attempt(failed, [&] { fso = fileSystem.create(); });
-
     std::unique_ptr<platform::DriveObject> unit;
-    attempt(failed, [&] {
-        if (!fso)
-            throw platform::PlatformError("No file-system object");
+    if (const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create()) {
         const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
-        const QString name = fso->GetDriveName(path);
-        unit = fso->GetDrive(name);
-    });
-
-    QString typeName;
-    attempt(failed, [&] {
-        if (!unit)
-            throw platform::PlatformError("No drive");
-        typeName = driveTypeName(unit->DriveType());
-    });
-
-    if (failed) {
+        unit = fso->GetDrive(fso->GetDriveName(path));
+    }
+    if (!unit) {
         lines.drive = QStringLiteral("Unit ") + drive + QStringLiteral(": not found");
         lines.serial = lines.free = lines.total = QString();
         return lines;
     }
 
-    attempt(failed, [&] {
-        lines.drive =
-            QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") + typeName;
-    });
-    attempt(failed, [&] {
-        lines.serial = QStringLiteral("Serial #: ") + QString::number(unit->SerialNumber());
-    });
-    if (failed) {
+    lines.drive = QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
+                  driveTypeName(unit->DriveType());
+    // A fact the drive cannot give leaves its line as it was; a drive
+    // without a serial number is not ready at all.
+    if (const auto serial = unit->SerialNumber()) {
+        lines.serial = QStringLiteral("Serial #: ") + QString::number(*serial);
+    } else {
         lines.serial = QStringLiteral("Unit not ready");
         lines.free = lines.total = QString();
     }
-    attempt(failed, [&] {
-        lines.free =
-            QStringLiteral("Free Space: ") + formatDriveSize(unit->AvailableSpace(), locale);
-    });
-    attempt(failed, [&] {
-        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(unit->TotalSize(), locale);
-    });
+    if (const auto free = unit->AvailableSpace())
+        lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*free, locale);
+    if (const auto total = unit->TotalSize())
+        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*total, locale);
     return lines;
 }
 
