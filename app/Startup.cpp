@@ -8,9 +8,9 @@
 
 namespace ombrix {
 
-int runProgram(Application& app, Forms& forms, const QString& startupForm) {
+int runProgram(Application& app, Forms& forms) {
     app.clearFailure();
-    handle([&] { forms.show(startupForm); });
+    handle([&] { forms.showMain(); });
     // A failed load step has been reported; the event loop never starts.
     int status = app.failed() ? kErrorExitStatus : app.exec();
     // Windows still loaded, hidden ones too, go without their unload handling.

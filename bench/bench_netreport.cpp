@@ -3,7 +3,7 @@
 #include "network_report/NetworkReport.h"
 #include "network_report/frmNetCheck.h"
 #include "platform/Registry.h"
-#include "platform/registry/LiveNetworkView.h"
+#include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 #include "registry/clsRegistryAccess.h"

@@ -84,7 +84,7 @@ void Drive::Form_Load() {
 
 void Drive::Close_Click() {
     hide();
-    m_forms.show(QStringLiteral("Ombrix2"));
+    m_forms.showMain();
 }
 
 bool Drive::eventFilter(QObject* watched, QEvent* event) {

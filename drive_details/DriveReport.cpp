@@ -48,77 +48,50 @@ bool isDriveKey(const QString& typed) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
-namespace {
-
-// Continue-on-error: a failing statement is skipped and raises the one flag.
-template <class Body> void attempt(bool& failed, Body&& body) {
-    try {
-        body();
-    } catch (const platform::PlatformError&) {
-        failed = true;
-    }
-}
-
-} // namespace
-
 DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& drive,
                           const QLocale& locale) {
     DriveLines lines;
-    bool failed = false;
-
-    std::unique_ptr<platform::FileSystemObject> fso;
-    attempt(failed, [&] { fso = fileSystem.create(); });
-
     std::unique_ptr<platform::DriveObject> unit;
-    attempt(failed, [&] {
-        if (!fso)
-            throw platform::PlatformError("No file-system object");
+    if (const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create()) {
         const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
-        const QString name = fso->GetDriveName(path);
-        unit = fso->GetDrive(name);
-    });
-
-    attempt(failed, [&] {
-        if (!unit)
-            throw platform::PlatformError("No drive");
-        lines.type = unit->DriveType();
-    });
-
-    if (failed) {
+        unit = fso->GetDrive(fso->GetDriveName(path));
+    }
+    if (!unit) {
         lines.drive = QStringLiteral("Unit ") + drive + QStringLiteral(": not found");
         lines.serial = lines.free = lines.total = QString();
         return lines;
     }
     lines.mountPoint = unit->MountPoint();
 
-    attempt(failed, [&] {
-        lines.letter = unit->DriveLetter();
-        lines.drive = QStringLiteral("Unit ") + lines.letter + QStringLiteral(": - ") +
-                      driveTypeName(*lines.type);
-    });
-    attempt(failed, [&] {
-        lines.serialNumber = unit->SerialNumber();
+    lines.letter = unit->DriveLetter();
+    lines.type = unit->DriveType();
+    lines.drive = QStringLiteral("Unit ") + lines.letter + QStringLiteral(": - ") +
+                  driveTypeName(*lines.type);
+    // A fact the drive cannot give leaves its line as it was; a drive
+    // without a serial number is not ready at all.
+    lines.serialNumber = unit->SerialNumber();
+    if (lines.serialNumber) {
         lines.serial = QStringLiteral("Serial #: ") + QString::number(*lines.serialNumber);
-    });
-    if (failed) {
+    } else {
         lines.serial = QStringLiteral("Unit not ready");
         lines.free = lines.total = QString();
     }
-    attempt(failed, [&] {
-        lines.freeBytes = unit->AvailableSpace();
+    lines.freeBytes = unit->AvailableSpace();
+    if (lines.freeBytes)
         lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*lines.freeBytes, locale);
-    });
-    attempt(failed, [&] {
-        lines.totalBytes = unit->TotalSize();
+    lines.totalBytes = unit->TotalSize();
+    if (lines.totalBytes)
         lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*lines.totalBytes, locale);
-    });
     return lines;
 }
 
 std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
                                        const QLocale& locale) {
+    const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create();
+    if (!fso)
+        throw platform::PlatformError("The drives cannot be listed");
     std::vector<DriveLines> drives;
-    for (const QString& letter : fileSystem.create()->DriveLetters())
+    for (const QString& letter : fso->DriveLetters())
         drives.push_back(readDriveLines(fileSystem, letter, locale));
     return drives;
 }

@@ -44,9 +44,8 @@ struct DriveLines {
     QString mountPoint;
 };
 
-// The report for the drive text, step by step in continue-on-error mode: a
-// step that fails stops there and raises the one flag. Waits as long as the
-// file-system object does, so the window asks it off its own thread.
+// The report for the drive text. Waits as long as the file-system object
+// does, so the window asks it off its own thread.
 DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& driveText,
                           const QLocale& locale);
 

@@ -1,14 +1,19 @@
 #include "main_window/Ombrix2.h"
 
+#include "about/frmAbout.h"
 #include "app/CopyAction.h"
 #include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
+#include "drive_details/Drive.h"
 #include "main_window/HostedControls.h"
+#include "main_window/PrinterInstallControl.h"
 #include "main_window/SummaryFacts.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
+#include "network_report/frmNetCheck.h"
+#include "performance_monitor/sysmon.h"
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/FloppyDrive.h"
@@ -81,6 +86,7 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
       m_cpuInfo(m_services.memory, m_services.version, m_services.cpu),
       Winsock1(std::make_unique<WinsockControl>(m_services.host)),
       Ombrix1(std::make_unique<SysInfoControl>(m_services.systemInfo)) {
+    setObjectName(QStringLiteral("Ombrix2"));
     setWindowTitle(QStringLiteral("Ombrix"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -187,7 +193,8 @@ void Ombrix2::Form_Load() {
     ReadHostFacts(*Winsock1, host);
     Label11->setText(host.ipAddress);
     Label20->setText(host.computerName);
-    setWindowTitle(QStringLiteral("Ombrix for ") + Winsock1->get(5).toString());
+    setWindowTitle(QStringLiteral("Ombrix for ") +
+                   Winsock1->get(WinsockControl::LocalHostName).toString());
     for (QGroupBox* box : {Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame7}) {
         // Only the caption turns bold; the frame's controls keep the window's font.
         // An explicit weight, or the children would inherit the bold one.
@@ -283,7 +290,7 @@ void Ombrix2::Command1_Click() {
 }
 
 void Ombrix2::Command2_Click() {
-    m_services.printerInstall.call(5);
+    m_services.printerInstall.call(PrinterInstallControl::ShowPrinters);
 }
 
 namespace {
@@ -295,15 +302,15 @@ QWidget* requireForm(QWidget* form, const char* name) {
 } // namespace
 
 void Ombrix2::Command3_Click() {
-    requireForm(m_forms.show(QStringLiteral("frmNetCheck")), "frmNetCheck");
+    requireForm(m_forms.show<frmNetCheck>(), "frmNetCheck");
 }
 
 void Ombrix2::Command4_Click() {
-    requireForm(m_forms.show(QStringLiteral("Drive")), "Drive");
+    requireForm(m_forms.show<Drive>(), "Drive");
 }
 
 void Ombrix2::About_Click() {
-    requireForm(m_forms.show(QStringLiteral("frmAbout")), "frmAbout");
+    requireForm(m_forms.show<frmAbout>(), "frmAbout");
 }
 
 void Ombrix2::Exit_Click() {
@@ -311,10 +318,10 @@ void Ombrix2::Exit_Click() {
 }
 
 void Ombrix2::Execute_Click() {
-    QWidget* monitor = requireForm(m_forms.get(QStringLiteral("sysmon")), "sysmon");
-    if (auto* properties = monitor->findChild<QAction*>(QStringLiteral("Properties")))
-        properties->setEnabled(true);
-    m_forms.show(QStringLiteral("sysmon"));
+    auto* monitor = m_forms.get<sysmon>();
+    requireForm(monitor, "sysmon");
+    monitor->enableProperties();
+    m_forms.show<sysmon>();
 }
 
 } // namespace ombrix

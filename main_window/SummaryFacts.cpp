@@ -1,12 +1,11 @@
 #include "main_window/SummaryFacts.h"
 
+#include "main_window/HostedControls.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
 #include "main_window/modCPUInfo.h"
 #include "platform/Dispatch.h"
 #include "platform/FloppyDrive.h"
-
-#include <exception>
 
 namespace ombrix {
 
@@ -39,23 +38,18 @@ void ReadGetInfoFacts(modCPUInfo& cpuInfo, SummaryFacts& facts) {
 }
 
 void ReadHostFacts(platform::Dispatch& winsock, SummaryFacts& facts) {
-    facts.ipAddress = winsock.get(6).toString();
-    facts.computerName = winsock.get(5).toString();
+    facts.ipAddress = winsock.get(WinsockControl::LocalIP).toString();
+    facts.computerName = winsock.get(WinsockControl::LocalHostName).toString();
 }
 
 void ReadOsVersionFacts(platform::Dispatch& systemInfo, const QLocale& locale,
                         SummaryFacts& facts) {
-    facts.osVersion = osVersionText(systemInfo.get(11), locale);
-    facts.osBuild = osBuildText(systemInfo.get(12));
+    facts.osVersion = osVersionText(systemInfo.get(SysInfoControl::OSVersion), locale);
+    facts.osBuild = osBuildText(systemInfo.get(SysInfoControl::OSBuild));
 }
 
 bool FloppyPresent(platform::FloppyDrive& floppy) {
-    try {
-        floppy.selectDriveA();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return floppy.selectDriveA();
 }
 
 SummaryFacts ReadSummaryFacts(const SummarySources& sources, const QLocale& locale) {

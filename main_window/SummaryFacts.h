@@ -43,7 +43,7 @@ void ReadGetInfoFacts(modCPUInfo& cpuInfo, SummaryFacts& facts);
 void ReadHostFacts(platform::Dispatch& winsock, SummaryFacts& facts);
 // The OS version number and build, from the system-information control.
 void ReadOsVersionFacts(platform::Dispatch& systemInfo, const QLocale& locale, SummaryFacts& facts);
-// Whether drive A: can be selected; its failure is an answer, not an error.
+// Whether drive A: can be selected.
 bool FloppyPresent(platform::FloppyDrive& floppy);
 
 // Every fact of the load step, read in its order.

@@ -1,16 +1,7 @@
 #include "program/ReportCommand.h"
 
 #include "drive_details/DriveReport.h"
-#include "platform/linux/LazyPrinters.h"
-#include "platform/linux/LinuxCpuLibrary.h"
-#include "platform/linux/LinuxFileSystem.h"
-#include "platform/linux/LinuxFloppyDrive.h"
-#include "platform/linux/LinuxHostInfo.h"
-#include "platform/linux/LinuxMemoryStatus.h"
-#include "platform/linux/LinuxSystemInfo.h"
-#include "platform/linux/LinuxVersionQuery.h"
-#include "platform/registry/LiveNetworkView.h"
-#include "platform/registry/SystemRegistry.h"
+#include "platform/linux/LinuxMachine.h"
 #include "report/Report.h"
 #include "report/ReportJson.h"
 #include "report/ReportSources.h"
@@ -22,8 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <string>
 
 namespace ombrix {
 namespace {
@@ -37,27 +26,15 @@ int usageError(const QString& message) {
     return 2;
 }
 
-// The Linux services, each made only when its section is asked for.
-ReportSources linuxSources() {
+// The sections' facts from this machine's services.
+ReportSources linuxSources(platform::LinuxMachine& m) {
     ReportSources sources;
-    sources.summary = [] {
-        platform::LinuxMemoryStatus memory;
-        platform::LinuxVersionQuery version;
-        platform::LinuxCpuLibrary cpu;
-        platform::LinuxHostInfo host;
-        platform::LinuxSystemInfo systemInfo;
-        platform::LinuxFloppyDrive floppy;
-        return ReadSummary({memory, version, cpu, host, systemInfo, floppy}, QLocale());
+    sources.summary = [&m] {
+        return ReadSummary({m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy}, QLocale());
     };
-    sources.network = [] {
-        auto registry = platform::registry::makeSystemRegistry();
-        registry->mount(platform::HKEY_LOCAL_MACHINE,
-                        std::string(platform::LiveNetworkView::kMountPath),
-                        std::make_shared<platform::LiveNetworkView>());
-        return ReadNetwork(*registry);
-    };
-    sources.drives = [] { return readEveryDrive(platform::LinuxFileSystem(), QLocale()); };
-    sources.printers = [] { return platform::LazyPrinters().query(); };
+    sources.network = [&m] { return ReadNetwork(*m.registry); };
+    sources.drives = [&m] { return readEveryDrive(m.fileSystem, QLocale()); };
+    sources.printers = [&m] { return m.printers.query(); };
     return sources;
 }
 
@@ -107,7 +84,8 @@ int runReport(const QCommandLineParser& parser) {
     if (sections.empty())
         sections = AllSections();
 
-    const Report report = BuildReport(sections, linuxSources());
+    platform::LinuxMachine machine;
+    const Report report = BuildReport(sections, linuxSources(machine));
     const QByteArray output =
         format == QLatin1String("json") ? ReportJson(report) : ReportText(report);
     if (!writeAll(output)) {

@@ -26,7 +26,7 @@ private:
     std::unique_ptr<ombrix::Forms> m_forms;
     QPointer<QWidget> m_main;
 
-    Drive* window() { return m_forms->get<Drive>(QStringLiteral("Drive")); }
+    Drive* window() { return m_forms->get<Drive>(); }
     QString label(const char* name) {
         return window()->findChild<QLabel*>(QString::fromLatin1(name))->text();
     }
@@ -49,7 +49,7 @@ private:
         settle();
     }
     void showDrive() {
-        QWidget* w = m_forms->show(QStringLiteral("Drive"));
+        QWidget* w = m_forms->show<Drive>();
         QVERIFY(QTest::qWaitForWindowActive(w));
         settle();
     }
@@ -63,12 +63,12 @@ private slots:
         m_fs->drives[u'C'] = {2, 1234567890, 85235228672ull, 270553174016ull};
         m_fs->drives[u'D'] = {4, std::nullopt, std::nullopt, std::nullopt};
         m_forms = std::make_unique<ombrix::Forms>();
-        m_forms->add(QStringLiteral("Drive"), [this] {
+        m_forms->add<Drive>([this] {
             auto w = std::make_unique<Drive>(*m_fs, *m_forms);
             w->Form_Load();
             return w;
         });
-        m_forms->add(QStringLiteral("Ombrix2"), [] { return std::make_unique<QWidget>(); });
+        m_forms->addMain<QWidget>([] { return std::make_unique<QWidget>(); });
     }
     void cleanup() {
         m_forms.reset();
@@ -297,7 +297,7 @@ private slots:
         QTRY_COMPARE(again->waiting(), 1);
         window()->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!m_forms->isLoaded(QStringLiteral("Drive")));
+        QVERIFY(!m_forms->isLoaded<Drive>());
         again->open();
         settle();
     }
@@ -310,8 +310,8 @@ private slots:
         Drive* before = window();
         window()->findChild<QAction*>(QStringLiteral("Close"))->trigger();
         QVERIFY(!before->isVisible());
-        QVERIFY(m_forms->get(QStringLiteral("Ombrix2"))->isVisible());
-        QVERIFY(m_forms->isLoaded(QStringLiteral("Drive")));
+        QVERIFY(m_forms->window<QWidget>()->isVisible());
+        QVERIFY(m_forms->isLoaded<Drive>());
         showDrive();
         QCOMPARE(window(), before);
         QCOMPARE(lines(), report);
@@ -323,7 +323,7 @@ private slots:
         showDrive();
         type(QStringLiteral("d"));
         window()->close();
-        QVERIFY(!m_forms->isLoaded(QStringLiteral("Drive")));
+        QVERIFY(!m_forms->isLoaded<Drive>());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         showDrive();
         QCOMPARE(driveText(), QStringLiteral("Text1"));

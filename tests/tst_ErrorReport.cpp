@@ -46,24 +46,24 @@ private slots:
         FakeMachine machine;
         platform::LinuxCpuLibrary cpu(library.toStdString());
         Forms forms;
-        forms.add("Ombrix2", [&] {
+        forms.addMain<Ombrix2>([&] {
             auto w = std::make_unique<Ombrix2>(forms, machine.services(nullptr, &cpu));
             w->Form_Load();
             return w;
         });
-        const int status = runProgram(*app, forms, "Ombrix2");
+        const int status = runProgram(*app, forms);
         QCOMPARE(status, kErrorExitStatus);
         QCOMPARE(g_boxes->shown.size(), 1);
         QCOMPARE(g_boxes->shown[0].caption, appTitle());
         QVERIFY2(g_boxes->shown[0].text.contains(named), qPrintable(g_boxes->shown[0].text));
-        QVERIFY(!forms.isLoaded("Ombrix2"));
+        QVERIFY(!forms.isLoaded<Ombrix2>());
         QCOMPARE(g_boxes->shown[0].icon, platform::MessageBoxes::Icon::Critical);
     }
 
     void handlerErrorIsReportedOnceAndEndsTheLoop() {
         auto* app = static_cast<Application*>(qApp);
         Forms forms;
-        forms.add("Main", [] {
+        forms.addMain<QPushButton>([] {
             auto button = std::make_unique<QPushButton>("go");
             QObject::connect(button.get(), &QPushButton::clicked, [] {
                 handle([] { throw platform::PlatformError("printer control failed"); });
@@ -71,12 +71,12 @@ private slots:
             });
             return button;
         });
-        QTimer::singleShot(0, [&] { forms.get<QPushButton>("Main")->click(); });
-        const int status = runProgram(*app, forms, "Main");
+        QTimer::singleShot(0, [&] { forms.get<QPushButton>()->click(); });
+        const int status = runProgram(*app, forms);
         QCOMPARE(status, kErrorExitStatus);
         QCOMPARE(g_boxes->shown.size(), 1);
         QCOMPARE(g_boxes->shown[0].text, QString("printer control failed"));
-        QVERIFY(!forms.isLoaded("Main"));
+        QVERIFY(!forms.isLoaded<QPushButton>());
     }
 };
 

@@ -1,6 +1,5 @@
 #include "network_report/frmNetCheck.h"
-#include "platform/registry/LiveNetworkView.h"
-#include "platform/registry/SystemRegistry.h"
+#include "platform/linux/LinuxMachine.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -186,11 +185,9 @@ void tst_ReportCommand::networkLinesEqualTheWindowsList() {
         QVERIFY2(ip.exitCode() == 0, command);
     }
 
-    auto registry = platform::registry::makeSystemRegistry();
-    registry->mount(platform::HKEY_LOCAL_MACHINE,
-                    std::string(platform::LiveNetworkView::kMountPath),
-                    std::make_shared<platform::LiveNetworkView>());
-    frmNetCheck window(*registry);
+    // The machine's services, made inside the namespace as the program makes them.
+    platform::LinuxMachine machine;
+    frmNetCheck window(*machine.registry);
     window.Form_Load();
     QTest::mouseClick(window.findChild<QPushButton*>("cmdNetCheck"), Qt::LeftButton);
     const QListWidget* list = window.findChild<QListWidget*>("List1");

@@ -14,6 +14,7 @@
 #include "platform/Printers.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
+#include "program/Windows.h"
 
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
@@ -50,49 +51,28 @@ struct Program {
     Program() {
         registry.setStore(platform::HKEY_LOCAL_MACHINE,
                           std::make_shared<platform::registry::MemoryRegistryStore>());
-        forms.add("Ombrix2", [this] {
-            FakeMachine& m = machine;
-            auto w = std::make_unique<Ombrix2>(
-                forms,
-                Ombrix2::Services{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
-                                  printerInstall, m.clock, [] { QCoreApplication::exit(0); }});
-            w->Form_Load();
-            return w;
-        });
-        forms.add("frmNetCheck", [this] {
-            auto w = std::make_unique<frmNetCheck>(registry);
-            w->Form_Load();
-            return w;
-        });
-        forms.add("Drive", [this] {
-            auto w = std::make_unique<Drive>(files, forms);
-            w->Form_Load();
-            return w;
-        });
-        forms.add("sysmon", [this] {
-            auto w = std::make_unique<sysmon>(counters, *g_boxes, forms);
-            w->Form_Load();
-            return w;
-        });
-        forms.add("frmAbout", [] {
-            auto w = std::make_unique<frmAbout>();
-            w->Form_Load();
-            return w;
-        });
+        FakeMachine& m = machine;
+        registerWindows(forms, {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
+                                 printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
+                                registry,
+                                files,
+                                counters,
+                                *g_boxes});
     }
 
     void press(const QString& command) {
-        QWidget* main = forms.get("Ombrix2");
+        QWidget* main = forms.get<Ombrix2>();
         if (auto* button = main->findChild<QAbstractButton*>(command))
             button->click();
         else
             main->findChild<QAction*>(command)->trigger();
     }
 
-    // The one visible window besides the main window.
+    // The one visible window besides the main window; a dialog another
+    // window owns (the monitor's properties) goes with its owner.
     QWidget* other() {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->isVisible() && top->objectName() != "Ombrix2" &&
+            if (top->isVisible() && !top->parentWidget() && top->objectName() != "Ombrix2" &&
                 top->windowType() != Qt::Popup && top->windowType() != Qt::ToolTip)
                 return top;
         return nullptr;
@@ -129,7 +109,7 @@ private slots:
             QVERIFY(other);
             if (hidden)
                 other->hide();
-            QVERIFY(p.forms.get("Ombrix2")->close());
+            QVERIFY(p.forms.get<Ombrix2>()->close());
             QTimer::singleShot(200, &scope, [&] {
                 runningAfterMainClosed = true;
                 otherShownAfterMainClosed = other && other->isVisible();
@@ -138,11 +118,14 @@ private slots:
             });
         });
         QTimer::singleShot(10000, &scope, [] { QCoreApplication::exit(99); }); // a guard
-        QCOMPARE(runProgram(*app, p.forms, "Ombrix2"), 0);
+        QCOMPARE(runProgram(*app, p.forms), 0);
         QCOMPARE(runningAfterMainClosed, !hidden);
         QCOMPARE(otherShownAfterMainClosed, !hidden);
-        for (const char* form : {"Ombrix2", "frmNetCheck", "Drive", "sysmon", "frmAbout"})
-            QVERIFY2(!p.forms.isLoaded(form), form);
+        QVERIFY(!p.forms.isLoaded<Ombrix2>());
+        QVERIFY(!p.forms.isLoaded<frmNetCheck>());
+        QVERIFY(!p.forms.isLoaded<Drive>());
+        QVERIFY(!p.forms.isLoaded<sysmon>());
+        QVERIFY(!p.forms.isLoaded<frmAbout>());
     }
 
     // The built program itself, where no display can be opened.

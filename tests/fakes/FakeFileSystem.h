@@ -1,6 +1,5 @@
 #pragma once
 #include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
 
 #include "FakeGate.h"
 
@@ -33,21 +32,16 @@ public:
           m_mountPoint(std::move(mountPoint)) {}
     int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
-    std::int32_t SerialNumber() const override {
+    std::optional<std::int32_t> SerialNumber() const override {
         if (m_hangs && !m_hangs->pass(std::chrono::seconds(2)))
-            throw ombrix::platform::PlatformError("Drive not ready");
-        return get(m_facts.serial);
+            return ombrix::platform::NotReady;
+        return m_facts.serial;
     }
-    std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
-    std::uint64_t TotalSize() const override { return get(m_facts.total); }
+    std::optional<std::uint64_t> AvailableSpace() const override { return m_facts.available; }
+    std::optional<std::uint64_t> TotalSize() const override { return m_facts.total; }
     QString MountPoint() const override { return m_mountPoint; }
 
 private:
-    template <class T> static T get(const std::optional<T>& value) {
-        if (!value)
-            throw ombrix::platform::PlatformError("Drive not ready");
-        return *value;
-    }
     QChar m_letter;
     FakeDriveFacts m_facts;
     std::shared_ptr<FakeGate> m_hangs;
@@ -72,7 +66,7 @@ public:
         const QChar letter = name.isEmpty() ? QChar() : name[0].toUpper();
         auto it = m_drives.constFind(letter);
         if (it == m_drives.constEnd())
-            throw ombrix::platform::PlatformError("Drive not found");
+            return nullptr;
         return std::make_unique<FakeDriveObject>(letter, *it, m_hung.value(letter),
                                                  m_mountPoints.value(letter));
     }
@@ -100,7 +94,7 @@ struct FakeFileSystem final : ombrix::platform::FileSystem {
     std::unique_ptr<ombrix::platform::FileSystemObject> create() const override {
         ++created;
         if (unavailable)
-            throw ombrix::platform::PlatformError("No file-system object");
+            return nullptr;
         return std::make_unique<FakeFileSystemObject>(drives, hung, mountPoints, currentDrive);
     }
 };

@@ -1,4 +1,4 @@
-#include "platform/registry/SambaWins.h"
+#include "platform/linux/network/SambaWins.h"
 
 #include <cctype>
 #include <string>

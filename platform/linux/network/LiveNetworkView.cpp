@@ -1,10 +1,10 @@
-#include "platform/registry/LiveNetworkView.h"
+#include "platform/linux/network/LiveNetworkView.h"
 
 #include "platform/Registry.h"
-#include "platform/registry/ResolverState.h"
-#include "platform/registry/RouteNetlink.h"
-#include "platform/registry/SambaWins.h"
-#include "platform/registry/TextFile.h"
+#include "platform/linux/KernelFile.h"
+#include "platform/linux/network/ResolverState.h"
+#include "platform/linux/network/RouteNetlink.h"
+#include "platform/linux/network/SambaWins.h"
 
 #include <unistd.h>
 
@@ -169,7 +169,7 @@ std::optional<ProviderKey> LiveNetworkView::adapterWins(std::string_view name) c
         if (!findAdapter(current(), name))
             return std::nullopt;
     }
-    const WinsServers wins = parseSambaWins(readTextFile(m_sources.sambaConfig));
+    const WinsServers wins = parseSambaWins(readKernelFile(m_sources.sambaConfig).value_or(""));
     ProviderKey key;
     key.values.push_back(textValue("NameServer", wins.primary));
     key.values.push_back(textValue("NameServerBackup", wins.backup));

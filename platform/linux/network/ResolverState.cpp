@@ -1,6 +1,6 @@
-#include "platform/registry/ResolverState.h"
+#include "platform/linux/network/ResolverState.h"
 
-#include "platform/registry/TextFile.h"
+#include "platform/linux/KernelFile.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -122,7 +122,8 @@ ResolverConfig ResolverState::read() const {
         pointsAtStub = pointsAtStub || server == kResolvedStub;
     if (pointsAtStub)
         config.nameServers = expandResolvedStub(
-            config.nameServers, parseNameServers(readTextFile(m_resolvedServersPath)));
+            config.nameServers,
+            parseNameServers(readKernelFile(m_resolvedServersPath).value_or("")));
     return config;
 }
 

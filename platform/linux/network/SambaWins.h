@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/registry/NetworkFacts.h"
+#include "platform/linux/network/NetworkFacts.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
-#include "platform/registry/DhcpLeases.h"
+#include "platform/linux/network/DhcpLeases.h"
 
-#include "platform/registry/TextFile.h"
+#include "platform/linux/KernelFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -115,21 +115,24 @@ bool DhcpLeases::holdsLease(unsigned ifIndex, const std::string& ifName,
                             const std::vector<std::string>& addresses) const {
     if (addresses.empty())
         return false;
-    if (contains(addresses, parseKeyValueLeaseAddress(
-                                readTextFile(m_folders.networkd + '/' + std::to_string(ifIndex)))))
+    if (contains(
+            addresses,
+            parseKeyValueLeaseAddress(
+                readKernelFile(m_folders.networkd + '/' + std::to_string(ifIndex)).value_or(""))))
         return true;
 
     bool held = false;
     forEachFile(m_folders.networkManager, [&](const std::string& name, const std::string& path) {
         if (!held && startsWith(name, "internal-") && endsWith(name, '-' + ifName + ".lease"))
-            held = contains(addresses, parseKeyValueLeaseAddress(readTextFile(path)));
+            held =
+                contains(addresses, parseKeyValueLeaseAddress(readKernelFile(path).value_or("")));
     });
     // Old leases stay in dhclient's files: only one for an address the
     // interface holds now counts.
     forEachFile(m_folders.dhclient, [&](const std::string& name, const std::string& path) {
         if (held || !startsWith(name, "dhclient") || !endsWith(name, ".leases"))
             return;
-        for (const auto& lease : parseDhclientLeases(readTextFile(path)))
+        for (const auto& lease : parseDhclientLeases(readKernelFile(path).value_or("")))
             held = held || (lease.interfaceName == ifName && contains(addresses, lease.address));
     });
     return held;

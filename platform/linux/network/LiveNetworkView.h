@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/RegistryProvider.h"
-#include "platform/registry/DhcpLeases.h"
-#include "platform/registry/NetworkFacts.h"
+#include "platform/linux/network/DhcpLeases.h"
+#include "platform/linux/network/NetworkFacts.h"
 
 #include <memory>
 #include <mutex>

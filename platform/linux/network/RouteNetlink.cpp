@@ -1,4 +1,4 @@
-#include "platform/registry/RouteNetlink.h"
+#include "platform/linux/network/RouteNetlink.h"
 
 #include <algorithm>
 #include <cerrno>
