@@ -108,6 +108,11 @@ void SqliteRegistryStore::StmtFinalize::operator()(sqlite3_stmt* stmt) const {
 class SqliteRegistryStore::Statement {
 public:
     explicit Statement(sqlite3_stmt* s) : m_s(s) {}
+    // Most statements here name a key by its row id, their first parameter.
+    Statement(sqlite3_stmt* s, long long keyId) : m_s(s) {
+        if (m_s)
+            sqlite3_bind_int64(m_s, 1, keyId);
+    }
     ~Statement() {
         if (m_s) {
             sqlite3_reset(m_s);
@@ -417,12 +422,11 @@ std::optional<long long> SqliteRegistryStore::resolve(const KeyPath& path, LONG&
     status = ERROR_SUCCESS;
     long long id = 0;
     for (const KeyName& level : path) {
-        Statement s(statement(kFindKey));
+        Statement s(statement(kFindKey), id);
         if (!s.get()) {
             status = fail(sqlite3_errcode(m_db.get()));
             return std::nullopt;
         }
-        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, level.fold);
         const int rc = sqlite3_step(s.get());
         if (rc == SQLITE_DONE)
@@ -500,10 +504,9 @@ LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& clas
 LONG SqliteRegistryStore::addPath(const KeyPath& path, const std::string& className, bool& added) {
     long long id = 0;
     for (const KeyName& level : path) {
-        Statement find(statement(kFindKey));
+        Statement find(statement(kFindKey), id);
         if (!find.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(find.get(), 1, id);
         bindText(find.get(), 2, level.fold);
         int rc = sqlite3_step(find.get());
         if (rc == SQLITE_ROW) {
@@ -512,10 +515,9 @@ LONG SqliteRegistryStore::addPath(const KeyPath& path, const std::string& classN
         }
         if (rc != SQLITE_DONE)
             return fail(rc);
-        Statement add(statement(kAddKey));
+        Statement add(statement(kAddKey), id);
         if (!add.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(add.get(), 1, id);
         bindText(add.get(), 2, level.name);
         bindText(add.get(), 3, level.fold);
         bindText(add.get(), 4, &level == &path.back() ? className : std::string());
@@ -533,10 +535,9 @@ LONG SqliteRegistryStore::deleteKey(const KeyPath& path) {
         return ERROR_ACCESS_DENIED;
     return changeKey(path, ERROR_FILE_NOT_FOUND, [&](long long id) {
         {
-            Statement has(statement(kHasSubkey));
+            Statement has(statement(kHasSubkey), id);
             if (!has.get())
                 return fail(sqlite3_errcode(m_db.get()));
-            sqlite3_bind_int64(has.get(), 1, id);
             const int rc = sqlite3_step(has.get());
             if (rc == SQLITE_ROW)
                 return ERROR_ACCESS_DENIED;
@@ -544,10 +545,9 @@ LONG SqliteRegistryStore::deleteKey(const KeyPath& path) {
                 return fail(rc);
         }
         for (const char* sql : {kDropValues, kDropKey}) {
-            Statement drop(statement(sql));
+            Statement drop(statement(sql), id);
             if (!drop.get())
                 return fail(sqlite3_errcode(m_db.get()));
-            sqlite3_bind_int64(drop.get(), 1, id);
             if (const int rc = sqlite3_step(drop.get()); rc != SQLITE_DONE)
                 return fail(rc);
         }
@@ -559,10 +559,9 @@ LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
                                      RegistryValueData& out) {
     return withKey(path, path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED, ERROR_KEY_DELETED,
                    [&](long long id) {
-                       Statement s(statement(kGetValue));
+                       Statement s(statement(kGetValue), id);
                        if (!s.get())
                            return fail(sqlite3_errcode(m_db.get()));
-                       sqlite3_bind_int64(s.get(), 1, id);
                        bindText(s.get(), 2, name.fold);
                        const int rc = sqlite3_step(s.get());
                        if (rc == SQLITE_DONE)
@@ -594,10 +593,9 @@ LONG SqliteRegistryStore::changeKey(const KeyPath& path, LONG whenMissing, Body 
 LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
                                    const unsigned char* data, std::size_t size) {
     return changeKey(path, ERROR_KEY_DELETED, [&](long long id) {
-        Statement s(statement(kPutValue));
+        Statement s(statement(kPutValue), id);
         if (!s.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, name.name);
         bindText(s.get(), 3, name.fold);
         sqlite3_bind_int64(s.get(), 4, type);
@@ -613,10 +611,9 @@ LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWO
 
 LONG SqliteRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) {
     return changeKey(path, ERROR_KEY_DELETED, [&](long long id) {
-        Statement s(statement(kDropValue));
+        Statement s(statement(kDropValue), id);
         if (!s.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, name.fold);
         if (const int rc = sqlite3_step(s.get()); rc != SQLITE_DONE)
             return fail(rc);
@@ -633,10 +630,9 @@ LONG SqliteRegistryStore::listRows(const KeyPath& path, const char* sql, std::ve
     out.clear();
     return withKey(path, path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED, ERROR_KEY_DELETED,
                    [&](long long id) {
-                       Statement s(statement(sql));
+                       Statement s(statement(sql), id);
                        if (!s.get())
                            return fail(sqlite3_errcode(m_db.get()));
-                       sqlite3_bind_int64(s.get(), 1, id);
                        int rc;
                        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
                            out.push_back(readRow(s.get()));
