@@ -5,7 +5,6 @@
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/MountInfo.h"
 
-#include <QApplication>
 #include <QFile>
 
 #include <benchmark/benchmark.h>
@@ -51,12 +50,3 @@ static void BM_WindowReportDriveC(benchmark::State& state) {
         window.GetDriveInfo();
 }
 BENCHMARK(BM_WindowReportDriveC);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

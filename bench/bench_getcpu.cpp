@@ -44,25 +44,19 @@ void BM_LoadAndFirstGetInfoSequence(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadAndFirstGetInfoSequence)->Unit(benchmark::kMicrosecond)->Iterations(50);
 
-void BM_GetProcessorNormSpeed(benchmark::State& state) {
+// One of the two speed calls, named by what follows the benchmark's name.
+void BM_GetProcessorSpeed(benchmark::State& state, void (LinuxCpuLibrary::*read)(char* speed)) {
     auto& library = loaded();
     std::array<char, 256> speed{};
     for (auto _ : state) {
-        library.GetProcessorNormSpeed(speed.data());
+        (library.*read)(speed.data());
         benchmark::DoNotOptimize(speed);
     }
 }
-BENCHMARK(BM_GetProcessorNormSpeed)->Unit(benchmark::kMicrosecond);
-
-void BM_GetProcessorRawSpeed(benchmark::State& state) {
-    auto& library = loaded();
-    std::array<char, 256> speed{};
-    for (auto _ : state) {
-        library.GetProcessorRawSpeed(speed.data());
-        benchmark::DoNotOptimize(speed);
-    }
-}
-BENCHMARK(BM_GetProcessorRawSpeed)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GetProcessorSpeed, Norm, &LinuxCpuLibrary::GetProcessorNormSpeed)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GetProcessorSpeed, Raw, &LinuxCpuLibrary::GetProcessorRawSpeed)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_GetProcessor(benchmark::State& state) {
     auto& library = loaded();

@@ -5,8 +5,6 @@
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/LinuxMachine.h"
 
-#include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 using namespace ombrix;
@@ -58,12 +56,3 @@ void LoadStep(benchmark::State& state) {
 BENCHMARK(LoadStep)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -73,16 +73,44 @@ const int kSizes[] = {32, 64, 128, 256};
 std::map<int, bool> g_ready;
 int g_hostNamespace = -1;
 
-void BM_NetworkReportShown(benchmark::State& state) {
-    const int interfaces = static_cast<int>(state.range(0));
-    if (!g_ready[interfaces] || !enterNamespace(namespaceName(interfaces))) {
-        state.SkipWithError("needs root and network namespaces");
-        return;
+// The benchmark's run inside the namespace of its interface count, back in
+// the program's own namespace at the end; skipped where there is none.
+class InNamespace {
+public:
+    explicit InNamespace(benchmark::State& state)
+        : m_interfaces(static_cast<int>(state.range(0))),
+          m_entered(g_ready[m_interfaces] && enterNamespace(namespaceName(m_interfaces))) {
+        if (!m_entered)
+            state.SkipWithError("needs root and network namespaces");
     }
-    registry::RegistryLayer layer;
+    ~InNamespace() {
+        if (m_entered)
+            setns(g_hostNamespace, CLONE_NEWNET);
+    }
+    InNamespace(const InNamespace&) = delete;
+    InNamespace& operator=(const InNamespace&) = delete;
+    bool entered() const { return m_entered; }
+    int interfaces() const { return m_interfaces; }
+
+private:
+    int m_interfaces;
+    bool m_entered;
+};
+
+// The registry as the program has it: the live view over a memory store.
+void mountLiveView(registry::RegistryLayer& layer) {
     layer.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
     layer.mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
                 std::make_shared<LiveNetworkView>());
+}
+
+void BM_NetworkReportShown(benchmark::State& state) {
+    const InNamespace ns(state);
+    if (!ns.entered())
+        return;
+    const int interfaces = ns.interfaces();
+    registry::RegistryLayer layer;
+    mountLiveView(layer);
     frmNetCheck window(layer);
     window.Form_Load();
     window.show();
@@ -98,37 +126,28 @@ void BM_NetworkReportShown(benchmark::State& state) {
         state.SkipWithError("the report does not list every interface");
     state.SetComplexityN(interfaces);
     state.counters["lines"] = list->count();
-    setns(g_hostNamespace, CLONE_NEWNET);
 }
 
 // The report alone, without the window.
 void BM_NetworkReportBuilt(benchmark::State& state) {
-    const int interfaces = static_cast<int>(state.range(0));
-    if (!g_ready[interfaces] || !enterNamespace(namespaceName(interfaces))) {
-        state.SkipWithError("needs root and network namespaces");
+    const InNamespace ns(state);
+    if (!ns.entered())
         return;
-    }
     registry::RegistryLayer layer;
-    layer.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
-    layer.mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
-                std::make_shared<LiveNetworkView>());
+    mountLiveView(layer);
     const clsRegistryAccess access(layer);
     for (auto _ : state)
         benchmark::DoNotOptimize(BuildNetworkReport(access));
-    setns(g_hostNamespace, CLONE_NEWNET);
 }
 
 // One adapter's TCP/IP key, as each of its four reads opens it.
 void BM_AdapterKeyOpened(benchmark::State& state) {
-    const int interfaces = static_cast<int>(state.range(0));
-    if (!g_ready[interfaces] || !enterNamespace(namespaceName(interfaces))) {
-        state.SkipWithError("needs root and network namespaces");
+    const InNamespace ns(state);
+    if (!ns.entered())
         return;
-    }
     const LiveNetworkView view;
     for (auto _ : state)
         benchmark::DoNotOptimize(view.openKey("bench1a\\Parameters\\Tcpip"));
-    setns(g_hostNamespace, CLONE_NEWNET);
 }
 
 } // namespace

@@ -5,28 +5,18 @@
 
 #include <QLocale>
 
+#include <array>
 #include <cmath>
 #include <memory>
 
 namespace ombrix {
 
 QString driveTypeName(int driveType) {
-    switch (driveType) {
-    case 0:
-        return QStringLiteral("Unknow");
-    case 1:
-        return QStringLiteral("Removable");
-    case 2:
-        return QStringLiteral("Hard Disk");
-    case 3:
-        return QStringLiteral("Network");
-    case 4:
-        return QStringLiteral("CD-ROM");
-    case 5:
-        return QStringLiteral("RAM Disc");
-    default:
+    static const std::array<const char*, 6> names{"Unknow",  "Removable", "Hard Disk",
+                                                  "Network", "CD-ROM",    "RAM Disc"};
+    if (driveType < 0 || driveType >= static_cast<int>(names.size()))
         return {};
-    }
+    return QString::fromLatin1(names[static_cast<std::size_t>(driveType)]);
 }
 
 QString formatDriveSize(std::uint64_t bytes, const QLocale& locale) {

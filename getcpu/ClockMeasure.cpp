@@ -11,32 +11,22 @@ namespace {
 constexpr std::uint64_t kAddsPerRound = 32;
 constexpr std::uint64_t kRounds = 4000; // 128k cycles: about 50 us at 2.5 GHz
 
-#if defined(__x86_64__)
-#define GETCPU_CAN_MEASURE 1
 // Register-register adds: a renamer cannot fold them as it may fold adds of
 // small constants.
-void spin(std::uint64_t rounds, std::uint64_t step) {
-    std::uint64_t x = 0;
-    asm volatile("1:\n\t"
-                 ".rept 32\n\t"
-                 "add %[step], %[x]\n\t"
-                 ".endr\n\t"
-                 "dec %[n]\n\t"
-                 "jnz 1b"
-                 : [x] "+r"(x), [n] "+r"(rounds)
-                 : [step] "r"(step)
-                 : "cc");
-}
+#if defined(__x86_64__)
+#define GETCPU_ADD "add %[step], %[x]\n\t"
+#define GETCPU_LOOP "dec %[n]\n\tjnz 1b"
 #elif defined(__aarch64__)
+#define GETCPU_ADD "add %[x], %[x], %[step]\n\t"
+#define GETCPU_LOOP "subs %[n], %[n], #1\n\tb.ne 1b"
+#endif
+
+#ifdef GETCPU_ADD
 #define GETCPU_CAN_MEASURE 1
 void spin(std::uint64_t rounds, std::uint64_t step) {
     std::uint64_t x = 0;
     asm volatile("1:\n\t"
-                 ".rept 32\n\t"
-                 "add %[x], %[x], %[step]\n\t"
-                 ".endr\n\t"
-                 "subs %[n], %[n], #1\n\t"
-                 "b.ne 1b"
+                 ".rept 32\n\t" GETCPU_ADD ".endr\n\t" GETCPU_LOOP
                  : [x] "+r"(x), [n] "+r"(rounds)
                  : [step] "r"(step)
                  : "cc");

@@ -29,45 +29,43 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace ombrix {
 namespace {
 
+// A child of parent named for tests and screen readers, at r.
+template <class Widget, class... Args>
+Widget* placed(QWidget* parent, const char* name, QRect r, Args&&... args) {
+    auto* w = new Widget(std::forward<Args>(args)..., parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(r);
+    return w;
+}
+
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, QRect r) {
-    auto* box = new QGroupBox(caption, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(r);
-    return box;
+    return placed<QGroupBox>(parent, name, r, caption);
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect r) {
-    auto* l = new FitLabel(caption, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(r);
-    return l;
+    return placed<FitLabel>(parent, name, r, caption);
 }
 
 // A label the program fills. Its size is fixed, so a new text does not ask
 // its frame for a new layout: the clock changes its text every second.
 QLabel* valueLabel(QWidget* parent, const char* name, QRect r) {
-    auto* l = new FitLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(r);
+    auto* l = placed<FitLabel>(parent, name, r);
     l->setFixedSize(r.size());
     return l;
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect r) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(r);
-    return b;
+    return placed<QPushButton>(parent, name, r, caption);
 }
 
 // A drive list that lies below the client area and is never seen.
 QComboBox* driveList(QWidget* parent, const char* name, QRect r) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QLatin1String(name));
-    list->setGeometry(r);
+    auto* list = placed<QComboBox>(parent, name, r);
     list->hide();
     return list;
 }

@@ -3,9 +3,8 @@
 #include "drive_details/DriveReport.h"
 #include "platform/linux/LinuxMachine.h"
 #include "report/Report.h"
-#include "report/ReportJson.h"
+#include "report/ReportOutput.h"
 #include "report/ReportSources.h"
-#include "report/ReportText.h"
 
 #include <QCommandLineParser>
 #include <QLocale>

@@ -78,6 +78,23 @@ private:
     bool m_open = false;
 };
 
+// The rows rowAt gives for index 0, 1, … of an open key, until it gives
+// none; nothing when the key does not open.
+template <class RowAt>
+std::optional<std::vector<std::vector<QString>>>
+listRows(Registry& registry, const QString& subKey, std::int32_t hive, DWORD access, RowAt rowAt) {
+    OpenedKey key(registry);
+    if (!key.open(hiveOf(hive), narrowName(subKey), access))
+        return std::nullopt;
+    std::vector<std::vector<QString>> rows;
+    for (DWORD index = 0;; ++index) {
+        auto row = rowAt(key.get(), index);
+        if (!row)
+            return rows;
+        rows.push_back(std::move(*row));
+    }
+}
+
 } // namespace
 
 QString dwordText(std::uint32_t value) {
@@ -124,73 +141,64 @@ clsRegistryAccess::clsRegistryAccess(Registry& registry) : m_registry(registry) 
 std::optional<clsRegistryAccess::RowList>
 clsRegistryAccess::EnumerateRegistryValues(QString xi_strSubKey,
                                            std::int32_t xi_lngRegistryHive) const {
-    std::optional<RowList> result;
-    const auto path = narrowName(xi_strSubKey);
-    OpenedKey key(m_registry);
-    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_READ))
-        return std::nullopt;
-    result.emplace();
-    for (DWORD index = 0;; ++index) {
-        std::array<char, kBufferSize> name;
-        std::array<unsigned char, kBufferSize> data;
-        name.fill(' ');
-        data.fill(' ');
-        DWORD nameLength = kBufferSize;
-        DWORD dataSize = kBufferSize;
-        DWORD type = 0;
-        if (m_registry.RegEnumValueA(key.get(), index, name.data(), &nameLength, nullptr, &type,
-                                     data.data(), &dataSize) != ERROR_SUCCESS)
-            break; // 259 ends the listing, any other status cuts it short
-        nameLength = std::min(nameLength, kBufferSize);
-        dataSize = std::min(dataSize, kBufferSize);
-        QString text;
-        if (type == REG_DWORD) {
-            // Only the bytes the value holds count; a short value reads as
-            // if zero-padded, never with the buffer's filler in it.
-            std::array<unsigned char, 4> bytes{};
-            std::copy_n(data.begin(), std::min<DWORD>(dataSize, 4), bytes.begin());
-            text = dwordText(dwordOf(bytes.data()));
-        } else {
-            // The data are cut to the size the registry reported, then at
-            // their first zero byte, as GetRegistryValue cuts them: a string
-            // loses its terminating zero, a multi-string shows its first
-            // string, and the buffer's filler never shows.
-            const auto end = std::find(data.begin(), data.begin() + dataSize, 0);
-            text =
-                QString::fromUtf8(reinterpret_cast<const char*>(data.data()), end - data.begin());
-        }
-        result->push_back(
-            {QString::fromUtf8(name.data(), nameLength), text, registryTypeName(type)});
-    }
-    return result;
+    return listRows(
+        m_registry, xi_strSubKey, xi_lngRegistryHive, KEY_READ, [&](HKEY key, DWORD index) {
+            std::optional<Row> row;
+            std::array<char, kBufferSize> name;
+            std::array<unsigned char, kBufferSize> data;
+            name.fill(' ');
+            data.fill(' ');
+            DWORD nameLength = kBufferSize;
+            DWORD dataSize = kBufferSize;
+            DWORD type = 0;
+            if (m_registry.RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
+                                         data.data(), &dataSize) != ERROR_SUCCESS)
+                return row; // 259 ends the listing, any other status cuts it short
+            nameLength = std::min(nameLength, kBufferSize);
+            dataSize = std::min(dataSize, kBufferSize);
+            QString text;
+            if (type == REG_DWORD) {
+                // Only the bytes the value holds count; a short value reads as
+                // if zero-padded, never with the buffer's filler in it.
+                std::array<unsigned char, 4> bytes{};
+                std::copy_n(data.begin(), std::min<DWORD>(dataSize, 4), bytes.begin());
+                text = dwordText(dwordOf(bytes.data()));
+            } else {
+                // The data are cut to the size the registry reported, then at
+                // their first zero byte, as GetRegistryValue cuts them: a string
+                // loses its terminating zero, a multi-string shows its first
+                // string, and the buffer's filler never shows.
+                const auto end = std::find(data.begin(), data.begin() + dataSize, 0);
+                text = QString::fromUtf8(reinterpret_cast<const char*>(data.data()),
+                                         end - data.begin());
+            }
+            row = Row{QString::fromUtf8(name.data(), nameLength), text, registryTypeName(type)};
+            return row;
+        });
 }
 
 std::optional<clsRegistryAccess::RowList>
 clsRegistryAccess::EnumerateRegistryKeys(QString xi_strSubKey,
                                          std::int32_t xi_lngRegistryHive) const {
-    std::optional<RowList> result;
-    const auto path = narrowName(xi_strSubKey);
-    OpenedKey key(m_registry);
-    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_ENUMERATE_SUB_KEYS))
-        return std::nullopt;
-    result.emplace();
-    for (DWORD index = 0;; ++index) {
-        std::array<char, kBufferSize> name;
-        std::array<char, kBufferSize> className;
-        name.fill(' ');
-        className.fill(' ');
-        DWORD nameLength = kBufferSize;
-        DWORD classLength = kBufferSize;
-        std::array<unsigned char, 8> lastWriteTime{};
-        if (m_registry.RegEnumKeyExA(key.get(), index, name.data(), &nameLength, nullptr,
-                                     className.data(), &classLength,
-                                     lastWriteTime.data()) != ERROR_SUCCESS)
-            break;
-        result->push_back(
-            {QString::fromUtf8(name.data(), std::min(nameLength, kBufferSize)),
-             QString::fromUtf8(className.data(), std::min(classLength, kBufferSize))});
-    }
-    return result;
+    return listRows(
+        m_registry, xi_strSubKey, xi_lngRegistryHive, KEY_ENUMERATE_SUB_KEYS,
+        [&](HKEY key, DWORD index) {
+            std::optional<Row> row;
+            std::array<char, kBufferSize> name;
+            std::array<char, kBufferSize> className;
+            name.fill(' ');
+            className.fill(' ');
+            DWORD nameLength = kBufferSize;
+            DWORD classLength = kBufferSize;
+            std::array<unsigned char, 8> lastWriteTime{};
+            if (m_registry.RegEnumKeyExA(key, index, name.data(), &nameLength, nullptr,
+                                         className.data(), &classLength,
+                                         lastWriteTime.data()) != ERROR_SUCCESS)
+                return row;
+            row = Row{QString::fromUtf8(name.data(), std::min(nameLength, kBufferSize)),
+                      QString::fromUtf8(className.data(), std::min(classLength, kBufferSize))};
+            return row;
+        });
 }
 
 bool clsRegistryAccess::DeleteRegistryValue(QString xi_strSubKey, QString xi_strValueName,

@@ -1,4 +1,4 @@
-#include "report/ReportJson.h"
+#include "report/ReportOutput.h"
 
 #include "main_window/PrinterListText.h"
 #include "report/Report.h"

@@ -1,8 +1,7 @@
-#include "report/ReportText.h"
+#include "report/ReportOutput.h"
 
 #include "main_window/PrinterListText.h"
 #include "report/Report.h"
-#include "report/ReportJson.h"
 
 namespace ombrix {
 namespace {

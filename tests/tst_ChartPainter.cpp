@@ -36,6 +36,13 @@ QImage paint(const std::vector<std::optional<double>>& values, int points, doubl
     return image;
 }
 
+// Points close together and far apart across the plot's width.
+void pointCounts() {
+    QTest::addColumn<int>("points");
+    QTest::newRow("values a pixel or so apart") << 300;
+    QTest::newRow("values far apart") << 20;
+}
+
 } // namespace
 
 class tst_ChartPainter : public QObject {
@@ -50,9 +57,7 @@ private slots:
 };
 
 void tst_ChartPainter::lineIsUnbrokenAcrossValues_data() {
-    QTest::addColumn<int>("points");
-    QTest::newRow("values a pixel or so apart") << 300;
-    QTest::newRow("values far apart") << 20;
+    pointCounts();
 }
 
 void tst_ChartPainter::lineIsUnbrokenAcrossValues() {
@@ -70,9 +75,7 @@ void tst_ChartPainter::lineIsUnbrokenAcrossValues() {
 }
 
 void tst_ChartPainter::missingValuesLeaveAGap_data() {
-    QTest::addColumn<int>("points");
-    QTest::newRow("values a pixel or so apart") << 300;
-    QTest::newRow("values far apart") << 20;
+    pointCounts();
 }
 
 void tst_ChartPainter::missingValuesLeaveAGap() {

@@ -42,6 +42,46 @@ QString maskOf(int prefix) {
         .arg(bits & 0xFF);
 }
 
+// A resolver configuration's first three name servers, as glibc uses them.
+QStringList configuredNameServers() {
+    QStringList configured;
+    QFile resolvConf("/etc/resolv.conf");
+    if (resolvConf.open(QIODevice::ReadOnly)) {
+        const QRegularExpression server(R"(^\s*nameserver\s+([0-9a-fA-F.:]+))");
+        for (const QString& line : QString::fromUtf8(resolvConf.readAll()).split('\n')) {
+            const auto m = server.match(line);
+            if (m.hasMatch() && configured.size() < 3)
+                configured << m.captured(1);
+        }
+    }
+    return configured;
+}
+
+// What "ip" says of this machine's IPv4 setup, per interface in its order.
+struct IpToolView {
+    QMap<QString, QStringList> addresses, masks, gateways;
+    QMap<QString, bool> dynamic;
+};
+IpToolView ipToolView() {
+    IpToolView seen;
+    const QRegularExpression addrLine(R"(^\d+:\s+(\S+)\s+inet\s+([\d.]+)/(\d+)\s.*)");
+    for (const QString& line : run("ip", {"-4", "-o", "addr", "show"}).split('\n')) {
+        const auto m = addrLine.match(line);
+        if (!m.hasMatch())
+            continue;
+        seen.addresses[m.captured(1)] << m.captured(2);
+        seen.masks[m.captured(1)] << maskOf(m.captured(3).toInt());
+        seen.dynamic[m.captured(1)] = seen.dynamic[m.captured(1)] || line.contains(" dynamic ");
+    }
+    const QRegularExpression routeLine(R"(^default via ([\d.]+) dev (\S+))");
+    for (const QString& line : run("ip", {"-4", "route", "show", "default"}).split('\n')) {
+        const auto m = routeLine.match(line);
+        if (m.hasMatch())
+            seen.gateways[m.captured(2)] << m.captured(1);
+    }
+    return seen;
+}
+
 // The probe's key listing: "[key]" headers, then "name=value" lines.
 using KeyDump = QMap<QString, QMap<QString, QString>>;
 KeyDump parseDump(const QString& text, QStringList* adapters = nullptr) {
@@ -62,6 +102,19 @@ KeyDump parseDump(const QString& text, QStringList* adapters = nullptr) {
         dump[section][line.left(eq)] = line.mid(eq + 1);
     }
     return dump;
+}
+
+// A Samba configuration in dir with the given text; its path.
+QString writeSmbConf(const QTemporaryDir& dir, const QByteArray& text) {
+    QFile smb(dir.filePath("smb.conf"));
+    if (!smb.open(QIODevice::WriteOnly) || smb.write(text) != text.size())
+        return {};
+    return smb.fileName();
+}
+
+// The TCP/IP values of an adapter's key: address, mask, gateway, DHCP.
+QStringList tcpipValues(const QMap<QString, QString>& key) {
+    return {key["IPAddress"], key["SubnetMask"], key["DefaultGateway"], key["EnableDHCP"]};
 }
 
 // A network namespace of this test, with its own resolver configuration
@@ -290,13 +343,11 @@ void tst_LiveNetworkView::keysShowWhatTheNamespaceHolds() {
                              "this is no setting\nnameserver 2001:db8::1\n"));
 
     QTemporaryDir dir;
-    QFile smb(dir.filePath("smb.conf"));
-    QVERIFY(smb.open(QIODevice::WriteOnly));
-    smb.write("[global]\nwins server = 192.0.2.10 192.0.2.11\n");
-    smb.close();
+    const QString smb = writeSmbConf(dir, "[global]\nwins server = 192.0.2.10 192.0.2.11\n");
+    QVERIFY(!smb.isEmpty());
 
     QStringList adapters;
-    const KeyDump keys = parseDump(ns.probe({"--keys", "--smb", smb.fileName()}), &adapters);
+    const KeyDump keys = parseDump(ns.probe({"--keys", "--smb", smb}), &adapters);
     const auto& params = keys["Tcpip\\Parameters"];
     QCOMPARE(params["Domain"], QString("example.test"));
     QCOMPARE(params["NameServer"], QString("192.0.2.53 2001:db8::1"));
@@ -316,23 +367,12 @@ void tst_LiveNetworkView::keysShowWhatTheNamespaceHolds() {
     QCOMPARE(QSet<QString>(adapters.begin(), adapters.end()),
              (QSet<QString>{longName, dotted, "br-empty"}));
 
-    const auto& fixed = keys[longName + "\\Parameters\\Tcpip"];
-    QCOMPARE(fixed["IPAddress"], QString("10.20.30.40|10.20.31.41"));
-    QCOMPARE(fixed["SubnetMask"], QString("255.255.255.0|255.255.0.0"));
-    QCOMPARE(fixed["DefaultGateway"], QString("10.20.30.1"));
-    QCOMPARE(fixed["EnableDHCP"], QString("0"));
-
-    const auto& leased = keys[dotted + "\\Parameters\\Tcpip"];
-    QCOMPARE(leased["IPAddress"], QString("172.16.5.9"));
-    QCOMPARE(leased["SubnetMask"], QString("255.255.240.0"));
-    QCOMPARE(leased["DefaultGateway"], QString("172.16.0.1"));
-    QCOMPARE(leased["EnableDHCP"], QString("1"));
-
-    const auto& empty = keys["br-empty\\Parameters\\Tcpip"];
-    QCOMPARE(empty["IPAddress"], QString());
-    QCOMPARE(empty["SubnetMask"], QString());
-    QCOMPARE(empty["DefaultGateway"], QString());
-    QCOMPARE(empty["EnableDHCP"], QString("0"));
+    QCOMPARE(
+        tcpipValues(keys[longName + "\\Parameters\\Tcpip"]),
+        (QStringList{"10.20.30.40|10.20.31.41", "255.255.255.0|255.255.0.0", "10.20.30.1", "0"}));
+    QCOMPARE(tcpipValues(keys[dotted + "\\Parameters\\Tcpip"]),
+             (QStringList{"172.16.5.9", "255.255.240.0", "172.16.0.1", "1"}));
+    QCOMPARE(tcpipValues(keys["br-empty\\Parameters\\Tcpip"]), (QStringList{"", "", "", "0"}));
 
     for (const QString& name : adapters) {
         QCOMPARE(keys["NetBT\\Adapters\\" + name]["NameServer"], QString("192.0.2.10"));
@@ -354,13 +394,10 @@ void tst_LiveNetworkView::reportShowsWhatTheNamespaceHolds() {
     QVERIFY(
         ns.writeResolver("domain corp.example\nnameserver 192.0.2.53\nnameserver 192.0.2.54\n"));
     QTemporaryDir dir;
-    QFile smb(dir.filePath("smb.conf"));
-    QVERIFY(smb.open(QIODevice::WriteOnly));
-    smb.write("[global]\n  wins server = 192.0.2.10\n");
-    smb.close();
+    const QString smb = writeSmbConf(dir, "[global]\n  wins server = 192.0.2.10\n");
+    QVERIFY(!smb.isEmpty());
 
-    const QStringList lines =
-        ns.probe({"--report", "--smb", smb.fileName()}).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = ns.probe({"--report", "--smb", smb}).split('\n', Qt::SkipEmptyParts);
     const QString separator(38, '-');
     // The peer end is made first, so it has the lower index.
     const QStringList expected{"Domain: corp.example",
@@ -451,29 +488,11 @@ void tst_LiveNetworkView::addressChangingAfterTheListIsRead() {
 
 void tst_LiveNetworkView::keysAgreeWithIpToolOnThisMachine() {
     const LiveNetworkView view;
-    // Addresses as "ip -4 -o addr" lists them, per interface in its order.
-    QMap<QString, QStringList> addresses, masks;
-    QMap<QString, bool> dynamic;
-    const QRegularExpression addrLine(R"(^\d+:\s+(\S+)\s+inet\s+([\d.]+)/(\d+)\s.*)");
-    for (const QString& line : run("ip", {"-4", "-o", "addr", "show"}).split('\n')) {
-        const auto m = addrLine.match(line);
-        if (!m.hasMatch())
-            continue;
-        addresses[m.captured(1)] << m.captured(2);
-        masks[m.captured(1)] << maskOf(m.captured(3).toInt());
-        dynamic[m.captured(1)] = dynamic[m.captured(1)] || line.contains(" dynamic ");
-    }
-    QMap<QString, QStringList> gateways;
-    const QRegularExpression routeLine(R"(^default via ([\d.]+) dev (\S+))");
-    for (const QString& line : run("ip", {"-4", "route", "show", "default"}).split('\n')) {
-        const auto m = routeLine.match(line);
-        if (m.hasMatch())
-            gateways[m.captured(2)] << m.captured(1);
-    }
+    const IpToolView ipTool = ipToolView();
 
     const auto adapters = view.openKey("NetBT\\Adapters");
     QVERIFY(adapters);
-    QVERIFY(!adapters->subkeys.empty() || addresses.size() <= 1);
+    QVERIFY(!adapters->subkeys.empty() || ipTool.addresses.size() <= 1);
     auto text = [](const RegistryValueData& v) {
         QStringList parts = QString::fromUtf8(reinterpret_cast<const char*>(v.data.data()),
                                               static_cast<int>(v.data.size()))
@@ -495,27 +514,18 @@ void tst_LiveNetworkView::keysAgreeWithIpToolOnThisMachine() {
             else
                 values[QString::fromStdString(value.name)] = text(value);
         }
-        QCOMPARE(values["IPAddress"], addresses.value(qname));
-        QCOMPARE(values["SubnetMask"], masks.value(qname));
-        QCOMPARE(values["DefaultGateway"], gateways.value(qname));
+        QCOMPARE(values["IPAddress"], ipTool.addresses.value(qname));
+        QCOMPARE(values["SubnetMask"], ipTool.masks.value(qname));
+        QCOMPARE(values["DefaultGateway"], ipTool.gateways.value(qname));
         // Lease files can add DHCP; a finite lifetime always gives it.
-        if (dynamic.value(qname))
+        if (ipTool.dynamic.value(qname))
             QCOMPARE(dhcp, 1u);
         QVERIFY(dhcp <= 1);
     }
 
     // Name servers: the resolver configuration's first three entries, unless
     // it points at systemd-resolved's stub.
-    QStringList configured;
-    QFile resolvConf("/etc/resolv.conf");
-    if (resolvConf.open(QIODevice::ReadOnly)) {
-        const QRegularExpression server(R"(^\s*nameserver\s+([0-9a-fA-F.:]+))");
-        for (const QString& line : QString::fromUtf8(resolvConf.readAll()).split('\n')) {
-            const auto m = server.match(line);
-            if (m.hasMatch() && configured.size() < 3)
-                configured << m.captured(1);
-        }
-    }
+    const QStringList configured = configuredNameServers();
     if (configured.contains("127.0.0.53"))
         QSKIP("the resolver points at systemd-resolved: its upstream servers are compared on "
               "fixtures");
@@ -528,21 +538,10 @@ void tst_LiveNetworkView::keysAgreeWithIpToolOnThisMachine() {
 
 void tst_LiveNetworkView::reportAgreesWithIpToolOnThisMachine() {
     // The report shows the first address, mask and gateway of each adapter.
-    QMap<QString, QString> address, mask, gateway;
-    const QRegularExpression addrLine(R"(^\d+:\s+(\S+)\s+inet\s+([\d.]+)/(\d+)\s)");
-    for (const QString& line : run("ip", {"-4", "-o", "addr", "show"}).split('\n')) {
-        const auto m = addrLine.match(line);
-        if (m.hasMatch() && !address.contains(m.captured(1))) {
-            address[m.captured(1)] = m.captured(2);
-            mask[m.captured(1)] = maskOf(m.captured(3).toInt());
-        }
-    }
-    const QRegularExpression routeLine(R"(^default via ([\d.]+) dev (\S+))");
-    for (const QString& line : run("ip", {"-4", "route", "show", "default"}).split('\n')) {
-        const auto m = routeLine.match(line);
-        if (m.hasMatch() && !gateway.contains(m.captured(2)))
-            gateway[m.captured(2)] = m.captured(1);
-    }
+    const IpToolView ipTool = ipToolView();
+    const auto first = [](const QMap<QString, QStringList>& of, const QString& name) {
+        return of.value(name).value(0);
+    };
 
     const QStringList report = run(QString(OMBRIX_BIN_DIR) + "/netcheck_probe", {"--report"})
                                    .split('\n', Qt::SkipEmptyParts);
@@ -554,25 +553,16 @@ void tst_LiveNetworkView::reportAgreesWithIpToolOnThisMachine() {
         ++adapters;
         const QString name = report[i].mid(14);
         QVERIFY(i + 6 < report.size());
-        QCOMPARE(report[i + 3], "   Default Gateway(s): " + gateway.value(name));
-        QCOMPARE(report[i + 5], "   IP Address: " + address.value(name));
-        QCOMPARE(report[i + 6], "   Subnet Mask(s): " + mask.value(name));
+        QCOMPARE(report[i + 3], "   Default Gateway(s): " + first(ipTool.gateways, name));
+        QCOMPARE(report[i + 5], "   IP Address: " + first(ipTool.addresses, name));
+        QCOMPARE(report[i + 6], "   Subnet Mask(s): " + first(ipTool.masks, name));
     }
-    for (const QString& name : address.keys())
+    for (const QString& name : ipTool.addresses.keys())
         QVERIFY2(name == "lo" || report.contains("Adapter Name: " + name), qPrintable(name));
     if (adapters == 0)
         QCOMPARE(report, QStringList{"No network adapters found"});
 
-    QStringList configured;
-    QFile resolvConf("/etc/resolv.conf");
-    if (resolvConf.open(QIODevice::ReadOnly)) {
-        const QRegularExpression server(R"(^\s*nameserver\s+([0-9a-fA-F.:]+))");
-        for (const QString& line : QString::fromUtf8(resolvConf.readAll()).split('\n')) {
-            const auto m = server.match(line);
-            if (m.hasMatch() && configured.size() < 3)
-                configured << m.captured(1);
-        }
-    }
+    const QStringList configured = configuredNameServers();
     if (adapters == 0 || configured.contains("127.0.0.53"))
         return;
     QStringList shown;

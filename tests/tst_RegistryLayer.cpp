@@ -51,6 +51,8 @@ private slots:
 private:
     HKEY create(const char* path, DWORD access = KEY_ALL_ACCESS);
     void setDword(HKEY key, const char* name, DWORD value);
+    LONG queryDword(HKEY key, const char* name, DWORD& value);
+    LONG valueNameAt(HKEY key, DWORD index, QByteArray& name);
     void mountServices();
     QStringList subkeys(const QString& path);
 
@@ -73,6 +75,21 @@ void tst_RegistryLayer::setDword(HKEY key, const char* name, DWORD value) {
     QCOMPARE(m_layer->RegSetValueExA(key, name, 0, REG_DWORD,
                                      reinterpret_cast<const unsigned char*>(&value), 4),
              ERROR_SUCCESS);
+}
+
+LONG tst_RegistryLayer::queryDword(HKEY key, const char* name, DWORD& value) {
+    DWORD size = sizeof value;
+    return m_layer->RegQueryValueExA(key, name, nullptr, nullptr,
+                                     reinterpret_cast<unsigned char*>(&value), &size);
+}
+
+LONG tst_RegistryLayer::valueNameAt(HKEY key, DWORD index, QByteArray& name) {
+    char buffer[64];
+    DWORD size = sizeof buffer;
+    const LONG status =
+        m_layer->RegEnumValueA(key, index, buffer, &size, nullptr, nullptr, nullptr, nullptr);
+    name = status == ERROR_SUCCESS ? QByteArray(buffer, size) : QByteArray();
+    return status;
 }
 
 namespace {
@@ -277,21 +294,17 @@ void tst_RegistryLayer::namesCompareWithoutCaseAndKeepTheirCase() {
 
     QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\äRGER", 0, KEY_READ, &key),
              ERROR_SUCCESS);
-    DWORD value = 0, size = 4, type = 0;
-    QCOMPARE(m_layer->RegQueryValueExA(key, "count", nullptr, &type,
-                                       reinterpret_cast<unsigned char*>(&value), &size),
-             ERROR_SUCCESS);
+    DWORD value = 0;
+    QCOMPARE(queryDword(key, "count", value), ERROR_SUCCESS);
     QCOMPARE(value, DWORD{2});
-    char name[32];
-    DWORD nameSize = sizeof name;
-    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-             ERROR_SUCCESS);
-    QCOMPARE(QByteArray(name), QByteArray("Count"));
-    QCOMPARE(m_layer->RegEnumValueA(key, 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-             ERROR_NO_MORE_ITEMS);
+    QByteArray valueName;
+    QCOMPARE(valueNameAt(key, 0, valueName), ERROR_SUCCESS);
+    QCOMPARE(valueName, QByteArray("Count"));
+    QCOMPARE(valueNameAt(key, 1, valueName), ERROR_NO_MORE_ITEMS);
     m_layer->RegCloseKey(key);
 
-    nameSize = sizeof name;
+    char name[32];
+    DWORD nameSize = sizeof name;
     QCOMPARE(m_layer->RegEnumKeyExA(HKEY_CURRENT_USER, 0, name, &nameSize, nullptr, nullptr,
                                     nullptr, nullptr),
              ERROR_SUCCESS);
@@ -522,16 +535,12 @@ void tst_RegistryLayer::ordinaryKeyUnderAMountPointRoundTrips() {
 
     QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, full.constData(), 0, KEY_ALL_ACCESS, &key),
              ERROR_SUCCESS);
-    DWORD value = 0, size = sizeof value, type = 0;
-    QCOMPARE(m_layer->RegQueryValueExA(key, "start", nullptr, &type,
-                                       reinterpret_cast<unsigned char*>(&value), &size),
-             ERROR_SUCCESS);
+    DWORD value = 0;
+    QCOMPARE(queryDword(key, "start", value), ERROR_SUCCESS);
     QCOMPARE(value, DWORD{3});
-    char name[16];
-    DWORD nameSize = sizeof name;
-    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-             ERROR_SUCCESS);
-    QCOMPARE(QByteArray(name), QByteArray("Start"));
+    QByteArray name;
+    QCOMPARE(valueNameAt(key, 0, name), ERROR_SUCCESS);
+    QCOMPARE(name, QByteArray("Start"));
     QCOMPARE(m_layer->RegDeleteValueA(key, "Start"), ERROR_SUCCESS);
     QCOMPARE(m_layer->RegDeleteValueA(key, "Start"), ERROR_FILE_NOT_FOUND);
     m_layer->RegCloseKey(key);
@@ -561,25 +570,18 @@ void tst_RegistryLayer::keysOnTheWayToServedKeysTakeValues() {
     QCOMPARE(m_layer->RegOpenKeyExA(HKEY_CURRENT_USER, servicesPath(path).constData(), 0,
                                     KEY_ALL_ACCESS, &key),
              ERROR_SUCCESS);
-    DWORD value = 0, size = sizeof value;
-    QCOMPARE(m_layer->RegQueryValueExA(key, "Mine", nullptr, nullptr,
-                                       reinterpret_cast<unsigned char*>(&value), &size),
-             ERROR_FILE_NOT_FOUND);
-    char name[16];
-    DWORD nameSize = sizeof name;
-    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-             ERROR_NO_MORE_ITEMS);
+    DWORD value = 0;
+    QCOMPARE(queryDword(key, "Mine", value), ERROR_FILE_NOT_FOUND);
+    QByteArray name;
+    QCOMPARE(valueNameAt(key, 0, name), ERROR_NO_MORE_ITEMS);
     QCOMPARE(m_layer->RegDeleteValueA(key, "Mine"), ERROR_FILE_NOT_FOUND);
     if (m_sqlite) // reading made no store file
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("sub/registry.db"))));
     setDword(key, "Mine", 7);
-    QCOMPARE(m_layer->RegQueryValueExA(key, "Mine", nullptr, nullptr,
-                                       reinterpret_cast<unsigned char*>(&value), &size),
-             ERROR_SUCCESS);
+    QCOMPARE(queryDword(key, "Mine", value), ERROR_SUCCESS);
     QCOMPARE(value, DWORD{7});
-    QCOMPARE(m_layer->RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-             ERROR_SUCCESS);
-    QCOMPARE(QByteArray(name), QByteArray("Mine"));
+    QCOMPARE(valueNameAt(key, 0, name), ERROR_SUCCESS);
+    QCOMPARE(name, QByteArray("Mine"));
     QCOMPARE(m_layer->RegDeleteValueA(key, "Mine"), ERROR_SUCCESS);
     m_layer->RegCloseKey(key);
     // It still leads to served keys: it has subkeys, and stays.

@@ -2,9 +2,8 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 #include "report/Report.h"
-#include "report/ReportJson.h"
+#include "report/ReportOutput.h"
 #include "report/ReportSources.h"
-#include "report/ReportText.h"
 
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"

@@ -77,72 +77,76 @@ LONG MemoryRegistryStore::deleteKey(const KeyPath& path) {
     return ERROR_SUCCESS;
 }
 
-LONG MemoryRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
-                                     RegistryValueData& out) {
+// Runs body with the key's node under the lock; a key that is not there
+// was deleted under its handle.
+template <class Body> LONG MemoryRegistryStore::withKey(const KeyPath& path, Body body) {
     std::lock_guard lock(m_mutex);
     Node* node = find(path);
-    if (!node)
-        return ERROR_KEY_DELETED;
-    const auto it = node->findValue(name.fold);
-    if (it == node->values.end())
-        return ERROR_FILE_NOT_FOUND;
-    out = it->second;
-    return ERROR_SUCCESS;
+    return node ? body(*node) : ERROR_KEY_DELETED;
+}
+
+// As withKey for a change: refused in a read-only store, and a change made
+// moves the generation on.
+template <class Body> LONG MemoryRegistryStore::changeKey(const KeyPath& path, Body body) {
+    if (!m_writable)
+        return ERROR_ACCESS_DENIED;
+    return withKey(path, [&](Node& node) {
+        const LONG status = body(node);
+        m_generation += status == ERROR_SUCCESS;
+        return status;
+    });
+}
+
+LONG MemoryRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
+                                     RegistryValueData& out) {
+    return withKey(path, [&](Node& node) {
+        const auto it = node.findValue(name.fold);
+        if (it == node.values.end())
+            return ERROR_FILE_NOT_FOUND;
+        out = it->second;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG MemoryRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
                                    const unsigned char* data, std::size_t size) {
-    std::lock_guard lock(m_mutex);
-    if (!m_writable)
-        return ERROR_ACCESS_DENIED;
-    Node* node = find(path);
-    if (!node)
-        return ERROR_KEY_DELETED;
-    auto it = node->findValue(name.fold);
-    if (it == node->values.end())
-        it = node->values.insert(it, {name.fold, RegistryValueData{name.name, 0, {}}});
-    it->second.type = type;
-    it->second.data.assign(data, data + size);
-    ++m_generation;
-    return ERROR_SUCCESS;
+    return changeKey(path, [&](Node& node) {
+        auto it = node.findValue(name.fold);
+        if (it == node.values.end())
+            it = node.values.insert(it, {name.fold, RegistryValueData{name.name, 0, {}}});
+        it->second.type = type;
+        it->second.data.assign(data, data + size);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG MemoryRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) {
-    std::lock_guard lock(m_mutex);
-    if (!m_writable)
-        return ERROR_ACCESS_DENIED;
-    Node* node = find(path);
-    if (!node)
-        return ERROR_KEY_DELETED;
-    const auto it = node->findValue(name.fold);
-    if (it == node->values.end())
-        return ERROR_FILE_NOT_FOUND;
-    node->values.erase(it);
-    ++m_generation;
-    return ERROR_SUCCESS;
+    return changeKey(path, [&](Node& node) {
+        const auto it = node.findValue(name.fold);
+        if (it == node.values.end())
+            return ERROR_FILE_NOT_FOUND;
+        node.values.erase(it);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG MemoryRegistryStore::listSubkeys(const KeyPath& path, std::vector<SubkeyEntry>& out) {
-    std::lock_guard lock(m_mutex);
     out.clear();
-    Node* node = find(path);
-    if (!node)
-        return ERROR_KEY_DELETED;
-    out.reserve(node->children.size());
-    for (const auto& [fold, child] : node->children)
-        out.push_back({child->name, child->className});
-    return ERROR_SUCCESS;
+    return withKey(path, [&](Node& node) {
+        out.reserve(node.children.size());
+        for (const auto& [fold, child] : node.children)
+            out.push_back({child->name, child->className});
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG MemoryRegistryStore::listValues(const KeyPath& path, std::vector<RegistryValueData>& out) {
-    std::lock_guard lock(m_mutex);
     out.clear();
-    Node* node = find(path);
-    if (!node)
-        return ERROR_KEY_DELETED;
-    for (const auto& value : node->values)
-        out.push_back(value.second);
-    return ERROR_SUCCESS;
+    return withKey(path, [&](Node& node) {
+        for (const auto& value : node.values)
+            out.push_back(value.second);
+        return ERROR_SUCCESS;
+    });
 }
 
 std::uint64_t MemoryRegistryStore::generation() {

@@ -28,6 +28,8 @@ public:
 private:
     struct Node;
     Node* find(const KeyPath& path);
+    template <class Body> LONG withKey(const KeyPath& path, Body body);
+    template <class Body> LONG changeKey(const KeyPath& path, Body body);
 
     std::mutex m_mutex;
     bool m_writable;

@@ -186,6 +186,39 @@ HKEY RegistryLayer::addHandle(OpenKey key) {
     return m_nextHandle;
 }
 
+LONG RegistryLayer::usableKey(HKEY hKey, bool argumentsValid, DWORD right, OpenKey*& key) {
+    key = lookup(hKey);
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (!argumentsValid)
+        return ERROR_INVALID_PARAMETER;
+    // A provider's snapshot is read-only whatever the handle grants.
+    if (!(key->access & right) || ((right & KEY_SET_VALUE) && key->served))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+LONG RegistryLayer::baseKey(HKEY hKey, HKEY* phkResult, OpenKey*& base) {
+    if (phkResult == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    *phkResult = 0;
+    base = lookup(hKey);
+    return base ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LONG RegistryLayer::copyData(const RegistryValueData& value, unsigned char* lpData,
+                             DWORD* lpcbData) {
+    if (lpData && value.data.size() > *lpcbData) {
+        *lpcbData = static_cast<DWORD>(value.data.size());
+        return ERROR_MORE_DATA;
+    }
+    if (lpData && !value.data.empty())
+        std::memcpy(lpData, value.data.data(), value.data.size());
+    if (lpcbData)
+        *lpcbData = static_cast<DWORD>(value.data.size());
+    return ERROR_SUCCESS;
+}
+
 LONG RegistryLayer::RegOpenKeyA(HKEY hKey, const char* lpSubKey, HKEY* phkResult) {
     return RegOpenKeyExA(hKey, lpSubKey, 0, kMaximumAllowed, phkResult);
 }
@@ -193,12 +226,9 @@ LONG RegistryLayer::RegOpenKeyA(HKEY hKey, const char* lpSubKey, HKEY* phkResult
 LONG RegistryLayer::RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptions,
                                   DWORD samDesired, HKEY* phkResult) {
     std::lock_guard lock(m_mutex);
-    if (phkResult == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    *phkResult = 0;
-    OpenKey* base = lookup(hKey);
-    if (!base)
-        return ERROR_INVALID_HANDLE;
+    OpenKey* base = nullptr;
+    if (const LONG status = baseKey(hKey, phkResult, base); status != ERROR_SUCCESS)
+        return status;
     KeyPath sub;
     if (ulOptions != 0 || parseKeyPath(lpSubKey, sub) != ERROR_SUCCESS)
         return ERROR_INVALID_PARAMETER;
@@ -220,15 +250,12 @@ LONG RegistryLayer::RegOpenKeyExA(HKEY hKey, const char* lpSubKey, DWORD ulOptio
 LONG RegistryLayer::RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* lpReserved,
                                      DWORD* lpType, unsigned char* lpData, DWORD* lpcbData) {
     std::lock_guard lock(m_mutex);
-    OpenKey* key = lookup(hKey);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
     KeyName name;
-    if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr) ||
-        parseValueName(lpValueName, name) != ERROR_SUCCESS)
-        return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
+    const bool valid = lpReserved == nullptr && (lpData == nullptr || lpcbData != nullptr) &&
+                       parseValueName(lpValueName, name) == ERROR_SUCCESS;
+    OpenKey* key = nullptr;
+    if (const LONG status = usableKey(hKey, valid, KEY_QUERY_VALUE, key); status != ERROR_SUCCESS)
+        return status;
     RegistryValueData value;
     if (key->served) {
         const auto& values = key->served->values;
@@ -246,15 +273,7 @@ LONG RegistryLayer::RegQueryValueExA(HKEY hKey, const char* lpValueName, DWORD* 
     }
     if (lpType)
         *lpType = value.type;
-    if (lpData && value.data.size() > *lpcbData) {
-        *lpcbData = static_cast<DWORD>(value.data.size());
-        return ERROR_MORE_DATA;
-    }
-    if (lpData && !value.data.empty())
-        std::memcpy(lpData, value.data.data(), value.data.size());
-    if (lpcbData)
-        *lpcbData = static_cast<DWORD>(value.data.size());
-    return ERROR_SUCCESS;
+    return copyData(value, lpData, lpcbData);
 }
 
 LONG RegistryLayer::RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reserved,
@@ -262,12 +281,9 @@ LONG RegistryLayer::RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reser
                                     const void* /*lpSecurityAttributes*/, HKEY* phkResult,
                                     DWORD* lpdwDisposition) {
     std::lock_guard lock(m_mutex);
-    if (phkResult == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    *phkResult = 0;
-    OpenKey* base = lookup(hKey);
-    if (!base)
-        return ERROR_INVALID_HANDLE;
+    OpenKey* base = nullptr;
+    if (const LONG status = baseKey(hKey, phkResult, base); status != ERROR_SUCCESS)
+        return status;
     KeyPath sub;
     std::string className = lpClass ? lpClass : "";
     std::string classFold;
@@ -314,15 +330,13 @@ LONG RegistryLayer::RegCreateKeyExA(HKEY hKey, const char* lpSubKey, DWORD Reser
 LONG RegistryLayer::RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
                                    const unsigned char* lpData, DWORD cbData) {
     std::lock_guard lock(m_mutex);
-    OpenKey* key = lookup(hKey);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
     KeyName name;
-    if (Reserved != 0 || (lpData == nullptr && cbData != 0) || cbData > kMaxValueBytes ||
-        parseValueName(lpValueName, name) != ERROR_SUCCESS)
-        return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_SET_VALUE) || key->served)
-        return ERROR_ACCESS_DENIED;
+    const bool valid = Reserved == 0 && (lpData != nullptr || cbData == 0) &&
+                       cbData <= kMaxValueBytes &&
+                       parseValueName(lpValueName, name) == ERROR_SUCCESS;
+    OpenKey* key = nullptr;
+    if (const LONG status = usableKey(hKey, valid, KEY_SET_VALUE, key); status != ERROR_SUCCESS)
+        return status;
     RegistryStore* store = storeFor(key->root);
     LONG status = store->setValue(key->path, name, dwType, lpData, cbData);
     if (status == ERROR_KEY_DELETED && heldByMount(key->root, key->path)) {
@@ -337,14 +351,11 @@ LONG RegistryLayer::RegSetValueExA(HKEY hKey, const char* lpValueName, DWORD Res
 
 LONG RegistryLayer::RegDeleteValueA(HKEY hKey, const char* lpValueName) {
     std::lock_guard lock(m_mutex);
-    OpenKey* key = lookup(hKey);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
     KeyName name;
-    if (parseValueName(lpValueName, name) != ERROR_SUCCESS)
-        return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_SET_VALUE) || key->served)
-        return ERROR_ACCESS_DENIED;
+    const bool valid = parseValueName(lpValueName, name) == ERROR_SUCCESS;
+    OpenKey* key = nullptr;
+    if (const LONG status = usableKey(hKey, valid, KEY_SET_VALUE, key); status != ERROR_SUCCESS)
+        return status;
     // A key on the way to a mount the store does not hold has no values; the
     // store is not touched (a store file is made by writes only).
     RegistryStore* store = storeFor(key->root);
@@ -355,15 +366,14 @@ LONG RegistryLayer::RegDeleteValueA(HKEY hKey, const char* lpValueName) {
 
 LONG RegistryLayer::RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
     std::lock_guard lock(m_mutex);
-    OpenKey* key = lookup(hKey);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
     // An empty name would name the key itself: a subkey must be named.
     KeyPath sub;
-    if (lpSubKey == nullptr || *lpSubKey == '\0' || parseKeyPath(lpSubKey, sub) != ERROR_SUCCESS)
-        return ERROR_INVALID_PARAMETER;
-    if (!(key->access & (DELETE_ACCESS | KEY_CREATE_SUB_KEY)))
-        return ERROR_ACCESS_DENIED;
+    const bool valid =
+        lpSubKey != nullptr && *lpSubKey != '\0' && parseKeyPath(lpSubKey, sub) == ERROR_SUCCESS;
+    OpenKey* key = nullptr;
+    if (const LONG status = usableKey(hKey, valid, DELETE_ACCESS | KEY_CREATE_SUB_KEY, key);
+        status != ERROR_SUCCESS)
+        return status;
     const KeyPath path = concat(key->path, sub);
     OpenKey target;
     if (const LONG status = openPath(key->root, path, target); status != ERROR_SUCCESS)
@@ -450,14 +460,12 @@ LONG RegistryLayer::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, char* lpName, DWORD*
                                   DWORD* lpReserved, char* lpClass, DWORD* lpcchClass,
                                   void* lpftLastWriteTime) {
     std::lock_guard lock(m_mutex);
-    OpenKey* key = lookup(hKey);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
-    if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr ||
-        (lpClass != nullptr && lpcchClass == nullptr))
-        return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_ENUMERATE_SUB_KEYS))
-        return ERROR_ACCESS_DENIED;
+    OpenKey* key = nullptr;
+    const bool valid = lpName != nullptr && lpcchName != nullptr && lpReserved == nullptr &&
+                       (lpClass == nullptr || lpcchClass != nullptr);
+    if (const LONG status = usableKey(hKey, valid, KEY_ENUMERATE_SUB_KEYS, key);
+        status != ERROR_SUCCESS)
+        return status;
     if (const LONG status = subkeysOf(*key, dwIndex); status != ERROR_SUCCESS)
         return status;
     if (dwIndex >= key->subkeys->size())
@@ -481,14 +489,11 @@ LONG RegistryLayer::RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName,
                                   DWORD* lpcchValueName, DWORD* lpReserved, DWORD* lpType,
                                   unsigned char* lpData, DWORD* lpcbData) {
     std::lock_guard lock(m_mutex);
-    OpenKey* key = lookup(hKey);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
-    if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
-        (lpData != nullptr && lpcbData == nullptr))
-        return ERROR_INVALID_PARAMETER;
-    if (!(key->access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
+    OpenKey* key = nullptr;
+    const bool valid = lpValueName != nullptr && lpcchValueName != nullptr &&
+                       lpReserved == nullptr && (lpData == nullptr || lpcbData != nullptr);
+    if (const LONG status = usableKey(hKey, valid, KEY_QUERY_VALUE, key); status != ERROR_SUCCESS)
+        return status;
     if (const LONG status = valuesOf(*key, dwIndex); status != ERROR_SUCCESS)
         return status;
     if (dwIndex >= key->values->size())
@@ -496,18 +501,12 @@ LONG RegistryLayer::RegEnumValueA(HKEY hKey, DWORD dwIndex, char* lpValueName,
     const RegistryValueData& value = (*key->values)[dwIndex];
     if (value.name.size() >= *lpcchValueName)
         return ERROR_MORE_DATA;
-    if (lpData && value.data.size() > *lpcbData) {
-        *lpcbData = static_cast<DWORD>(value.data.size());
-        return ERROR_MORE_DATA;
-    }
+    if (const LONG status = copyData(value, lpData, lpcbData); status != ERROR_SUCCESS)
+        return status;
     std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
     *lpcchValueName = static_cast<DWORD>(value.name.size());
     if (lpType)
         *lpType = value.type;
-    if (lpData && !value.data.empty())
-        std::memcpy(lpData, value.data.data(), value.data.size());
-    if (lpcbData)
-        *lpcbData = static_cast<DWORD>(value.data.size());
     return ERROR_SUCCESS;
 }
 

@@ -81,6 +81,13 @@ private:
     bool nearestKeyServed(HKEY root, const KeyPath& path);
     LONG openPath(HKEY root, const KeyPath& path, OpenKey& out);
     HKEY addHandle(OpenKey key);
+    // The key behind a handle, when the arguments are valid and the handle
+    // grants `right`; otherwise why not, in that order.
+    LONG usableKey(HKEY hKey, bool argumentsValid, DWORD right, OpenKey*& key);
+    // The key a new handle is opened below; the result is cleared first.
+    LONG baseKey(HKEY hKey, HKEY* phkResult, OpenKey*& base);
+    // A value's data into the caller's buffer, or the size it needs.
+    static LONG copyData(const RegistryValueData& value, unsigned char* lpData, DWORD* lpcbData);
     LONG subkeysOf(OpenKey& key, DWORD index);
     LONG valuesOf(OpenKey& key, DWORD index);
 

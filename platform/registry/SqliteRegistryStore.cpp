@@ -108,6 +108,11 @@ void SqliteRegistryStore::StmtFinalize::operator()(sqlite3_stmt* stmt) const {
 class SqliteRegistryStore::Statement {
 public:
     explicit Statement(sqlite3_stmt* s) : m_s(s) {}
+    // Most statements here name a key by its row id, their first parameter.
+    Statement(sqlite3_stmt* s, long long keyId) : m_s(s) {
+        if (m_s)
+            sqlite3_bind_int64(m_s, 1, keyId);
+    }
     ~Statement() {
         if (m_s) {
             sqlite3_reset(m_s);
@@ -417,12 +422,11 @@ std::optional<long long> SqliteRegistryStore::resolve(const KeyPath& path, LONG&
     status = ERROR_SUCCESS;
     long long id = 0;
     for (const KeyName& level : path) {
-        Statement s(statement(kFindKey));
+        Statement s(statement(kFindKey), id);
         if (!s.get()) {
             status = fail(sqlite3_errcode(m_db.get()));
             return std::nullopt;
         }
-        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, level.fold);
         const int rc = sqlite3_step(s.get());
         if (rc == SQLITE_DONE)
@@ -465,22 +469,44 @@ LONG SqliteRegistryStore::keyExists(const KeyPath& path) {
                    [](long long) { return ERROR_SUCCESS; });
 }
 
-LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& className,
-                                    bool& created) {
+// Runs body inside one write transaction, committed only when body succeeds;
+// a committed change that body reports moves the generation on.
+template <class Body> LONG SqliteRegistryStore::writing(Body body) {
     std::lock_guard lock(m_mutex);
-    created = false;
     LONG status = ERROR_SUCCESS;
     if (open(true, status) != Open::Ready)
         return status;
     Transaction tx(m_db.get());
     if (tx.begun() != SQLITE_OK)
         return fail(tx.begun());
+    bool changed = false;
+    if (const LONG done = body(changed); done != ERROR_SUCCESS)
+        return done;
+    if (const int rc = tx.commit(); rc != SQLITE_OK)
+        return fail(rc);
+    m_generation += changed;
+    return ERROR_SUCCESS;
+}
+
+LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& className,
+                                    bool& created) {
+    bool added = false;
+    const LONG status = writing([&](bool& changed) {
+        const LONG done = addPath(path, className, added);
+        changed = added;
+        return done;
+    });
+    created = status == ERROR_SUCCESS && added;
+    return status;
+}
+
+// Finds or adds each level of path; added says whether any level was new.
+LONG SqliteRegistryStore::addPath(const KeyPath& path, const std::string& className, bool& added) {
     long long id = 0;
     for (const KeyName& level : path) {
-        Statement find(statement(kFindKey));
+        Statement find(statement(kFindKey), id);
         if (!find.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(find.get(), 1, id);
         bindText(find.get(), 2, level.fold);
         int rc = sqlite3_step(find.get());
         if (rc == SQLITE_ROW) {
@@ -489,10 +515,9 @@ LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& clas
         }
         if (rc != SQLITE_DONE)
             return fail(rc);
-        Statement add(statement(kAddKey));
+        Statement add(statement(kAddKey), id);
         if (!add.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(add.get(), 1, id);
         bindText(add.get(), 2, level.name);
         bindText(add.get(), 3, level.fold);
         bindText(add.get(), 4, &level == &path.back() ? className : std::string());
@@ -500,64 +525,43 @@ LONG SqliteRegistryStore::createKey(const KeyPath& path, const std::string& clas
         if (rc != SQLITE_DONE)
             return fail(rc);
         id = sqlite3_last_insert_rowid(m_db.get());
-        created = true;
+        added = true;
     }
-    if (const int rc = tx.commit(); rc != SQLITE_OK) {
-        created = false;
-        return fail(rc);
-    }
-    m_generation += created;
     return ERROR_SUCCESS;
 }
 
 LONG SqliteRegistryStore::deleteKey(const KeyPath& path) {
-    std::lock_guard lock(m_mutex);
-    LONG status = ERROR_SUCCESS;
     if (path.empty())
         return ERROR_ACCESS_DENIED;
-    if (open(true, status) != Open::Ready)
-        return status;
-    Transaction tx(m_db.get());
-    if (tx.begun() != SQLITE_OK)
-        return fail(tx.begun());
-    const auto id = resolve(path, status);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!id)
-        return ERROR_FILE_NOT_FOUND;
-    {
-        Statement has(statement(kHasSubkey));
-        if (!has.get())
-            return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(has.get(), 1, *id);
-        const int rc = sqlite3_step(has.get());
-        if (rc == SQLITE_ROW)
-            return ERROR_ACCESS_DENIED;
-        if (rc != SQLITE_DONE)
-            return fail(rc);
-    }
-    for (const char* sql : {kDropValues, kDropKey}) {
-        Statement drop(statement(sql));
-        if (!drop.get())
-            return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(drop.get(), 1, *id);
-        if (const int rc = sqlite3_step(drop.get()); rc != SQLITE_DONE)
-            return fail(rc);
-    }
-    if (const int rc = tx.commit(); rc != SQLITE_OK)
-        return fail(rc);
-    ++m_generation;
-    return ERROR_SUCCESS;
+    return changeKey(path, ERROR_FILE_NOT_FOUND, [&](long long id) {
+        {
+            Statement has(statement(kHasSubkey), id);
+            if (!has.get())
+                return fail(sqlite3_errcode(m_db.get()));
+            const int rc = sqlite3_step(has.get());
+            if (rc == SQLITE_ROW)
+                return ERROR_ACCESS_DENIED;
+            if (rc != SQLITE_DONE)
+                return fail(rc);
+        }
+        for (const char* sql : {kDropValues, kDropKey}) {
+            Statement drop(statement(sql), id);
+            if (!drop.get())
+                return fail(sqlite3_errcode(m_db.get()));
+            if (const int rc = sqlite3_step(drop.get()); rc != SQLITE_DONE)
+                return fail(rc);
+        }
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
                                      RegistryValueData& out) {
     return withKey(path, path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED, ERROR_KEY_DELETED,
                    [&](long long id) {
-                       Statement s(statement(kGetValue));
+                       Statement s(statement(kGetValue), id);
                        if (!s.get())
                            return fail(sqlite3_errcode(m_db.get()));
-                       sqlite3_bind_int64(s.get(), 1, id);
                        bindText(s.get(), 2, name.fold);
                        const int rc = sqlite3_step(s.get());
                        if (rc == SQLITE_DONE)
@@ -570,35 +574,28 @@ LONG SqliteRegistryStore::queryValue(const KeyPath& path, const KeyName& name,
 }
 
 // Runs body with the key's row id inside one write transaction, committed
-// only when body succeeds.
-template <class Body> LONG SqliteRegistryStore::changeKey(const KeyPath& path, Body body) {
-    std::lock_guard lock(m_mutex);
-    LONG status = ERROR_SUCCESS;
-    if (open(true, status) != Open::Ready)
+// only when body succeeds; whenMissing where the key is not there.
+template <class Body>
+LONG SqliteRegistryStore::changeKey(const KeyPath& path, LONG whenMissing, Body body) {
+    return writing([&](bool& changed) {
+        LONG status = ERROR_SUCCESS;
+        const auto id = resolve(path, status);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (!id)
+            return whenMissing;
+        status = body(*id);
+        changed = status == ERROR_SUCCESS;
         return status;
-    Transaction tx(m_db.get());
-    if (tx.begun() != SQLITE_OK)
-        return fail(tx.begun());
-    const auto id = resolve(path, status);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!id)
-        return ERROR_KEY_DELETED;
-    if (const LONG changed = body(*id); changed != ERROR_SUCCESS)
-        return changed;
-    if (const int rc = tx.commit(); rc != SQLITE_OK)
-        return fail(rc);
-    ++m_generation;
-    return ERROR_SUCCESS;
+    });
 }
 
 LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWORD type,
                                    const unsigned char* data, std::size_t size) {
-    return changeKey(path, [&](long long id) {
-        Statement s(statement(kPutValue));
+    return changeKey(path, ERROR_KEY_DELETED, [&](long long id) {
+        Statement s(statement(kPutValue), id);
         if (!s.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, name.name);
         bindText(s.get(), 3, name.fold);
         sqlite3_bind_int64(s.get(), 4, type);
@@ -613,11 +610,10 @@ LONG SqliteRegistryStore::setValue(const KeyPath& path, const KeyName& name, DWO
 }
 
 LONG SqliteRegistryStore::deleteValue(const KeyPath& path, const KeyName& name) {
-    return changeKey(path, [&](long long id) {
-        Statement s(statement(kDropValue));
+    return changeKey(path, ERROR_KEY_DELETED, [&](long long id) {
+        Statement s(statement(kDropValue), id);
         if (!s.get())
             return fail(sqlite3_errcode(m_db.get()));
-        sqlite3_bind_int64(s.get(), 1, id);
         bindText(s.get(), 2, name.fold);
         if (const int rc = sqlite3_step(s.get()); rc != SQLITE_DONE)
             return fail(rc);
@@ -634,10 +630,9 @@ LONG SqliteRegistryStore::listRows(const KeyPath& path, const char* sql, std::ve
     out.clear();
     return withKey(path, path.empty() ? ERROR_SUCCESS : ERROR_KEY_DELETED, ERROR_KEY_DELETED,
                    [&](long long id) {
-                       Statement s(statement(sql));
+                       Statement s(statement(sql), id);
                        if (!s.get())
                            return fail(sqlite3_errcode(m_db.get()));
-                       sqlite3_bind_int64(s.get(), 1, id);
                        int rc;
                        while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
                            out.push_back(readRow(s.get()));

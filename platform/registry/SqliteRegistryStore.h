@@ -47,7 +47,9 @@ public:
     std::uint64_t generation() override;
 
 private:
-    template <class Body> LONG changeKey(const KeyPath& path, Body body);
+    template <class Body> LONG writing(Body body);
+    LONG addPath(const KeyPath& path, const std::string& className, bool& added);
+    template <class Body> LONG changeKey(const KeyPath& path, LONG whenMissing, Body body);
     template <class Body>
     LONG withKey(const KeyPath& path, LONG whenNoFile, LONG whenMissing, Body body);
     template <class Row, class ReadRow>
