@@ -5,6 +5,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build}
 type=${2:-Release}
 shift $(( $# > 2 ? 2 : $# ))
+# Paths relative to the tree let ccache reuse objects across clones and work trees.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 # Configure output stays visible: its warnings (a missing optional package) matter.
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"
 cmake --build "$dir"
