@@ -26,7 +26,7 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     m_object->setObjectName(QStringLiteral("performanceObject"));
     objectLabel->setBuddy(m_object);
     for (const auto& object : m_counters.objects())
-        m_object->addItem(object.name);
+        m_object->addItem(object.name, object.id);
 
     m_allCounters = new QRadioButton(tr("A&ll counters"), this);
     m_allCounters->setObjectName(QStringLiteral("allCounters"));
@@ -110,19 +110,24 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     objectChanged();
 }
 
+const platform::ObjectInfo* CounterBrowser::currentObject() const {
+    return platform::findObject(m_counters.objects(), m_object->currentData().toString());
+}
+
 void CounterBrowser::objectChanged() {
-    const platform::ObjectInfo* object =
-        platform::findObject(m_counters.objects(), m_object->currentText());
+    const platform::ObjectInfo* object = currentObject();
     m_counterList->clear();
     m_instanceList->clear();
     if (!object)
         return;
-    for (const auto& counter : object->counters)
-        m_counterList->addItem(counter.name);
+    for (const auto& counter : object->counters) {
+        auto* item = new QListWidgetItem(counter.name, m_counterList);
+        item->setData(Qt::UserRole, counter.id);
+    }
     m_counterList->setCurrentRow(0);
     const bool instances = object->hasInstances;
     if (instances)
-        m_instanceList->addItems(m_counters.instances(object->name));
+        m_instanceList->addItems(m_counters.instances(object->id));
     m_instanceList->setCurrentRow(0);
     m_allInstances->setEnabled(instances);
     m_selectInstances->setEnabled(instances);
@@ -133,24 +138,24 @@ void CounterBrowser::objectChanged() {
 void CounterBrowser::showExplanation() {
     const QListWidgetItem* item = m_counterList->currentItem();
     const auto* counter =
-        item ? platform::findCounter(
-                   m_counters.objects(),
-                   platform::CounterPath{m_object->currentText(), item->text(), {}})
-             : nullptr;
+        item
+            ? platform::findCounter(
+                  m_counters.objects(),
+                  {m_object->currentData().toString(), item->data(Qt::UserRole).toString(), {}, {}})
+            : nullptr;
     m_explain->setText(counter ? counter->explanation : QString());
 }
 
 std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
     std::vector<platform::CounterPath> paths;
-    const platform::ObjectInfo* object =
-        platform::findObject(m_counters.objects(), m_object->currentText());
+    const platform::ObjectInfo* object = currentObject();
     if (!object)
         return paths;
     QStringList counters;
     for (int i = 0; i < m_counterList->count(); ++i) {
         const QListWidgetItem* item = m_counterList->item(i);
         if (m_allCounters->isChecked() || item->isSelected())
-            counters << item->text();
+            counters << item->data(Qt::UserRole).toString();
     }
     QStringList instances;
     if (!object->hasInstances) {
@@ -166,7 +171,7 @@ std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
     }
     for (const auto& counter : counters)
         for (const auto& instance : instances)
-            paths.push_back({object->name, counter, instance});
+            paths.push_back({object->id, counter, instance, {}});
     return paths;
 }
 

@@ -35,6 +35,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    const platform::ObjectInfo* currentObject() const;
     void objectChanged();
     void showExplanation();
 

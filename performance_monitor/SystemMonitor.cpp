@@ -172,8 +172,10 @@ bool SystemMonitor::showPropertyPages() {
     if (m_readOnly)
         return false;
     if (!m_dialog) {
-        m_dialog = new SystemMonitorProperties(*this, this);
+        m_dialog = new SystemMonitorProperties(m_settings, m_counters, this);
         m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_dialog, &SystemMonitorProperties::applied, this,
+                [this](const MonitorSettings& settings) { applySettings(settings); });
     }
     m_dialog->show();
     m_dialog->raise();
@@ -254,10 +256,12 @@ void SystemMonitor::rebuildLegend() {
         item->setIcon(ColourColumn, swatch(s.counter.colour));
         item->setData(ColourColumn, Qt::AccessibleTextRole, s.counter.colour.name());
         item->setText(ScaleColumn, QString::number(s.counter.scale, 'g', 7));
-        item->setText(CounterColumn, s.counter.path.counter);
+        const platform::ObjectInfo* object =
+            platform::findObject(m_counters.objects(), s.counter.path.object);
+        item->setText(CounterColumn, s.info ? s.info->name : s.counter.path.counter);
         item->setText(InstanceColumn, s.counter.path.instance.isEmpty() ? QStringLiteral("---")
                                                                         : s.counter.path.instance);
-        item->setText(ObjectColumn, s.counter.path.object);
+        item->setText(ObjectColumn, object ? object->name : s.counter.path.object);
     }
     if (m_legend->topLevelItemCount() > 0)
         m_legend->setCurrentItem(

@@ -328,7 +328,7 @@ void tst_sysmon::readOnlyControlKeepsItsDialogShut() {
 void tst_sysmon::valueBarShowsGapsNotNonsense() {
     QWidget* window = open();
     window->findChild<QTimer*>("sampleTimer")->stop();
-    const QString path = "\\Processor(_Total)\\Interrupts/sec";
+    const QString path = FakePerfCounters::key({"processor", "interrupts", "_Total", {}});
     m_counters->readings[path] = {1000, 0, 0};
     m_counters->seconds = 10;
     SystemMonitorProperties* dialog = visibleDialog();
@@ -439,7 +439,7 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QCOMPARE(browser.findChild<QRadioButton*>("allCounters")->isChecked(), counterChoice == "all");
     QStringList chosen;
     for (const auto& path : browser.chosenPaths())
-        chosen << path.toString();
+        chosen << platform::counterPathText(path, m_counters->objects());
     QCOMPARE(chosen, paths);
 }
 
