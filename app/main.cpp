@@ -8,12 +8,12 @@
 #include "network_report/frmNetCheck.h"
 #include "performance_monitor/sysmon.h"
 #include "platform/linux/LazyPrinters.h"
+#include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/LinuxCpuLibrary.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
-#include "platform/linux/LinuxPerfCounters.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/QtMessageBoxes.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     platform::LazyPrinters printers;
     PrinterInstallControl printerInstall(printers);
     platform::LinuxFileSystem fileSystem;
-    platform::LinuxPerfCounters perfCounters;
+    platform::LinuxCounterSources perfCounters;
     // The machine's registry, with the live network configuration mounted
     // where the network report reads it.
     auto registry = platform::registry::makeSystemRegistry();

@@ -49,8 +49,8 @@ int nearestScale(double scale) {
 } // namespace
 
 SystemMonitorProperties::SystemMonitorProperties(const MonitorSettings& settings,
-                                                 platform::PerfCounters& counters, QWidget* parent)
-    : QDialog(parent), m_counters(counters), m_settings(settings),
+                                                 platform::CounterSources& sources, QWidget* parent)
+    : QDialog(parent), m_sources(sources), m_settings(settings),
       m_coloursUsed(m_settings.counters.size()) {
     setWindowTitle(tr("System Monitor Properties"));
     m_tabs = new QTabWidget(this);
@@ -206,7 +206,7 @@ CounterBrowser* SystemMonitorProperties::counterBrowser() const {
 
 void SystemMonitorProperties::openBrowser() {
     if (!m_browser) {
-        m_browser = new CounterBrowser(m_counters, this);
+        m_browser = new CounterBrowser(m_sources, this);
         m_browser->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_browser, &CounterBrowser::countersChosen, this,
                 [this](const std::vector<platform::CounterPath>& paths) { addCounters(paths); });
@@ -215,7 +215,7 @@ void SystemMonitorProperties::openBrowser() {
 }
 
 void SystemMonitorProperties::addCounters(const std::vector<platform::CounterPath>& paths) {
-    const auto& objects = m_counters.objects();
+    const auto& objects = m_sources.local().objects();
     for (const auto& path : paths) {
         const bool present = std::any_of(m_settings.counters.begin(), m_settings.counters.end(),
                                          [&](const ChartCounter& c) { return c.path == path; });
@@ -241,7 +241,8 @@ void SystemMonitorProperties::refreshCounterList(int select) {
     m_counterList->clear();
     for (const auto& counter : m_settings.counters)
         m_counterList->addItem(new QListWidgetItem(
-            swatch(counter.colour), platform::counterPathText(counter.path, m_counters.objects())));
+            swatch(counter.colour),
+            platform::counterPathText(counter.path, m_sources.local().objects())));
     const int count = m_counterList->count();
     if (count > 0)
         m_counterList->setCurrentRow(std::clamp(select, 0, count - 1));

@@ -1,5 +1,6 @@
 #pragma once
 #include "performance_monitor/MonitorSettings.h"
+#include "platform/CounterSources.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -23,7 +24,7 @@ class CounterBrowser;
 class SystemMonitorProperties : public QDialog {
     Q_OBJECT
 public:
-    SystemMonitorProperties(const MonitorSettings& settings, platform::PerfCounters& counters,
+    SystemMonitorProperties(const MonitorSettings& settings, platform::CounterSources& sources,
                             QWidget* parent = nullptr);
 
     const MonitorSettings& pendingSettings() const { return m_settings; }
@@ -50,7 +51,7 @@ private:
     void openBrowser();
     void apply();
 
-    platform::PerfCounters& m_counters;
+    platform::CounterSources& m_sources;
     MonitorSettings m_settings;
     std::size_t m_coloursUsed = 0;
     QPointer<CounterBrowser> m_browser;

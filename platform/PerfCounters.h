@@ -62,6 +62,7 @@ struct RawValue {
 struct RawSample {
     double seconds = 0;                          // monotonic time of the reading
     std::vector<std::optional<RawValue>> values; // nullopt: the instance is gone or unreadable
+    bool reachable = true;                       // false: the computer did not answer
 };
 
 class PerfCounters {

@@ -10,10 +10,10 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 
+#include "FakeCounterSources.h"
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
-#include "FakePerfCounters.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -107,7 +107,7 @@ private slots:
         QVERIFY(drive.findChild<QLabel*>("LblDrive")->text().startsWith("Unit C:"));
         checkLabelsAndButtons(&drive);
 
-        FakePerfCounters counters;
+        FakeCounterSources counters;
         FakeMessageBoxes boxes;
         sysmon monitor(counters, boxes, forms);
         monitor.Form_Load();

@@ -1,6 +1,6 @@
 #include "performance_monitor/sysmon.h"
 
-#include "FakePerfCounters.h"
+#include "FakeCounterSources.h"
 #include "app/AppTitle.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
@@ -8,7 +8,7 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 #include "platform/MessageBoxes.h"
-#include "platform/linux/LinuxPerfCounters.h"
+#include "platform/linux/LinuxCounterSources.h"
 
 #include <QAction>
 #include <QApplication>
@@ -129,8 +129,9 @@ private:
         return m_forms->get("sysmon")->findChild<SystemMonitor*>("SystemMonitor1");
     }
 
-    std::unique_ptr<FakePerfCounters> m_counters;
-    platform::PerfCounters* m_active = nullptr; // what the window is built with
+    std::unique_ptr<FakeCounterSources> m_sources;
+    FakePerfCounters* m_counters = nullptr;       // this computer's
+    platform::CounterSources* m_active = nullptr; // what the window is built with
     std::unique_ptr<RecordingMessageBoxes> m_boxes;
     std::unique_ptr<Forms> m_forms;
     std::vector<QString> m_errors;
@@ -138,8 +139,9 @@ private:
 };
 
 void tst_sysmon::init() {
-    m_counters = std::make_unique<FakePerfCounters>();
-    m_active = m_counters.get();
+    m_sources = std::make_unique<FakeCounterSources>();
+    m_counters = &m_sources->localCounters;
+    m_active = m_sources.get();
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     m_forms = std::make_unique<Forms>();
     m_errors.clear();
@@ -362,7 +364,7 @@ void tst_sysmon::valueBarShowsGapsNotNonsense() {
 }
 
 void tst_sysmon::machineCountersReachTheValueBar() {
-    platform::LinuxPerfCounters machine;
+    platform::LinuxCounterSources machine;
     m_active = &machine;
     QWidget* window = open();
     SystemMonitorProperties* dialog = visibleDialog();
@@ -417,7 +419,7 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QFETCH(QString, counterChoice);
     QFETCH(QString, instanceChoice);
     QFETCH(QStringList, paths);
-    CounterBrowser browser(*m_counters);
+    CounterBrowser browser(*m_sources);
     browser.show();
     // Picking from the lists is where the browser starts.
     QVERIFY(browser.findChild<QRadioButton*>("selectCounters")->isChecked());
