@@ -1,5 +1,6 @@
 // Counters of another computer, read from a real pmcd that runs in a network
 // namespace of this test, whose interfaces are not the test's own.
+#include "TestPmcd.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/PlatformError.h"
@@ -40,16 +41,6 @@ QString run(const QString& program, const QStringList& args, int* code = nullptr
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-// A setting of PCP's own configuration file, where its programs live.
-QString pcpConf(const QString& key, const QString& fallback) {
-    QFile file(QStringLiteral("/etc/pcp.conf"));
-    if (file.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (line.startsWith(key.toLatin1() + '='))
-                return QString::fromLocal8Bit(line.mid(key.size() + 1)).trimmed();
-    return fallback;
-}
-
 // Interface names as /proc/net/dev lists them for this process.
 QStringList ownInterfaces() {
     QStringList names;
@@ -62,8 +53,8 @@ QStringList ownInterfaces() {
 }
 
 // A network namespace joined to this one by a veth pair, with a further
-// interface pair of its own and a pmcd (Linux and process agents) listening
-// on its address. Everything goes when the object does.
+// interface pair of its own and a pmcd listening on its address. Everything
+// goes when the object does.
 class PcpHost {
 public:
     PcpHost() : m_tag(QString::number(getpid() % 100000)) {
@@ -74,14 +65,8 @@ public:
         const int net = getpid() % 250 + 1;
         m_address = QStringLiteral("10.251.%1.2").arg(net);
         const QString outsideAddress = QStringLiteral("10.251.%1.1/30").arg(net);
-        const QString binDir = pcpConf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
-        m_pmcd = binDir + "/pmcd";
         if (getuid() != 0) {
             m_why = "needs root to make a network namespace";
-            return;
-        }
-        if (!QFile::exists(m_pmcd)) {
-            m_why = "Performance Co-Pilot's pmcd is not installed (scripts/setup.sh installs it)";
             return;
         }
         int code = 0;
@@ -109,32 +94,11 @@ public:
                 return;
             }
         }
-        // pmcd's names of the agents it runs, merged as its own set-up does.
-        const QString varDir = pcpConf("PCP_VAR_DIR", "/var/lib/pcp");
-        const QString pmdas = pcpConf("PCP_PMDAS_DIR", varDir + "/pmdas");
-        QProcess merge;
-        merge.setWorkingDirectory(varDir + "/pmns");
-        merge.start(binDir + "/pmnsmerge",
-                    {"root_linux", "root_pmcd", pmdas + "/proc/root_proc", m_dir.filePath("root")});
-        if (!merge.waitForFinished(20000) || merge.exitCode() != 0) {
-            m_why = "pmnsmerge failed: " + QString::fromLocal8Bit(merge.readAllStandardError());
-            return;
-        }
-        QFile conf(m_dir.filePath("pmcd.conf"));
-        if (!conf.open(QIODevice::WriteOnly))
-            return;
-        conf.write(QStringLiteral("linux\t60\tdso\tlinux_init\t%1/linux/pmda_linux.so\n"
-                                  "pmcd\t2\tdso\tpmcd_init\t%1/pmcd/pmda_pmcd.so\n"
-                                  "proc\t3\tdso\tproc_init\t%1/proc/pmda_proc.so\n"
-                                  "\n[access]\nallow \".*\" : fetch;\n")
-                       .arg(pmdas)
-                       .toLocal8Bit());
-        conf.close();
-        if (!startPmcd())
-            m_why = "pmcd did not start: " + logTail();
+        m_pmcd.emplace(QStringList{m_address}, 44321, m_namespace);
+        m_why = m_pmcd->why();
     }
     ~PcpHost() {
-        stopPmcd();
+        m_pmcd.reset();
         if (m_madeNamespace) {
             run("ip", {"link", "del", m_outside});
             run("ip", {"netns", "del", m_namespace});
@@ -143,6 +107,7 @@ public:
     const QString& why() const { return m_why; }
     const QString& address() const { return m_address; }
     const QString& extraInterface() const { return m_extra; }
+    TestPmcd& pmcd() { return *m_pmcd; }
 
     // The namespace's interfaces, as the namespace itself lists them.
     QStringList interfaces() const {
@@ -153,65 +118,11 @@ public:
                 names << line.left(line.indexOf(':')).trimmed();
         return names;
     }
-    // "pminfo -f" of one metric with a single value, from the same pmcd.
-    std::optional<double> pminfo(const QString& metric) const {
-        const QString text = run("pminfo", {"-h", m_address, "-f", metric});
-        const auto at = text.indexOf(QLatin1String("value "));
-        if (at < 0)
-            return std::nullopt;
-        bool ok = false;
-        const double value = text.mid(at + 6).section('\n', 0, 0).trimmed().toDouble(&ok);
-        return ok ? std::optional(value) : std::nullopt;
-    }
-
-    bool startPmcd() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("PCP_RUN_DIR", m_dir.path());
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start("ip", {"netns",     "exec",
-                               m_namespace, m_pmcd,
-                               "-f",        "-A",
-                               "-i",        m_address,
-                               "-p",        "44321",
-                               "-n",        m_dir.filePath("root"),
-                               "-c",        m_dir.filePath("pmcd.conf"),
-                               "-l",        m_dir.filePath("pmcd.log"),
-                               "-s",        m_dir.filePath("pmcd.socket"),
-                               "-x",        m_dir.filePath("pmcd.err"),
-                               "-U",        "root"}); // its files are in this test's private folder
-        if (!m_process.waitForStarted(5000))
-            return false;
-        // Ready once it answers.
-        for (int i = 0; i < 100; ++i) {
-            if (pminfo("hinv.ncpu"))
-                return true;
-            if (m_process.state() == QProcess::NotRunning)
-                return false;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-    void stopPmcd() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
 
 private:
-    QString logTail() const {
-        QFile log(m_dir.filePath("pmcd.log"));
-        return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll().right(400))
-                                             : QString();
-    }
-    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_pmcd, m_why;
+    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_why;
     bool m_madeNamespace = false;
-    QTemporaryDir m_dir;
-    QProcess m_process;
+    std::optional<TestPmcd> m_pmcd;
 };
 
 QStringList items(const QListWidget* list) {
@@ -302,7 +213,7 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
 void tst_PcpCounters::valuesAgreeWithPminfo() {
     PcpPerfCounters counters(m_host->address().toStdString());
     // Values that do not move: one instance per processor, and the process id.
-    const auto cpus = m_host->pminfo("hinv.ncpu");
+    const auto cpus = m_host->pmcd().pminfo("hinv.ncpu");
     QVERIFY(cpus);
     QCOMPARE(counters.instances("processor").size(), static_cast<int>(*cpus) + 1); // and _Total
     const auto sample =
@@ -315,11 +226,11 @@ void tst_PcpCounters::valuesAgreeWithPminfo() {
     for (const auto& value : sample.values)
         QVERIFY(value);
     // Values that move a little between the two reads.
-    const auto available = m_host->pminfo("mem.util.available"); // Kbyte
+    const auto available = m_host->pmcd().pminfo("mem.util.available"); // Kbyte
     QVERIFY(available);
     QVERIFY2(std::abs(sample.values[0]->value - *available * 1024) < 0.05 * *available * 1024,
              qPrintable(QString::number(sample.values[0]->value)));
-    const auto uptime = m_host->pminfo("kernel.all.uptime");
+    const auto uptime = m_host->pmcd().pminfo("kernel.all.uptime");
     QVERIFY(uptime);
     QVERIFY(std::abs(sample.values[1]->value - *uptime) < 30);
     QCOMPARE(sample.values[2]->value, 0.0); // the extra pair is down: nothing received
@@ -363,13 +274,13 @@ void tst_PcpCounters::chartOutlivesPmcdStoppedAndStarted() {
     QCOMPARE(computerShown(), "\\\\" + computer);
     QTRY_VERIFY_WITH_TIMEOUT(lastOf(1).has_value(), 10000);
 
-    m_host->stopPmcd();
+    m_host->pmcd().stop();
     // Each tick the computer does not answer leaves a gap; the legend says so.
     QVERIFY(tickUntil(monitor, [&] { return computerShown().contains("not answering"); }));
     QVERIFY(!lastOf(1));
     QVERIFY(lastOf(0)); // this computer's line goes on
 
-    QVERIFY(m_host->startPmcd());
+    QVERIFY(m_host->pmcd().start());
     QVERIFY(tickUntil(monitor, [&] { return lastOf(1).has_value(); }));
     QCOMPARE(computerShown(), "\\\\" + computer);
 }
