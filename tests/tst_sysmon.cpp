@@ -14,10 +14,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSysInfo>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -122,6 +124,8 @@ private slots:
     void machineCountersReachTheValueBar();
     void browserChoosesCountersAndInstances_data();
     void browserChoosesCountersAndInstances();
+    void browserReadsTheComputerNamed();
+    void legendNamesComputersAndMarksOneThatStopsAnswering();
 
 private:
     QWidget* open(); // what the main window's "Execute" does
@@ -443,6 +447,77 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     for (const auto& path : browser.chosenPaths())
         chosen << platform::counterPathText(path, m_counters->objects());
     QCOMPARE(chosen, paths);
+}
+
+void tst_sysmon::browserReadsTheComputerNamed() {
+    m_sources->remote.catalogue.pop_back(); // that computer offers the processor only
+    m_sources->remote.instanceLists = {{"processor", {"_Total", "0", "1", "2", "3"}}};
+    m_sources->unreachable = {"nowhere"};
+    CounterBrowser browser(*m_sources);
+    browser.show();
+    auto* local = browser.findChild<QRadioButton*>("localComputer");
+    QVERIFY(local->isChecked());
+    auto* objects = browser.findChild<QComboBox*>("performanceObject");
+    auto* instances = browser.findChild<QListWidget*>("instanceList");
+    auto* status = browser.findChild<QLabel*>("computerStatus");
+    auto* name = browser.findChild<QComboBox*>("computerName");
+    QCOMPARE(objects->count(), 2);
+
+    // Typing alone connects once the text rests, with or without the leading \\.
+    browser.findChild<QRadioButton*>("remoteComputer")->click();
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "\\\\far:4000");
+    QTRY_COMPARE(status->text(), QStringLiteral("Counters of \\\\far:4000"));
+    QCOMPARE(m_sources->connected, QStringList{"far:4000"});
+    QCOMPARE(objects->count(), 1);
+    QTRY_COMPARE(instances->count(), 5);
+    QCOMPARE(platform::counterPathText(browser.chosenPaths().front(), m_counters->objects()),
+             QStringLiteral("\\\\far:4000\\Processor(_Total)\\% Processor Time"));
+
+    // A computer that cannot be reached says so in one line; the lists stay.
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "nowhere");
+    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(status->text(), QStringLiteral("Cannot reach \\\\nowhere: No route to host"));
+    QCOMPARE(objects->count(), 1);
+    QCOMPARE(instances->count(), 5);
+
+    // Back to this computer; the one used before is offered again.
+    local->click();
+    QCOMPARE(objects->count(), 2);
+    QVERIFY(browser.chosenPaths().front().computer.isEmpty());
+    QVERIFY(name->findText("\\\\far:4000") >= 0);
+}
+
+void tst_sysmon::legendNamesComputersAndMarksOneThatStopsAnswering() {
+    const platform::CounterPath here{"memory", "available_bytes", {}, {}};
+    const platform::CounterPath there{"memory", "available_bytes", {}, "far"};
+    m_counters->readings[FakePerfCounters::key(here)] = {100, 0, 0};
+    m_sources->remote.readings[FakePerfCounters::key(there)] = {200, 0, 0};
+    QWidget* window = open();
+    window->findChild<QTimer*>("sampleTimer")->stop();
+    SystemMonitor* monitor = control();
+    MonitorSettings settings;
+    settings.counters = {{here, Qt::red, 1.0}, {there, Qt::blue, 1.0}};
+    monitor->applySettings(settings);
+    auto* legend = window->findChild<QTreeWidget*>("legend");
+    auto computer = [&](int row) { return legend->topLevelItem(row)->text(5); };
+    auto last = [&](std::size_t line) { return monitor->chartLines()[line].history->last(); };
+    QCOMPARE(computer(0), "\\\\" + QSysInfo::machineHostName());
+    QCOMPARE(computer(1), QStringLiteral("\\\\far"));
+    QCOMPARE(last(0), std::optional(100.0));
+    QTRY_COMPARE(last(1), std::optional(200.0)); // it answers on its own thread
+
+    *m_sources->remoteDown = true;
+    monitor->sampleNow();
+    QTRY_COMPARE(computer(1), QStringLiteral("\\\\far (not answering)"));
+    QCOMPARE(last(1), std::nullopt); // a gap
+    QCOMPARE(last(0), std::optional(100.0));
+
+    *m_sources->remoteDown = false;
+    monitor->sampleNow();
+    QTRY_COMPARE(last(1), std::optional(200.0));
+    QCOMPARE(computer(1), QStringLiteral("\\\\far"));
 }
 
 QTEST_MAIN(tst_sysmon)

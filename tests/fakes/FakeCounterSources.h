@@ -12,6 +12,7 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
     FakePerfCounters localCounters;
     FakePerfCounters remote;
     QStringList unreachable;
+    std::shared_ptr<std::atomic<bool>> remoteDown = std::make_shared<std::atomic<bool>>(false);
     QStringList connected; // as asked, in order
 
     ombrix::platform::PerfCounters& local() override { return localCounters; }
@@ -23,6 +24,7 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
         counters->catalogue = remote.catalogue;
         counters->instanceLists = remote.instanceLists;
         counters->readings = remote.readings;
+        counters->down = remoteDown;
         return counters;
     }
 };

@@ -3,6 +3,9 @@
 
 #include <QHash>
 
+#include <atomic>
+#include <memory>
+
 // Counters whose readings the test sets: a rate, a fraction and a gauge.
 struct FakePerfCounters final : ombrix::platform::PerfCounters {
     using CounterInfo = ombrix::platform::CounterInfo;
@@ -30,6 +33,7 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
     QHash<QString, ombrix::platform::RawValue> readings; // by key(); absent: no reading
     double seconds = 0;
     int samples = 0;
+    std::shared_ptr<std::atomic<bool>> down; // set: the computer does not answer
 
     static QString key(const CounterPath& path) {
         return path.computer + "|" + path.object + "|" + path.counter + "|" + path.instance;
@@ -39,6 +43,11 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
     ombrix::platform::RawSample sample(const std::vector<CounterPath>& paths) override {
         ++samples;
         ombrix::platform::RawSample result{seconds, {}};
+        if (down && *down) {
+            result.values.assign(paths.size(), std::nullopt);
+            result.reachable = false;
+            return result;
+        }
         for (const auto& path : paths) {
             auto it = readings.constFind(key(path));
             result.values.push_back(it == readings.constEnd()
