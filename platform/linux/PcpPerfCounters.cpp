@@ -50,6 +50,9 @@ const pcp::CounterMap* findMap(const QString& object, const QString& counter) {
     return nullptr;
 }
 
+// Process instances are named by their command, which no counter reads.
+const char* const kProcessCommand = "proc.psinfo.cmd";
+
 // The values of one fetched metric, by instance id (PM_IN_NULL for a single value).
 using Values = std::unordered_map<int, double>;
 
@@ -61,7 +64,7 @@ PcpPerfCounters::PcpPerfCounters(const std::string& host) {
         throw PlatformError(errorText(m_context));
 
     // Which of the mapped metrics this computer has, with their types and units.
-    std::vector<std::string> names;
+    std::vector<std::string> names{kProcessCommand};
     for (const auto& map : pcp::counterMaps())
         for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
             for (const auto& term : *terms)
@@ -130,7 +133,7 @@ QStringList PcpPerfCounters::instances(const QString& objectId) {
     const std::string id = objectId.toStdString();
     if (id == "process") {
         // Named like this computer's: the command and the process id.
-        auto cmd = m_metrics.find("proc.psinfo.cmd");
+        auto cmd = m_metrics.find(kProcessCommand);
         pmID pmid = cmd == m_metrics.end() ? PM_ID_NULL : cmd->second.pmid;
         pmResult* raw = nullptr;
         if (pmid == PM_ID_NULL || pmFetch(1, &pmid, &raw) < 0)
@@ -196,7 +199,20 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
             }
         }
     };
-    for (const auto& path : paths) {
+    // Which instances each instance domain must bring: only those named,
+    // unless a _Total sums them all (a computer has hundreds of processes).
+    std::vector<int> instances(paths.size(), static_cast<int>(PM_IN_NULL));
+    std::vector<bool> named(paths.size(), true); // false: the instance is not there
+    std::map<pmInDom, std::vector<int>> wanted;  // empty: all
+    std::set<pmInDom> all;
+    use();
+    if (m_lost && pmReconnectContext(m_context) < 0) {
+        result.seconds = monotonicSeconds();
+        result.reachable = false;
+        return result;
+    }
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const CounterPath& path = paths[i];
         const pcp::CounterMap* map = findMap(path.object, path.counter);
         maps.push_back(map);
         if (!map)
@@ -204,16 +220,42 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
         const bool total = path.instance == totalInstance();
         need(total && !map->totalValue.empty() ? map->totalValue : map->value);
         need(total && !map->totalBase.empty() ? map->totalBase : map->base);
+        const pmDesc& first = m_metrics.at(map->value.front().metric);
+        if (first.indom == PM_INDOM_NULL)
+            continue;
+        if (total) {
+            if (map->totalValue.empty())
+                all.insert(first.indom);
+            continue;
+        }
+        if (path.object == QLatin1String("process")) {
+            // "command#pid": the process id is the instance id.
+            bool ok = false;
+            instances[i] = path.instance.section(QLatin1Char('#'), -1).toInt(&ok);
+            named[i] = ok && instances[i] > 0;
+        } else {
+            instances[i] = instanceId(
+                first, pcp::pcpInstance(path.object.toStdString(), path.instance.toStdString()));
+            named[i] = instances[i] >= 0;
+        }
+        if (named[i])
+            wanted[first.indom].push_back(instances[i]);
+    }
+    for (pmInDom indom : all)
+        wanted[indom].clear();
+    for (auto& [indom, list] : wanted) {
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+        auto known = m_profiles.find(indom);
+        if (known != m_profiles.end() && known->second == list)
+            continue;
+        pmDelProfile(indom, 0, nullptr);
+        pmAddProfile(indom, static_cast<int>(list.size()), list.empty() ? nullptr : list.data());
+        m_profiles[indom] = list;
     }
     result.seconds = monotonicSeconds();
     if (ids.empty())
         return result;
-
-    use();
-    if (m_lost && pmReconnectContext(m_context) < 0) {
-        result.reachable = false;
-        return result;
-    }
     pmResult* raw = nullptr;
     const int status = pmFetch(static_cast<int>(ids.size()), ids.data(), &raw);
     result.seconds = monotonicSeconds();
@@ -261,9 +303,7 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
         const pcp::CounterMap* map = maps[i];
         if (!map)
             continue;
-        const CounterPath& path = paths[i];
-        const std::string object = path.object.toStdString();
-        if (path.instance == totalInstance()) {
+        if (paths[i].instance == totalInstance()) {
             if (!map->hasTotal)
                 continue;
             if (!map->totalValue.empty()) {
@@ -296,21 +336,9 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
             result.values[i] = RawValue{value, base, identity};
             continue;
         }
-        const pmDesc& first = m_metrics.at(map->value.front().metric);
-        int instance = PM_IN_NULL;
-        if (first.indom != PM_INDOM_NULL) {
-            if (object == "process") {
-                // "command#pid": the process id is the instance id.
-                bool ok = false;
-                instance = path.instance.section(QLatin1Char('#'), -1).toInt(&ok);
-                if (!ok)
-                    continue;
-            } else {
-                instance = instanceId(first, pcp::pcpInstance(object, path.instance.toStdString()));
-                if (instance < 0)
-                    continue;
-            }
-        }
+        if (!named[i])
+            continue;
+        const int instance = instances[i];
         const auto value = sumAt(map->value, instance);
         const auto base = sumAt(map->base, instance);
         if (value && base)

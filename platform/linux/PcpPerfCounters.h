@@ -38,6 +38,7 @@ private:
     std::map<std::string, pmDesc> m_metrics; // the mapped metrics this computer has
     std::vector<ObjectInfo> m_objects;
     std::map<std::pair<pmInDom, std::string>, int> m_instanceIds;
+    std::map<pmInDom, std::vector<int>> m_profiles; // as last sent; empty: all instances
 };
 
 } // namespace ombrix::platform
