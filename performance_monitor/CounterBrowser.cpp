@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -143,6 +144,7 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* paren
     });
     connect(m_computerName, &QComboBox::activated, this,
             [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
+    m_computerName->lineEdit()->installEventFilter(this);
     connect(m_computerName->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
     connect(m_typing, &QTimer::timeout, this,
@@ -308,6 +310,17 @@ std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
 
 void CounterBrowser::reject() {
     close();
+}
+
+bool CounterBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_computerName->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            handle([this] { connectTo(m_computerName->currentText()); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CounterBrowser::closeEvent(QCloseEvent* event) {

@@ -37,6 +37,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter in the computer field connects; it does not press "Add".
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     const platform::ObjectInfo* currentObject() const;

@@ -12,7 +12,8 @@ std::unique_ptr<PerfCounters> LinuxCounterSources::connect(const QString& comput
     {
         const std::lock_guard lock(m_mutex);
         if (!m_library)
-            m_library.emplace(m_module, "counters module");
+            // A computer's thread may still wait in it when the program ends.
+            m_library.emplace(m_module, "counters module", true);
         connectTo = reinterpret_cast<Connect>(m_library->symbol("ombrix_pcp_connect"));
     }
     char error[256] = {};

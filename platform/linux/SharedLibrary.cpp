@@ -11,9 +11,11 @@ void SharedLibrary::Unload::operator()(void* handle) const {
     ::dlclose(handle);
 }
 
-SharedLibrary::SharedLibrary(const std::string& nameOrPath, const std::string& what)
+SharedLibrary::SharedLibrary(const std::string& nameOrPath, const std::string& what,
+                             bool keepLoaded)
     : m_name(nameOrPath) {
-    m_handle.reset(::dlopen(m_name.c_str(), RTLD_NOW | RTLD_LOCAL));
+    const int flags = RTLD_NOW | RTLD_LOCAL | (keepLoaded ? RTLD_NODELETE : 0);
+    m_handle.reset(::dlopen(m_name.c_str(), flags));
     const char* reason = m_handle ? nullptr : ::dlerror();
     const std::string firstReason = reason ? reason : "unknown reason";
     if (!m_handle && m_name.find('/') == std::string::npos) {
@@ -22,8 +24,7 @@ SharedLibrary::SharedLibrary(const std::string& nameOrPath, const std::string& w
         std::error_code error;
         const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
         if (!error)
-            m_handle.reset(
-                ::dlopen((program.parent_path() / m_name).c_str(), RTLD_NOW | RTLD_LOCAL));
+            m_handle.reset(::dlopen((program.parent_path() / m_name).c_str(), flags));
     }
     if (!m_handle)
         throw PlatformError("Cannot load the " + what + " " + m_name + ": " + firstReason);

@@ -10,7 +10,9 @@ namespace ombrix::platform {
 class SharedLibrary {
 public:
     // Throws PlatformError: "Cannot load the <what> <name>: <reason>".
-    SharedLibrary(const std::string& nameOrPath, const std::string& what);
+    // keepLoaded: the code stays mapped after the handle goes, for threads
+    // that may still run in it while the program ends.
+    SharedLibrary(const std::string& nameOrPath, const std::string& what, bool keepLoaded = false);
     // Throws PlatformError naming the entry point and the library.
     void* symbol(const char* name) const;
     const std::string& name() const { return m_name; }
