@@ -193,6 +193,9 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
     QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Counters of"), 10000);
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     objects->setCurrentIndex(objects->findText("Network Interface"));
+    // The explanation carries that computer's own help text of the metric.
+    QVERIFY(
+        browser.findChild<QLabel*>("explainText")->text().contains("network.interface.in.bytes: "));
     auto* instances = browser.findChild<QListWidget*>("instanceList");
     QTRY_VERIFY(instances->count() > 0);
     QStringList shown = items(instances);

@@ -89,19 +89,27 @@ PcpPerfCounters::PcpPerfCounters(const std::string& host) {
     };
     for (const ObjectInfo& object : linuxCounterCatalogue()) {
         ObjectInfo offered = object;
-        offered.explanation = QObject::tr("%1 On that computer, from Performance Co-Pilot.")
-                                  .arg(object.explanation.section(QLatin1String(", from"), 0, 0)
-                                           .section(QLatin1String(" from /proc"), 0, 0));
+        offered.explanation =
+            QObject::tr("%1 of that computer, from Performance Co-Pilot.").arg(object.name);
         offered.counters.clear();
         for (const CounterInfo& counter : object.counters) {
             const pcp::CounterMap* map = findMap(object.id, counter.id);
             if (!map || !present(map->value) || !present(map->base))
                 continue;
+            // That computer's own words for the metrics behind the counter.
             CounterInfo mapped = counter;
             QStringList metrics;
-            for (const auto& term : map->value)
-                metrics << QString::fromStdString(term.metric);
-            mapped.explanation += QObject::tr(" (PCP: %1)").arg(metrics.join(QLatin1String(", ")));
+            for (const auto& term : map->value) {
+                char* help = nullptr;
+                const int status =
+                    pmLookupText(m_metrics.at(term.metric).pmid, PM_TEXT_ONELINE, &help);
+                std::unique_ptr<char, CFree> text(status >= 0 ? help : nullptr);
+                metrics << QString::fromStdString(term.metric) +
+                               (text ? QStringLiteral(": ") + QString::fromUtf8(text.get())
+                                     : QString());
+            }
+            mapped.explanation += QObject::tr(" From Performance Co-Pilot: %1.")
+                                      .arg(metrics.join(QLatin1String("; ")));
             offered.counters.push_back(mapped);
         }
         if (!offered.counters.empty())
