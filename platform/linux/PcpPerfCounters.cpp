@@ -299,9 +299,9 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
     auto sumAt = [&](const std::vector<pcp::Term>& terms, int instance) -> std::optional<double> {
         double sum = 0;
         for (const auto& term : terms) {
-            const auto& values_ = values[m_metrics.at(term.metric).pmid];
-            auto it = values_.find(instance);
-            if (it == values_.end())
+            const Values& byInstance = values[m_metrics.at(term.metric).pmid];
+            auto it = byInstance.find(instance);
+            if (it == byInstance.end())
                 return std::nullopt;
             sum += it->second * term.weight;
         }
@@ -324,7 +324,7 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
             // The sum over every instance the computer has now; an instance
             // joining or leaving changes the identity, so the jump is a gap.
             double value = 0, base = 0;
-            std::uint64_t identity = 1469598103934665603ull;
+            std::uint64_t identity = 0; // the same set in any order gives the same identity
             std::size_t count = 0;
             for (const auto& [instance, unused] :
                  values[m_metrics.at(map->value.front().metric).pmid]) {
@@ -334,7 +334,7 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
                     continue;
                 value += *v;
                 base += *b;
-                identity = identity * 1099511628211ull ^ static_cast<std::uint64_t>(instance);
+                identity += (static_cast<std::uint64_t>(instance) + 1) * 0x9E3779B97F4A7C15ull;
                 ++count;
             }
             if (count == 0)
