@@ -219,20 +219,31 @@ RawSample LinuxPerfCounters::sample(const std::vector<CounterPath>& paths) {
 }
 
 std::optional<RawValue> LinuxPerfCounters::read(const CounterPath& path, Snapshot& s) {
-    using Reader = std::optional<RawValue> (LinuxPerfCounters::*)(int, const QString&, Snapshot&);
-    // One reader per object, in the catalogue's order.
-    static constexpr Reader readers[] = {
-        &LinuxPerfCounters::readProcessor, &LinuxPerfCounters::readMemory,
-        &LinuxPerfCounters::readDisk,      &LinuxPerfCounters::readNetwork,
-        &LinuxPerfCounters::readSystem,    &LinuxPerfCounters::readProcess};
     const auto& objects = linuxCounterCatalogue();
     for (std::size_t object = 0; object < objects.size(); ++object) {
         if (objects[object].id != path.object)
             continue;
         const auto& counters = objects[object].counters;
-        for (std::size_t counter = 0; counter < counters.size(); ++counter)
-            if (counters[counter].id == path.counter)
-                return (this->*readers[object])(static_cast<int>(counter), path.instance, s);
+        for (std::size_t index = 0; index < counters.size(); ++index) {
+            if (counters[index].id != path.counter)
+                continue;
+            // One reader per object, by the catalogue's order.
+            const int counter = static_cast<int>(index);
+            switch (object) {
+            case Processor:
+                return readProcessor(counter, path.instance, s);
+            case Memory:
+                return readMemory(counter, path.instance, s);
+            case PhysicalDisk:
+                return readDisk(counter, path.instance, s);
+            case NetworkInterface:
+                return readNetwork(counter, path.instance, s);
+            case System:
+                return readSystem(counter, path.instance, s);
+            case Process:
+                return readProcess(counter, path.instance, s);
+            }
+        }
     }
     return std::nullopt;
 }
