@@ -11,6 +11,9 @@
 
 #include <optional>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 class TestPmcd {
 public:
     // Where PCP's own configuration file says its programs live.
@@ -86,6 +89,8 @@ public:
         env.insert("PCP_RUN_DIR", m_dir.path());
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // It goes with its caller, also one that crashed.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         QStringList args{"-f", "-A", "-p", QString::number(m_port)};
         for (const QString& address : m_addresses)
             args << "-i" << address;
