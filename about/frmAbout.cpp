@@ -71,6 +71,7 @@ frmAbout::frmAbout(QWidget* parent)
 }
 
 void frmAbout::Form_Load() {
+    setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(tr("About ") + appTitle());
     lblVersion->setText(tr("Version 1.0"));
     lblTitle->setText(appTitle());

@@ -3,6 +3,7 @@
 #include "app/ErrorReport.h"
 #include "app/FormFont.h"
 #include "app/Handler.h"
+#include "app/LabelAccessibility.h"
 #include "platform/MessageBoxes.h"
 
 namespace ombrix {
@@ -10,6 +11,7 @@ namespace ombrix {
 Application::Application(int& argc, char** argv, platform::MessageBoxes& boxes)
     : QApplication(argc, argv), m_boxes(boxes) {
     setFont(formFont());
+    installLabelAccessibility();
     m_previousSink = setErrorSink([this](std::exception_ptr error) { fail(error); });
 }
 

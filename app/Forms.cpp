@@ -11,28 +11,31 @@ Forms::~Forms() {
     destroyAll();
 }
 
-void Forms::add(const QString& name, Factory factory) {
-    m_entries.insert(name, Entry{std::move(factory), nullptr});
+void Forms::add(std::type_index type, Factory factory) {
+    m_entries.insert_or_assign(type, Entry{std::move(factory), nullptr});
 }
 
-QWidget* Forms::get(const QString& name) {
-    auto it = m_entries.find(name);
+QWidget* Forms::load(std::type_index type) {
+    auto it = m_entries.find(type);
     if (it == m_entries.end())
         return nullptr;
-    if (!it->window) {
-        std::unique_ptr<QWidget> window = it->factory();
-        window->setObjectName(name);
+    if (!it->second.window) {
+        std::unique_ptr<QWidget> window = it->second.factory();
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // Every window counts when Qt decides that the last one has closed,
+        // tool windows and dialogs too, so the program ends only when no
+        // window is visible.
+        window->setAttribute(Qt::WA_QuitOnClose);
         window->installEventFilter(this);
-        it = m_entries.find(name); // the load step may have added entries
-        it->window = window.release();
-        emit loaded(name);
+        it = m_entries.find(type); // the load step may have added entries
+        it->second.window = window.release();
+        emit loaded(it->second.window);
     }
-    return it->window;
+    return it->second.window;
 }
 
-QWidget* Forms::show(const QString& name) {
-    QWidget* window = get(name);
+QWidget* Forms::show(std::type_index type) {
+    QWidget* window = load(type);
     if (!window)
         return nullptr;
     window->show();
@@ -43,13 +46,17 @@ QWidget* Forms::show(const QString& name) {
     return window;
 }
 
-bool Forms::isLoaded(const QString& name) const {
-    auto it = m_entries.constFind(name);
-    return it != m_entries.constEnd() && it->window;
+QWidget* Forms::showMain() {
+    return m_main ? show(*m_main) : nullptr;
+}
+
+bool Forms::isLoaded(std::type_index type) const {
+    auto it = m_entries.find(type);
+    return it != m_entries.end() && it->second.window;
 }
 
 void Forms::destroyAll() {
-    for (auto& entry : m_entries) {
+    for (auto& [type, entry] : m_entries) {
         if (entry.window) {
             entry.window->removeEventFilter(this);
             delete entry.window.data();
@@ -70,10 +77,10 @@ bool Forms::eventFilter(QObject* watched, QEvent* event) {
         widget->installEventFilter(this);
         return true;
     }
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        if (it->window == widget) {
-            it->window = nullptr;
-            emit unloaded(it.key());
+    for (auto& [type, entry] : m_entries) {
+        if (entry.window == widget) {
+            entry.window = nullptr;
+            emit unloaded(widget);
             break;
         }
     }

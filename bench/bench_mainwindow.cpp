@@ -2,15 +2,8 @@
 // GetInfo with the processor library loaded, and one memory and speed refresh.
 #include "app/Forms.h"
 #include "main_window/Ombrix2.h"
-#include "platform/linux/LinuxCpuLibrary.h"
-#include "platform/linux/LinuxFloppyDrive.h"
-#include "platform/linux/LinuxHostInfo.h"
-#include "platform/linux/LinuxMemoryStatus.h"
-#include "platform/linux/LinuxSystemInfo.h"
-#include "platform/linux/LinuxVersionQuery.h"
-#include "platform/linux/SystemClock.h"
-
-#include "FakeDispatch.h"
+#include "main_window/PrinterInstallControl.h"
+#include "platform/linux/LinuxMachine.h"
 
 #include <QApplication>
 
@@ -20,21 +13,23 @@ using namespace ombrix;
 
 namespace {
 
-struct RealMachine {
-    platform::LinuxMemoryStatus memory;
-    platform::LinuxVersionQuery version;
-    platform::LinuxCpuLibrary cpu;
-    platform::LinuxHostInfo host;
-    platform::LinuxSystemInfo systemInfo;
-    platform::LinuxFloppyDrive floppy;
-    FakeDispatch printers;
-    platform::SystemClock clock;
+// The program's services; the printers are never asked here.
+platform::LinuxMachine& linuxMachine() {
+    static platform::LinuxMachine m;
+    return m;
+}
+
+struct MainWindow {
+    platform::LinuxMachine& m = linuxMachine();
+    PrinterInstallControl printers{m.printers};
     Forms forms;
-    Ombrix2 window{forms, {memory, version, cpu, host, systemInfo, floppy, printers, clock, [] {}}};
+    Ombrix2 window{
+        forms,
+        {m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy, printers, m.clock, [] {}}};
 };
 
-RealMachine& machine() {
-    static RealMachine m;
+MainWindow& machine() {
+    static MainWindow m;
     static bool loaded = (m.window.Form_Load(), true);
     (void)loaded;
     return m;
@@ -56,7 +51,7 @@ BENCHMARK(MemoryAndSpeedRefresh)->Unit(benchmark::kMicrosecond);
 
 void LoadStep(benchmark::State& state) {
     for (auto _ : state) {
-        RealMachine m;
+        MainWindow m;
         m.window.Form_Load();
     }
 }

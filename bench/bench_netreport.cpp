@@ -1,13 +1,11 @@
 // The network report over the live view, for a namespace holding 32 to 256
 // interfaces: built and shown in the window. Needs root (network namespaces).
 #include "network_report/NetworkReport.h"
-#include "network_report/NetworkReport.h"
 #include "network_report/frmNetCheck.h"
 #include "platform/Registry.h"
-#include "platform/registry/LiveNetworkView.h"
+#include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
-#include "registry/clsRegistryAccess.h"
 #include "registry/clsRegistryAccess.h"
 
 #include <QApplication>

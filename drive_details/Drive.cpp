@@ -1,11 +1,11 @@
 #include "drive_details/Drive.h"
 
+#include "app/Background.h"
+#include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
 #include "drive_details/DriveReport.h"
-#include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,28 +13,18 @@
 #include <QLocale>
 #include <QMenuBar>
 
-#include <algorithm>
-#include <memory>
-
 namespace ombrix {
 namespace {
 
+// The labels keep their place and size whatever the report says: a long
+// line wraps where the label is high enough for two, then shrinks to fit.
 QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* label = new QLabel(parent);
+    auto* label = new FitLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
-    label->setMinimumWidth(geometry.width());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
     return label;
-}
-
-// Continue-on-error: a failing statement is skipped and raises the one flag.
-template <class Body> void attempt(bool& failed, Body&& body) {
-    try {
-        body();
-    } catch (const platform::PlatformError&) {
-        failed = true;
-    }
 }
 
 } // namespace
@@ -63,6 +53,9 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipsRect(1680, 3480, 495, 285));
     Text1->setAccessibleName(QStringLiteral("Drive letter"));
+    // Command keys go on to it as to any text box; the drive text still
+    // changes only through the key rule.
+    Text1->setReadOnly(true);
     setFocusProxy(Text1);
     Text1->setFocus();
 
@@ -79,28 +72,18 @@ void Drive::Form_Load() {
     });
 }
 
-void Drive::fitReport() {
-    // A label keeps its place and grows to the right rather than wrapping its
-    // text into the line below or cutting it; the window widens to match.
-    int right = 0;
-    for (QLabel* label : {LblDrive, LblSN, LblTot, LblFree}) {
-        const int width = std::max(label->minimumWidth(), label->sizeHint().width());
-        label->resize(width, label->height());
-        right = std::max(right, label->x() + width + twips(120));
-    }
-    if (right > width()) // the client area spans the whole window width
-        resize(right, height());
-}
-
 void Drive::Close_Click() {
     hide();
-    m_forms.show(QStringLiteral("Ombrix2"));
+    m_forms.showMain();
 }
 
 bool Drive::eventFilter(QObject* watched, QEvent* event) {
     if (m_keyPreview && event->type() == QEvent::KeyPress &&
         (watched == Text1 || watched == this)) {
-        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (isCommandKey(key->modifiers()))
+            return QMainWindow::eventFilter(watched, event);
+        const QString typed = key->text();
         handle([&] { Form_KeyPress(typed); });
         // The drive text changes only through the key rule.
         return true;
@@ -117,60 +100,30 @@ void Drive::Form_KeyPress(const QString& typed) {
 }
 
 void Drive::GetDriveInfo() {
-    bool failed = false;
-    const QString drive = Text1->text();
+    const quint64 report = ++m_lastReport;
+    setCursor(Qt::BusyCursor);
+    askInBackground<DriveLines>(
+        this,
+        [&fileSystem = m_fileSystem, drive = Text1->text(), locale = QLocale()] {
+            return readDriveLines(fileSystem, drive, locale);
+        },
+        [this, report](const QFuture<DriveLines>& answer) {
+            // The lines always show the report for the last letter typed.
+            if (report == m_lastReport)
+                showReport(answer.result());
+        });
+}
 
-    std::unique_ptr<platform::FileSystemObject> fso;
-    attempt(failed, [&] { fso = m_fileSystem.create(); });
-
-    std::unique_ptr<platform::DriveObject> unit;
-    attempt(failed, [&] {
-        if (!fso)
-            throw platform::PlatformError("No file-system object");
-        const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
-        const QString name = fso->GetDriveName(path);
-        unit = fso->GetDrive(name);
-    });
-
-    QString typeName;
-    attempt(failed, [&] {
-        if (!unit)
-            throw platform::PlatformError("No drive");
-        typeName = driveTypeName(unit->DriveType());
-    });
-
-    if (failed) {
-        LblDrive->setText(QStringLiteral("Unit ") + drive + QStringLiteral(": not found"));
-        LblSN->clear();
-        LblFree->clear();
-        LblTot->clear();
-        fitReport();
-        return;
-    }
-
-    attempt(failed, [&] {
-        LblDrive->setText(QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
-                          typeName);
-    });
-    attempt(failed, [&] {
-        LblSN->setText(QStringLiteral("Serial #: ") + QString::number(unit->SerialNumber()));
-    });
-    if (failed) {
-        LblSN->setText(QStringLiteral("Unit not ready"));
-        LblFree->clear();
-        LblTot->clear();
-    }
-
-    const QLocale locale;
-    attempt(failed, [&] {
-        LblFree->setText(QStringLiteral("Free Space: ") +
-                         formatDriveSize(unit->AvailableSpace(), locale));
-    });
-    attempt(failed, [&] {
-        LblTot->setText(QStringLiteral("Total Size: ") +
-                        formatDriveSize(unit->TotalSize(), locale));
-    });
-    fitReport();
+void Drive::showReport(const DriveLines& lines) {
+    unsetCursor();
+    auto apply = [](QLabel* label, const std::optional<QString>& text) {
+        if (text)
+            label->setText(*text);
+    };
+    apply(LblDrive, lines.drive);
+    apply(LblSN, lines.serial);
+    apply(LblTot, lines.total);
+    apply(LblFree, lines.free);
 }
 
 } // namespace ombrix

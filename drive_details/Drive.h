@@ -6,6 +6,7 @@ class QLineEdit;
 
 namespace ombrix {
 class Forms;
+struct DriveLines;
 namespace platform {
 class FileSystem;
 }
@@ -19,6 +20,9 @@ public:
 
     // First report, for the drive text "Text1", then the window-wide key handling.
     void Form_Load();
+    // Starts a report for the drive text. The drive is asked off the
+    // user-interface thread; the lines change when its answer comes, unless
+    // a later report has been started meanwhile.
     void GetDriveInfo();
 
 protected:
@@ -27,11 +31,12 @@ protected:
 private:
     void Close_Click();
     void Form_KeyPress(const QString& typed);
-    void fitReport();
+    void showReport(const DriveLines& lines);
 
     platform::FileSystem& m_fileSystem;
     Forms& m_forms;
     bool m_keyPreview = false;
+    quint64 m_lastReport = 0; // the report whose answer the lines await
     QLabel* LblDrive = nullptr;
     QLabel* LblSN = nullptr;
     QLabel* LblTot = nullptr;

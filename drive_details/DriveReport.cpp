@@ -1,8 +1,11 @@
 #include "drive_details/DriveReport.h"
 
+#include "platform/FileSystem.h"
+
 #include <QLocale>
 
 #include <cmath>
+#include <memory>
 
 namespace ombrix {
 
@@ -33,11 +36,46 @@ QString formatDriveSize(std::uint64_t bytes, const QLocale& locale) {
     return locale.toString(std::round(value / 1024.0), 'f', 0) + QStringLiteral(" KB");
 }
 
+bool isCommandKey(Qt::KeyboardModifiers modifiers) {
+    return modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
 bool isDriveKey(const QString& typed) {
     if (typed.size() != 1)
         return false;
     const char16_t c = typed[0].unicode();
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& drive,
+                          const QLocale& locale) {
+    DriveLines lines;
+    std::unique_ptr<platform::DriveObject> unit;
+    if (const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create()) {
+        const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
+        unit = fso->GetDrive(fso->GetDriveName(path));
+    }
+    if (!unit) {
+        lines.drive = QStringLiteral("Unit ") + drive + QStringLiteral(": not found");
+        lines.serial = lines.free = lines.total = QString();
+        return lines;
+    }
+
+    lines.drive = QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
+                  driveTypeName(unit->DriveType());
+    // A fact the drive cannot give leaves its line as it was; a drive
+    // without a serial number is not ready at all.
+    if (const auto serial = unit->SerialNumber()) {
+        lines.serial = QStringLiteral("Serial #: ") + QString::number(*serial);
+    } else {
+        lines.serial = QStringLiteral("Unit not ready");
+        lines.free = lines.total = QString();
+    }
+    if (const auto free = unit->AvailableSpace())
+        lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*free, locale);
+    if (const auto total = unit->TotalSize())
+        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*total, locale);
+    return lines;
 }
 
 } // namespace ombrix

@@ -2,10 +2,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class QLocale;
 
 namespace ombrix {
+namespace platform {
+class FileSystem;
+}
 
 // The name a report shows for a drive type code: "Unknow" for 0, the empty
 // text for codes outside 0 to 5.
@@ -17,5 +21,23 @@ QString formatDriveSize(std::uint64_t bytes, const QLocale& locale);
 
 // Whether a typed character chooses a drive: only "A" to "Z" and "a" to "z".
 bool isDriveKey(const QString& typed);
+
+// A key held with Ctrl, Alt or Meta is a command, never a typed letter: it
+// keeps its usual meaning. Shift only makes a capital.
+bool isCommandKey(Qt::KeyboardModifiers modifiers);
+
+// What one report writes into the four lines: a new text, or nothing for a
+// line that keeps the text it has.
+struct DriveLines {
+    std::optional<QString> drive;
+    std::optional<QString> serial;
+    std::optional<QString> total;
+    std::optional<QString> free;
+};
+
+// The report for the drive text. Waits as long as the file-system object
+// does, so the window asks it off its own thread.
+DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& driveText,
+                          const QLocale& locale);
 
 } // namespace ombrix

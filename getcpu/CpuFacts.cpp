@@ -24,26 +24,24 @@ std::optional<double> firstCpuValue(const std::string& root, const char* file, d
 } // namespace
 
 CpuFacts gatherFacts(const Sources& sources) {
-    std::optional<CpuinfoFields> cpuinfo;
-    auto info = [&]() -> const CpuinfoFields& {
-        if (!cpuinfo)
-            cpuinfo = parseCpuinfo(readFile(sources.cpuinfoPath, kCpuinfoCap, true).value_or(""));
-        return *cpuinfo;
-    };
+    const CpuinfoFields info =
+        parseCpuinfo(readFile(sources.cpuinfoPath, kCpuinfoCap, true).value_or(""));
 
+    // The kernel's names first: they are what lscpu and every other tool
+    // show, and on a virtual machine restored on another host CPUID may name
+    // a different processor. CPUID fills in what the kernel does not say.
     CpuFacts f;
+    f.model = cpuinfoModel(info);
+    f.vendor = cpuinfoVendor(info);
+    f.extra = cpuinfoExtra(info);
     if (sources.cpuid) {
-        f.vendor = sources.cpuid->vendor;
-        f.model = sources.cpuid->brand;
-        if (const auto& s = sources.cpuid->signature)
+        if (f.model.empty())
+            f.model = sources.cpuid->brand;
+        if (f.vendor.empty())
+            f.vendor = sources.cpuid->vendor;
+        if (const auto& s = sources.cpuid->signature; f.extra.empty() && s)
             f.extra = describeSignature(s->family, s->model, s->stepping);
     }
-    if (f.model.empty())
-        f.model = cpuinfoModel(info());
-    if (f.vendor.empty())
-        f.vendor = cpuinfoVendor(info());
-    if (f.extra.empty())
-        f.extra = cpuinfoExtra(info());
 
     // The nominal clock: the first source the machine offers, most exact first.
     const std::string& root = sources.sysfsRoot;
@@ -53,11 +51,12 @@ CpuFacts gatherFacts(const Sources& sources) {
     if (!f.nominalMHz)
         f.nominalMHz = firstCpuValue(root, "acpi_cppc/nominal_freq", 1.0);
     if (!f.nominalMHz)
-        f.nominalMHz = brandFrequencyMHz(f.model);
+        f.nominalMHz = brandFrequencyMHz(
+            sources.cpuid && !sources.cpuid->brand.empty() ? sources.cpuid->brand : f.model);
     if (!f.nominalMHz)
         f.nominalMHz = firstCpuValue(root, "cpufreq/cpuinfo_max_freq", 1e-3);
     if (!f.nominalMHz)
-        f.nominalMHz = info().mhz;
+        f.nominalMHz = info.mhz;
 
     if (f.model.empty())
         f.model = kUnknown;

@@ -1,6 +1,7 @@
 #include "CpuFiles.h"
 
 #include "CpuText.h"
+#include "platform/linux/KernelFile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,14 +15,6 @@
 namespace ombrix::cpu {
 namespace {
 
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
@@ -30,22 +23,9 @@ struct DirCloser {
 
 std::optional<std::string> readFile(const std::string& path, std::size_t cap,
                                     bool stopAtBlankLine) {
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        return std::nullopt;
     std::string text;
-    char chunk[4096];
-    while (text.size() < cap) {
-        const ssize_t n = ::read(file.fd, chunk, std::min(sizeof chunk, cap - text.size()));
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        const std::size_t searchFrom = text.empty() ? 0 : text.size() - 1;
-        text.append(chunk, static_cast<std::size_t>(n));
-        if (stopAtBlankLine && text.find("\n\n", searchFrom) != std::string::npos)
-            break;
-    }
+    if (!platform::KernelFile(path).readInto(text, cap, stopAtBlankLine ? "\n\n" : ""))
+        return std::nullopt;
     return text;
 }
 

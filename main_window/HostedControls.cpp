@@ -4,9 +4,9 @@ namespace ombrix {
 
 QVariant WinsockControl::get(int dispid) {
     switch (dispid) {
-    case 5:
+    case LocalHostName:
         return m_host.hostName();
-    case 6:
+    case LocalIP:
         return m_host.ipAddress();
     default:
         unknown(dispid);
@@ -15,9 +15,9 @@ QVariant WinsockControl::get(int dispid) {
 
 QVariant SysInfoControl::get(int dispid) {
     switch (dispid) {
-    case 11:
+    case OSVersion:
         return m_info.osVersion();
-    case 12:
+    case OSBuild:
         return QVariant::fromValue<qlonglong>(m_info.osBuild());
     default:
         unknown(dispid);

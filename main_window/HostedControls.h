@@ -5,10 +5,12 @@
 
 namespace ombrix {
 
-// The Winsock control as the main window reads it: 5 the local host name,
-// 6 the local IP address.
+// The Winsock control as the main window reads it.
 class WinsockControl final : public platform::Dispatch {
 public:
+    static constexpr int LocalHostName = 5;
+    static constexpr int LocalIP = 6;
+
     explicit WinsockControl(const platform::HostInfoProvider& host) : m_host(host) {}
     QVariant get(int dispid) override;
 
@@ -16,9 +18,12 @@ private:
     const platform::HostInfoProvider& m_host;
 };
 
-// The system-information control: 11 the OS version number, 12 the build.
+// The system-information control: the OS version number and build.
 class SysInfoControl final : public platform::Dispatch {
 public:
+    static constexpr int OSVersion = 11;
+    static constexpr int OSBuild = 12;
+
     explicit SysInfoControl(const platform::SystemInfoProvider& info) : m_info(info) {}
     QVariant get(int dispid) override;
 

@@ -1,12 +1,17 @@
 #include "main_window/Ombrix2.h"
 
+#include "about/frmAbout.h"
+#include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
-#include "main_window/FitLabel.h"
+#include "drive_details/Drive.h"
 #include "main_window/HostedControls.h"
+#include "main_window/PrinterInstallControl.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
+#include "network_report/frmNetCheck.h"
+#include "performance_monitor/sysmon.h"
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/FloppyDrive.h"
@@ -39,11 +44,13 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect r
     return l;
 }
 
-// A label the program fills.
+// A label the program fills. Its size is fixed, so a new text does not ask
+// its frame for a new layout: the clock changes its text every second.
 QLabel* valueLabel(QWidget* parent, const char* name, QRect r) {
     auto* l = new FitLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setGeometry(r);
+    l->setFixedSize(r.size());
     return l;
 }
 
@@ -77,6 +84,7 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
       m_cpuInfo(m_services.memory, m_services.version, m_services.cpu),
       Winsock1(std::make_unique<WinsockControl>(m_services.host)),
       Ombrix1(std::make_unique<SysInfoControl>(m_services.systemInfo)) {
+    setObjectName(QStringLiteral("Ombrix2"));
     setWindowTitle(QStringLiteral("Ombrix"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -178,9 +186,10 @@ void Ombrix2::createMenus() {
 
 void Ombrix2::Form_Load() {
     GetInfo();
-    Label11->setText(Winsock1->get(6).toString());
-    Label20->setText(Winsock1->get(5).toString());
-    setWindowTitle(QStringLiteral("Ombrix for ") + Winsock1->get(5).toString());
+    Label11->setText(Winsock1->get(WinsockControl::LocalIP).toString());
+    Label20->setText(Winsock1->get(WinsockControl::LocalHostName).toString());
+    setWindowTitle(QStringLiteral("Ombrix for ") +
+                   Winsock1->get(WinsockControl::LocalHostName).toString());
     for (QGroupBox* box : {Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame7}) {
         // Only the caption turns bold; the frame's controls keep the window's font.
         // An explicit weight, or the children would inherit the bold one.
@@ -200,11 +209,18 @@ void Ombrix2::Form_Load() {
     Timer2->start();
 }
 
-void Ombrix2::GetInfo() {
+void Ombrix2::showMemory() {
+    // A figure the system cannot tell is never shown as zero: the labels keep
+    // their last reading, or stay empty.
     platform::MemoryStatus memory;
-    m_cpuInfo.GlobalMemoryStatus(memory);
+    if (!m_cpuInfo.GlobalMemoryStatus(memory))
+        return;
     lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
     lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+}
+
+void Ombrix2::GetInfo() {
+    showMemory();
 
     auto model = modCPUInfo::zeroBuffer();
     auto rawSpeed = modCPUInfo::zeroBuffer();
@@ -224,38 +240,31 @@ void Ombrix2::GetInfo() {
 }
 
 void Ombrix2::readOsVersionAndBuild() {
-    Label3->setText(osVersionText(Ombrix1->get(11), QLocale()));
-    Label5->setText(osBuildText(Ombrix1->get(12)));
+    Label3->setText(osVersionText(Ombrix1->get(SysInfoControl::OSVersion), QLocale()));
+    Label5->setText(osBuildText(Ombrix1->get(SysInfoControl::OSBuild)));
 }
 
 void Ombrix2::selectFloppyDrive(bool showPresence) {
-    // Errors from here on are ignored: without drive A: nothing changes.
-    try {
-        m_services.floppy.selectDriveA();
-        if (Drive2->count() == 0)
-            Drive2->addItem(QStringLiteral("a:"));
-        if (showPresence)
-            Label9->setText(QStringLiteral("Yes"));
-    } catch (const std::exception&) {
-    }
-}
-
-void Ombrix2::armClock() {
-    // The milliseconds are rounded down, so this never wakes before the boundary.
-    const int msec = m_services.clock.now().time().msec();
-    Timer1->start(1000 - msec);
+    // Without drive A: nothing changes.
+    if (!m_services.floppy.selectDriveA())
+        return;
+    if (Drive2->count() == 0)
+        Drive2->addItem(QStringLiteral("a:"));
+    if (showPresence)
+        Label9->setText(QStringLiteral("Yes"));
 }
 
 void Ombrix2::Timer1_Timer() {
-    Label1->setText(clockText(m_services.clock.now().time()));
-    armClock();
+    // One reading of the clock serves the text and the next wake-up. The
+    // milliseconds are rounded down, so the clock never wakes before the
+    // boundary.
+    const QTime now = m_services.clock.now().time();
+    Label1->setText(clockText(now));
+    Timer1->start(1000 - now.msec());
 }
 
 void Ombrix2::Timer2_Timer() {
-    platform::MemoryStatus memory;
-    m_cpuInfo.GlobalMemoryStatus(memory);
-    lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
-    lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+    showMemory();
     auto speed = modCPUInfo::zeroBuffer();
     m_cpuInfo.GetProcessorNormSpeed(speed);
     LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(speed)));
@@ -267,7 +276,7 @@ void Ombrix2::Command1_Click() {
 }
 
 void Ombrix2::Command2_Click() {
-    m_services.printerInstall.call(5);
+    m_services.printerInstall.call(PrinterInstallControl::ShowPrinters);
 }
 
 namespace {
@@ -279,15 +288,15 @@ QWidget* requireForm(QWidget* form, const char* name) {
 } // namespace
 
 void Ombrix2::Command3_Click() {
-    requireForm(m_forms.show(QStringLiteral("frmNetCheck")), "frmNetCheck");
+    requireForm(m_forms.show<frmNetCheck>(), "frmNetCheck");
 }
 
 void Ombrix2::Command4_Click() {
-    requireForm(m_forms.show(QStringLiteral("Drive")), "Drive");
+    requireForm(m_forms.show<Drive>(), "Drive");
 }
 
 void Ombrix2::About_Click() {
-    requireForm(m_forms.show(QStringLiteral("frmAbout")), "frmAbout");
+    requireForm(m_forms.show<frmAbout>(), "frmAbout");
 }
 
 void Ombrix2::Exit_Click() {
@@ -295,10 +304,10 @@ void Ombrix2::Exit_Click() {
 }
 
 void Ombrix2::Execute_Click() {
-    QWidget* monitor = requireForm(m_forms.get(QStringLiteral("sysmon")), "sysmon");
-    if (auto* properties = monitor->findChild<QAction*>(QStringLiteral("Properties")))
-        properties->setEnabled(true);
-    m_forms.show(QStringLiteral("sysmon"));
+    auto* monitor = m_forms.get<sysmon>();
+    requireForm(monitor, "sysmon");
+    monitor->enableProperties();
+    m_forms.show<sysmon>();
 }
 
 } // namespace ombrix

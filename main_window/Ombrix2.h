@@ -61,9 +61,9 @@ public:
 private:
     void createLayout();
     void createMenus();
+    void showMemory();
     void readOsVersionAndBuild();
     void selectFloppyDrive(bool showPresence);
-    void armClock();
 
     Forms& m_forms;
     Services m_services;

@@ -12,7 +12,7 @@ namespace ombrix {
 class PrintersWindow;
 
 // The printer-install control the main window hosts as OleInstall1. Its
-// operation 5 shows the system's printers in one modeless window and returns.
+// operation ShowPrinters shows the system's printers in one modeless window and returns.
 class PrinterInstallControl final : public platform::Dispatch {
 public:
     static constexpr int ShowPrinters = 5;
@@ -22,7 +22,7 @@ public:
 
     QVariant call(int dispid, const QVariantList& args = {}) override;
 
-    // The printers window once operation 5 has made it, else nullptr.
+    // The printers window once ShowPrinters has made it, else nullptr.
     PrintersWindow* window() const { return m_window.get(); }
 
 private:

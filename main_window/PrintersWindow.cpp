@@ -1,5 +1,6 @@
 #include "main_window/PrintersWindow.h"
 
+#include "app/Background.h"
 #include "app/Handler.h"
 #include "platform/Printers.h"
 
@@ -9,6 +10,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace ombrix {
 namespace {
@@ -70,7 +73,22 @@ PrintersWindow::PrintersWindow(const platform::Printers& printers, QWidget* pare
 }
 
 void PrintersWindow::refresh() {
-    showList(m_printers.query());
+    treePrinters->clear();
+    lblMessage->setText(tr("Asking the print service for its printers..."));
+    if (m_asking) {
+        m_askAgain = true;
+        return;
+    }
+    m_asking = true;
+    askInBackground<platform::PrinterList>(
+        this, [&printers = m_printers] { return printers.query(); },
+        [this](const QFuture<platform::PrinterList>& answer) {
+            m_asking = false;
+            if (std::exchange(m_askAgain, false))
+                refresh();
+            else
+                showList(answer.result());
+        });
 }
 
 void PrintersWindow::showList(const platform::PrinterList& list) {
@@ -101,6 +119,7 @@ void PrintersWindow::showList(const platform::PrinterList& list) {
         lblMessage->setText(tr("1 printer found."));
     else
         lblMessage->setText(tr("%1 printers found.").arg(list.destinations.size()));
+    emit listShown();
 }
 
 } // namespace ombrix

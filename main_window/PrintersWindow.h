@@ -18,8 +18,14 @@ class PrintersWindow : public QWidget {
 public:
     explicit PrintersWindow(const platform::Printers& printers, QWidget* parent = nullptr);
 
-    // Asks the print service again and shows what it reports.
+    // Asks the print service again and shows what it reports when it
+    // answers. The question runs off the user-interface thread, one at a
+    // time: asked again meanwhile, the window asks once more when the first
+    // answer comes, and shows only the later one.
     void refresh();
+
+signals:
+    void listShown();
 
 private:
     void showList(const platform::PrinterList& list);
@@ -29,6 +35,8 @@ private:
     QLabel* lblMessage = nullptr;
     QPushButton* cmdRefresh = nullptr;
     QPushButton* cmdClose = nullptr;
+    bool m_asking = false;
+    bool m_askAgain = false;
 };
 
 } // namespace ombrix

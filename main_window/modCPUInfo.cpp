@@ -2,10 +2,11 @@
 
 namespace ombrix {
 
-void modCPUInfo::GlobalMemoryStatus(platform::MemoryStatus& status) const {
-    status = {};
-    if (const auto queried = m_memory.query())
+bool modCPUInfo::GlobalMemoryStatus(platform::MemoryStatus& status) const {
+    const auto queried = m_memory.query();
+    if (queried)
         status = *queried;
+    return queried.has_value();
 }
 
 QString modCPUInfo::bufferText(const Buffer& buffer) {

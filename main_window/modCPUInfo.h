@@ -21,8 +21,9 @@ public:
                platform::CpuLibrary& cpu)
         : m_memory(memory), m_version(version), m_cpu(cpu) {}
 
-    // Fills the record; a system that cannot tell leaves it zero.
-    void GlobalMemoryStatus(platform::MemoryStatus& status) const;
+    // Fills the record; a system that cannot tell leaves it as it was and
+    // answers false.
+    bool GlobalMemoryStatus(platform::MemoryStatus& status) const;
     bool GetVersionExA() { return m_version.GetVersionExA(osVersion); }
     void GetProcessor(Buffer& model, Buffer& vendor, Buffer& extra) {
         m_cpu.GetProcessor(model.data(), vendor.data(), extra.data());

@@ -18,6 +18,7 @@ frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
     // entry, no resizing.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+    setObjectName(QStringLiteral("frmNetCheck"));
     setWindowTitle(QStringLiteral("Network Check"));
     setGeometry(twipsRect(435, 1950, 5460, 4965));
     setFixedSize(twipsSize(5460, 4965));

@@ -16,6 +16,7 @@ namespace ombrix {
 sysmon::sysmon(platform::CounterSources& counters, platform::MessageBoxes& boxes, Forms& forms,
                QWidget* parent)
     : QMainWindow(parent), m_boxes(boxes), m_forms(forms) {
+    setObjectName(QStringLiteral("sysmon"));
     setWindowTitle(tr("System Monitor"));
 
     File = menuBar()->addMenu(tr("File"));
@@ -50,6 +51,10 @@ void sysmon::Form_Load() {
     control.call(SystemMonitor::ShowPropertyPages);
 }
 
+void sysmon::enableProperties() {
+    Properties->setEnabled(true);
+}
+
 void sysmon::Properties_Click() {
     platform::Dispatch& control = *SystemMonitor1;
     control.call(SystemMonitor::ShowPropertyPages);
@@ -57,7 +62,7 @@ void sysmon::Properties_Click() {
 
 void sysmon::System_Click() {
     hide();
-    m_forms.show(QStringLiteral("Ombrix2"));
+    m_forms.showMain();
 }
 
 } // namespace ombrix

@@ -23,6 +23,9 @@ public:
     ~sysmon() override;
 
     void Form_Load();
+    // The main window's "Execute" opens the monitor with its Properties entry
+    // available.
+    void enableProperties();
 
 private:
     void Properties_Click();

@@ -3,13 +3,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace ombrix::platform {
 
+// What a drive tells when it is ready. A drive that is not ready (no medium,
+// or a volume that does not answer in time) is an expected outcome: the
+// answer is NotReady.
+template <class T> using IfReady = std::optional<T>;
+inline constexpr std::nullopt_t NotReady = std::nullopt;
+
 // One drive of the file-system object. The letter and type are known without
 // touching the volume; the serial number and the sizes are read afresh on
-// every call and throw PlatformError when the drive is not ready (no medium,
-// or a volume that does not answer in time).
+// every call.
 class DriveObject {
 public:
     virtual ~DriveObject() = default;
@@ -17,10 +23,10 @@ public:
     virtual int DriveType() const = 0;
     // The drive's letter, without colon.
     virtual QString DriveLetter() const = 0;
-    virtual std::int32_t SerialNumber() const = 0;
+    virtual IfReady<std::int32_t> SerialNumber() const = 0;
     // Free bytes available to the user.
-    virtual std::uint64_t AvailableSpace() const = 0;
-    virtual std::uint64_t TotalSize() const = 0;
+    virtual IfReady<std::uint64_t> AvailableSpace() const = 0;
+    virtual IfReady<std::uint64_t> TotalSize() const = 0;
 };
 
 // The file-system object: resolves paths to drive names and drive names to
@@ -33,7 +39,7 @@ public:
     virtual QString GetAbsolutePathName(const QString& path) const = 0;
     // The drive part of a path ("C:"), or the empty text when it has none.
     virtual QString GetDriveName(const QString& path) const = 0;
-    // Throws PlatformError when there is no such drive.
+    // nullptr when there is no such drive.
     virtual std::unique_ptr<DriveObject> GetDrive(const QString& driveName) const = 0;
 };
 
@@ -42,7 +48,7 @@ public:
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Throws PlatformError when no object can be made.
+    // nullptr when no object can be made (the mount table cannot be read).
     virtual std::unique_ptr<FileSystemObject> create() const = 0;
 };
 

@@ -6,8 +6,8 @@ namespace ombrix::platform {
 class FloppyDrive {
 public:
     virtual ~FloppyDrive() = default;
-    // Throws PlatformError when drive A: is not available.
-    virtual void selectDriveA() = 0;
+    // False when there is no drive A:, which most machines lack.
+    virtual bool selectDriveA() = 0;
 };
 
 } // namespace ombrix::platform

@@ -56,6 +56,10 @@ public:
         m_open = status == ERROR_SUCCESS;
         return m_open;
     }
+    // Opens the key for the access; a path without narrow text opens nothing.
+    bool open(HKEY root, const std::optional<QByteArray>& path, DWORD access) {
+        return path && opened(m_registry.RegOpenKeyExA(root, path->constData(), 0, access, &m_key));
+    }
     HKEY get() const { return m_key; }
     void close() noexcept {
         if (!m_open)
@@ -73,14 +77,6 @@ private:
     HKEY m_key = 0;
     bool m_open = false;
 };
-
-// Runs one step; a step that fails is skipped and the method goes on.
-template <typename Step> void guarded(Step&& step) noexcept {
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 } // namespace
 
@@ -129,46 +125,43 @@ std::optional<clsRegistryAccess::RowList>
 clsRegistryAccess::EnumerateRegistryValues(QString xi_strSubKey,
                                            std::int32_t xi_lngRegistryHive) const {
     std::optional<RowList> result;
-    guarded([&] {
-        const auto path = narrowName(xi_strSubKey);
-        OpenedKey key(m_registry);
-        if (!path || !key.opened(m_registry.RegOpenKeyExA(
-                         hiveOf(xi_lngRegistryHive), path->constData(), 0, KEY_READ, key.place())))
-            return;
-        result.emplace();
-        for (DWORD index = 0;; ++index) {
-            std::array<char, kBufferSize> name;
-            std::array<unsigned char, kBufferSize> data;
-            name.fill(' ');
-            data.fill(' ');
-            DWORD nameLength = kBufferSize;
-            DWORD dataSize = kBufferSize;
-            DWORD type = 0;
-            if (m_registry.RegEnumValueA(key.get(), index, name.data(), &nameLength, nullptr, &type,
-                                         data.data(), &dataSize) != ERROR_SUCCESS)
-                break; // 259 ends the listing, any other status cuts it short
-            nameLength = std::min(nameLength, kBufferSize);
-            dataSize = std::min(dataSize, kBufferSize);
-            QString text;
-            if (type == REG_DWORD) {
-                // Only the bytes the value holds count; a short value reads as
-                // if zero-padded, never with the buffer's filler in it.
-                std::array<unsigned char, 4> bytes{};
-                std::copy_n(data.begin(), std::min<DWORD>(dataSize, 4), bytes.begin());
-                text = dwordText(dwordOf(bytes.data()));
-            } else {
-                // The data are cut to the size the registry reported, then at
-                // their first zero byte, as GetRegistryValue cuts them: a string
-                // loses its terminating zero, a multi-string shows its first
-                // string, and the buffer's filler never shows.
-                const auto end = std::find(data.begin(), data.begin() + dataSize, 0);
-                text = QString::fromUtf8(reinterpret_cast<const char*>(data.data()),
-                                         end - data.begin());
-            }
-            result->push_back(
-                {QString::fromUtf8(name.data(), nameLength), text, registryTypeName(type)});
+    const auto path = narrowName(xi_strSubKey);
+    OpenedKey key(m_registry);
+    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_READ))
+        return std::nullopt;
+    result.emplace();
+    for (DWORD index = 0;; ++index) {
+        std::array<char, kBufferSize> name;
+        std::array<unsigned char, kBufferSize> data;
+        name.fill(' ');
+        data.fill(' ');
+        DWORD nameLength = kBufferSize;
+        DWORD dataSize = kBufferSize;
+        DWORD type = 0;
+        if (m_registry.RegEnumValueA(key.get(), index, name.data(), &nameLength, nullptr, &type,
+                                     data.data(), &dataSize) != ERROR_SUCCESS)
+            break; // 259 ends the listing, any other status cuts it short
+        nameLength = std::min(nameLength, kBufferSize);
+        dataSize = std::min(dataSize, kBufferSize);
+        QString text;
+        if (type == REG_DWORD) {
+            // Only the bytes the value holds count; a short value reads as
+            // if zero-padded, never with the buffer's filler in it.
+            std::array<unsigned char, 4> bytes{};
+            std::copy_n(data.begin(), std::min<DWORD>(dataSize, 4), bytes.begin());
+            text = dwordText(dwordOf(bytes.data()));
+        } else {
+            // The data are cut to the size the registry reported, then at
+            // their first zero byte, as GetRegistryValue cuts them: a string
+            // loses its terminating zero, a multi-string shows its first
+            // string, and the buffer's filler never shows.
+            const auto end = std::find(data.begin(), data.begin() + dataSize, 0);
+            text =
+                QString::fromUtf8(reinterpret_cast<const char*>(data.data()), end - data.begin());
         }
-    });
+        result->push_back(
+            {QString::fromUtf8(name.data(), nameLength), text, registryTypeName(type)});
+    }
     return result;
 }
 
@@ -176,148 +169,115 @@ std::optional<clsRegistryAccess::RowList>
 clsRegistryAccess::EnumerateRegistryKeys(QString xi_strSubKey,
                                          std::int32_t xi_lngRegistryHive) const {
     std::optional<RowList> result;
-    guarded([&] {
-        const auto path = narrowName(xi_strSubKey);
-        OpenedKey key(m_registry);
-        if (!path ||
-            !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), path->constData(), 0,
-                                                 KEY_ENUMERATE_SUB_KEYS, key.place())))
-            return;
-        result.emplace();
-        for (DWORD index = 0;; ++index) {
-            std::array<char, kBufferSize> name;
-            std::array<char, kBufferSize> className;
-            name.fill(' ');
-            className.fill(' ');
-            DWORD nameLength = kBufferSize;
-            DWORD classLength = kBufferSize;
-            std::array<unsigned char, 8> lastWriteTime{};
-            if (m_registry.RegEnumKeyExA(key.get(), index, name.data(), &nameLength, nullptr,
-                                         className.data(), &classLength,
-                                         lastWriteTime.data()) != ERROR_SUCCESS)
-                break;
-            result->push_back(
-                {QString::fromUtf8(name.data(), std::min(nameLength, kBufferSize)),
-                 QString::fromUtf8(className.data(), std::min(classLength, kBufferSize))});
-        }
-    });
+    const auto path = narrowName(xi_strSubKey);
+    OpenedKey key(m_registry);
+    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_ENUMERATE_SUB_KEYS))
+        return std::nullopt;
+    result.emplace();
+    for (DWORD index = 0;; ++index) {
+        std::array<char, kBufferSize> name;
+        std::array<char, kBufferSize> className;
+        name.fill(' ');
+        className.fill(' ');
+        DWORD nameLength = kBufferSize;
+        DWORD classLength = kBufferSize;
+        std::array<unsigned char, 8> lastWriteTime{};
+        if (m_registry.RegEnumKeyExA(key.get(), index, name.data(), &nameLength, nullptr,
+                                     className.data(), &classLength,
+                                     lastWriteTime.data()) != ERROR_SUCCESS)
+            break;
+        result->push_back(
+            {QString::fromUtf8(name.data(), std::min(nameLength, kBufferSize)),
+             QString::fromUtf8(className.data(), std::min(classLength, kBufferSize))});
+    }
     return result;
 }
 
 bool clsRegistryAccess::DeleteRegistryValue(QString xi_strSubKey, QString xi_strValueName,
                                             std::int32_t xi_lngRegistryHive) const {
-    bool result = false;
-    guarded([&] {
-        const auto path = narrowName(xi_strSubKey);
-        OpenedKey key(m_registry);
-        if (!path ||
-            !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), path->constData(), 0,
-                                                 KEY_ALL_ACCESS, key.place())))
-            return;
-        guarded([&] {
-            if (const auto name = narrowName(xi_strValueName))
-                result = m_registry.RegDeleteValueA(key.get(), name->constData()) == ERROR_SUCCESS;
-        });
-    });
-    return result;
+    const auto path = narrowName(xi_strSubKey);
+    OpenedKey key(m_registry);
+    if (!key.open(hiveOf(xi_lngRegistryHive), path, KEY_ALL_ACCESS))
+        return false;
+    const auto name = narrowName(xi_strValueName);
+    return name && m_registry.RegDeleteValueA(key.get(), name->constData()) == ERROR_SUCCESS;
 }
 
 bool clsRegistryAccess::DeleteRegistryKey(QString xi_strSubKey,
                                           std::int32_t xi_lngRegistryHive) const {
-    bool result = false;
-    guarded([&] {
-        // Only spaces are trimmed for this test; the path itself is split untrimmed.
-        const auto notSpace = [](QChar c) { return c != u' '; };
-        if (std::none_of(xi_strSubKey.begin(), xi_strSubKey.end(), notSpace))
-            return;
-        const qsizetype split = xi_strSubKey.lastIndexOf(u'\\');
-        // A key directly under a hive is never deleted, also when written
-        // with a leading "\".
-        if (split <= 0)
-            return;
-        const auto parent = narrowName(xi_strSubKey.left(split));
-        const auto name = narrowName(xi_strSubKey.mid(split + 1));
-        OpenedKey key(m_registry);
-        if (!parent ||
-            !key.opened(m_registry.RegOpenKeyExA(hiveOf(xi_lngRegistryHive), parent->constData(), 0,
-                                                 KEY_ALL_ACCESS, key.place())))
-            return;
-        guarded([&] {
-            if (name)
-                result = m_registry.RegDeleteKeyA(key.get(), name->constData()) == ERROR_SUCCESS;
-        });
-    });
-    return result;
+    // Only spaces are trimmed for this test; the path itself is split untrimmed.
+    const auto notSpace = [](QChar c) { return c != u' '; };
+    if (std::none_of(xi_strSubKey.begin(), xi_strSubKey.end(), notSpace))
+        return false;
+    const qsizetype split = xi_strSubKey.lastIndexOf(u'\\');
+    // A key directly under a hive is never deleted, also when written
+    // with a leading "\".
+    if (split <= 0)
+        return false;
+    const auto parent = narrowName(xi_strSubKey.left(split));
+    const auto name = narrowName(xi_strSubKey.mid(split + 1));
+    OpenedKey key(m_registry);
+    if (!key.open(hiveOf(xi_lngRegistryHive), parent, KEY_ALL_ACCESS))
+        return false;
+    return name && m_registry.RegDeleteKeyA(key.get(), name->constData()) == ERROR_SUCCESS;
 }
 
 void clsRegistryAccess::SetRegistryValue(QString xi_strSubKey, QString xi_strValueName,
                                          QString xi_strValue, std::int32_t xi_lngRegistryHive,
                                          std::int32_t xi_lngValueType) const {
-    guarded([&] {
-        const std::int32_t type = xi_lngValueType == 0 ? std::int32_t{REG_SZ} : xi_lngValueType;
-        const auto path = narrowName(xi_strSubKey);
-        OpenedKey key(m_registry);
-        DWORD disposition = 0;
-        if (!path ||
-            !key.opened(m_registry.RegCreateKeyExA(hiveOf(xi_lngRegistryHive), path->constData(), 0,
-                                                   "1", REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                                                   nullptr, key.place(), &disposition)))
-            return;
-        const auto name = narrowName(xi_strValueName);
-        guarded([&] {
-            if (!name)
-                return;
-            if (type == REG_SZ) {
-                // No terminating zero is written; an empty text has no first
-                // byte to pass, so nothing is.
-                const QByteArray data = narrowText(xi_strValue).value_or(QByteArray());
-                if (!data.isEmpty())
-                    m_registry.RegSetValueExA(key.get(), name->constData(), 0, REG_SZ,
-                                              reinterpret_cast<const unsigned char*>(data.data()),
-                                              static_cast<DWORD>(data.size()));
-            } else if (type == REG_DWORD) {
-                if (const auto number = registryNumber(xi_strValue)) {
-                    const auto n = static_cast<std::uint32_t>(*number);
-                    const unsigned char data[4] = {
-                        static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
-                        static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-                    m_registry.RegSetValueExA(key.get(), name->constData(), 0, REG_DWORD, data, 4);
-                }
-            }
-        });
-    });
+    const std::int32_t type = xi_lngValueType == 0 ? std::int32_t{REG_SZ} : xi_lngValueType;
+    const auto path = narrowName(xi_strSubKey);
+    OpenedKey key(m_registry);
+    DWORD disposition = 0;
+    if (!path || !key.opened(m_registry.RegCreateKeyExA(
+                     hiveOf(xi_lngRegistryHive), path->constData(), 0, "1", REG_OPTION_NON_VOLATILE,
+                     KEY_SET_VALUE, nullptr, key.place(), &disposition)))
+        return;
+    const auto name = narrowName(xi_strValueName);
+    if (!name)
+        return;
+    if (type == REG_SZ) {
+        // No terminating zero is written; an empty text has no first
+        // byte to pass, so nothing is.
+        const QByteArray data = narrowText(xi_strValue).value_or(QByteArray());
+        if (!data.isEmpty())
+            m_registry.RegSetValueExA(key.get(), name->constData(), 0, REG_SZ,
+                                      reinterpret_cast<const unsigned char*>(data.data()),
+                                      static_cast<DWORD>(data.size()));
+    } else if (type == REG_DWORD) {
+        if (const auto number = registryNumber(xi_strValue)) {
+            const auto n = static_cast<std::uint32_t>(*number);
+            const unsigned char data[4] = {
+                static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
+                static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
+            m_registry.RegSetValueExA(key.get(), name->constData(), 0, REG_DWORD, data, 4);
+        }
+    }
 }
 
 std::optional<QString> clsRegistryAccess::GetRegistryValue(QString xi_strSubKey,
                                                            QString xi_strValueName,
                                                            std::int32_t xi_lngRegistryHive) const {
-    std::optional<QString> result;
-    guarded([&] {
-        DWORD type = 0;
-        const auto path = narrowName(xi_strSubKey);
-        OpenedKey key(m_registry);
-        if (!path || !key.opened(m_registry.RegOpenKeyA(hiveOf(xi_lngRegistryHive),
-                                                        path->constData(), key.place())))
-            return;
-        std::array<unsigned char, kBufferSize> buffer{};
-        DWORD size = kBufferSize;
-        guarded([&] {
-            if (const auto name = narrowName(xi_strValueName))
-                m_registry.RegQueryValueExA(key.get(), name->constData(), nullptr, &type,
-                                            buffer.data(), &size);
-        });
-        key.close();
-        if (type == REG_DWORD) {
-            result = dwordText(dwordOf(buffer.data()));
-            return;
-        }
-        // No zero in all 260 bytes: the text has no end, and stays absent.
-        const auto zero = std::find(buffer.begin(), buffer.end(), 0);
-        if (zero != buffer.end())
-            result = QString::fromUtf8(reinterpret_cast<const char*>(buffer.data()),
-                                       zero - buffer.begin());
-    });
-    return result;
+    DWORD type = 0;
+    const auto path = narrowName(xi_strSubKey);
+    OpenedKey key(m_registry);
+    if (!path || !key.opened(m_registry.RegOpenKeyA(hiveOf(xi_lngRegistryHive), path->constData(),
+                                                    key.place())))
+        return std::nullopt;
+    std::array<unsigned char, kBufferSize> buffer{};
+    DWORD size = kBufferSize;
+    if (const auto name = narrowName(xi_strValueName))
+        m_registry.RegQueryValueExA(key.get(), name->constData(), nullptr, &type, buffer.data(),
+                                    &size);
+    key.close();
+    if (type == REG_DWORD) {
+        return dwordText(dwordOf(buffer.data()));
+    }
+    // No zero in all 260 bytes: the text has no end, and stays absent.
+    const auto zero = std::find(buffer.begin(), buffer.end(), 0);
+    if (zero == buffer.end())
+        return std::nullopt;
+    return QString::fromUtf8(reinterpret_cast<const char*>(buffer.data()), zero - buffer.begin());
 }
 
 } // namespace ombrix

@@ -7,7 +7,7 @@
 //                  [--resolved FILE] [--after-list COMMAND]
 #include "network_report/NetworkReport.h"
 #include "platform/Registry.h"
-#include "platform/registry/LiveNetworkView.h"
+#include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 #include "registry/clsRegistryAccess.h"

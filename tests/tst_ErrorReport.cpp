@@ -10,6 +10,7 @@
 
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
+#include "ProgramApplication.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -45,24 +46,24 @@ private slots:
         FakeMachine machine;
         platform::LinuxCpuLibrary cpu(library.toStdString());
         Forms forms;
-        forms.add("Ombrix2", [&] {
+        forms.addMain<Ombrix2>([&] {
             auto w = std::make_unique<Ombrix2>(forms, machine.services(nullptr, &cpu));
             w->Form_Load();
             return w;
         });
-        const int status = runProgram(*app, forms, "Ombrix2");
+        const int status = runProgram(*app, forms);
         QCOMPARE(status, kErrorExitStatus);
         QCOMPARE(g_boxes->shown.size(), 1);
         QCOMPARE(g_boxes->shown[0].caption, appTitle());
         QVERIFY2(g_boxes->shown[0].text.contains(named), qPrintable(g_boxes->shown[0].text));
-        QVERIFY(!forms.isLoaded("Ombrix2"));
+        QVERIFY(!forms.isLoaded<Ombrix2>());
         QCOMPARE(g_boxes->shown[0].icon, platform::MessageBoxes::Icon::Critical);
     }
 
     void handlerErrorIsReportedOnceAndEndsTheLoop() {
         auto* app = static_cast<Application*>(qApp);
         Forms forms;
-        forms.add("Main", [] {
+        forms.addMain<QPushButton>([] {
             auto button = std::make_unique<QPushButton>("go");
             QObject::connect(button.get(), &QPushButton::clicked, [] {
                 handle([] { throw platform::PlatformError("printer control failed"); });
@@ -70,21 +71,17 @@ private slots:
             });
             return button;
         });
-        QTimer::singleShot(0, [&] { forms.get<QPushButton>("Main")->click(); });
-        const int status = runProgram(*app, forms, "Main");
+        QTimer::singleShot(0, [&] { forms.get<QPushButton>()->click(); });
+        const int status = runProgram(*app, forms);
         QCOMPARE(status, kErrorExitStatus);
         QCOMPARE(g_boxes->shown.size(), 1);
         QCOMPARE(g_boxes->shown[0].text, QString("printer control failed"));
-        QVERIFY(!forms.isLoaded("Main"));
+        QVERIFY(!forms.isLoaded<QPushButton>());
     }
 };
 
 int main(int argc, char** argv) {
-    FakeMessageBoxes boxes;
-    g_boxes = &boxes;
-    Application app(argc, argv, boxes);
-    tst_ErrorReport test;
-    return QTest::qExec(&test, argc, argv);
+    return runWithProgramApplication<tst_ErrorReport>(argc, argv, &g_boxes);
 }
 
 #include "tst_ErrorReport.moc"

@@ -1,4 +1,4 @@
-#include "main_window/FitLabel.h"
+#include "app/FitLabel.h"
 
 #include <QTest>
 
@@ -40,6 +40,28 @@ private slots:
         label.setText("AMD EPYC");
         label.grab();
         QVERIFY(label.toolTip().isEmpty());
+    }
+
+    void aLabelTwoLinesHighWrapsBeforeItShrinks_data() {
+        QTest::addColumn<bool>("wrap");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("two lines") << true << true;
+        QTest::newRow("one line") << false << false;
+    }
+    void aLabelTwoLinesHighWrapsBeforeItShrinks() {
+        QFETCH(bool, wrap);
+        QFETCH(bool, whole);
+        // Too long for one line even at the smallest size, short enough for two.
+        FitLabel label("Total Size: 17,592,186,044,416.00 MB");
+        QFont f = label.font();
+        f.setPointSizeF(8);
+        label.setFont(f);
+        const QFontMetrics metrics(f);
+        label.setGeometry(0, 0, metrics.horizontalAdvance("17,592,186,044,416.00 MB") + 2,
+                          2 * metrics.lineSpacing() + 2);
+        label.setWordWrap(wrap);
+        label.grab();
+        QCOMPARE(label.toolTip().isEmpty(), whole);
     }
 };
 

@@ -33,11 +33,11 @@ private slots:
     void firstReferenceLoadsOnce() {
         Forms forms;
         int loads = 0;
-        forms.add("W", [&] { return std::make_unique<CountingForm>(loads); });
-        QVERIFY(!forms.isLoaded("W"));
-        QWidget* first = forms.get("W");
-        QWidget* again = forms.show("W");
-        forms.show("W");
+        forms.add<CountingForm>([&] { return std::make_unique<CountingForm>(loads); });
+        QVERIFY(!forms.isLoaded<CountingForm>());
+        QWidget* first = forms.get<CountingForm>();
+        QWidget* again = forms.show<CountingForm>();
+        forms.show<CountingForm>();
         QCOMPARE(first, again);
         QCOMPARE(loads, 1);
         QVERIFY(first->isVisible());
@@ -46,11 +46,11 @@ private slots:
     void hidingKeepsState() {
         Forms forms;
         int loads = 0;
-        forms.add("W", [&] { return std::make_unique<CountingForm>(loads); });
-        auto* w = static_cast<CountingForm*>(forms.show("W"));
+        forms.add<CountingForm>([&] { return std::make_unique<CountingForm>(loads); });
+        auto* w = static_cast<CountingForm*>(forms.show<CountingForm>());
         w->state->setText("kept");
         w->hide();
-        auto* shown = static_cast<CountingForm*>(forms.show("W"));
+        auto* shown = static_cast<CountingForm*>(forms.show<CountingForm>());
         QCOMPARE(shown, w);
         QCOMPARE(shown->state->text(), QString("kept"));
         QCOMPARE(loads, 1);
@@ -59,43 +59,42 @@ private slots:
     void closeUnloadsAndNextOpeningLoadsAfresh() {
         Forms forms;
         int loads = 0;
-        forms.add("W", [&] { return std::make_unique<CountingForm>(loads); });
-        QPointer<QWidget> old = forms.show("W");
+        forms.add<CountingForm>([&] { return std::make_unique<CountingForm>(loads); });
+        QPointer<QWidget> old = forms.show<CountingForm>();
         static_cast<CountingForm*>(old.data())->state->setText("old");
         QVERIFY(old->close());
-        QVERIFY(!forms.isLoaded("W"));
+        QVERIFY(!forms.isLoaded<CountingForm>());
         // Reopening before the old window's deferred deletion has run still loads afresh.
-        auto* fresh = static_cast<CountingForm*>(forms.show("W"));
+        auto* fresh = static_cast<CountingForm*>(forms.show<CountingForm>());
         QVERIFY(fresh != old.data());
         QCOMPARE(fresh->state->text(), QString());
         QCOMPARE(loads, 2);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull());
-        QVERIFY(forms.isLoaded("W"));
+        QVERIFY(forms.isLoaded<CountingForm>());
     }
 
     void refusedCloseKeepsTheWindow() {
         Forms forms;
-        forms.add("W", [] { return std::make_unique<StubbornForm>(); });
-        QWidget* w = forms.show("W");
+        forms.add<StubbornForm>([] { return std::make_unique<StubbornForm>(); });
+        QWidget* w = forms.show<StubbornForm>();
         QVERIFY(!w->close());
-        QVERIFY(forms.isLoaded("W"));
-        QCOMPARE(forms.get("W"), w);
+        QVERIFY(forms.isLoaded<StubbornForm>());
+        QCOMPARE(forms.get<StubbornForm>(), w);
     }
 
     void failingLoadStepLeavesNothingLoaded() {
         Forms forms;
-        forms.add("W", []() -> std::unique_ptr<QWidget> {
-            throw platform::PlatformError("load failed");
-        });
-        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, forms.get("W"));
-        QVERIFY(!forms.isLoaded("W"));
+        forms.add<QWidget>(
+            []() -> std::unique_ptr<QWidget> { throw platform::PlatformError("load failed"); });
+        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, forms.get<QWidget>());
+        QVERIFY(!forms.isLoaded<QWidget>());
     }
 
     void unknownWindowIsNotMade() {
         Forms forms;
-        QCOMPARE(forms.get("nothing"), nullptr);
-        QCOMPARE(forms.show("nothing"), nullptr);
+        QCOMPARE(forms.get<QLabel>(), nullptr);
+        QCOMPARE(forms.show<QLabel>(), static_cast<QWidget*>(nullptr));
     }
 
     void handlerErrorsReachTheSink() {

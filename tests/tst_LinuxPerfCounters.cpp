@@ -1,4 +1,5 @@
 #include "platform/linux/LinuxCounterCatalogue.h"
+#include "platform/linux/LinuxMemoryStatus.h"
 #include "platform/linux/LinuxPerfCounters.h"
 #include "platform/linux/ProcParsers.h"
 
@@ -163,6 +164,8 @@ private slots:
     void busyCoreNearHundredPercent();
     void totalProcessorTimeMatchesStat();
     void availableBytesMatchesMeminfo();
+    void availableMemoryAgreesWithTheMainWindow_data();
+    void availableMemoryAgreesWithTheMainWindow();
     void loopbackBytesReceivedMatchesTransfer();
     void diskWriteBytesMatchesSyncedFile();
     void workingSetMatchesStatus();
@@ -566,6 +569,29 @@ void tst_LinuxPerfCounters::availableBytesMatchesMeminfo() {
     QVERIFY(sample.values[0]);
     QVERIFY2(std::abs(sample.values[0]->value - kb * 1024) < 64.0 * 1024 * 1024,
              qPrintable(QStringLiteral("%1 vs %2").arg(sample.values[0]->value).arg(kb * 1024)));
+}
+
+void tst_LinuxPerfCounters::availableMemoryAgreesWithTheMainWindow_data() {
+    QTest::addColumn<QString>("file");
+    const QStringList files = QDir(QStringLiteral(OMBRIX_FIXTURES_DIR))
+                                  .entryList({QStringLiteral("meminfo_*.txt")}, QDir::Files);
+    QVERIFY(!files.isEmpty());
+    for (const QString& file : files)
+        QTest::newRow(qPrintable(file)) << file;
+}
+
+void tst_LinuxPerfCounters::availableMemoryAgreesWithTheMainWindow() {
+    QFETCH(QString, file);
+    FakeTree tree;
+    tree.write("proc/meminfo", fixture(qPrintable(file)));
+    const auto status = LinuxMemoryStatus(QString::fromStdString(tree.proc() + "/meminfo")).query();
+    LinuxPerfCounters counters(tree.proc(), tree.sys());
+    const auto sample = counters.sample({named("Memory", "Available Bytes", "")});
+    // Where the main window shows a figure, the monitor shows the same one.
+    if (status) {
+        QVERIFY(sample.values[0]);
+        QCOMPARE(sample.values[0]->value, double(status->availPhysBytes));
+    }
 }
 
 void tst_LinuxPerfCounters::loopbackBytesReceivedMatchesTransfer() {

@@ -1,11 +1,11 @@
 #include "platform/Registry.h"
-#include "platform/registry/DhcpLeases.h"
-#include "platform/registry/LiveNetworkView.h"
+#include "platform/linux/KernelFile.h"
+#include "platform/linux/network/DhcpLeases.h"
+#include "platform/linux/network/LiveNetworkView.h"
+#include "platform/linux/network/ResolverState.h"
+#include "platform/linux/network/SambaWins.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
-#include "platform/registry/ResolverState.h"
-#include "platform/registry/SambaWins.h"
-#include "platform/registry/TextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +21,7 @@ using namespace ombrix::platform;
 namespace {
 
 std::string fixture(const char* name) {
-    return readTextFile(std::string(OMBRIX_FIXTURES_DIR) + "/" + name);
+    return readKernelFile(std::string(OMBRIX_FIXTURES_DIR) + "/" + name).value_or("");
 }
 
 QString run(const QString& program, const QStringList& args, int* exitCode = nullptr) {

@@ -1,9 +1,15 @@
+#include "about/frmAbout.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
+#include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
+#include "network_report/frmNetCheck.h"
+#include "performance_monitor/sysmon.h"
 #include "platform/PlatformError.h"
 
+#include "FakeCounterSources.h"
 #include "FakeMachine.h"
+#include "FakeMessageBoxes.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -18,12 +24,7 @@ namespace {
 
 // Another window of the program, as the commands reach it.
 struct OtherForm : QWidget {
-    OtherForm(int& loads, int& unloads) : unloads(unloads) {
-        ++loads;
-        auto* properties = new QAction("Properties", this);
-        properties->setObjectName("Properties");
-        properties->setEnabled(false);
-    }
+    OtherForm(int& loads, int& unloads) : unloads(unloads) { ++loads; }
     void closeEvent(QCloseEvent* e) override {
         ++unloads;
         e->accept();
@@ -33,20 +34,37 @@ struct OtherForm : QWidget {
 
 struct Program {
     FakeMachine machine;
+    FakeCounterSources counters;
+    FakeMessageBoxes boxes;
     Forms forms;
     int otherLoads = 0;
     int otherUnloads = 0;
     Program() {
-        forms.add("Ombrix2", [this] {
+        forms.addMain<Ombrix2>([this] {
             auto w = std::make_unique<Ombrix2>(forms, machine.services());
             w->Form_Load();
             return w;
         });
-        for (const char* name : {"frmNetCheck", "Drive", "frmAbout", "sysmon"})
-            forms.add(name,
-                      [this] { return std::make_unique<OtherForm>(otherLoads, otherUnloads); });
+        auto other = [this] { return std::make_unique<OtherForm>(otherLoads, otherUnloads); };
+        forms.add<frmNetCheck>(other);
+        forms.add<Drive>(other);
+        forms.add<frmAbout>(other);
+        // The monitor itself: "Execute" enables its Properties entry.
+        forms.add<sysmon>([this] {
+            ++otherLoads;
+            return std::make_unique<sysmon>(counters, boxes, forms);
+        });
     }
-    Ombrix2* main() { return forms.get<Ombrix2>("Ombrix2"); }
+    Ombrix2* main() { return forms.get<Ombrix2>(); }
+    QWidget* other(const QString& name) {
+        if (name == "frmNetCheck")
+            return forms.window<frmNetCheck>();
+        if (name == "Drive")
+            return forms.window<Drive>();
+        if (name == "frmAbout")
+            return forms.window<frmAbout>();
+        return forms.window<sysmon>();
+    }
     QString text(const char* label) { return main()->findChild<QLabel*>(label)->text(); }
     QStringList allLabelTexts() {
         QStringList texts;
@@ -63,7 +81,7 @@ class tst_Ombrix2 : public QObject {
 private slots:
     void loadStepFillsTheSummary() {
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         QCOMPARE(p.main()->windowTitle(), QString("Ombrix for PC1"));
         QCOMPARE(p.text("Label20"), QString("PC1"));
         QCOMPARE(p.text("Label11"), QString("192.0.2.20"));
@@ -93,7 +111,7 @@ private slots:
         p.machine.floppy.present = present;
         bool errorReported = false;
         ErrorSink previous = setErrorSink([&](std::exception_ptr) { errorReported = true; });
-        handle([&] { p.forms.show("Ombrix2"); });
+        handle([&] { p.forms.showMain(); });
         setErrorSink(previous);
         QVERIFY(!errorReported);
         QCOMPARE(p.text("Label9"), shown);
@@ -102,15 +120,15 @@ private slots:
     void failedVersionQueryLeavesTheRecordZero() {
         Program p;
         p.machine.version.next.reset();
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         QCOMPARE(p.text("LblOS"), QString("0.0 Build 0"));
     }
 
     void missingProcessorLibraryFailsTheLoadStep() {
         Program p;
         p.machine.cpu.failure = "libgetcpu.so: cannot open shared object file";
-        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, p.forms.show("Ombrix2"));
-        QVERIFY(!p.forms.isLoaded("Ombrix2"));
+        QVERIFY_THROWS_EXCEPTION(platform::PlatformError, p.forms.showMain());
+        QVERIFY(!p.forms.isLoaded<Ombrix2>());
     }
 
     void clockShowsTheTimeAndWakesAtTheNextSecond_data() {
@@ -126,7 +144,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(int, nextTickIn);
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         p.machine.clock.current = QDateTime(QDate(2026, 12, 7), now);
         p.main()->Timer1_Timer();
         QCOMPARE(p.text("Label1"), shown);
@@ -138,7 +156,7 @@ private slots:
 
     void memoryRefreshShowsTheNewFigure() {
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         QCOMPARE(p.main()->findChild<QTimer*>("Timer2")->interval(), 5000);
         p.machine.memory.next = platform::MemoryStatus{8589934592ull, 268435456ull};
         p.machine.cpu.normSpeed = "3100";
@@ -149,9 +167,22 @@ private slots:
         QCOMPARE(p.machine.cpu.processorCalls, 1); // model and vendor are not re-read
     }
 
+    void unreadableMemoryIsNeverShownAsZero() {
+        Program p;
+        p.machine.memory.next.reset();
+        p.forms.showMain();
+        QCOMPARE(p.text("lblRamTotal"), QString()); // no reading yet: empty
+        p.machine.memory.next = platform::MemoryStatus{8589934592ull, 268435456ull};
+        p.main()->Timer2_Timer();
+        p.machine.memory.next.reset();
+        p.main()->Timer2_Timer();
+        QCOMPARE(p.text("lblRamTotal"), QString("8233")); // the last reading stays
+        QCOMPARE(p.text("lblRamAvail"), QString("257"));
+    }
+
     void refreshChangesOnlyVersionAndBuild() {
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         QStringList before = p.allLabelTexts();
         p.machine.systemInfo.version = "12.8";
         p.machine.systemInfo.build = 120;
@@ -169,7 +200,7 @@ private slots:
 
     void printersButtonCallsTheControl() {
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         QTest::mouseClick(p.main()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
         QCOMPARE(p.machine.printers.calls, QList<int>{5});
     }
@@ -190,7 +221,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, form);
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         auto press = [&] {
             if (auto* b = p.main()->findChild<QPushButton*>(command))
                 QTest::mouseClick(b, Qt::LeftButton);
@@ -199,7 +230,7 @@ private slots:
         };
         press();
         press();
-        QWidget* w = p.forms.get(form);
+        QWidget* w = p.other(form);
         QVERIFY(w->isVisible());
         QCOMPARE(p.otherLoads, 1);
         w->hide();
@@ -214,19 +245,19 @@ private slots:
 
     void executeEnablesPropertiesBeforeShowing() {
         Program p;
-        p.forms.show("Ombrix2");
+        p.forms.showMain();
         p.main()->findChild<QAction*>("Execute")->trigger();
-        QWidget* monitor = p.forms.get("sysmon");
+        QWidget* monitor = p.forms.get<sysmon>();
         QVERIFY(monitor->findChild<QAction*>("Properties")->isEnabled());
         QVERIFY(monitor->isVisible());
     }
 
     void shortcutsOpenAboutAndExit() {
         Program p;
-        QWidget* w = p.forms.show("Ombrix2");
+        QWidget* w = p.forms.showMain();
         QVERIFY(QTest::qWaitForWindowActive(w));
         QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
-        QVERIFY(p.forms.isLoaded("frmAbout"));
+        QVERIFY(p.forms.isLoaded<frmAbout>());
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         QTest::keyClick(w, Qt::Key_E, Qt::ControlModifier);
@@ -236,16 +267,16 @@ private slots:
     void exitEndsAtOnceWithoutUnloading() {
         Program p;
         Forms& forms = p.forms;
-        p.forms.add("Ombrix2", [&] {
+        p.forms.addMain<Ombrix2>([&] {
             auto services = p.machine.services();
             services.endProgram = [] { QCoreApplication::exit(0); };
             auto w = std::make_unique<Ombrix2>(forms, services);
             w->Form_Load();
             return w;
         });
-        forms.show("Ombrix2");
-        forms.show("frmNetCheck");
-        forms.show("Drive")->hide();
+        forms.showMain();
+        forms.show<frmNetCheck>();
+        forms.show<Drive>()->hide();
         QTimer::singleShot(0, [&] { p.main()->findChild<QAction*>("Exit")->trigger(); });
         QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a guard, not a measurement
         QCOMPARE(QCoreApplication::exec(), 0);

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -80,6 +81,12 @@ const ombrix::platform::PrintDestination* find(const PrinterList& list, const QS
         if (d.name == name)
             return &d;
     return nullptr;
+}
+
+// Waits until the window shows the answer to the question it asked last.
+bool answered(PrintersWindow* window) {
+    QSignalSpy shown(window, &PrintersWindow::listShown);
+    return shown.wait(20000);
 }
 
 QTreeWidgetItem* row(QTreeWidget* tree, const QString& name) {
@@ -275,6 +282,7 @@ void tst_Printers::windowListsQueuesByName() {
     CupsPrinters printers;
     PrintersWindow window(printers);
     window.refresh();
+    QVERIFY(answered(&window));
     auto* tree = window.findChild<QTreeWidget*>("treePrinters");
     auto* message = window.findChild<QLabel*>("lblMessage");
     QVERIFY(tree && message);
@@ -298,9 +306,11 @@ void tst_Printers::operationFiveShowsOneWindowAndRefreshes() {
     PrintersWindow* window = control.window();
     QVERIFY(window && window->isVisible());
     QCOMPARE(window->windowTitle(), QStringLiteral("Printers"));
+    QVERIFY(answered(window));
 
     control.call(PrinterInstallControl::ShowPrinters);
     QCOMPARE(control.window(), window);
+    QVERIFY(answered(window));
     int shown = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
         shown += qobject_cast<PrintersWindow*>(w) && w->isVisible();
@@ -313,12 +323,14 @@ void tst_Printers::operationFiveShowsOneWindowAndRefreshes() {
     control.call(PrinterInstallControl::ShowPrinters);
     QCOMPARE(control.window(), window);
     QVERIFY(window->isVisible());
+    QVERIFY(answered(window));
     auto* tree = window->findChild<QTreeWidget*>("treePrinters");
     QCOMPARE(tree->topLevelItemCount(), 3);
 
     // "Refresh" reads the scheduler again.
     QVERIFY(lpadmin("lpadmin", {"-x", "q3"}));
     window->findChild<QPushButton*>("cmdRefresh")->click();
+    QVERIFY(answered(window));
     QCOMPARE(tree->topLevelItemCount(), 2);
     QVERIFY(!row(tree, "q3"));
 }
@@ -352,10 +364,11 @@ void tst_Printers::withoutSchedulerListsNoneAndSaysSo() {
     CupsPrinters printers(200ms);
     PrinterInstallControl control(printers);
     control.call(PrinterInstallControl::ShowPrinters);
-    useServer(socketPath());
-
     PrintersWindow* window = control.window();
     QVERIFY(window && window->isVisible());
+    QVERIFY(answered(window));
+    useServer(socketPath());
+
     QCOMPARE(window->findChild<QTreeWidget*>("treePrinters")->topLevelItemCount(), 0);
     QCOMPARE(window->findChild<QLabel*>("lblMessage")->text(),
              QStringLiteral("No print service could be reached, so no printers are listed."));
@@ -370,6 +383,7 @@ void tst_Printers::schedulerWithoutQueuesListsNone() {
     QVERIFY(list.destinations.empty());
     PrintersWindow window(printers);
     window.refresh();
+    QVERIFY(answered(&window));
     QCOMPARE(window.findChild<QTreeWidget*>("treePrinters")->topLevelItemCount(), 0);
     QCOMPARE(window.findChild<QLabel*>("lblMessage")->text(),
              QStringLiteral("The print service reports no printers."));

@@ -41,8 +41,8 @@ private slots:
     void listingKeys();
     void listingValues();
     void listingStopsAtDataThatDoesNotFit();
-    void noErrorLeavesAndEveryKeyIsClosed_data();
-    void noErrorLeavesAndEveryKeyIsClosed();
+    void failedStepLeavesQuietResultsAndKeysClosed_data();
+    void failedStepLeavesQuietResultsAndKeysClosed();
     void namesWithZeroCharactersReachNoKey();
     void badPathsGiveTheQuietResult_data();
     void badPathsGiveTheQuietResult();
@@ -340,7 +340,7 @@ void tst_clsRegistryAccess::listingStopsAtDataThatDoesNotFit() {
     QCOMPARE(m_access->EnumerateRegistryValues("Long")->size(), std::size_t{1});
 }
 
-void tst_clsRegistryAccess::noErrorLeavesAndEveryKeyIsClosed_data() {
+void tst_clsRegistryAccess::failedStepLeavesQuietResultsAndKeysClosed_data() {
     QTest::addColumn<QString>("failing");
     for (const char* op :
          {"RegOpenKeyA", "RegOpenKeyExA", "RegQueryValueExA", "RegCreateKeyExA", "RegSetValueExA",
@@ -348,17 +348,17 @@ void tst_clsRegistryAccess::noErrorLeavesAndEveryKeyIsClosed_data() {
         QTest::newRow(op) << op;
 }
 
-void tst_clsRegistryAccess::noErrorLeavesAndEveryKeyIsClosed() {
+void tst_clsRegistryAccess::failedStepLeavesQuietResultsAndKeysClosed() {
     QFETCH(QString, failing);
     put("E\\F\\G", "v", REG_SZ, "x");
-    m_fake->throwIn = {failing.toStdString()};
+    m_fake->failIn = {failing.toStdString()};
     m_access->SetRegistryValue("E\\F", "w", "1", 0, 4);
     const auto value = m_access->GetRegistryValue("E\\F\\G", "v");
     const auto keys = m_access->EnumerateRegistryKeys("E");
     const auto values = m_access->EnumerateRegistryValues("E\\F\\G");
     const bool valueDeleted = m_access->DeleteRegistryValue("E\\F", "w");
     const bool keyDeleted = m_access->DeleteRegistryKey("E\\F\\G");
-    m_fake->throwIn.clear();
+    m_fake->failIn.clear();
     // An operation that failed leaves the quiet result of that step.
     if (failing == "RegOpenKeyA")
         QCOMPARE(value, std::nullopt);

@@ -27,7 +27,7 @@ private slots:
     void ruleIsGreyOverWhite();
 
 private:
-    frmAbout* show() { return qobject_cast<frmAbout*>(m_forms->show("frmAbout")); }
+    frmAbout* show() { return qobject_cast<frmAbout*>(m_forms->show<frmAbout>()); }
 
     std::unique_ptr<ombrix::Forms> m_forms;
     int m_loads = 0;
@@ -36,7 +36,7 @@ private:
 void tst_frmAbout::init() {
     m_forms = std::make_unique<ombrix::Forms>();
     m_loads = 0;
-    m_forms->add("frmAbout", [this] {
+    m_forms->add<frmAbout>([this] {
         auto w = std::make_unique<frmAbout>();
         w->Form_Load();
         ++m_loads;
@@ -89,7 +89,7 @@ void tst_frmAbout::keysCloseWhicheverControlHasFocus() {
     QWidget* target = focusOnOk ? static_cast<QWidget*>(ok) : box;
     QPointer<frmAbout> guard(box);
     QTest::keyClick(target, Qt::Key(key));
-    QVERIFY(!m_forms->isLoaded("frmAbout"));
+    QVERIFY(!m_forms->isLoaded<frmAbout>());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(guard.isNull());
 }
@@ -108,7 +108,7 @@ void tst_frmAbout::unloadsOnOkAndTheCloseBox() {
         QTest::mouseClick(box->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     else
         QVERIFY(box->close());
-    QVERIFY(!m_forms->isLoaded("frmAbout"));
+    QVERIFY(!m_forms->isLoaded<frmAbout>());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // The next opening loads it afresh, load step and all.

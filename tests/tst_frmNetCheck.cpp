@@ -146,6 +146,16 @@ void press(QWidget* window, const char* button) {
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
+// The report as the program registers it, over one adapter.
+void addReport(Forms& forms, TestRegistry& registry) {
+    registry.fill(machineEntries("a") + adapterEntries("eth0"));
+    forms.add<frmNetCheck>([&] {
+        auto w = std::make_unique<frmNetCheck>(registry.layer);
+        w->Form_Load();
+        return w;
+    });
+}
+
 } // namespace
 
 class tst_frmNetCheck : public QObject {
@@ -278,18 +288,13 @@ void tst_frmNetCheck::reportShowsTextAsUtf8() {
 
 void tst_frmNetCheck::closingReleasesAccessAndReopeningStartsEmpty() {
     TestRegistry registry;
-    registry.fill(machineEntries("a") + adapterEntries("eth0"));
     Forms forms;
-    forms.add("frmNetCheck", [&] {
-        auto w = std::make_unique<frmNetCheck>(registry.layer);
-        w->Form_Load();
-        return w;
-    });
+    addReport(forms, registry);
     QSignalSpy unloaded(&forms, &Forms::unloaded);
 
-    auto* window = forms.get<frmNetCheck>("frmNetCheck");
+    auto* window = forms.get<frmNetCheck>();
     QVERIFY(window && window->holdsRegistryAccess());
-    forms.show("frmNetCheck");
+    forms.show<frmNetCheck>();
     QVERIFY(listLines(window).isEmpty());
     press(window, "cmdNetCheck");
     QVERIFY(!listLines(window).isEmpty());
@@ -298,12 +303,12 @@ void tst_frmNetCheck::closingReleasesAccessAndReopeningStartsEmpty() {
     QPointer<frmNetCheck> old = window;
     press(window, "cmdClose");
     QCOMPARE(unloaded.count(), 1);
-    QVERIFY(!forms.isLoaded("frmNetCheck"));
+    QVERIFY(!forms.isLoaded<frmNetCheck>());
     QVERIFY(!old || !old->holdsRegistryAccess());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!old);
 
-    auto* again = static_cast<frmNetCheck*>(forms.show("frmNetCheck"));
+    auto* again = static_cast<frmNetCheck*>(forms.show<frmNetCheck>());
     QVERIFY(again->holdsRegistryAccess());
     QVERIFY(listLines(again).isEmpty());
     // The close box unloads the same way.
@@ -313,14 +318,9 @@ void tst_frmNetCheck::closingReleasesAccessAndReopeningStartsEmpty() {
 
 void tst_frmNetCheck::enterBuildsAndEscapeCloses() {
     TestRegistry registry;
-    registry.fill(machineEntries("a") + adapterEntries("eth0"));
     Forms forms;
-    forms.add("frmNetCheck", [&] {
-        auto w = std::make_unique<frmNetCheck>(registry.layer);
-        w->Form_Load();
-        return w;
-    });
-    QWidget* window = forms.show("frmNetCheck");
+    addReport(forms, registry);
+    QWidget* window = forms.show<frmNetCheck>();
     QVERIFY(QTest::qWaitForWindowActive(window));
     QCOMPARE(QApplication::focusWidget(), window->findChild<QPushButton*>("cmdNetCheck"));
 
@@ -330,7 +330,7 @@ void tst_frmNetCheck::enterBuildsAndEscapeCloses() {
     QCOMPARE(listLines(window).size(), 11);
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QVERIFY(!forms.isLoaded("frmNetCheck"));
+    QVERIFY(!forms.isLoaded<frmNetCheck>());
 }
 
 QTEST_MAIN(tst_frmNetCheck)

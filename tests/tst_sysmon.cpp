@@ -130,7 +130,7 @@ private slots:
 private:
     QWidget* open(); // what the main window's "Execute" does
     SystemMonitor* control() {
-        return m_forms->get("sysmon")->findChild<SystemMonitor*>("SystemMonitor1");
+        return m_forms->get<sysmon>()->findChild<SystemMonitor*>("SystemMonitor1");
     }
 
     std::unique_ptr<FakeCounterSources> m_sources;
@@ -156,12 +156,12 @@ void tst_sysmon::init() {
             m_errors.push_back(QString::fromUtf8(e.what()));
         }
     });
-    m_forms->add("sysmon", [this] {
+    m_forms->add<sysmon>([this] {
         auto w = std::make_unique<sysmon>(*m_active, *m_boxes, *m_forms);
         w->Form_Load();
         return w;
     });
-    m_forms->add("Ombrix2", [] { return std::make_unique<QWidget>(); });
+    m_forms->addMain<QWidget>([] { return std::make_unique<QWidget>(); });
 }
 
 void tst_sysmon::cleanup() {
@@ -172,8 +172,8 @@ void tst_sysmon::cleanup() {
 }
 
 QWidget* tst_sysmon::open() {
-    m_forms->get("sysmon")->findChild<QAction*>("Properties")->setEnabled(true);
-    return m_forms->show("sysmon");
+    m_forms->get<sysmon>()->enableProperties();
+    return m_forms->show<sysmon>();
 }
 
 void tst_sysmon::firstOpeningShowsMessageThenWindowAndDialog() {
@@ -202,8 +202,8 @@ void tst_sysmon::hiddenWindowReopensAsItWas() {
     QVERIFY(visibleDialog());
     window->findChild<QAction*>("System")->trigger();
     QVERIFY(!window->isVisible());
-    QVERIFY(m_forms->isLoaded("sysmon"));
-    QVERIFY(m_forms->get("Ombrix2")->isVisible());
+    QVERIFY(m_forms->isLoaded<sysmon>());
+    QVERIFY(m_forms->window<QWidget>()->isVisible());
 
     QCOMPARE(open(), window);
     QVERIFY(window->isVisible());
@@ -284,7 +284,7 @@ void tst_sysmon::closingUnloadsCountersAndTimer() {
 
     QVERIFY(window->close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!m_forms->isLoaded("sysmon"));
+    QVERIFY(!m_forms->isLoaded<sysmon>());
     QVERIFY(!timer);
 
     window = open();
@@ -324,10 +324,10 @@ void tst_sysmon::readOnlyControlKeepsItsDialogShut() {
     platform::Dispatch& d = *control();
     d.put(SystemMonitor::ReadOnly, true);
     QCOMPARE(d.get(SystemMonitor::ReadOnly), QVariant(true));
-    m_forms->get("sysmon")->findChild<QAction*>("Properties")->trigger();
+    m_forms->get<sysmon>()->findChild<QAction*>("Properties")->trigger();
     QVERIFY(!visibleDialog());
     d.put(SystemMonitor::ReadOnly, false);
-    m_forms->get("sysmon")->findChild<QAction*>("Properties")->trigger();
+    m_forms->get<sysmon>()->findChild<QAction*>("Properties")->trigger();
     QVERIFY(visibleDialog());
 }
 

@@ -1,5 +1,7 @@
 #include "platform/linux/BlockDevices.h"
 
+#include "platform/linux/KernelFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,10 +12,9 @@ namespace ombrix::platform {
 namespace {
 
 QByteArray readSmall(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.read(256).trimmed();
+    const std::optional<std::string> text =
+        readKernelFile(QFile::encodeName(path).toStdString(), 256);
+    return text ? QByteArray::fromStdString(*text).trimmed() : QByteArray();
 }
 
 } // namespace

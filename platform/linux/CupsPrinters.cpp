@@ -58,6 +58,10 @@ CupsPrinters::CupsPrinters(std::chrono::milliseconds timeout) : m_timeout(timeou
 
 PrinterList CupsPrinters::query() const {
     PrinterList list;
+    // libcups keeps its settings per thread, read once; a query may run on
+    // any worker, so it reads the configuration (CUPS_SERVER, client.conf)
+    // afresh, as a new process would.
+    cupsSetServer(nullptr);
     // Our own connection instead of CUPS_HTTP_DEFAULT: the default one waits
     // without end on a scheduler that has stopped answering.
     HttpPtr http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,

@@ -9,13 +9,17 @@ LazyPrinters::~LazyPrinters() {
 }
 
 PrinterList LazyPrinters::query() const {
+    std::unique_lock lock(m_loading);
     if (!m_printers) {
         if (!m_library)
-            m_library.emplace(m_module, "printers module");
+            // libcups keeps state per thread, freed when a worker thread
+            // ends, which may be after we are gone.
+            m_library.emplace(m_module, "printers module", true);
         using Factory = Printers* (*)();
         auto make = reinterpret_cast<Factory>(m_library->symbol("ombrix_make_printers"));
         m_printers.reset(make());
     }
+    lock.unlock();
     return m_printers->query();
 }
 

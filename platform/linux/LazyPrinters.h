@@ -3,6 +3,7 @@
 #include "platform/linux/SharedLibrary.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace ombrix::platform {
@@ -10,7 +11,8 @@ namespace ombrix::platform {
 // The CUPS printers, from a module of their own (libombrix_printers.so)
 // loaded on the first query: libcups and the TLS, Kerberos and Avahi
 // libraries it brings cost start-up time and memory the summary does not
-// need. A missing module throws PlatformError.
+// need. A missing module throws PlatformError. Queries may come from any
+// thread.
 class LazyPrinters final : public Printers {
 public:
     explicit LazyPrinters(std::string module = "libombrix_printers.so");
@@ -19,6 +21,7 @@ public:
 
 private:
     std::string m_module;
+    mutable std::mutex m_loading;
     // The library outlives the object it made.
     mutable std::optional<SharedLibrary> m_library;
     mutable std::unique_ptr<Printers> m_printers;

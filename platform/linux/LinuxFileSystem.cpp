@@ -1,8 +1,8 @@
 #include "platform/linux/LinuxFileSystem.h"
 
-#include "platform/PlatformError.h"
 #include "platform/linux/BlockDevices.h"
 #include "platform/linux/BoundedCall.h"
+#include "platform/linux/KernelFile.h"
 #include "platform/linux/MountInfo.h"
 #include "platform/linux/VolumeProbe.h"
 
@@ -16,11 +16,13 @@
 namespace ombrix::platform {
 namespace {
 
+// A machine with thousands of mounts has a mount table of megabytes.
 std::optional<std::vector<MountEntry>> readMountTable(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<std::string> text =
+        readKernelFile(QFile::encodeName(path).toStdString(), std::size_t{64} << 20);
+    if (!text)
         return std::nullopt;
-    return parseMountInfo(file.readAll());
+    return parseMountInfo(QByteArrayView(text->data(), qsizetype(text->size())));
 }
 
 std::optional<DevNum> blockNodeOf(const QString& source) {
@@ -67,8 +69,10 @@ public:
     int DriveType() const override { return m_entry.type; }
     QString DriveLetter() const override { return QString(m_entry.letter); }
 
-    std::int32_t SerialNumber() const override {
-        const MountEntry mount = mounted();
+    IfReady<std::int32_t> SerialNumber() const override {
+        if (!m_entry.mount)
+            return NotReady;
+        const MountEntry mount = *m_entry.mount;
         const QString node = m_entry.deviceNode;
         const QString table = m_mountInfoPath;
         std::optional<std::int32_t> serial =
@@ -84,35 +88,32 @@ public:
                 }
                 return std::optional<std::int32_t>(space->fsid);
             });
-        if (!serial)
-            throw PlatformError("Drive not ready");
-        return *serial;
+        return serial;
     }
 
-    std::uint64_t AvailableSpace() const override { return space().available; }
-    std::uint64_t TotalSize() const override { return space().total; }
+    IfReady<std::uint64_t> AvailableSpace() const override {
+        const std::optional<Space> s = space();
+        return s ? IfReady<std::uint64_t>(s->available) : NotReady;
+    }
+    IfReady<std::uint64_t> TotalSize() const override {
+        const std::optional<Space> s = space();
+        return s ? IfReady<std::uint64_t>(s->total) : NotReady;
+    }
 
 private:
-    MountEntry mounted() const {
-        if (!m_entry.mount)
-            throw PlatformError("Drive not ready");
-        return *m_entry.mount;
-    }
-
     // One outstanding query per mount: a hung volume is not asked again until
     // it has answered the last question.
     QString queryKey() const {
         return QString::number(m_entry.mount->id) + QLatin1Char(' ') + m_entry.mount->mountPoint;
     }
 
-    Space space() const {
-        const MountEntry mount = mounted();
+    std::optional<Space> space() const {
+        if (!m_entry.mount)
+            return std::nullopt;
+        const MountEntry mount = *m_entry.mount;
         const QString table = m_mountInfoPath;
-        std::optional<Space> space = runBounded<Space>(
-            queryKey(), m_bound, [mount, table] { return readSpace(mount, table); });
-        if (!space)
-            throw PlatformError("Drive not ready");
-        return *space;
+        return runBounded<Space>(queryKey(), m_bound,
+                                 [mount, table] { return readSpace(mount, table); });
     }
 
     DriveEntry m_entry;
@@ -170,7 +171,7 @@ public:
                     return std::make_unique<LinuxDrive>(drive, m_bound, m_mountInfoPath);
             }
         }
-        throw PlatformError("Drive not found");
+        return nullptr;
     }
 
 private:
@@ -196,7 +197,7 @@ std::vector<DriveEntry> LinuxFileSystem::drives() const {
 std::unique_ptr<FileSystemObject> LinuxFileSystem::create() const {
     std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
     if (!mounts)
-        throw PlatformError("The mount table cannot be read");
+        return nullptr;
     std::vector<DriveEntry> drives =
         assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
     return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(drives), m_bound,

@@ -1,7 +1,5 @@
 #include "platform/linux/LinuxFloppyDrive.h"
 
-#include "platform/PlatformError.h"
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -10,13 +8,12 @@ namespace ombrix::platform {
 
 LinuxFloppyDrive::LinuxFloppyDrive(std::string devicePath) : m_devicePath(std::move(devicePath)) {}
 
-void LinuxFloppyDrive::selectDriveA() {
+bool LinuxFloppyDrive::selectDriveA() {
     struct stat info {};
     const bool isBlock = ::stat(m_devicePath.c_str(), &info) == 0 && S_ISBLK(info.st_mode);
     const std::string sysfs = "/sys/dev/block/" + std::to_string(major(info.st_rdev)) + ":" +
                               std::to_string(minor(info.st_rdev));
-    if (!isBlock || ::access(sysfs.c_str(), F_OK) != 0)
-        throw PlatformError("Device unavailable: drive A: (" + m_devicePath + ")");
+    return isBlock && ::access(sysfs.c_str(), F_OK) == 0;
 }
 
 } // namespace ombrix::platform

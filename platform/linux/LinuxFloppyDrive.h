@@ -9,9 +9,9 @@ namespace ombrix::platform {
 class LinuxFloppyDrive final : public FloppyDrive {
 public:
     explicit LinuxFloppyDrive(std::string devicePath = "/dev/fd0");
-    // Throws PlatformError unless the path is a block device whose driver is
-    // present (a stale node left in /dev does not count).
-    void selectDriveA() override;
+    // True when the path is a block device whose driver is present (a stale
+    // node left in /dev does not count).
+    bool selectDriveA() override;
 
 private:
     std::string m_devicePath;

@@ -1,12 +1,13 @@
 #include "platform/linux/LinuxHostInfo.h"
 
 #include <arpa/inet.h>
-#include <climits>
+#include <cstring>
 #include <ifaddrs.h>
 #include <memory>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 namespace ombrix::platform {
@@ -71,11 +72,14 @@ std::vector<HostInterfaceAddress> interfaceAddresses() {
 
 } // namespace
 
+// uname(2) hands over the whole node name, up to HOST_NAME_MAX bytes, where
+// gethostname() with a buffer one byte short fails on the longest names.
 QString LinuxHostInfo::hostName() const {
-    char name[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+    utsname system{};
+    if (::uname(&system) != 0 || system.nodename[0] == '\0')
         return QStringLiteral("localhost");
-    return QString::fromLocal8Bit(name);
+    return QString::fromLocal8Bit(system.nodename,
+                                  qsizetype(::strnlen(system.nodename, sizeof system.nodename)));
 }
 
 QString LinuxHostInfo::ipAddress() const {

@@ -5,7 +5,7 @@
 
 namespace ombrix::platform {
 
-// Host name from gethostname(); IP address: the source address the kernel
+// Host name: the kernel's node name (uname); IP address: the source address the kernel
 // picks for an outside destination, i.e. that of the default route's
 // interface, found without sending anything.
 class LinuxHostInfo final : public HostInfoProvider {

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxPerfCounters.h"
 
+#include "platform/linux/KernelFile.h"
 #include "platform/linux/LinuxCounterCatalogue.h"
 #include "platform/linux/ProcParsers.h"
 
@@ -19,29 +20,10 @@ namespace {
 
 using namespace catalogue;
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// Reads a whole /proc file; false when it cannot be opened or read.
+// Reads a whole /proc file; false when it cannot be opened or read. A
+// machine with thousands of processors writes megabytes of /proc/interrupts.
 bool readFile(const std::string& path, std::string& out) {
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        return false;
-    out.clear();
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
+    return readKernelFile(path, out, std::size_t{64} << 20);
 }
 
 struct DirCloser {
@@ -133,7 +115,7 @@ struct LinuxPerfCounters::Snapshot {
     std::string buffer;
     Lazy<std::optional<proc::Stat>> stat;
     Lazy<std::vector<std::pair<int, std::uint64_t>>> interrupts;
-    Lazy<std::optional<std::string>> meminfo;
+    Lazy<std::optional<proc::Meminfo>> meminfo;
     Lazy<std::optional<std::string>> vmstat;
     Lazy<std::optional<std::vector<proc::DiskStat>>> disks;
     Lazy<std::optional<std::vector<proc::NetDevStat>>> net;
@@ -309,11 +291,13 @@ std::optional<RawValue> LinuxPerfCounters::readMemory(int counter, const QString
         const auto out = proc::parseVmstatField(*vmstat, "pswpout");
         return major && out ? value(d(*major) + d(*out)) : std::nullopt;
     }
-    const auto& meminfo = s.meminfo.get([&] { return s.text(m_proc + "/meminfo"); });
+    const auto& meminfo = s.meminfo.get([&] {
+        const auto text = s.text(m_proc + "/meminfo");
+        return text ? std::optional(proc::parseMeminfo(*text)) : std::nullopt;
+    });
     if (!meminfo)
         return std::nullopt;
-    const auto bytes =
-        proc::parseKbField(*meminfo, counter == CommittedBytes ? "Committed_AS" : "MemAvailable");
+    const auto bytes = counter == CommittedBytes ? meminfo->committed : meminfo->available;
     return bytes ? value(d(*bytes)) : std::nullopt;
 }
 

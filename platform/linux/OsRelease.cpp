@@ -1,5 +1,7 @@
 #include "platform/linux/OsRelease.h"
 
+#include "platform/linux/KernelFile.h"
+
 #include <QFile>
 
 namespace ombrix::platform {
@@ -59,9 +61,8 @@ OsRelease parseOsRelease(QByteArrayView text) {
 
 OsRelease readOsRelease(const QStringList& paths) {
     for (const QString& path : paths) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            return parseOsRelease(file.read(64 * 1024));
+        if (const auto text = readKernelFile(QFile::encodeName(path).toStdString(), 64 * 1024))
+            return parseOsRelease(QByteArray::fromStdString(*text));
     }
     return parseOsRelease({});
 }

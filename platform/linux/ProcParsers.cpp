@@ -156,17 +156,48 @@ std::vector<std::pair<int, std::uint64_t>> parseInterrupts(std::string_view text
     return perCpu;
 }
 
-std::optional<std::uint64_t> parseKbField(std::string_view text, std::string_view key) {
-    const auto rest = fieldText(text, key, ':');
-    if (!rest)
-        return std::nullopt;
-    Fields fields(*rest);
+namespace {
+// " n kB" in bytes.
+std::optional<std::uint64_t> kbAmount(std::string_view rest) {
+    Fields fields(rest);
     std::uint64_t value = 0;
     std::string_view unit;
     if (!fields.nextNumber(value) || !fields.next(unit) || unit != "kB" ||
         value > UINT64_MAX / 1024)
         return std::nullopt;
     return value * 1024;
+}
+} // namespace
+
+Meminfo parseMeminfo(std::string_view text) {
+    const auto lastEnd = text.rfind('\n');
+    Lines lines(lastEnd == std::string_view::npos ? std::string_view() : text.substr(0, lastEnd));
+    Meminfo info;
+    std::optional<std::uint64_t> memFree, buffers, cached;
+    std::string_view line;
+    while (lines.next(line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const std::string_view key = line.substr(0, colon);
+        std::optional<std::uint64_t>* target = key == "MemTotal"       ? &info.total
+                                               : key == "MemAvailable" ? &info.available
+                                               : key == "Committed_AS" ? &info.committed
+                                               : key == "MemFree"      ? &memFree
+                                               : key == "Buffers"      ? &buffers
+                                               : key == "Cached"       ? &cached
+                                                                       : nullptr;
+        if (target && !*target)
+            *target = kbAmount(line.substr(colon + 1));
+    }
+    if (!info.available && memFree)
+        info.available = *memFree + buffers.value_or(0) + cached.value_or(0);
+    return info;
+}
+
+std::optional<std::uint64_t> parseKbField(std::string_view text, std::string_view key) {
+    const auto rest = fieldText(text, key, ':');
+    return rest ? kbAmount(*rest) : std::nullopt;
 }
 
 std::optional<std::uint64_t> parseNumberField(std::string_view text, std::string_view key) {

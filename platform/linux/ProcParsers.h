@@ -34,6 +34,16 @@ Stat parseStat(std::string_view text);
 // Interrupts handled by each processor, summed over every line: (processor, count).
 std::vector<std::pair<int, std::uint64_t>> parseInterrupts(std::string_view text);
 
+// What the program reads of /proc/meminfo, in bytes. Kernels before 3.14 have
+// no MemAvailable; there it is MemFree + Buffers + Cached, as free(1) counted
+// it. A last line without its line end may be cut short and is not used.
+struct Meminfo {
+    std::optional<std::uint64_t> total;     // MemTotal
+    std::optional<std::uint64_t> available; // MemAvailable
+    std::optional<std::uint64_t> committed; // Committed_AS
+};
+Meminfo parseMeminfo(std::string_view text);
+
 // Value of one "Key: n kB" line of /proc/meminfo or /proc/<pid>/status, in bytes.
 std::optional<std::uint64_t> parseKbField(std::string_view text, std::string_view key);
 // Value of one "Key: n" line without a unit (Threads in /proc/<pid>/status).

@@ -12,9 +12,9 @@ void SharedLibrary::Unload::operator()(void* handle) const {
 }
 
 SharedLibrary::SharedLibrary(const std::string& nameOrPath, const std::string& what,
-                             bool keepLoaded)
+                             bool staysLoaded)
     : m_name(nameOrPath) {
-    const int flags = RTLD_NOW | RTLD_LOCAL | (keepLoaded ? RTLD_NODELETE : 0);
+    const int flags = RTLD_NOW | RTLD_LOCAL | (staysLoaded ? RTLD_NODELETE : 0);
     m_handle.reset(::dlopen(m_name.c_str(), flags));
     const char* reason = m_handle ? nullptr : ::dlerror();
     const std::string firstReason = reason ? reason : "unknown reason";

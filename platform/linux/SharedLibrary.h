@@ -10,9 +10,9 @@ namespace ombrix::platform {
 class SharedLibrary {
 public:
     // Throws PlatformError: "Cannot load the <what> <name>: <reason>".
-    // keepLoaded: the code stays mapped after the handle goes, for threads
-    // that may still run in it while the program ends.
-    SharedLibrary(const std::string& nameOrPath, const std::string& what, bool keepLoaded = false);
+    // A library that stays loaded is not unloaded with this object: one that
+    // keeps per-thread state must outlive every thread that called it.
+    SharedLibrary(const std::string& nameOrPath, const std::string& what, bool staysLoaded = false);
     // Throws PlatformError naming the entry point and the library.
     void* symbol(const char* name) const;
     const std::string& name() const { return m_name; }

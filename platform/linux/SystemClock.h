@@ -8,4 +8,4 @@ public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
-}  // namespace ombrix::platform
+} // namespace ombrix::platform

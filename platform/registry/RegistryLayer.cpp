@@ -169,8 +169,9 @@ LONG RegistryLayer::openPath(HKEY root, const KeyPath& path, OpenKey& out) {
         return ERROR_INVALID_HANDLE;
     const LONG status = store->keyExists(path);
     // Mount points and the keys on the way to served keys exist even when
-    // the store lacks them; they are ordinary keys otherwise.
-    if (status == ERROR_FILE_NOT_FOUND && heldByMount(root, path))
+    // the store lacks them, or cannot be read, so that the served keys stay
+    // in reach by every path; they are ordinary keys otherwise.
+    if (status != ERROR_SUCCESS && heldByMount(root, path))
         return ERROR_SUCCESS;
     return status;
 }
@@ -384,8 +385,11 @@ LONG RegistryLayer::subkeysOf(OpenKey& key, DWORD index) {
     std::vector<SubkeyEntry> stored;
     std::vector<std::string> leading = leadingSubkeys(key.root, key.path);
     LONG status = store->listSubkeys(key.path, stored);
-    if (status == ERROR_KEY_DELETED &&
-        (key.served || !leading.empty() || heldByMount(key.root, key.path))) {
+    // A served key lists the provider's facts whatever state the store is
+    // in; where the store holds keys of its own, its failure is the answer.
+    if ((status == ERROR_KEY_DELETED &&
+         (key.served || !leading.empty() || heldByMount(key.root, key.path))) ||
+        (status != ERROR_SUCCESS && key.served)) {
         stored.clear();
         status = ERROR_SUCCESS;
     }

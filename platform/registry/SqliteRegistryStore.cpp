@@ -1,5 +1,7 @@
 #include "platform/registry/SqliteRegistryStore.h"
 
+#include "platform/registry/StoreFile.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
@@ -71,21 +73,6 @@ bool makeFolders(const std::string& dir, mode_t mode) {
     if (::mkdir(dir.c_str(), mode) != 0)
         return errno == EEXIST;
     return ::chmod(dir.c_str(), mode) == 0; // whatever the umask
-}
-
-std::string uriPath(const std::string& path) {
-    std::string uri = "file:";
-    for (char c : path) {
-        if (c == '%' || c == '?' || c == '#') {
-            static const char* hex = "0123456789ABCDEF";
-            uri += '%';
-            uri += hex[(static_cast<unsigned char>(c) >> 4) & 0xF];
-            uri += hex[static_cast<unsigned char>(c) & 0xF];
-        } else {
-            uri += c;
-        }
-    }
-    return uri;
 }
 
 void bindText(sqlite3_stmt* s, int index, const std::string& text) {
@@ -272,14 +259,35 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
     if (m_db && (!forWrite || !m_readOnly))
         return Open::Ready;
     m_writable.reset();
-    const bool writable = mayWrite();
-    if (forWrite && !writable) {
+    if (forWrite && !mayWrite()) {
         status = ERROR_ACCESS_DENIED;
         return Open::Failed;
     }
-    const bool fileExists = exists(m_path);
-    if (!fileExists && !forWrite)
-        return Open::NoFile;
+    int code = SQLITE_OK;
+    const StoreFile file = inspectStoreFile(m_path, code);
+    switch (file) {
+    case StoreFile::Foreign:
+        m_corrupt = true;
+        m_statements.clear();
+        m_db.reset();
+        status = ERROR_REGISTRY_CORRUPT;
+        return Open::Failed;
+    case StoreFile::Missing:
+    case StoreFile::Empty:
+        if (!forWrite)
+            return Open::NoFile;
+        break;
+    case StoreFile::Unsure:
+        // A writer's own open finishes what was left unfinished.
+        if (!forWrite) {
+            status = fail(code);
+            return Open::Failed;
+        }
+        break;
+    case StoreFile::Ours:
+        break;
+    }
+    const bool fileExists = file != StoreFile::Missing;
     m_statements.clear();
     m_db.reset();
     if (!fileExists &&
@@ -287,12 +295,13 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
         status = errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
         return Open::Failed;
     }
-    m_readOnly = !writable;
+    // Reading never writes: no log mode, no tables, no mark until a write.
+    m_readOnly = !forWrite;
     sqlite3* raw = nullptr;
     const int flags =
         SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
         (m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    int rc = sqlite3_open_v2(uriPath(m_path).c_str(), &raw, flags, nullptr);
+    int rc = sqlite3_open_v2(storeUri(m_path).c_str(), &raw, flags, nullptr);
     m_db.reset(raw);
     // Every user reads the machine's store; a user's own store is theirs
     // alone. The log files take the same mode from it.
@@ -352,7 +361,7 @@ int SqliteRegistryStore::initialiseOnce() {
         check.reset();
         m_db.reset();
         sqlite3* ro = nullptr;
-        rc = sqlite3_open_v2((uriPath(m_path) + "?immutable=1").c_str(), &ro,
+        rc = sqlite3_open_v2((storeUri(m_path) + "?immutable=1").c_str(), &ro,
                              SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY, nullptr);
         m_db.reset(ro);
         db = ro;
@@ -369,21 +378,39 @@ int SqliteRegistryStore::initialiseOnce() {
     check.reset();
     if (m_readOnly)
         return SQLITE_OK;
-    // WAL: a commit is whole in the log before the call returns; NORMAL
-    // leaves syncing to the checkpoints, which a killed process does not lose.
-    rc = sqlite3_exec(db,
-                      "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-                      " PRAGMA journal_size_limit=1048576;",
-                      nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) {
+    // The file is looked at again under the write lock: another program may
+    // have put its own database there since. An empty file, and an older
+    // store of ours, get our mark with the first write.
+    {
         Transaction schema(db);
         rc = schema.begun();
+        if (rc != SQLITE_OK)
+            return rc;
+        int code = SQLITE_OK;
+        const Schema found = storeSchema(db, code);
+        if (found == Schema::Foreign)
+            return kNotSound;
+        if (found == Schema::Unreadable)
+            return code;
+        if (found != Schema::Ours) {
+            const std::string mark =
+                "PRAGMA application_id = " + std::to_string(kStoreApplicationId);
+            rc = sqlite3_exec(db, mark.c_str(), nullptr, nullptr, nullptr);
+        }
         if (rc == SQLITE_OK)
             rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK)
             rc = schema.commit();
+        if (rc != SQLITE_OK)
+            return rc;
     }
-    return rc;
+    // WAL, once the file is a store: a commit is whole in the log before the
+    // call returns; NORMAL leaves syncing to the checkpoints, which a killed
+    // process does not lose.
+    return sqlite3_exec(db,
+                        "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+                        " PRAGMA journal_size_limit=1048576;",
+                        nullptr, nullptr, nullptr);
 }
 
 std::optional<long long> SqliteRegistryStore::resolve(const KeyPath& path, LONG& status) {

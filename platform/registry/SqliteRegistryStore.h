@@ -11,12 +11,14 @@ struct sqlite3_stmt;
 
 namespace ombrix::platform::registry {
 
-// The keys of one root key in an SQLite file. The file is made by the first
-// write; reading never makes one. Every write is its own transaction in
+// The keys of one root key in an SQLite file. The file is made, or an empty
+// file filled, by the first write; reading opens it read-only and never
+// makes, converts or marks one. Every write is its own transaction in
 // write-ahead-log mode, so a write that returned survives the process being
 // killed, and writers in other processes wait for each other. A file that
-// is not a sound database is never written to: every call answers
-// ERROR_REGISTRY_CORRUPT.
+// is not a sound database, or is another program's (without our
+// application id, or our tables in a store older than the id), is never
+// written to: every call answers ERROR_REGISTRY_CORRUPT.
 class SqliteRegistryStore final : public RegistryStore {
 public:
     enum class Writers { Owner, RootOnly };

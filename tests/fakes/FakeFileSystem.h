@@ -1,10 +1,13 @@
 #pragma once
 #include "platform/FileSystem.h"
-#include "platform/PlatformError.h"
+
+#include "FakeGate.h"
 
 #include <QMap>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,29 +20,35 @@ struct FakeDriveFacts {
     std::optional<std::uint64_t> total;
 };
 
+// A drive that hangs holds the reader of its serial number at its gate, and
+// reads as not ready when the 2 s bound passes first.
+using FakeHungDrives = QMap<QChar, std::shared_ptr<FakeGate>>;
+
 class FakeDriveObject final : public ombrix::platform::DriveObject {
 public:
-    FakeDriveObject(QChar letter, FakeDriveFacts facts) : m_letter(letter), m_facts(facts) {}
+    FakeDriveObject(QChar letter, FakeDriveFacts facts, std::shared_ptr<FakeGate> hangs)
+        : m_letter(letter), m_facts(facts), m_hangs(std::move(hangs)) {}
     int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
-    std::int32_t SerialNumber() const override { return get(m_facts.serial); }
-    std::uint64_t AvailableSpace() const override { return get(m_facts.available); }
-    std::uint64_t TotalSize() const override { return get(m_facts.total); }
+    std::optional<std::int32_t> SerialNumber() const override {
+        if (m_hangs && !m_hangs->pass(std::chrono::seconds(2)))
+            return ombrix::platform::NotReady;
+        return m_facts.serial;
+    }
+    std::optional<std::uint64_t> AvailableSpace() const override { return m_facts.available; }
+    std::optional<std::uint64_t> TotalSize() const override { return m_facts.total; }
 
 private:
-    template <class T> static T get(const std::optional<T>& value) {
-        if (!value)
-            throw ombrix::platform::PlatformError("Drive not ready");
-        return *value;
-    }
     QChar m_letter;
     FakeDriveFacts m_facts;
+    std::shared_ptr<FakeGate> m_hangs;
 };
 
 class FakeFileSystemObject final : public ombrix::platform::FileSystemObject {
 public:
-    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, QChar currentDrive)
-        : m_drives(std::move(drives)), m_current(currentDrive) {}
+    FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, FakeHungDrives hung,
+                         QChar currentDrive)
+        : m_drives(std::move(drives)), m_hung(std::move(hung)), m_current(currentDrive) {}
     QString GetAbsolutePathName(const QString& path) const override {
         if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
             return path;
@@ -52,24 +61,26 @@ public:
         const QChar letter = name.isEmpty() ? QChar() : name[0].toUpper();
         auto it = m_drives.constFind(letter);
         if (it == m_drives.constEnd())
-            throw ombrix::platform::PlatformError("Drive not found");
-        return std::make_unique<FakeDriveObject>(letter, *it);
+            return nullptr;
+        return std::make_unique<FakeDriveObject>(letter, *it, m_hung.value(letter));
     }
 
 private:
     QMap<QChar, FakeDriveFacts> m_drives;
+    FakeHungDrives m_hung;
     QChar m_current;
 };
 
 struct FakeFileSystem final : ombrix::platform::FileSystem {
     QMap<QChar, FakeDriveFacts> drives; // by capital letter
-    QChar currentDrive = u'C';          // the drive of the current directory
-    bool unavailable = false;           // creating the object fails
-    mutable int created = 0;
+    FakeHungDrives hung;
+    QChar currentDrive = u'C';            // the drive of the current directory
+    bool unavailable = false;             // creating the object fails
+    mutable std::atomic<int> created = 0; // reports are made on worker threads
     std::unique_ptr<ombrix::platform::FileSystemObject> create() const override {
         ++created;
         if (unavailable)
-            throw ombrix::platform::PlatformError("No file-system object");
-        return std::make_unique<FakeFileSystemObject>(drives, currentDrive);
+            return nullptr;
+        return std::make_unique<FakeFileSystemObject>(drives, hung, currentDrive);
     }
 };

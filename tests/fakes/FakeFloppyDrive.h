@@ -1,13 +1,11 @@
 #pragma once
 #include "platform/FloppyDrive.h"
-#include "platform/PlatformError.h"
 
 struct FakeFloppyDrive final : ombrix::platform::FloppyDrive {
-    bool present = false; // selectDriveA() throws when false
+    bool present = false; // what selectDriveA() answers
     int calls = 0;
-    void selectDriveA() override {
+    bool selectDriveA() override {
         ++calls;
-        if (!present)
-            throw ombrix::platform::PlatformError("Device unavailable: drive A:");
+        return present;
     }
 };

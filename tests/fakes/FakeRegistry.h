@@ -2,12 +2,12 @@
 #include "platform/Registry.h"
 
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 // Passes every call on to a real registry, records which operations were
-// called, and can make chosen operations throw.
+// called, and can make chosen operations fail: they do nothing and answer
+// ERROR_REGISTRY_IO_FAILED (a failing close still closes).
 struct FakeRegistry final : ombrix::platform::Registry {
     using HKEY = ombrix::platform::HKEY;
     using DWORD = ombrix::platform::DWORD;
@@ -17,13 +17,14 @@ struct FakeRegistry final : ombrix::platform::Registry {
 
     ombrix::platform::Registry& inner;
     std::vector<std::string> calls;
-    std::set<std::string> throwIn;
+    std::set<std::string> failIn;
     int open = 0; // handles opened through this fake and not yet closed
 
-    void note(const char* op) {
+    static constexpr LONG kFailed = ombrix::platform::ERROR_REGISTRY_IO_FAILED;
+    // Whether the operation goes on to the real registry.
+    bool note(const char* op) {
         calls.emplace_back(op);
-        if (throwIn.count(op))
-            throw std::runtime_error(op);
+        return !failIn.count(op);
     }
     LONG opened(LONG status) {
         open += status == 0;
@@ -31,52 +32,59 @@ struct FakeRegistry final : ombrix::platform::Registry {
     }
 
     LONG RegOpenKeyA(HKEY h, const char* s, HKEY* r) override {
-        note("RegOpenKeyA");
+        if (!note("RegOpenKeyA"))
+            return kFailed;
         return opened(inner.RegOpenKeyA(h, s, r));
     }
     LONG RegOpenKeyExA(HKEY h, const char* s, DWORD o, DWORD m, HKEY* r) override {
-        note("RegOpenKeyExA");
+        if (!note("RegOpenKeyExA"))
+            return kFailed;
         return opened(inner.RegOpenKeyExA(h, s, o, m, r));
     }
     LONG RegQueryValueExA(HKEY h, const char* n, DWORD* r, DWORD* t, unsigned char* d,
                           DWORD* c) override {
-        note("RegQueryValueExA");
+        if (!note("RegQueryValueExA"))
+            return kFailed;
         return inner.RegQueryValueExA(h, n, r, t, d, c);
     }
     LONG RegCreateKeyExA(HKEY h, const char* s, DWORD r, const char* c, DWORD o, DWORD m,
                          const void* a, HKEY* k, DWORD* d) override {
-        note("RegCreateKeyExA");
+        if (!note("RegCreateKeyExA"))
+            return kFailed;
         return opened(inner.RegCreateKeyExA(h, s, r, c, o, m, a, k, d));
     }
     LONG RegSetValueExA(HKEY h, const char* n, DWORD r, DWORD t, const unsigned char* d,
                         DWORD c) override {
-        note("RegSetValueExA");
+        if (!note("RegSetValueExA"))
+            return kFailed;
         return inner.RegSetValueExA(h, n, r, t, d, c);
     }
     LONG RegDeleteValueA(HKEY h, const char* n) override {
-        note("RegDeleteValueA");
+        if (!note("RegDeleteValueA"))
+            return kFailed;
         return inner.RegDeleteValueA(h, n);
     }
     LONG RegDeleteKeyA(HKEY h, const char* s) override {
-        note("RegDeleteKeyA");
+        if (!note("RegDeleteKeyA"))
+            return kFailed;
         return inner.RegDeleteKeyA(h, s);
     }
     LONG RegEnumKeyExA(HKEY h, DWORD i, char* n, DWORD* nl, DWORD* r, char* c, DWORD* cl,
                        void* t) override {
-        note("RegEnumKeyExA");
+        if (!note("RegEnumKeyExA"))
+            return kFailed;
         return inner.RegEnumKeyExA(h, i, n, nl, r, c, cl, t);
     }
     LONG RegEnumValueA(HKEY h, DWORD i, char* n, DWORD* nl, DWORD* r, DWORD* t, unsigned char* d,
                        DWORD* dl) override {
-        note("RegEnumValueA");
+        if (!note("RegEnumValueA"))
+            return kFailed;
         return inner.RegEnumValueA(h, i, n, nl, r, t, d, dl);
     }
     LONG RegCloseKey(HKEY h) override {
         calls.emplace_back("RegCloseKey");
         const LONG status = inner.RegCloseKey(h);
         open -= status == 0 && h < 0x80000000u;
-        if (throwIn.count("RegCloseKey"))
-            throw std::runtime_error("RegCloseKey");
-        return status;
+        return failIn.count("RegCloseKey") ? kFailed : status;
     }
 };

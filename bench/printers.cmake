@@ -1,1 +1,0 @@
-target_link_libraries(bench_printers PRIVATE ombrix_cups)

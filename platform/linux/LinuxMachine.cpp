@@ -1,0 +1,17 @@
+#include "platform/linux/LinuxMachine.h"
+
+#include "platform/linux/network/LiveNetworkView.h"
+#include "platform/registry/SystemRegistry.h"
+
+#include <string>
+
+namespace ombrix::platform {
+
+LinuxMachine::LinuxMachine() : registry(registry::makeSystemRegistry()) {
+    registry->mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
+                    std::make_shared<LiveNetworkView>());
+}
+
+LinuxMachine::~LinuxMachine() = default;
+
+} // namespace ombrix::platform

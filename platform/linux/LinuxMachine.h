@@ -1,0 +1,44 @@
+#pragma once
+#include "platform/linux/LazyPrinters.h"
+#include "platform/linux/LinuxCounterSources.h"
+#include "platform/linux/LinuxCpuLibrary.h"
+#include "platform/linux/LinuxFileSystem.h"
+#include "platform/linux/LinuxFloppyDrive.h"
+#include "platform/linux/LinuxHostInfo.h"
+#include "platform/linux/LinuxMemoryStatus.h"
+#include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LinuxVersionQuery.h"
+#include "platform/linux/QtMessageBoxes.h"
+#include "platform/linux/SystemClock.h"
+#include "platform/registry/RegistryLayer.h"
+
+#include <memory>
+
+namespace ombrix::platform {
+
+// Every service of this machine, made once and handed to the windows; the
+// tests' FakeMachine is its stand-in. Nothing here reads the machine before
+// it is asked, so the services may be made before the application object.
+struct LinuxMachine {
+    LinuxMemoryStatus memory;
+    LinuxVersionQuery version;
+    LinuxCpuLibrary cpu;
+    LinuxHostInfo host;
+    LinuxSystemInfo systemInfo;
+    LinuxFloppyDrive floppy;
+    SystemClock clock;
+    LazyPrinters printers;
+    LinuxFileSystem fileSystem;
+    // This computer's counters and, through a module loaded on first use,
+    // other computers'.
+    LinuxCounterSources counterSources;
+    // The machine's registry, with the live network configuration mounted
+    // where the network report reads it.
+    std::unique_ptr<registry::RegistryLayer> registry;
+    QtMessageBoxes boxes;
+
+    LinuxMachine();
+    ~LinuxMachine();
+};
+
+} // namespace ombrix::platform

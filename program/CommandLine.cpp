@@ -1,0 +1,104 @@
+#include "program/CommandLine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifndef OMBRIX_VERSION
+#error "OMBRIX_VERSION comes from the project version in CMakeLists.txt"
+#endif
+
+namespace ombrix::program {
+namespace {
+
+// Options QGuiApplication and QApplication take out of the arguments
+// themselves; the first group takes a value.
+const char* const kQtValueOptions[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+    "display",         "geometry",           "name",          "style",
+    "stylesheet",      "qmljsdebugger"};
+const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// Returns 0, or 1 when the text could not be written (a full disk, a closed
+// pipe): a failed write is not reported as success.
+int print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    if (std::fflush(stream) == 0 && !std::ferror(stream))
+        return 0;
+    const int error = errno;
+    std::fprintf(stderr, "ombrix: cannot write the output: %s\n", std::strerror(error));
+    return 1;
+}
+
+int usageError(const QString& reason) {
+    QString line = reason;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    print(stderr, QStringLiteral("ombrix: %1 Try 'ombrix --help'.\n").arg(line));
+    return kUsageExitStatus;
+}
+
+// Qt names the program "<executable_name>" when there is no application
+// object yet; the usage line names it as the user types it.
+QString helpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    return QStringLiteral("Usage: ombrix [options]") +
+           text.mid(lineEnd < 0 ? text.size() : lineEnd);
+}
+
+} // namespace
+
+Options::Options()
+    : help({QStringLiteral("h"), QStringLiteral("help")},
+           QStringLiteral("Show this help and exit.")),
+      version({QStringLiteral("v"), QStringLiteral("version")},
+              QStringLiteral("Show the version and exit.")) {}
+
+void makeParser(QCommandLineParser& parser, const Options& options) {
+    // Qt's own options come with one dash, so every option is read as a word.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Shows the facts of this computer at a glance: operating system, host name "
+                       "and IP address, processor, memory, drives, network configuration, "
+                       "printers and performance counters."));
+    parser.addOption(options.help);
+    parser.addOption(options.version);
+    for (const char* name : kQtValueOptions) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : kQtFlagOptions) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+CommandLine readCommandLine(const QStringList& arguments) {
+    const Options options;
+    QCommandLineParser parser;
+    makeParser(parser, options);
+    if (!parser.parse(arguments))
+        return {usageError(parser.errorText())};
+    if (!parser.positionalArguments().isEmpty())
+        return {usageError(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()))};
+    if (parser.isSet(options.help))
+        return {print(stdout, helpText(parser))};
+    if (parser.isSet(options.version))
+        return {print(stdout, QStringLiteral("ombrix " OMBRIX_VERSION "\n"))};
+    return {};
+}
+
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    arguments.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+} // namespace ombrix::program

@@ -1,0 +1,38 @@
+#pragma once
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <optional>
+
+namespace ombrix::program {
+
+// Every option the program knows. A mode with options of its own adds them
+// here and in makeParser(), and reads them in readCommandLine().
+struct Options {
+    QCommandLineOption help;
+    QCommandLineOption version;
+    Options();
+};
+
+// What the arguments ask for.
+struct CommandLine {
+    // Set when the run ends before any window: help, version or bad usage.
+    std::optional<int> exitStatus;
+};
+
+inline constexpr int kUsageExitStatus = 2;
+
+// A parser that knows the program's options, and quietly accepts the ones
+// Qt reads itself (such as -platform or -style), so those still reach Qt.
+void makeParser(QCommandLineParser& parser, const Options& options);
+
+// Parses the arguments, program name first. Prints help or the version on
+// stdout, a usage error as one line on stderr. Needs no application object
+// and no display.
+CommandLine readCommandLine(const QStringList& arguments);
+
+// The arguments as the program received them, without an application object.
+QStringList argumentsOf(int argc, char** argv);
+
+} // namespace ombrix::program

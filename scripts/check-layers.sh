@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Fails when a file includes a header from a folder it may not lean on. The
+# layers, top down: the start-up (program/) over the windows, the windows
+# over app/ and the platform interfaces, the Linux readers over the
+# interfaces and the registry engine; nothing includes upwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# folder: the folders its files may include from (besides its own)
+declare -A allowed=(
+  [program]="app about drive_details main_window network_report performance_monitor registry platform platform/linux platform/registry"
+  [main_window]="app about drive_details network_report performance_monitor platform"
+  [network_report]="app registry platform"
+  [drive_details]="app platform"
+  [performance_monitor]="app platform"
+  [about]="app platform"
+  [registry]="platform"
+  [app]="platform"
+  [platform]=""
+  [platform/registry]="platform"
+  [platform/linux]="platform platform/registry"
+  [getcpu]="platform/linux/KernelFile.h"
+)
+
+# The folder a path belongs to: platform/linux/network is part of platform/linux.
+layer() {
+  case "$1" in
+    platform/linux/*) echo platform/linux ;;
+    platform/registry/*) echo platform/registry ;;
+    platform/*) echo platform ;;
+    *) echo "${1%%/*}" ;;
+  esac
+}
+
+status=0
+while IFS= read -r file; do
+  from=$(layer "$file")
+  [[ -v allowed[$from] ]] || continue
+  while IFS= read -r included; do
+    [[ $included == */* ]] || continue # a header beside the file
+    to=$(layer "$included")
+    [[ $to == "$from" ]] && continue
+    ok=0
+    for a in ${allowed[$from]}; do
+      if [[ $a == "$to" || $a == "$included" ]]; then ok=1; fi
+    done
+    if ((!ok)); then
+      echo "$file includes $included: $from may not lean on $to"
+      status=1
+    fi
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(git ls-files '*.h' '*.cpp')
+exit $status

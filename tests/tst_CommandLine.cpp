@@ -1,0 +1,96 @@
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+// Runs the built program with arguments, with no display in reach: the
+// command line is answered before any window would need one.
+class tst_CommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void answersWithoutADisplay_data();
+    void answersWithoutADisplay();
+    void failedWriteIsNotSuccess();
+};
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+Run run(const QStringList& args, const QString& stdoutFile = {}) {
+    QProcess process;
+    process.setProcessEnvironment(withoutDisplay());
+    if (!stdoutFile.isEmpty())
+        process.setStandardOutputFile(stdoutFile);
+    process.start(QStringLiteral(OMBRIX_BIN_DIR "/ombrix"), args);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+} // namespace
+
+void tst_CommandLine::answersWithoutADisplay_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("stdoutPattern"); // the whole of stdout
+    QTest::addColumn<QString>("stderrPattern"); // the whole of stderr
+
+    const QString version = QStringLiteral("ombrix " OMBRIX_VERSION "\n");
+    const QString help = QStringLiteral("Usage: ombrix \\[options\\]\n(.|\n)*--version(.|\n)*");
+    const QString usageError = QStringLiteral("ombrix: [^\n]+\n");
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << version << QString();
+    QTest::newRow("-v") << QStringList{"-v"} << 0 << version << QString();
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << help << QString();
+    QTest::newRow("-h") << QStringList{"-h"} << 0 << help << QString();
+    QTest::newRow("Qt's own option passes")
+        << QStringList{"-platform", "offscreen", "--version"} << 0 << version << QString();
+    QTest::newRow("unknown long") << QStringList{"--bogus"} << 2 << QString() << usageError;
+    QTest::newRow("unknown short") << QStringList{"-x"} << 2 << QString() << usageError;
+    QTest::newRow("several unknown")
+        << QStringList{"--a", "--b", "-c"} << 2 << QString() << usageError;
+    QTest::newRow("unknown beside --version")
+        << QStringList{"--version", "--bogus"} << 2 << QString() << usageError;
+    QTest::newRow("argument") << QStringList{"file.txt"} << 2 << QString() << usageError;
+    QTest::newRow("missing value") << QStringList{"-platform"} << 2 << QString() << usageError;
+}
+
+void tst_CommandLine::answersWithoutADisplay() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, stdoutPattern);
+    QFETCH(QString, stderrPattern);
+    const Run r = run(args);
+    QCOMPARE(r.status, status);
+    const auto whole = [](const QString& p) {
+        return QRegularExpression(QRegularExpression::anchoredPattern(p));
+    };
+    QVERIFY2(whole(stdoutPattern).match(r.out).hasMatch(), qPrintable(r.out));
+    QVERIFY2(whole(stderrPattern).match(r.err).hasMatch(), qPrintable(r.err));
+}
+
+// An answer that could not be written is not reported as success.
+void tst_CommandLine::failedWriteIsNotSuccess() {
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full on this machine");
+    for (const char* option : {"--version", "--help"}) {
+        const Run r = run({QString::fromLatin1(option)}, QStringLiteral("/dev/full"));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("ombrix: ")), qPrintable(r.err));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_CommandLine)
+#include "tst_CommandLine.moc"

@@ -1,0 +1,158 @@
+// The program's run, with its own application object and the real windows:
+// it ends when the last visible window closes, whatever kind of window that
+// is, and it ends plainly where there is no display at all.
+#include "about/frmAbout.h"
+#include "app/Application.h"
+#include "app/DisplayCheck.h"
+#include "app/Forms.h"
+#include "app/Startup.h"
+#include "drive_details/Drive.h"
+#include "main_window/Ombrix2.h"
+#include "main_window/PrinterInstallControl.h"
+#include "network_report/frmNetCheck.h"
+#include "performance_monitor/sysmon.h"
+#include "platform/Printers.h"
+#include "platform/registry/MemoryRegistryStore.h"
+#include "platform/registry/RegistryLayer.h"
+#include "program/Windows.h"
+
+#include "FakeCounterSources.h"
+#include "FakeFileSystem.h"
+#include "FakeMachine.h"
+#include "FakeMessageBoxes.h"
+#include "ProgramApplication.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QPointer>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+using namespace ombrix;
+
+namespace {
+FakeMessageBoxes* g_boxes = nullptr;
+
+struct NoPrinters final : platform::Printers {
+    platform::PrinterList query() const override { return {}; }
+};
+
+// The program as main() builds it, over fakes of the machine.
+struct Program {
+    FakeMachine machine;
+    NoPrinters printers;
+    PrinterInstallControl printerInstall{printers};
+    platform::registry::RegistryLayer registry;
+    FakeFileSystem files;
+    FakeCounterSources counters;
+    Forms forms;
+
+    Program() {
+        registry.setStore(platform::HKEY_LOCAL_MACHINE,
+                          std::make_shared<platform::registry::MemoryRegistryStore>());
+        FakeMachine& m = machine;
+        registerWindows(forms, {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
+                                 printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
+                                registry,
+                                files,
+                                counters,
+                                *g_boxes});
+    }
+
+    void press(const QString& command) {
+        QWidget* main = forms.get<Ombrix2>();
+        if (auto* button = main->findChild<QAbstractButton*>(command))
+            button->click();
+        else
+            main->findChild<QAction*>(command)->trigger();
+    }
+
+    // The one visible window besides the main window; a dialog another
+    // window owns (the monitor's properties) goes with its owner.
+    QWidget* other() {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && !top->parentWidget() && top->objectName() != "Ombrix2" &&
+                top->windowType() != Qt::Popup && top->windowType() != Qt::ToolTip)
+                return top;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+class tst_Startup : public QObject {
+    Q_OBJECT
+private slots:
+    void programEndsWithTheLastVisibleWindow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("network report, a tool window") << "Command3" << false;
+        QTest::newRow("drive details") << "Command4" << false;
+        QTest::newRow("performance monitor") << "Execute" << false;
+        QTest::newRow("About box") << "About" << false;
+        QTest::newRow("printers") << "Command2" << false;
+        QTest::newRow("a hidden window keeps nothing running") << "Command4" << true;
+    }
+    void programEndsWithTheLastVisibleWindow() {
+        QFETCH(QString, command);
+        QFETCH(bool, hidden);
+        auto* app = static_cast<Application*>(qApp);
+        Program p;
+        QObject scope; // cancels this row's timers when it ends
+        QPointer<QWidget> other;
+        bool runningAfterMainClosed = false;
+        bool otherShownAfterMainClosed = false;
+        QTimer::singleShot(0, &scope, [&] {
+            p.press(command);
+            other = p.other();
+            QVERIFY(other);
+            if (hidden)
+                other->hide();
+            QVERIFY(p.forms.get<Ombrix2>()->close());
+            QTimer::singleShot(200, &scope, [&] {
+                runningAfterMainClosed = true;
+                otherShownAfterMainClosed = other && other->isVisible();
+                if (other)
+                    other->close();
+            });
+        });
+        QTimer::singleShot(10000, &scope, [] { QCoreApplication::exit(99); }); // a guard
+        QCOMPARE(runProgram(*app, p.forms), 0);
+        QCOMPARE(runningAfterMainClosed, !hidden);
+        QCOMPARE(otherShownAfterMainClosed, !hidden);
+        QVERIFY(!p.forms.isLoaded<Ombrix2>());
+        QVERIFY(!p.forms.isLoaded<frmNetCheck>());
+        QVERIFY(!p.forms.isLoaded<Drive>());
+        QVERIFY(!p.forms.isLoaded<sysmon>());
+        QVERIFY(!p.forms.isLoaded<frmAbout>());
+    }
+
+    // The built program itself, where no display can be opened.
+    void withoutADisplayOneLineAndStatusOne_data() {
+        QTest::addColumn<QString>("display");
+        QTest::newRow("none named") << QString();
+        QTest::newRow("one nobody serves") << ":4093";
+    }
+    void withoutADisplayOneLineAndStatusOne() {
+        QFETCH(QString, display);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        if (!display.isNull())
+            env.insert("DISPLAY", display);
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(OMBRIX_BIN_DIR "/ombrix", {});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 1);
+        QCOMPARE(program.readAllStandardError(), QByteArray(kNoDisplayLine) + '\n');
+    }
+};
+
+int main(int argc, char** argv) {
+    return runWithProgramApplication<tst_Startup>(argc, argv, &g_boxes);
+}
+
+#include "tst_Startup.moc"
