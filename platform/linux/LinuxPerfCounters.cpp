@@ -130,6 +130,17 @@ struct LinuxPerfCounters::Snapshot {
             return std::nullopt;
         return buffer;
     }
+    // A file parsed at most once per sample; nullopt when it cannot be read.
+    template <class T, class Parse>
+    const std::optional<T>& parsed(Lazy<std::optional<T>>& slot, const std::string& path,
+                                   Parse parse) {
+        return slot.get([&]() -> std::optional<T> {
+            const auto content = text(path);
+            if (!content)
+                return std::nullopt;
+            return parse(*content);
+        });
+    }
 };
 
 LinuxPerfCounters::LinuxPerfCounters(std::string procRoot, std::string sysRoot)
@@ -233,10 +244,7 @@ std::optional<RawValue> LinuxPerfCounters::read(const CounterPath& path, Snapsho
 std::optional<RawValue> LinuxPerfCounters::readProcessor(int counter, const QString& instance,
                                                          Snapshot& s) {
     const bool total = instance == totalInstance();
-    const auto& stat = s.stat.get([&] {
-        auto text = s.text(m_proc + "/stat");
-        return text ? std::optional(proc::parseStat(*text)) : std::nullopt;
-    });
+    const auto& stat = s.parsed(s.stat, m_proc + "/stat", proc::parseStat);
     if (!stat)
         return std::nullopt;
     int cpu = -1;
@@ -291,10 +299,7 @@ std::optional<RawValue> LinuxPerfCounters::readMemory(int counter, const QString
         const auto out = proc::parseVmstatField(*vmstat, "pswpout");
         return major && out ? value(d(*major) + d(*out)) : std::nullopt;
     }
-    const auto& meminfo = s.meminfo.get([&] {
-        const auto text = s.text(m_proc + "/meminfo");
-        return text ? std::optional(proc::parseMeminfo(*text)) : std::nullopt;
-    });
+    const auto& meminfo = s.parsed(s.meminfo, m_proc + "/meminfo", proc::parseMeminfo);
     if (!meminfo)
         return std::nullopt;
     const auto bytes = counter == CommittedBytes ? meminfo->committed : meminfo->available;
@@ -304,10 +309,7 @@ std::optional<RawValue> LinuxPerfCounters::readMemory(int counter, const QString
 std::optional<RawValue> LinuxPerfCounters::readDisk(int counter, const QString& instance,
                                                     Snapshot& s) {
     const bool total = instance == totalInstance();
-    const auto& disks = s.disks.get([&] {
-        auto text = s.text(m_proc + "/diskstats");
-        return text ? std::optional(proc::parseDiskstats(*text)) : std::nullopt;
-    });
+    const auto& disks = s.parsed(s.disks, m_proc + "/diskstats", proc::parseDiskstats);
     if (!disks)
         return std::nullopt;
     proc::DiskStat sum;
@@ -348,10 +350,7 @@ std::optional<RawValue> LinuxPerfCounters::readDisk(int counter, const QString& 
 
 std::optional<RawValue> LinuxPerfCounters::readNetwork(int counter, const QString& instance,
                                                        Snapshot& s) {
-    const auto& devices = s.net.get([&] {
-        auto text = s.text(m_proc + "/net/dev");
-        return text ? std::optional(proc::parseNetDev(*text)) : std::nullopt;
-    });
+    const auto& devices = s.parsed(s.net, m_proc + "/net/dev", proc::parseNetDev);
     if (!devices)
         return std::nullopt;
     for (const auto& dev : *devices) {
@@ -387,26 +386,17 @@ std::optional<RawValue> LinuxPerfCounters::readSystem(int counter, const QString
     }
     case Threads:
     case QueueLength: {
-        const auto& load = s.load.get([&] {
-            auto text = s.text(m_proc + "/loadavg");
-            return text ? proc::parseLoadAvg(*text) : std::nullopt;
-        });
+        const auto& load = s.parsed(s.load, m_proc + "/loadavg", proc::parseLoadAvg);
         if (!load)
             return std::nullopt;
         return value(d(counter == Threads ? load->threads : load->running));
     }
     case ContextSwitches: {
-        const auto& stat = s.stat.get([&] {
-            auto text = s.text(m_proc + "/stat");
-            return text ? std::optional(proc::parseStat(*text)) : std::nullopt;
-        });
+        const auto& stat = s.parsed(s.stat, m_proc + "/stat", proc::parseStat);
         return stat && stat->contextSwitches ? value(d(*stat->contextSwitches)) : std::nullopt;
     }
     case UpTime: {
-        const auto& uptime = s.uptime.get([&] {
-            auto text = s.text(m_proc + "/uptime");
-            return text ? proc::parseUptime(*text) : std::nullopt;
-        });
+        const auto& uptime = s.parsed(s.uptime, m_proc + "/uptime", proc::parseUptime);
         return uptime ? value(*uptime) : std::nullopt;
     }
     }
@@ -419,10 +409,7 @@ std::optional<RawValue> LinuxPerfCounters::readProcess(int counter, const QStrin
     if (total) {
         if (counter == ProcessTime) {
             // All processes together used what the processors spent busy.
-            const auto& stat = s.stat.get([&] {
-                auto text = s.text(m_proc + "/stat");
-                return text ? std::optional(proc::parseStat(*text)) : std::nullopt;
-            });
+            const auto& stat = s.parsed(s.stat, m_proc + "/stat", proc::parseStat);
             return stat && stat->all ? value(d(stat->all->busy())) : std::nullopt;
         }
         if (counter == ProcessId)
