@@ -4,13 +4,13 @@
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/PlatformError.h"
+#include "platform/linux/KernelFile.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,11 +44,10 @@ QString run(const QString& program, const QStringList& args, int* code = nullptr
 // Interface names as /proc/net/dev lists them for this process.
 QStringList ownInterfaces() {
     QStringList names;
-    QFile file(QStringLiteral("/proc/net/dev"));
-    if (file.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (line.contains(':'))
-                names << QString::fromLatin1(line.left(line.indexOf(':')).trimmed());
+    const auto text = platform::readKernelFile("/proc/net/dev");
+    for (const QByteArray& line : QByteArray::fromStdString(text.value_or("")).split('\n'))
+        if (line.contains(':'))
+            names << QString::fromLatin1(line.left(line.indexOf(':')).trimmed());
     return names;
 }
 
