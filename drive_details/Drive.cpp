@@ -1,6 +1,7 @@
 #include "drive_details/Drive.h"
 
 #include "app/Background.h"
+#include "app/CopyAction.h"
 #include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
@@ -63,6 +64,15 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
 
     Text1->installEventFilter(this);
     installEventFilter(this);
+
+    addCopyAction(this, [this] {
+        DriveLines shown;
+        shown.drive = LblDrive->text();
+        shown.serial = LblSN->text();
+        shown.total = LblTot->text();
+        shown.free = LblFree->text();
+        return shownDriveLines(shown);
+    });
 }
 
 void Drive::Form_Load() {
@@ -78,6 +88,12 @@ void Drive::Close_Click() {
 }
 
 bool Drive::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+C copies the report, not the hidden drive text.
+    if (watched == Text1 && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->ignore(); // not overridden: the window's shortcut runs
+        return true;
+    }
     if (m_keyPreview && event->type() == QEvent::KeyPress &&
         (watched == Text1 || watched == this)) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -1,6 +1,7 @@
 #include "drive_details/DriveReport.h"
 
 #include "platform/FileSystem.h"
+#include "platform/PlatformError.h"
 
 #include <QLocale>
 
@@ -60,22 +61,49 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
         lines.serial = lines.free = lines.total = QString();
         return lines;
     }
+    lines.mountPoint = unit->MountPoint();
 
-    lines.drive = QStringLiteral("Unit ") + unit->DriveLetter() + QStringLiteral(": - ") +
-                  driveTypeName(unit->DriveType());
+    lines.letter = unit->DriveLetter();
+    lines.type = unit->DriveType();
+    lines.drive = QStringLiteral("Unit ") + lines.letter + QStringLiteral(": - ") +
+                  driveTypeName(*lines.type);
     // A fact the drive cannot give leaves its line as it was; a drive
     // without a serial number is not ready at all.
-    if (const auto serial = unit->SerialNumber()) {
-        lines.serial = QStringLiteral("Serial #: ") + QString::number(*serial);
+    lines.serialNumber = unit->SerialNumber();
+    if (lines.serialNumber) {
+        lines.serial = QStringLiteral("Serial #: ") + QString::number(*lines.serialNumber);
     } else {
         lines.serial = QStringLiteral("Unit not ready");
         lines.free = lines.total = QString();
     }
-    if (const auto free = unit->AvailableSpace())
-        lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*free, locale);
-    if (const auto total = unit->TotalSize())
-        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*total, locale);
+    lines.freeBytes = unit->AvailableSpace();
+    if (lines.freeBytes)
+        lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*lines.freeBytes, locale);
+    lines.totalBytes = unit->TotalSize();
+    if (lines.totalBytes)
+        lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*lines.totalBytes, locale);
     return lines;
+}
+
+std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
+                                       const QLocale& locale) {
+    const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create();
+    if (!fso)
+        throw platform::PlatformError("The drives cannot be listed");
+    std::vector<DriveLines> drives;
+    for (const QString& letter : fso->DriveLetters())
+        drives.push_back(readDriveLines(fileSystem, letter, locale));
+    return drives;
+}
+
+QStringList shownDriveLines(const DriveLines& lines) {
+    QStringList shown;
+    for (const std::optional<QString>& line :
+         {lines.drive, lines.serial, lines.total, lines.free}) {
+        if (line && !line->isEmpty())
+            shown << *line;
+    }
+    return shown;
 }
 
 } // namespace ombrix

@@ -1,8 +1,10 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class QLocale;
 
@@ -27,17 +29,32 @@ bool isDriveKey(const QString& typed);
 bool isCommandKey(Qt::KeyboardModifiers modifiers);
 
 // What one report writes into the four lines: a new text, or nothing for a
-// line that keeps the text it has.
+// line that keeps the text it has; and the facts behind them, unset where
+// they could not be read.
 struct DriveLines {
-    std::optional<QString> drive;
-    std::optional<QString> serial;
-    std::optional<QString> total;
-    std::optional<QString> free;
+    std::optional<QString> drive;  // LblDrive
+    std::optional<QString> serial; // LblSN
+    std::optional<QString> total;  // LblTot
+    std::optional<QString> free;   // LblFree
+    QString letter;
+    std::optional<int> type;
+    std::optional<std::int32_t> serialNumber;
+    std::optional<std::uint64_t> totalBytes;
+    std::optional<std::uint64_t> freeBytes;
+    QString mountPoint;
 };
 
 // The report for the drive text. Waits as long as the file-system object
 // does, so the window asks it off its own thread.
 DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString& driveText,
                           const QLocale& locale);
+
+// The report of every lettered drive, in letter order. Throws PlatformError
+// when the drives cannot be listed.
+std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
+                                       const QLocale& locale);
+
+// The lines top to bottom as the window shows them, empty ones left out.
+QStringList shownDriveLines(const DriveLines& lines);
 
 } // namespace ombrix

@@ -1,6 +1,7 @@
 #include "main_window/Ombrix2.h"
 
 #include "about/frmAbout.h"
+#include "app/CopyAction.h"
 #include "app/FitLabel.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
@@ -8,6 +9,7 @@
 #include "drive_details/Drive.h"
 #include "main_window/HostedControls.h"
 #include "main_window/PrinterInstallControl.h"
+#include "main_window/SummaryFacts.h"
 #include "main_window/SummaryText.h"
 #include "main_window/TextRoutines.h"
 #include "network_report/frmNetCheck.h"
@@ -90,6 +92,7 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createLayout();
     createMenus();
+    addCopyAction(this, [this] { return SummaryLines(shownFacts()); });
 }
 
 Ombrix2::~Ombrix2() = default;
@@ -186,8 +189,10 @@ void Ombrix2::createMenus() {
 
 void Ombrix2::Form_Load() {
     GetInfo();
-    Label11->setText(Winsock1->get(WinsockControl::LocalIP).toString());
-    Label20->setText(Winsock1->get(WinsockControl::LocalHostName).toString());
+    SummaryFacts host;
+    ReadHostFacts(*Winsock1, host);
+    Label11->setText(host.ipAddress);
+    Label20->setText(host.computerName);
     setWindowTitle(QStringLiteral("Ombrix for ") +
                    Winsock1->get(WinsockControl::LocalHostName).toString());
     for (QGroupBox* box : {Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame7}) {
@@ -209,44 +214,51 @@ void Ombrix2::Form_Load() {
     Timer2->start();
 }
 
-void Ombrix2::showMemory() {
+void Ombrix2::showMemory(const SummaryFacts& facts) {
     // A figure the system cannot tell is never shown as zero: the labels keep
     // their last reading, or stay empty.
-    platform::MemoryStatus memory;
-    if (!m_cpuInfo.GlobalMemoryStatus(memory))
+    if (facts.totalMb.isEmpty())
         return;
-    lblRamTotal->setText(memoryFigure(memory.totalPhysBytes));
-    lblRamAvail->setText(memoryFigure(memory.availPhysBytes));
+    lblRamTotal->setText(facts.totalMb);
+    lblRamAvail->setText(facts.availableMb);
 }
 
 void Ombrix2::GetInfo() {
-    showMemory();
+    SummaryFacts facts;
+    ReadGetInfoFacts(m_cpuInfo, facts);
+    showMemory(facts);
+    lblProcessor->setText(facts.processor);
+    lblVendor->setText(facts.vendor);
+    LblNormSpeed->setText(facts.speedMhz);
+    LblOS->setText(facts.osPlatform);
+}
 
-    auto model = modCPUInfo::zeroBuffer();
-    auto rawSpeed = modCPUInfo::zeroBuffer();
-    auto normSpeed = modCPUInfo::zeroBuffer();
-    auto vendor = modCPUInfo::zeroBuffer();
-    auto extra = modCPUInfo::zeroBuffer();
-    m_cpuInfo.GetProcessor(model, vendor, extra);
-    m_cpuInfo.GetProcessorRawSpeed(rawSpeed);
-    m_cpuInfo.GetProcessorNormSpeed(normSpeed);
-    lblProcessor->setText(StripZero(modCPUInfo::bufferText(model)));
-    lblVendor->setText(StripZero(modCPUInfo::bufferText(vendor)));
-    LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(normSpeed)));
-
-    m_cpuInfo.osVersion.dwOSVersionInfoSize = sizeof(platform::OSVERSIONINFOA);
-    m_cpuInfo.GetVersionExA(); // a failure leaves the record as it was
-    LblOS->setText(platformLine(m_cpuInfo.osVersion));
+SummaryFacts Ombrix2::shownFacts() const {
+    SummaryFacts facts;
+    facts.osPlatform = LblOS->text();
+    facts.osVersion = Label3->text();
+    facts.osBuild = Label5->text();
+    facts.computerName = Label20->text();
+    facts.ipAddress = Label11->text();
+    facts.processor = lblProcessor->text();
+    facts.vendor = lblVendor->text();
+    facts.speedMhz = LblNormSpeed->text();
+    facts.totalMb = lblRamTotal->text();
+    facts.availableMb = lblRamAvail->text();
+    facts.fddPresent = !Label9->text().isEmpty();
+    return facts;
 }
 
 void Ombrix2::readOsVersionAndBuild() {
-    Label3->setText(osVersionText(Ombrix1->get(SysInfoControl::OSVersion), QLocale()));
-    Label5->setText(osBuildText(Ombrix1->get(SysInfoControl::OSBuild)));
+    SummaryFacts facts;
+    ReadOsVersionFacts(*Ombrix1, QLocale(), facts);
+    Label3->setText(facts.osVersion);
+    Label5->setText(facts.osBuild);
 }
 
 void Ombrix2::selectFloppyDrive(bool showPresence) {
     // Without drive A: nothing changes.
-    if (!m_services.floppy.selectDriveA())
+    if (!FloppyPresent(m_services.floppy))
         return;
     if (Drive2->count() == 0)
         Drive2->addItem(QStringLiteral("a:"));
@@ -264,7 +276,9 @@ void Ombrix2::Timer1_Timer() {
 }
 
 void Ombrix2::Timer2_Timer() {
-    showMemory();
+    SummaryFacts memory;
+    ReadMemoryFacts(m_cpuInfo, memory);
+    showMemory(memory);
     auto speed = modCPUInfo::zeroBuffer();
     m_cpuInfo.GetProcessorNormSpeed(speed);
     LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(speed)));

@@ -15,6 +15,7 @@ class QTimer;
 
 namespace ombrix {
 class Forms;
+struct SummaryFacts;
 namespace platform {
 class Clock;
 class Dispatch;
@@ -46,6 +47,9 @@ public:
     void Form_Load();
     void GetInfo();
 
+    // The facts as the value labels show them now.
+    SummaryFacts shownFacts() const;
+
     // Timer handlers, public so that tests can tick them with a fake clock.
     void Timer1_Timer();
     void Timer2_Timer();
@@ -61,7 +65,7 @@ public:
 private:
     void createLayout();
     void createMenus();
-    void showMemory();
+    void showMemory(const SummaryFacts& facts);
     void readOsVersionAndBuild();
     void selectFloppyDrive(bool showPresence);
 

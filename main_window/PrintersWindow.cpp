@@ -1,7 +1,9 @@
 #include "main_window/PrintersWindow.h"
 
 #include "app/Background.h"
+#include "app/CopyAction.h"
 #include "app/Handler.h"
+#include "main_window/PrinterListText.h"
 #include "platform/Printers.h"
 
 #include <QHBoxLayout>
@@ -18,20 +20,6 @@ namespace {
 
 enum Column { NameColumn, DefaultColumn, StateColumn, LocationColumn, ModelColumn, ColumnCount };
 
-QString stateText(platform::PrinterState state) {
-    switch (state) {
-    case platform::PrinterState::Idle:
-        return PrintersWindow::tr("Idle");
-    case platform::PrinterState::Processing:
-        return PrintersWindow::tr("Processing");
-    case platform::PrinterState::Stopped:
-        return PrintersWindow::tr("Stopped");
-    case platform::PrinterState::Unknown:
-        break;
-    }
-    return PrintersWindow::tr("Unknown");
-}
-
 } // namespace
 
 PrintersWindow::PrintersWindow(const platform::Printers& printers, QWidget* parent)
@@ -46,8 +34,7 @@ PrintersWindow::PrintersWindow(const platform::Printers& printers, QWidget* pare
     treePrinters->setObjectName(QStringLiteral("treePrinters"));
     treePrinters->setAccessibleName(tr("Printers"));
     treePrinters->setColumnCount(ColumnCount);
-    treePrinters->setHeaderLabels(
-        {tr("Name"), tr("Default"), tr("State"), tr("Location"), tr("Make and model")});
+    treePrinters->setHeaderLabels(PrinterColumnTitles());
     treePrinters->setRootIsDecorated(false);
     treePrinters->setUniformRowHeights(true);
     treePrinters->setAllColumnsShowFocus(true);
@@ -70,6 +57,7 @@ PrintersWindow::PrintersWindow(const platform::Printers& printers, QWidget* pare
     layout->addLayout(buttons);
 
     resize(640, 280);
+    addCopyAction(this, [this] { return shownLines(); });
 }
 
 void PrintersWindow::refresh() {
@@ -94,12 +82,7 @@ void PrintersWindow::refresh() {
 void PrintersWindow::showList(const platform::PrinterList& list) {
     treePrinters->clear();
     for (const platform::PrintDestination& dest : list.destinations) {
-        auto* item = new QTreeWidgetItem(treePrinters);
-        item->setText(NameColumn, dest.name);
-        item->setText(DefaultColumn, dest.isDefault ? tr("Default") : QString());
-        item->setText(StateColumn, stateText(dest.state));
-        item->setText(LocationColumn, dest.location);
-        item->setText(ModelColumn, dest.makeAndModel);
+        auto* item = new QTreeWidgetItem(treePrinters, PrinterRowTexts(dest));
         if (!dest.info.isEmpty() && dest.info != dest.name)
             item->setToolTip(NameColumn, dest.info);
         if (dest.isDefault) {
@@ -111,15 +94,19 @@ void PrintersWindow::showList(const platform::PrinterList& list) {
     for (int c = 0; c < ColumnCount - 1; ++c)
         treePrinters->resizeColumnToContents(c);
 
-    if (!list.serviceReachable)
-        lblMessage->setText(tr("No print service could be reached, so no printers are listed."));
-    else if (list.destinations.empty())
-        lblMessage->setText(tr("The print service reports no printers."));
-    else if (list.destinations.size() == 1)
-        lblMessage->setText(tr("1 printer found."));
-    else
-        lblMessage->setText(tr("%1 printers found.").arg(list.destinations.size()));
+    lblMessage->setText(PrinterListMessage(list));
     emit listShown();
+}
+
+QStringList PrintersWindow::shownLines() const {
+    std::vector<QStringList> rows;
+    for (int i = 0; i < treePrinters->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = treePrinters->topLevelItem(i);
+        QStringList& row = rows.emplace_back();
+        for (int c = 0; c < ColumnCount; ++c)
+            row << item->text(c);
+    }
+    return PrinterTableLines(rows);
 }
 
 } // namespace ombrix

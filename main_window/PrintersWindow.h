@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 #include <QWidget>
 
 namespace ombrix::platform {
@@ -23,6 +24,9 @@ public:
     // time: asked again meanwhile, the window asks once more when the first
     // answer comes, and shows only the later one.
     void refresh();
+
+    // The list as text: column titles, then one line per printer.
+    QStringList shownLines() const;
 
 signals:
     void listShown();

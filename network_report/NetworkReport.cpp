@@ -3,6 +3,8 @@
 #include "platform/Registry.h"
 #include "registry/clsRegistryAccess.h"
 
+#include <QRegularExpression>
+
 #include <cstdint>
 
 namespace ombrix {
@@ -26,21 +28,31 @@ QString trimmedSpaces(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+// The addresses of a value's text: a registry text may hold several,
+// separated by spaces or commas.
+QStringList addressList(const QString& text) {
+    static const QRegularExpression separators(QStringLiteral("[ ,]+"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
 } // namespace
 
-QStringList NameServerLines(QString nameServers) {
-    QStringList lines;
-    auto add = [&](const QString& entry) {
-        lines << (lines.isEmpty() ? QStringLiteral("Name Server(s): ") : QString(6, u' ')) +
-                     trimmedSpaces(entry);
-    };
+QStringList NameServerEntries(QString nameServers) {
+    QStringList entries;
     qsizetype space;
     while ((space = nameServers.indexOf(u' ')) >= 0) {
-        add(nameServers.left(space));
+        entries << trimmedSpaces(nameServers.left(space));
         nameServers = nameServers.mid(space + 1);
     }
     if (!nameServers.isEmpty())
-        add(nameServers);
+        entries << trimmedSpaces(nameServers);
+    return entries;
+}
+
+QStringList NameServerLines(const QString& nameServers) {
+    QStringList lines;
+    for (const QString& entry : NameServerEntries(nameServers))
+        lines << (lines.isEmpty() ? QStringLiteral("Name Server(s): ") : QString(6, u' ')) + entry;
     return lines;
 }
 
@@ -65,8 +77,9 @@ bool ReadsAsTrue(const QString& text) {
     return nonzero;
 }
 
-QStringList BuildNetworkReport(const clsRegistryAccess& access) {
-    QStringList lines;
+NetworkConfiguration ReadNetworkConfiguration(const clsRegistryAccess& access) {
+    NetworkConfiguration config;
+    QStringList& lines = config.lines;
     // Each value is read just before its line is added; a key that cannot be
     // opened gives an absent text, shown as nothing.
     auto value = [&](const QString& key, const char* name) {
@@ -77,33 +90,51 @@ QStringList BuildNetworkReport(const clsRegistryAccess& access) {
     const auto adapters = access.EnumerateRegistryKeys(kAdaptersKey, kLocalMachine);
     if (!adapters || adapters->empty()) {
         lines << QStringLiteral("No network adapters found");
-        return lines;
+        return config;
     }
 
-    lines << QStringLiteral("Domain: ") + value(kParametersKey, "Domain");
-    lines << QStringLiteral("Host Name: ") + value(kParametersKey, "HostName");
-    lines << NameServerLines(value(kParametersKey, "NameServer"));
+    config.domain = value(kParametersKey, "Domain");
+    lines << QStringLiteral("Domain: ") + config.domain;
+    config.hostName = value(kParametersKey, "HostName");
+    lines << QStringLiteral("Host Name: ") + config.hostName;
+    const QString nameServers = value(kParametersKey, "NameServer");
+    lines << NameServerLines(nameServers);
+    for (const QString& entry : NameServerEntries(nameServers)) {
+        if (!entry.isEmpty())
+            config.nameServers << entry;
+    }
     lines << kSeparator;
 
-    bool first = true;
     for (const auto& row : *adapters) {
-        if (!first)
+        if (!config.adapters.empty())
             lines << kSeparator;
-        first = false;
-        const QString name = row.empty() ? QString() : row[0];
-        lines << QStringLiteral("Adapter Name: ") + name;
-        const QString wins = kAdaptersKey + u'\\' + name;
-        lines << QStringLiteral("   Primary WINS Server: ") + value(wins, "NameServer");
-        lines << QStringLiteral("   WINS Server Backup: ") + value(wins, "NameServerBackup");
-        const QString tcpip = kServicesKey + name + QStringLiteral("\\Parameters\\Tcpip");
-        lines << QStringLiteral("   Default Gateway(s): ") + value(tcpip, "DefaultGateway");
-        lines << QStringLiteral("   DHCP Enabled: ") + (ReadsAsTrue(value(tcpip, "EnableDHCP"))
-                                                            ? QStringLiteral("True")
-                                                            : QStringLiteral("False"));
-        lines << QStringLiteral("   IP Address: ") + value(tcpip, "IPAddress");
-        lines << QStringLiteral("   Subnet Mask(s): ") + value(tcpip, "SubnetMask");
+        AdapterConfiguration& adapter = config.adapters.emplace_back();
+        adapter.name = row.empty() ? QString() : row[0];
+        lines << QStringLiteral("Adapter Name: ") + adapter.name;
+        const QString wins = kAdaptersKey + u'\\' + adapter.name;
+        adapter.primaryWins = value(wins, "NameServer");
+        lines << QStringLiteral("   Primary WINS Server: ") + adapter.primaryWins;
+        adapter.backupWins = value(wins, "NameServerBackup");
+        lines << QStringLiteral("   WINS Server Backup: ") + adapter.backupWins;
+        const QString tcpip = kServicesKey + adapter.name + QStringLiteral("\\Parameters\\Tcpip");
+        const QString gateways = value(tcpip, "DefaultGateway");
+        adapter.gateways = addressList(gateways);
+        lines << QStringLiteral("   Default Gateway(s): ") + gateways;
+        adapter.dhcp = ReadsAsTrue(value(tcpip, "EnableDHCP"));
+        lines << QStringLiteral("   DHCP Enabled: ") +
+                     (adapter.dhcp ? QStringLiteral("True") : QStringLiteral("False"));
+        const QString addresses = value(tcpip, "IPAddress");
+        adapter.ipAddresses = addressList(addresses);
+        lines << QStringLiteral("   IP Address: ") + addresses;
+        const QString masks = value(tcpip, "SubnetMask");
+        adapter.subnetMasks = addressList(masks);
+        lines << QStringLiteral("   Subnet Mask(s): ") + masks;
     }
-    return lines;
+    return config;
+}
+
+QStringList BuildNetworkReport(const clsRegistryAccess& access) {
+    return ReadNetworkConfiguration(access).lines;
 }
 
 } // namespace ombrix

@@ -2,17 +2,45 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace ombrix {
 
 class clsRegistryAccess;
 
-// The lines of the network configuration report, read through the registry
-// class from HKEY_LOCAL_MACHINE, in the order the list shows them.
+// One adapter of the report, from the values its lines show.
+struct AdapterConfiguration {
+    QString name;
+    QStringList ipAddresses; // the addresses of the value the line shows
+    QStringList subnetMasks;
+    QStringList gateways;
+    bool dhcp = false;
+    QString primaryWins;
+    QString backupWins;
+};
+
+// The report's lines, and the facts they show.
+struct NetworkConfiguration {
+    QStringList lines;
+    QString domain;
+    QString hostName;
+    QStringList nameServers; // the non-empty name-server entries
+    std::vector<AdapterConfiguration> adapters;
+};
+
+// Reads the machine's TCP/IP configuration through the registry class from
+// HKEY_LOCAL_MACHINE, each value just before its line is added.
+NetworkConfiguration ReadNetworkConfiguration(const clsRegistryAccess& access);
+
+// The lines of the network configuration report, in the order the list
+// shows them.
 QStringList BuildNetworkReport(const clsRegistryAccess& access);
 
-// The name-server lines of the machine-wide "NameServer" value: entries
-// separated by single spaces, each trimmed; the first carries the label.
-QStringList NameServerLines(QString nameServers);
+// The entries of the machine-wide "NameServer" value: separated by single
+// spaces, each trimmed; two spaces in a row make an empty entry.
+QStringList NameServerEntries(QString nameServers);
+// The name-server lines of those entries; the first carries the label.
+QStringList NameServerLines(const QString& nameServers);
 
 // The truth value of a registry text: true when it reads as a nonzero
 // number (decimal, or hexadecimal behind "&H"). Empty and non-numeric texts

@@ -1,5 +1,6 @@
 #include "network_report/frmNetCheck.h"
 
+#include "app/CopyAction.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
 #include "network_report/NetworkReport.h"
@@ -32,6 +33,8 @@ frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
     List1->setObjectName(QStringLiteral("List1"));
     List1->setGeometry(twipsRect(90, 90, 5280, 4155));
     List1->setSortingEnabled(false);
+    // Lines can be picked for Copy.
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
     cmdNetCheck = new QPushButton(QStringLiteral("Check Network"), this);
     cmdNetCheck->setObjectName(QStringLiteral("cmdNetCheck"));
@@ -48,6 +51,18 @@ frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
 
     connect(cmdNetCheck, &QPushButton::clicked, this, [this] { cmdNetCheck_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    addCopyAction(this, [this] { return copiedLines(); });
+}
+
+QStringList frmNetCheck::copiedLines() const {
+    QStringList selected, all;
+    for (int row = 0; row < List1->count(); ++row) {
+        const QListWidgetItem* item = List1->item(row);
+        all << item->text();
+        if (item->isSelected())
+            selected << item->text();
+    }
+    return selected.isEmpty() ? all : selected;
 }
 
 frmNetCheck::~frmNetCheck() = default;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QStringList>
 
 #include <memory>
 
@@ -36,6 +37,8 @@ private:
     void cmdNetCheck_Click();
     void cmdClose_Click();
     void Form_Unload();
+    // The selected lines in list order, or every line when none is selected.
+    QStringList copiedLines() const;
 
     platform::Registry& m_registry;
     std::unique_ptr<clsRegistryAccess> m_access; // lives exactly as long as the loaded window

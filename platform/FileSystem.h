@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -27,6 +28,8 @@ public:
     // Free bytes available to the user.
     virtual IfReady<std::uint64_t> AvailableSpace() const = 0;
     virtual IfReady<std::uint64_t> TotalSize() const = 0;
+    // Where the volume is mounted; empty for a drive without medium.
+    virtual QString MountPoint() const = 0;
 };
 
 // The file-system object: resolves paths to drive names and drive names to
@@ -41,6 +44,8 @@ public:
     virtual QString GetDriveName(const QString& path) const = 0;
     // nullptr when there is no such drive.
     virtual std::unique_ptr<DriveObject> GetDrive(const QString& driveName) const = 0;
+    // The letter of every drive, in alphabetical order.
+    virtual QStringList DriveLetters() const = 0;
 };
 
 // Makes a new file-system object for every report; nothing is shared between

@@ -1,5 +1,7 @@
 #include "program/CommandLine.h"
 
+#include "program/ReportCommand.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +67,7 @@ void makeParser(QCommandLineParser& parser, const Options& options) {
                        "printers and performance counters."));
     parser.addOption(options.help);
     parser.addOption(options.version);
+    addReportOptions(parser);
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -90,6 +93,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
         return {print(stdout, helpText(parser))};
     if (parser.isSet(options.version))
         return {print(stdout, QStringLiteral("ombrix " OMBRIX_VERSION "\n"))};
+    // The report runs here, before any application object: it needs no display.
+    if (asksForReport(parser))
+        return {runReport(parser)};
     return {};
 }
 

@@ -17,7 +17,8 @@ struct Options {
 
 // What the arguments ask for.
 struct CommandLine {
-    // Set when the run ends before any window: help, version or bad usage.
+    // Set when the run ends before any window: help, version, a report or
+    // bad usage.
     std::optional<int> exitStatus;
 };
 
@@ -27,8 +28,8 @@ inline constexpr int kUsageExitStatus = 2;
 // Qt reads itself (such as -platform or -style), so those still reach Qt.
 void makeParser(QCommandLineParser& parser, const Options& options);
 
-// Parses the arguments, program name first. Prints help or the version on
-// stdout, a usage error as one line on stderr. Needs no application object
+// Parses the arguments, program name first. Prints help, the version or a
+// report on stdout, a usage error as one line on stderr. Needs no application object
 // and no display.
 CommandLine readCommandLine(const QStringList& arguments);
 

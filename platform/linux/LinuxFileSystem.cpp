@@ -99,6 +99,9 @@ public:
         const std::optional<Space> s = space();
         return s ? IfReady<std::uint64_t>(s->total) : NotReady;
     }
+    QString MountPoint() const override {
+        return m_entry.mount ? m_entry.mount->mountPoint : QString();
+    }
 
 private:
     // One outstanding query per mount: a hung volume is not asked again until
@@ -172,6 +175,14 @@ public:
             }
         }
         return nullptr;
+    }
+
+    QStringList DriveLetters() const override {
+        QStringList letters;
+        for (const DriveEntry& drive : m_drives)
+            letters << QString(drive.letter);
+        letters.sort();
+        return letters;
     }
 
 private:

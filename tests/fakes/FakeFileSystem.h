@@ -26,8 +26,10 @@ using FakeHungDrives = QMap<QChar, std::shared_ptr<FakeGate>>;
 
 class FakeDriveObject final : public ombrix::platform::DriveObject {
 public:
-    FakeDriveObject(QChar letter, FakeDriveFacts facts, std::shared_ptr<FakeGate> hangs)
-        : m_letter(letter), m_facts(facts), m_hangs(std::move(hangs)) {}
+    FakeDriveObject(QChar letter, FakeDriveFacts facts, std::shared_ptr<FakeGate> hangs,
+                    QString mountPoint)
+        : m_letter(letter), m_facts(facts), m_hangs(std::move(hangs)),
+          m_mountPoint(std::move(mountPoint)) {}
     int DriveType() const override { return m_facts.type; }
     QString DriveLetter() const override { return QString(m_letter); }
     std::optional<std::int32_t> SerialNumber() const override {
@@ -37,18 +39,21 @@ public:
     }
     std::optional<std::uint64_t> AvailableSpace() const override { return m_facts.available; }
     std::optional<std::uint64_t> TotalSize() const override { return m_facts.total; }
+    QString MountPoint() const override { return m_mountPoint; }
 
 private:
     QChar m_letter;
     FakeDriveFacts m_facts;
     std::shared_ptr<FakeGate> m_hangs;
+    QString m_mountPoint;
 };
 
 class FakeFileSystemObject final : public ombrix::platform::FileSystemObject {
 public:
     FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, FakeHungDrives hung,
-                         QChar currentDrive)
-        : m_drives(std::move(drives)), m_hung(std::move(hung)), m_current(currentDrive) {}
+                         QMap<QChar, QString> mountPoints, QChar currentDrive)
+        : m_drives(std::move(drives)), m_hung(std::move(hung)),
+          m_mountPoints(std::move(mountPoints)), m_current(currentDrive) {}
     QString GetAbsolutePathName(const QString& path) const override {
         if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
             return path;
@@ -62,18 +67,27 @@ public:
         auto it = m_drives.constFind(letter);
         if (it == m_drives.constEnd())
             return nullptr;
-        return std::make_unique<FakeDriveObject>(letter, *it, m_hung.value(letter));
+        return std::make_unique<FakeDriveObject>(letter, *it, m_hung.value(letter),
+                                                 m_mountPoints.value(letter));
+    }
+    QStringList DriveLetters() const override {
+        QStringList letters;
+        for (QChar letter : m_drives.keys())
+            letters << QString(letter);
+        return letters;
     }
 
 private:
     QMap<QChar, FakeDriveFacts> m_drives;
     FakeHungDrives m_hung;
+    QMap<QChar, QString> m_mountPoints;
     QChar m_current;
 };
 
 struct FakeFileSystem final : ombrix::platform::FileSystem {
     QMap<QChar, FakeDriveFacts> drives; // by capital letter
     FakeHungDrives hung;
+    QMap<QChar, QString> mountPoints;     // by capital letter; none: empty
     QChar currentDrive = u'C';            // the drive of the current directory
     bool unavailable = false;             // creating the object fails
     mutable std::atomic<int> created = 0; // reports are made on worker threads
@@ -81,6 +95,6 @@ struct FakeFileSystem final : ombrix::platform::FileSystem {
         ++created;
         if (unavailable)
             return nullptr;
-        return std::make_unique<FakeFileSystemObject>(drives, hung, currentDrive);
+        return std::make_unique<FakeFileSystemObject>(drives, hung, mountPoints, currentDrive);
     }
 };

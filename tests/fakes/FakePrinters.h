@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/PlatformError.h"
 #include "platform/Printers.h"
 
 #include "FakeGate.h"
@@ -6,27 +7,37 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 // A print service with the destinations given; while `stuck` holds a closed
-// gate it answers no one, as a stopped scheduler does.
+// gate it answers no one, as a stopped scheduler does. With `failure` set
+// every query throws it, as a missing printers module would.
 class FakePrinters final : public ombrix::platform::Printers {
 public:
     std::shared_ptr<FakeGate> stuck;
+    std::optional<std::string> failure;
     mutable std::atomic<int> calls = 0;
 
     void answer(std::vector<QString> names) {
-        std::lock_guard lock(m_mutex);
-        m_list = {true, {}};
+        ombrix::platform::PrinterList list{true, {}};
         for (QString& name : names) {
             ombrix::platform::PrintDestination d;
             d.name = std::move(name);
-            m_list.destinations.push_back(std::move(d));
+            list.destinations.push_back(std::move(d));
         }
+        answer(std::move(list));
+    }
+    void answer(ombrix::platform::PrinterList list) {
+        std::lock_guard lock(m_mutex);
+        m_list = std::move(list);
     }
     ombrix::platform::PrinterList query() const override {
         ++calls;
         if (const std::shared_ptr<FakeGate> gate = stuck)
             gate->pass(std::chrono::seconds(4));
+        if (failure)
+            throw ombrix::platform::PlatformError(*failure);
         std::lock_guard lock(m_mutex);
         return m_list;
     }

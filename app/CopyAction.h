@@ -1,0 +1,20 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QAction;
+class QWidget;
+
+namespace ombrix {
+
+// Gives a window "Copy": Ctrl+C anywhere in it, and an entry of its context
+// menu, put the lines `lines` gives on the clipboard as text. The window's
+// own menus stay as they are.
+QAction* addCopyAction(QWidget* window, std::function<QStringList()> lines);
+
+// Lines as the clipboard carries them: each ended by a line break.
+QString clipboardText(const QStringList& lines);
+
+} // namespace ombrix

@@ -1,0 +1,76 @@
+#include "report/Report.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+
+namespace ombrix {
+namespace {
+
+constexpr std::array kSections{ReportSection::Summary, ReportSection::Network,
+                               ReportSection::Drives, ReportSection::Printers};
+
+template <class T, class Source>
+void makeSection(Report& report, ReportSection section, std::optional<T>& facts,
+                 const Source& source) {
+    try {
+        facts = source();
+    } catch (const std::exception& error) {
+        facts.reset();
+        report.failures[section] = QString::fromUtf8(error.what());
+    }
+}
+
+} // namespace
+
+Report BuildReport(const std::vector<ReportSection>& sections, const ReportSources& sources) {
+    Report report;
+    for (ReportSection section : kSections) {
+        if (std::find(sections.begin(), sections.end(), section) == sections.end())
+            continue;
+        report.sections.push_back(section);
+        switch (section) {
+        case ReportSection::Summary:
+            makeSection(report, section, report.summary, sources.summary);
+            break;
+        case ReportSection::Network:
+            makeSection(report, section, report.network, sources.network);
+            break;
+        case ReportSection::Drives:
+            makeSection(report, section, report.drives, sources.drives);
+            break;
+        case ReportSection::Printers:
+            makeSection(report, section, report.printers, sources.printers);
+            break;
+        }
+    }
+    return report;
+}
+
+QString SectionName(ReportSection section) {
+    switch (section) {
+    case ReportSection::Summary:
+        return QStringLiteral("summary");
+    case ReportSection::Network:
+        return QStringLiteral("network");
+    case ReportSection::Drives:
+        return QStringLiteral("drives");
+    case ReportSection::Printers:
+        break;
+    }
+    return QStringLiteral("printers");
+}
+
+std::optional<ReportSection> SectionNamed(const QString& name) {
+    for (ReportSection section : kSections) {
+        if (SectionName(section) == name)
+            return section;
+    }
+    return std::nullopt;
+}
+
+std::vector<ReportSection> AllSections() {
+    return {kSections.begin(), kSections.end()};
+}
+
+} // namespace ombrix

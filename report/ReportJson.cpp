@@ -1,0 +1,142 @@
+#include "report/ReportJson.h"
+
+#include "main_window/PrinterListText.h"
+#include "report/Report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+namespace ombrix {
+namespace {
+
+QJsonValue text(const QString& value) {
+    return WellFormedText(value);
+}
+
+QJsonArray texts(const QStringList& values) {
+    QJsonArray array;
+    for (const QString& value : values)
+        array.append(text(value));
+    return array;
+}
+
+// A figure the window shows as text, as a JSON number; null when it is none.
+QJsonValue number(const QString& figure) {
+    bool ok = false;
+    const qlonglong whole = figure.trimmed().toLongLong(&ok);
+    if (ok)
+        return QJsonValue(whole);
+    const double fraction = figure.trimmed().toDouble(&ok);
+    return ok ? QJsonValue(fraction) : QJsonValue();
+}
+
+template <class T> QJsonValue optionalNumber(const std::optional<T>& value) {
+    return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue();
+}
+
+QJsonObject summaryObject(const SummaryFacts& facts) {
+    return {{"os_platform", text(facts.osPlatform)}, {"os_version", text(facts.osVersion)},
+            {"os_build", number(facts.osBuild)},     {"computer_name", text(facts.computerName)},
+            {"ip_address", text(facts.ipAddress)},   {"processor", text(facts.processor)},
+            {"vendor", text(facts.vendor)},          {"speed_mhz", number(facts.speedMhz)},
+            {"total_mb", number(facts.totalMb)},     {"available_mb", number(facts.availableMb)},
+            {"fdd_present", facts.fddPresent}};
+}
+
+QJsonObject networkObject(const NetworkConfiguration& config) {
+    QJsonArray adapters;
+    for (const AdapterConfiguration& adapter : config.adapters) {
+        adapters.append(QJsonObject{{"name", text(adapter.name)},
+                                    {"ip_addresses", texts(adapter.ipAddresses)},
+                                    {"subnet_masks", texts(adapter.subnetMasks)},
+                                    {"gateways", texts(adapter.gateways)},
+                                    {"dhcp", adapter.dhcp},
+                                    {"primary_wins", text(adapter.primaryWins)},
+                                    {"backup_wins", text(adapter.backupWins)}});
+    }
+    return {{"lines", texts(config.lines)},
+            {"domain", text(config.domain)},
+            {"host_name", text(config.hostName)},
+            {"name_servers", texts(config.nameServers)},
+            {"adapters", adapters}};
+}
+
+QJsonArray drivesArray(const std::vector<DriveLines>& drives) {
+    QJsonArray array;
+    for (const DriveLines& drive : drives) {
+        array.append(
+            QJsonObject{{"letter", text(drive.letter)},
+                        {"type", drive.type ? text(driveTypeName(*drive.type)) : QJsonValue()},
+                        {"type_code", optionalNumber(drive.type)},
+                        {"serial", optionalNumber(drive.serialNumber)},
+                        {"total_bytes", optionalNumber(drive.totalBytes)},
+                        {"free_bytes", optionalNumber(drive.freeBytes)},
+                        {"mount_point", text(drive.mountPoint)},
+                        {"lines", texts(shownDriveLines(drive))}});
+    }
+    return array;
+}
+
+QJsonArray printersArray(const platform::PrinterList& list) {
+    QJsonArray array;
+    for (const platform::PrintDestination& dest : list.destinations) {
+        array.append(QJsonObject{{"name", text(dest.name)},
+                                 {"default", dest.isDefault},
+                                 {"state", text(PrinterStateText(dest.state))},
+                                 {"location", text(dest.location)},
+                                 {"make_and_model", text(dest.makeAndModel)},
+                                 {"description", text(dest.info)}});
+    }
+    return array;
+}
+
+} // namespace
+
+QString WellFormedText(const QString& text) {
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (out[i].isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+QByteArray ReportJson(const Report& report) {
+    QJsonObject root;
+    QJsonObject failures;
+    for (const auto& [section, why] : report.failures)
+        failures.insert(SectionName(section), text(why));
+    for (ReportSection section : report.sections) {
+        QJsonValue value; // null for a section that failed
+        switch (section) {
+        case ReportSection::Summary:
+            if (report.summary)
+                value = summaryObject(*report.summary);
+            break;
+        case ReportSection::Network:
+            if (report.network)
+                value = networkObject(*report.network);
+            break;
+        case ReportSection::Drives:
+            if (report.drives)
+                value = drivesArray(*report.drives);
+            break;
+        case ReportSection::Printers:
+            if (report.printers) {
+                value = printersArray(*report.printers);
+                root.insert("print_service_reachable", report.printers->serviceReachable);
+            }
+            break;
+        }
+        root.insert(SectionName(section), value);
+    }
+    if (!failures.isEmpty())
+        root.insert("errors", failures);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+} // namespace ombrix
