@@ -27,14 +27,14 @@ std::vector<platform::CounterPath> sixtyFourCounters(platform::PerfCounters& cou
     for (int round = 0; paths.size() < 64 && round < 8; ++round)
         for (const auto& object : counters.objects()) {
             QStringList instances =
-                object.hasInstances ? counters.instances(object.name) : QStringList{QString()};
-            if (object.name == QLatin1String("Process"))
+                object.hasInstances ? counters.instances(object.id) : QStringList{QString()};
+            if (object.id == QLatin1String("process"))
                 instances = instances.filter(self);
             if (round >= instances.size() || (!object.hasInstances && round > 0))
                 continue;
             for (const auto& counter : object.counters)
                 if (paths.size() < 64)
-                    paths.push_back({object.name, counter.name, instances[round]});
+                    paths.push_back({object.id, counter.id, instances[round], {}});
         }
     return paths;
 }
@@ -57,9 +57,9 @@ BENCHMARK(BM_Sample64Counters)->Unit(benchmark::kMicrosecond);
 
 void BM_SampleProcessTotals(benchmark::State& state) {
     platform::LinuxPerfCounters counters;
-    const std::vector<platform::CounterPath> paths = {{"Process", "Working Set", "_Total"},
-                                                      {"Process", "Private Bytes", "_Total"},
-                                                      {"Process", "Thread Count", "_Total"}};
+    const std::vector<platform::CounterPath> paths = {{"process", "working_set", "_Total", {}},
+                                                      {"process", "private_bytes", "_Total", {}},
+                                                      {"process", "thread_count", "_Total", {}}};
     for (auto _ : state)
         benchmark::DoNotOptimize(counters.sample(paths));
 }

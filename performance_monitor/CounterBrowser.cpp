@@ -1,6 +1,7 @@
 #include "performance_monitor/CounterBrowser.h"
 
 #include "app/Handler.h"
+#include "performance_monitor/ComputerLink.h"
 #include "performance_monitor/PaddedRowDelegate.h"
 
 #include <QButtonGroup>
@@ -9,24 +10,59 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSysInfo>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ombrix {
+namespace {
 
-CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent)
-    : QDialog(parent), m_counters(counters) {
+// The computers named in this run, most recent first, offered again.
+QStringList& computersUsed() {
+    static QStringList used;
+    return used;
+}
+
+} // namespace
+
+CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* parent)
+    : QDialog(parent), m_sources(sources), m_objects(sources.local().objects()) {
     setWindowTitle(tr("Add Counters"));
+
+    m_local = new QRadioButton(tr("Use &local computer counters"), this);
+    m_local->setObjectName(QStringLiteral("localComputer"));
+    m_remote = new QRadioButton(tr("Select counters from &computer:"), this);
+    m_remote->setObjectName(QStringLiteral("remoteComputer"));
+    auto* computerChoice = new QButtonGroup(this);
+    computerChoice->addButton(m_local);
+    computerChoice->addButton(m_remote);
+    m_local->setChecked(true);
+    m_computerName = new QComboBox(this);
+    m_computerName->setObjectName(QStringLiteral("computerName"));
+    m_computerName->setAccessibleName(tr("Computer"));
+    m_computerName->setEditable(true);
+    m_computerName->setInsertPolicy(QComboBox::NoInsert);
+    m_computerName->addItem(QStringLiteral("\\\\") + QSysInfo::machineHostName());
+    for (const QString& computer : computersUsed())
+        m_computerName->addItem(QStringLiteral("\\\\") + computer);
+    m_computerName->setEnabled(false);
+    m_computerStatus = new QLabel(this);
+    m_computerStatus->setObjectName(QStringLiteral("computerStatus"));
+    m_computerStatus->setWordWrap(true);
+    m_typing = new QTimer(this);
+    m_typing->setSingleShot(true);
+    m_typing->setInterval(500);
 
     auto* objectLabel = new QLabel(tr("Performance &object:"), this);
     m_object = new QComboBox(this);
     m_object->setObjectName(QStringLiteral("performanceObject"));
     objectLabel->setBuddy(m_object);
-    for (const auto& object : m_counters.objects())
-        m_object->addItem(object.name);
 
     m_allCounters = new QRadioButton(tr("A&ll counters"), this);
     m_allCounters->setObjectName(QStringLiteral("allCounters"));
@@ -85,6 +121,12 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     buttons->addWidget(add);
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_local);
+    auto* computerRow = new QHBoxLayout;
+    computerRow->addWidget(m_remote);
+    computerRow->addWidget(m_computerName, 1);
+    layout->addLayout(computerRow);
+    layout->addWidget(m_computerStatus);
     auto* objectRow = new QHBoxLayout;
     objectRow->addWidget(objectLabel);
     objectRow->addWidget(m_object, 1);
@@ -92,7 +134,26 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
     layout->addLayout(grid, 1);
     layout->addWidget(explainBox);
     layout->addLayout(buttons);
-    resize(520, 420);
+    resize(560, 480);
+
+    // A name connects once it has stayed unchanged for half a second, on
+    // Enter, or when the field loses focus.
+    connect(m_computerName, &QComboBox::editTextChanged, this, [this] {
+        m_remote->setChecked(true);
+        m_typing->start();
+    });
+    connect(m_computerName, &QComboBox::activated, this,
+            [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
+    m_computerName->lineEdit()->installEventFilter(this);
+    connect(m_computerName->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
+    connect(m_typing, &QTimer::timeout, this,
+            [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
+    connect(m_local, &QRadioButton::toggled, this, [this](bool on) {
+        m_computerName->setEnabled(!on);
+        if (on)
+            handle([this] { useLocal(); });
+    });
 
     connect(m_object, &QComboBox::currentIndexChanged, this,
             [this] { handle([this] { objectChanged(); }); });
@@ -107,22 +168,91 @@ CounterBrowser::CounterBrowser(platform::PerfCounters& counters, QWidget* parent
         });
     });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
+    fillObjects();
+}
+
+const platform::ObjectInfo* CounterBrowser::currentObject() const {
+    return platform::findObject(m_objects, m_object->currentData().toString());
+}
+
+void CounterBrowser::fillObjects() {
+    const QString previous = m_object->currentData().toString();
+    {
+        QSignalBlocker block(m_object);
+        m_object->clear();
+        for (const auto& object : m_objects)
+            m_object->addItem(object.name, object.id);
+        const int index = m_object->findData(previous);
+        m_object->setCurrentIndex(index >= 0 ? index : 0);
+    }
     objectChanged();
 }
 
+void CounterBrowser::useLocal() {
+    m_typing->stop();
+    delete m_link;
+    m_computer.clear();
+    m_computerStatus->clear();
+    m_objects = m_sources.local().objects();
+    fillObjects();
+}
+
+void CounterBrowser::connectTo(const QString& typed) {
+    m_typing->stop();
+    const QString address = computerAddress(typed);
+    if (address.isEmpty() || !m_remote->isChecked() || (m_link && m_link->computer() == address))
+        return;
+    delete m_link;
+    auto* link = new ComputerLink(m_sources, address, this);
+    m_link = link;
+    m_computerStatus->setText(tr("Connecting to \\\\%1...").arg(address));
+    connect(link, &ComputerLink::connected, this, [this, link] { connected(link); });
+    connect(link, &ComputerLink::failed, this, [this, link](const QString& reason) {
+        // The lists keep what they showed; the next edit tries again.
+        m_computerStatus->setText(tr("Cannot reach \\\\%1: %2").arg(link->computer(), reason));
+        if (m_link == link)
+            link->deleteLater();
+    });
+    connect(link, &ComputerLink::instancesReady, this,
+            [this, link](const QString& object, const QStringList& instances) {
+                if (m_link == link && m_computer == link->computer())
+                    showInstances(object, instances);
+            });
+}
+
+void CounterBrowser::connected(ComputerLink* link) {
+    m_computer = link->computer();
+    m_objects = link->objects();
+    m_computerStatus->setText(tr("Counters of \\\\%1").arg(m_computer));
+    QStringList& used = computersUsed();
+    used.removeAll(m_computer);
+    used.prepend(m_computer);
+    const QString item = QStringLiteral("\\\\") + m_computer;
+    if (m_computerName->findText(item) < 0) {
+        QSignalBlocker block(m_computerName);
+        const QString typed = m_computerName->currentText();
+        m_computerName->addItem(item);
+        m_computerName->setEditText(typed);
+    }
+    fillObjects();
+}
+
 void CounterBrowser::objectChanged() {
-    const platform::ObjectInfo* object =
-        platform::findObject(m_counters.objects(), m_object->currentText());
+    const platform::ObjectInfo* object = currentObject();
     m_counterList->clear();
     m_instanceList->clear();
     if (!object)
         return;
-    for (const auto& counter : object->counters)
-        m_counterList->addItem(counter.name);
+    for (const auto& counter : object->counters) {
+        auto* item = new QListWidgetItem(counter.name, m_counterList);
+        item->setData(Qt::UserRole, counter.id);
+    }
     m_counterList->setCurrentRow(0);
     const bool instances = object->hasInstances;
-    if (instances)
-        m_instanceList->addItems(m_counters.instances(object->name));
+    if (instances && m_computer.isEmpty())
+        m_instanceList->addItems(m_sources.local().instances(object->id));
+    else if (instances && m_link)
+        m_link->requestInstances(object->id); // shown when they come
     m_instanceList->setCurrentRow(0);
     m_allInstances->setEnabled(instances);
     m_selectInstances->setEnabled(instances);
@@ -130,27 +260,35 @@ void CounterBrowser::objectChanged() {
     showExplanation();
 }
 
+void CounterBrowser::showInstances(const QString& object, const QStringList& instances) {
+    if (m_object->currentData().toString() != object)
+        return;
+    m_instanceList->clear();
+    m_instanceList->addItems(instances);
+    m_instanceList->setCurrentRow(0);
+}
+
 void CounterBrowser::showExplanation() {
     const QListWidgetItem* item = m_counterList->currentItem();
     const auto* counter =
-        item ? platform::findCounter(
-                   m_counters.objects(),
-                   platform::CounterPath{m_object->currentText(), item->text(), {}})
-             : nullptr;
+        item
+            ? platform::findCounter(
+                  m_objects,
+                  {m_object->currentData().toString(), item->data(Qt::UserRole).toString(), {}, {}})
+            : nullptr;
     m_explain->setText(counter ? counter->explanation : QString());
 }
 
 std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
     std::vector<platform::CounterPath> paths;
-    const platform::ObjectInfo* object =
-        platform::findObject(m_counters.objects(), m_object->currentText());
+    const platform::ObjectInfo* object = currentObject();
     if (!object)
         return paths;
     QStringList counters;
     for (int i = 0; i < m_counterList->count(); ++i) {
         const QListWidgetItem* item = m_counterList->item(i);
         if (m_allCounters->isChecked() || item->isSelected())
-            counters << item->text();
+            counters << item->data(Qt::UserRole).toString();
     }
     QStringList instances;
     if (!object->hasInstances) {
@@ -166,12 +304,23 @@ std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
     }
     for (const auto& counter : counters)
         for (const auto& instance : instances)
-            paths.push_back({object->name, counter, instance});
+            paths.push_back({object->id, counter, instance, m_computer});
     return paths;
 }
 
 void CounterBrowser::reject() {
     close();
+}
+
+bool CounterBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_computerName->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            handle([this] { connectTo(m_computerName->currentText()); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CounterBrowser::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,8 @@
 #pragma once
-#include "platform/PerfCounters.h"
+#include "platform/CounterSources.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <vector>
 
@@ -10,16 +11,19 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QRadioButton;
+class QTimer;
 
 namespace ombrix {
 
-// Lets the user pick counters: a performance object, its counters and its
-// instances, with the explanation of the counter in focus. "Add" hands the
-// choice over and leaves the browser open for more.
+class ComputerLink;
+
+// Lets the user pick counters: the computer, a performance object, its
+// counters and its instances, with the explanation of the counter in focus.
+// "Add" hands the choice over and leaves the browser open for more.
 class CounterBrowser : public QDialog {
     Q_OBJECT
 public:
-    explicit CounterBrowser(platform::PerfCounters& counters, QWidget* parent = nullptr);
+    explicit CounterBrowser(platform::CounterSources& sources, QWidget* parent = nullptr);
 
     // The paths the current choice names.
     std::vector<platform::CounterPath> chosenPaths() const;
@@ -33,12 +37,28 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter in the computer field connects; it does not press "Add".
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    const platform::ObjectInfo* currentObject() const;
+    void fillObjects();
     void objectChanged();
+    void showInstances(const QString& object, const QStringList& instances);
     void showExplanation();
+    void useLocal();
+    void connectTo(const QString& typed);
+    void connected(ComputerLink* link);
 
-    platform::PerfCounters& m_counters;
+    platform::CounterSources& m_sources;
+    std::vector<platform::ObjectInfo> m_objects; // of the computer the lists show
+    QString m_computer;                          // that computer; empty: this one
+    QPointer<ComputerLink> m_link;               // the computer being reached or shown
+    QRadioButton* m_local = nullptr;
+    QRadioButton* m_remote = nullptr;
+    QComboBox* m_computerName = nullptr;
+    QLabel* m_computerStatus = nullptr;
+    QTimer* m_typing = nullptr;
     QComboBox* m_object = nullptr;
     QRadioButton* m_allCounters = nullptr;
     QListWidget* m_counterList = nullptr;

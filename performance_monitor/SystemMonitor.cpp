@@ -1,6 +1,7 @@
 #include "performance_monitor/SystemMonitor.h"
 
 #include "app/Handler.h"
+#include "performance_monitor/ComputerLink.h"
 #include "performance_monitor/PaddedRowDelegate.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 
@@ -11,6 +12,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QSysInfo>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -61,12 +63,19 @@ QIcon swatch(const QColor& colour) {
     return QIcon(pixmap);
 }
 
-enum LegendColumn { ColourColumn, ScaleColumn, CounterColumn, InstanceColumn, ObjectColumn };
+enum LegendColumn {
+    ColourColumn,
+    ScaleColumn,
+    CounterColumn,
+    InstanceColumn,
+    ObjectColumn,
+    ComputerColumn
+};
 
 } // namespace
 
-SystemMonitor::SystemMonitor(platform::PerfCounters& counters, QWidget* parent)
-    : QWidget(parent), m_counters(counters) {
+SystemMonitor::SystemMonitor(platform::CounterSources& sources, QWidget* parent)
+    : QWidget(parent), m_sources(sources) {
     m_chart = new ChartView(*this, this);
     m_chart->setObjectName(QStringLiteral("chart"));
     m_chart->setAccessibleName(tr("Chart"));
@@ -100,7 +109,7 @@ SystemMonitor::SystemMonitor(platform::PerfCounters& counters, QWidget* parent)
     m_legend->setAccessibleName(tr("Legend"));
     m_legend->setRootIsDecorated(false);
     m_legend->setHeaderLabels(
-        {tr("Color"), tr("Scale"), tr("Counter"), tr("Instance"), tr("Object")});
+        {tr("Color"), tr("Scale"), tr("Counter"), tr("Instance"), tr("Object"), tr("Computer")});
     m_legend->setMaximumHeight(140);
     m_legend->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(m_legend, &QTreeWidget::currentItemChanged, this, [this] {
@@ -172,8 +181,10 @@ bool SystemMonitor::showPropertyPages() {
     if (m_readOnly)
         return false;
     if (!m_dialog) {
-        m_dialog = new SystemMonitorProperties(*this, this);
+        m_dialog = new SystemMonitorProperties(m_settings, m_sources, this);
         m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_dialog, &SystemMonitorProperties::applied, this,
+                [this](const MonitorSettings& settings) { applySettings(settings); });
     }
     m_dialog->show();
     m_dialog->raise();
@@ -184,7 +195,9 @@ bool SystemMonitor::showPropertyPages() {
 void SystemMonitor::applySettings(const MonitorSettings& settings) {
     std::vector<Series> series;
     series.reserve(settings.counters.size());
-    const auto& objects = m_counters.objects();
+    // Every computer offers our catalogue, or part of it: the kinds and
+    // factors are this computer's.
+    const auto& objects = m_sources.local().objects();
     for (const auto& counter : settings.counters) {
         auto kept = std::find_if(m_series.begin(), m_series.end(),
                                  [&](const Series& s) { return s.counter.path == counter.path; });
@@ -201,8 +214,36 @@ void SystemMonitor::applySettings(const MonitorSettings& settings) {
     }
     m_series = std::move(series);
     m_paths.clear();
-    for (const auto& s : m_series)
-        m_paths.push_back(s.counter.path);
+    m_localSeries.clear();
+    std::map<QString, Remote> remotes;
+    for (std::size_t i = 0; i < m_series.size(); ++i) {
+        const platform::CounterPath& path = m_series[i].counter.path;
+        if (path.computer.isEmpty()) {
+            m_paths.push_back(path);
+            m_localSeries.push_back(i);
+            continue;
+        }
+        Remote& remote = remotes[path.computer];
+        if (!remote.link) {
+            auto old = m_remotes.find(path.computer);
+            if (old != m_remotes.end()) {
+                remote.link = std::exchange(old->second.link, nullptr);
+                remote.waiting = old->second.waiting;
+                remote.answering = old->second.answering;
+            } else {
+                remote.link = new ComputerLink(m_sources, path.computer, this);
+                connect(remote.link, &ComputerLink::sampled, this,
+                        [this, computer = path.computer](const platform::RawSample& sample) {
+                            remoteSampled(computer, sample);
+                        });
+            }
+        }
+        remote.paths.push_back(path);
+        remote.series.push_back(i);
+    }
+    for (auto& [computer, remote] : m_remotes)
+        delete remote.link; // a computer no longer charted
+    m_remotes = std::move(remotes);
     m_settings = settings;
     m_timer->setInterval(std::max(1, m_settings.sampleIntervalSeconds) * 1000);
     m_valueBar->setVisible(m_settings.showValueBar);
@@ -225,19 +266,59 @@ std::vector<ChartLine> SystemMonitor::chartLines() const {
 void SystemMonitor::sampleNow() {
     if (m_series.empty())
         return;
-    const platform::RawSample sample = m_counters.sample(m_paths);
-    for (std::size_t i = 0; i < m_series.size(); ++i) {
-        Series& s = m_series[i];
+    if (!m_paths.empty())
+        push(m_localSeries, m_sources.local().sample(m_paths));
+    for (auto& [computer, remote] : m_remotes) {
+        // Still no answer to the last request: a gap, and the computer is marked.
+        if (remote.waiting) {
+            platform::RawSample silent;
+            silent.values.assign(remote.paths.size(), std::nullopt);
+            push(remote.series, silent);
+            setAnswering(remote, false);
+        }
+        if (remote.link->requestSample(remote.paths))
+            remote.waiting = true;
+    }
+    updateValueBar();
+    m_chart->update();
+}
+
+void SystemMonitor::push(const std::vector<std::size_t>& series,
+                         const platform::RawSample& sample) {
+    for (std::size_t k = 0; k < series.size(); ++k) {
+        Series& s = m_series[series[k]];
         const std::optional<platform::RawValue> raw =
-            i < sample.values.size() ? sample.values[i] : std::nullopt;
+            k < sample.values.size() ? sample.values[k] : std::nullopt;
         s.history.push(
             s.info ? platform::counterValue(*s.info, s.raw, s.rawSeconds, raw, sample.seconds)
                    : std::nullopt);
         s.raw = raw;
         s.rawSeconds = sample.seconds;
     }
+}
+
+void SystemMonitor::remoteSampled(const QString& computer, const platform::RawSample& sample) {
+    auto it = m_remotes.find(computer);
+    if (it == m_remotes.end())
+        return;
+    Remote& remote = it->second;
+    remote.waiting = false;
+    push(remote.series, sample);
+    setAnswering(remote, sample.reachable);
     updateValueBar();
     m_chart->update();
+}
+
+void SystemMonitor::setAnswering(Remote& remote, bool answering) {
+    if (remote.answering == answering)
+        return;
+    remote.answering = answering;
+    rebuildLegend();
+}
+
+bool SystemMonitor::isAnswering(const QString& computer) const {
+    auto it = m_remotes.find(computer);
+    return it == m_remotes.end() || it->second.answering;
 }
 
 int SystemMonitor::selectedIndex() const {
@@ -254,10 +335,23 @@ void SystemMonitor::rebuildLegend() {
         item->setIcon(ColourColumn, swatch(s.counter.colour));
         item->setData(ColourColumn, Qt::AccessibleTextRole, s.counter.colour.name());
         item->setText(ScaleColumn, QString::number(s.counter.scale, 'g', 7));
-        item->setText(CounterColumn, s.counter.path.counter);
+        const platform::ObjectInfo* object =
+            platform::findObject(m_sources.local().objects(), s.counter.path.object);
+        item->setText(CounterColumn, s.info ? s.info->name : s.counter.path.counter);
         item->setText(InstanceColumn, s.counter.path.instance.isEmpty() ? QStringLiteral("---")
                                                                         : s.counter.path.instance);
-        item->setText(ObjectColumn, s.counter.path.object);
+        item->setText(ObjectColumn, object ? object->name : s.counter.path.object);
+        const QString& computer = s.counter.path.computer;
+        if (computer.isEmpty()) {
+            item->setText(ComputerColumn, QStringLiteral("\\\\") + QSysInfo::machineHostName());
+        } else if (isAnswering(computer)) {
+            item->setText(ComputerColumn, QStringLiteral("\\\\") + computer);
+        } else {
+            item->setText(ComputerColumn,
+                          QStringLiteral("\\\\") + computer + tr(" (not answering)"));
+            for (int column = 0; column < m_legend->columnCount(); ++column)
+                item->setForeground(column, palette().brush(QPalette::Disabled, QPalette::Text));
+        }
     }
     if (m_legend->topLevelItemCount() > 0)
         m_legend->setCurrentItem(

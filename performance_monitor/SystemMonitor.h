@@ -2,12 +2,13 @@
 #include "performance_monitor/ChartPainter.h"
 #include "performance_monitor/CounterHistory.h"
 #include "performance_monitor/MonitorSettings.h"
+#include "platform/CounterSources.h"
 #include "platform/Dispatch.h"
-#include "platform/PerfCounters.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QTreeWidget;
 namespace ombrix {
 
 class ChartView;
+class ComputerLink;
 class SystemMonitorProperties;
 
 // The System Monitor control: charts the counters the user chose as lines
@@ -30,7 +32,7 @@ public:
     // dialog to change the counters. ShowPropertyPages (method): opens it.
     enum DispId { ShowPropertyPages = 23, ReadOnly = 40 };
 
-    explicit SystemMonitor(platform::PerfCounters& counters, QWidget* parent = nullptr);
+    explicit SystemMonitor(platform::CounterSources& sources, QWidget* parent = nullptr);
     ~SystemMonitor() override;
 
     QVariant get(int dispid) override;
@@ -44,11 +46,13 @@ public:
     const MonitorSettings& settings() const { return m_settings; }
     // Keeps the history of counters that stay; new counters start with an empty line.
     void applySettings(const MonitorSettings& settings);
-    platform::PerfCounters& perfCounters() { return m_counters; }
     std::vector<ChartLine> chartLines() const;
 
-    // One sampling step, as the timer runs it.
+    // One sampling step, as the timer runs it: this computer's counters are
+    // read at once, other computers' are asked for and charted as they answer.
     void sampleNow();
+    // False while the computer's last sample did not come back.
+    bool isAnswering(const QString& computer) const;
 
 protected:
     void hideEvent(QHideEvent* event) override;
@@ -62,14 +66,26 @@ private:
         std::optional<platform::RawValue> raw;
         double rawSeconds = 0;
     };
+    struct Remote {
+        ComputerLink* link = nullptr;
+        std::vector<platform::CounterPath> paths;
+        std::vector<std::size_t> series; // where each path's values go
+        bool waiting = false;            // a sample was asked for and has not come back
+        bool answering = true;
+    };
+    void push(const std::vector<std::size_t>& series, const platform::RawSample& sample);
+    void remoteSampled(const QString& computer, const platform::RawSample& sample);
+    void setAnswering(Remote& remote, bool answering);
     void rebuildLegend();
     void updateValueBar();
     int selectedIndex() const;
 
-    platform::PerfCounters& m_counters;
+    platform::CounterSources& m_sources;
     MonitorSettings m_settings;
     std::vector<Series> m_series;
-    std::vector<platform::CounterPath> m_paths;
+    std::vector<platform::CounterPath> m_paths; // this computer's
+    std::vector<std::size_t> m_localSeries;
+    std::map<QString, Remote> m_remotes;
     bool m_readOnly = false;
     QTimer* m_timer = nullptr;
     QPointer<SystemMonitorProperties> m_dialog;

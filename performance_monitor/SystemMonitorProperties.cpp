@@ -3,7 +3,6 @@
 #include "app/Handler.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/PaddedRowDelegate.h"
-#include "performance_monitor/SystemMonitor.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -49,8 +48,9 @@ int nearestScale(double scale) {
 
 } // namespace
 
-SystemMonitorProperties::SystemMonitorProperties(SystemMonitor& monitor, QWidget* parent)
-    : QDialog(parent), m_monitor(monitor), m_settings(monitor.settings()),
+SystemMonitorProperties::SystemMonitorProperties(const MonitorSettings& settings,
+                                                 platform::CounterSources& sources, QWidget* parent)
+    : QDialog(parent), m_sources(sources), m_settings(settings),
       m_coloursUsed(m_settings.counters.size()) {
     setWindowTitle(tr("System Monitor Properties"));
     m_tabs = new QTabWidget(this);
@@ -206,7 +206,7 @@ CounterBrowser* SystemMonitorProperties::counterBrowser() const {
 
 void SystemMonitorProperties::openBrowser() {
     if (!m_browser) {
-        m_browser = new CounterBrowser(m_monitor.perfCounters(), this);
+        m_browser = new CounterBrowser(m_sources, this);
         m_browser->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_browser, &CounterBrowser::countersChosen, this,
                 [this](const std::vector<platform::CounterPath>& paths) { addCounters(paths); });
@@ -215,7 +215,7 @@ void SystemMonitorProperties::openBrowser() {
 }
 
 void SystemMonitorProperties::addCounters(const std::vector<platform::CounterPath>& paths) {
-    const auto& objects = m_monitor.perfCounters().objects();
+    const auto& objects = m_sources.local().objects();
     for (const auto& path : paths) {
         const bool present = std::any_of(m_settings.counters.begin(), m_settings.counters.end(),
                                          [&](const ChartCounter& c) { return c.path == path; });
@@ -240,8 +240,9 @@ void SystemMonitorProperties::refreshCounterList(int select) {
     QSignalBlocker block(m_counterList);
     m_counterList->clear();
     for (const auto& counter : m_settings.counters)
-        m_counterList->addItem(
-            new QListWidgetItem(swatch(counter.colour), counter.path.toString()));
+        m_counterList->addItem(new QListWidgetItem(
+            swatch(counter.colour),
+            platform::counterPathText(counter.path, m_sources.local().objects())));
     const int count = m_counterList->count();
     if (count > 0)
         m_counterList->setCurrentRow(std::clamp(select, 0, count - 1));
@@ -274,7 +275,7 @@ void SystemMonitorProperties::apply() {
     m_settings.graph.verticalMinimum = m_minimum->value();
     m_settings.graph.horizontalGrid = m_horizontalGrid->isChecked();
     m_settings.graph.verticalGrid = m_verticalGrid->isChecked();
-    m_monitor.applySettings(m_settings);
+    emit applied(m_settings);
 }
 
 void SystemMonitorProperties::reject() {

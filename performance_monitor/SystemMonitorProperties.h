@@ -1,5 +1,6 @@
 #pragma once
 #include "performance_monitor/MonitorSettings.h"
+#include "platform/CounterSources.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -16,19 +17,23 @@ class QTabWidget;
 namespace ombrix {
 
 class CounterBrowser;
-class SystemMonitor;
 
 // The control's properties: a General tab (sampling, what to show), a Data tab
 // (the charted counters with their colour and scale) and a Graph tab (vertical
-// scale and grid). Edits a copy; "Apply" and "OK" hand it to the control.
+// scale and grid). Edits a copy of the settings; "Apply" and "OK" report it.
 class SystemMonitorProperties : public QDialog {
     Q_OBJECT
 public:
-    SystemMonitorProperties(SystemMonitor& monitor, QWidget* parent = nullptr);
+    SystemMonitorProperties(const MonitorSettings& settings, platform::CounterSources& sources,
+                            QWidget* parent = nullptr);
 
     const MonitorSettings& pendingSettings() const { return m_settings; }
     CounterBrowser* counterBrowser() const;
 
+signals:
+    void applied(const ombrix::MonitorSettings& settings);
+
+public:
     // Escape and the close box end the dialog like its own buttons do.
     void reject() override;
 
@@ -46,7 +51,7 @@ private:
     void openBrowser();
     void apply();
 
-    SystemMonitor& m_monitor;
+    platform::CounterSources& m_sources;
     MonitorSettings m_settings;
     std::size_t m_coloursUsed = 0;
     QPointer<CounterBrowser> m_browser;

@@ -13,7 +13,7 @@
 
 namespace ombrix {
 
-sysmon::sysmon(platform::PerfCounters& counters, platform::MessageBoxes& boxes, Forms& forms,
+sysmon::sysmon(platform::CounterSources& counters, platform::MessageBoxes& boxes, Forms& forms,
                QWidget* parent)
     : QMainWindow(parent), m_boxes(boxes), m_forms(forms) {
     setObjectName(QStringLiteral("sysmon"));

@@ -10,7 +10,7 @@ class Forms;
 class SystemMonitor;
 namespace platform {
 class MessageBoxes;
-class PerfCounters;
+class CounterSources;
 } // namespace platform
 
 // The performance monitor window: hosts one System Monitor control, tells the
@@ -18,7 +18,7 @@ class PerfCounters;
 class sysmon : public QMainWindow {
     Q_OBJECT
 public:
-    sysmon(platform::PerfCounters& counters, platform::MessageBoxes& boxes, Forms& forms,
+    sysmon(platform::CounterSources& counters, platform::MessageBoxes& boxes, Forms& forms,
            QWidget* parent = nullptr);
     ~sysmon() override;
 

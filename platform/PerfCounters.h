@@ -16,7 +16,10 @@ enum class CounterKind {
     Fraction // growth of the reading over growth of its base, in percent (processor time)
 };
 
+// A counter and an object carry a stable id, the same on every computer and in
+// every language; the name is what the user reads.
 struct CounterInfo {
+    QString id;
     QString name;
     QString explanation;
     CounterKind kind = CounterKind::Gauge;
@@ -25,6 +28,7 @@ struct CounterInfo {
 };
 
 struct ObjectInfo {
+    QString id;
     QString name;
     QString explanation;
     std::vector<CounterInfo> counters;
@@ -36,16 +40,13 @@ inline const QString totalInstance() {
     return QStringLiteral("_Total");
 }
 
-// Names one counter: \Object(Instance)\Counter, or \Object\Counter without instances.
+// Names one counter by ids: object, counter, instance and the computer that
+// has it (empty: this one).
 struct CounterPath {
     QString object;
     QString counter;
     QString instance;
-
-    QString toString() const {
-        return instance.isEmpty() ? QStringLiteral("\\%1\\%2").arg(object, counter)
-                                  : QStringLiteral("\\%1(%2)\\%3").arg(object, instance, counter);
-    }
+    QString computer;
     friend bool operator==(const CounterPath&, const CounterPath&) = default;
 };
 
@@ -61,6 +62,7 @@ struct RawValue {
 struct RawSample {
     double seconds = 0;                          // monotonic time of the reading
     std::vector<std::optional<RawValue>> values; // nullopt: the instance is gone or unreadable
+    bool reachable = true;                       // false: the computer did not answer
 };
 
 class PerfCounters {
@@ -68,15 +70,16 @@ public:
     virtual ~PerfCounters() = default;
     // The catalogue: every object and its counters, with explanations.
     virtual const std::vector<ObjectInfo>& objects() const = 0;
-    // The object's instances that exist now, "_Total" first where the object offers it.
+    // The instances of the object (by id) that exist now, "_Total" first where
+    // the object offers it.
     virtual QStringList instances(const QString& object) = 0;
     // Reads every path once; values line up with paths.
     virtual RawSample sample(const std::vector<CounterPath>& paths) = 0;
 };
 
-inline const ObjectInfo* findObject(const std::vector<ObjectInfo>& objects, const QString& name) {
+inline const ObjectInfo* findObject(const std::vector<ObjectInfo>& objects, const QString& id) {
     for (const auto& object : objects)
-        if (object.name == name)
+        if (object.id == id)
             return &object;
     return nullptr;
 }
@@ -85,9 +88,23 @@ inline const CounterInfo* findCounter(const std::vector<ObjectInfo>& objects,
                                       const CounterPath& path) {
     if (const ObjectInfo* object = findObject(objects, path.object))
         for (const auto& counter : object->counters)
-            if (counter.name == path.counter)
+            if (counter.id == path.counter)
                 return &counter;
     return nullptr;
+}
+
+// The path as the user reads it: \\computer\Object(Instance)\Counter, without
+// the computer for this one's and without the instance where there is none.
+inline QString counterPathText(const CounterPath& path, const std::vector<ObjectInfo>& objects) {
+    const ObjectInfo* object = findObject(objects, path.object);
+    const CounterInfo* counter = findCounter(objects, path);
+    const QString objectName = object ? object->name : path.object;
+    const QString counterName = counter ? counter->name : path.counter;
+    QString text = path.computer.isEmpty() ? QString() : QStringLiteral("\\\\") + path.computer;
+    text += path.instance.isEmpty()
+                ? QStringLiteral("\\%1\\%2").arg(objectName, counterName)
+                : QStringLiteral("\\%1(%2)\\%3").arg(objectName, path.instance, counterName);
+    return text;
 }
 
 // The value a counter shows for a reading and the one before it. No value

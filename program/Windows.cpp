@@ -27,7 +27,7 @@ void registerWindows(Forms& forms, const WindowServices& services) {
         w->Form_Load();
         return w;
     });
-    forms.add<sysmon>([&forms, &counters = services.perfCounters, &boxes = services.boxes] {
+    forms.add<sysmon>([&forms, &counters = services.counterSources, &boxes = services.boxes] {
         auto w = std::make_unique<sysmon>(counters, boxes, forms);
         w->Form_Load();
         return w;

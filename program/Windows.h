@@ -6,7 +6,7 @@ class Forms;
 namespace platform {
 class FileSystem;
 class MessageBoxes;
-class PerfCounters;
+class CounterSources;
 class Registry;
 } // namespace platform
 
@@ -15,7 +15,7 @@ struct WindowServices {
     Ombrix2::Services mainWindow;
     platform::Registry& registry;
     platform::FileSystem& fileSystem;
-    platform::PerfCounters& perfCounters;
+    platform::CounterSources& counterSources;
     platform::MessageBoxes& boxes;
 };
 

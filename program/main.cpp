@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
                              printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
                             *m.registry,
                             m.fileSystem,
-                            m.perfCounters,
+                            m.counterSources,
                             m.boxes});
     return runProgram(app, forms);
 }

@@ -37,10 +37,14 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --reinstall "$deb"
 /usr/bin/ombrix --version
 
 # The program finds its private libraries through its RUNPATH alone: the
-# processor library is loaded by the main window's load step.
+# processor library is loaded by the main window's load step, the others
+# (printers, other computers' counters) by the same loader when first asked.
 private=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/ombrix
-for lib in libgetcpu.so libombrix_printers.so; do
+for lib in libgetcpu.so libombrix_printers.so libombrix_pcp.so; do
   [ -f "$private/$lib" ] || fail "$private/$lib is missing"
+  # What each needs comes with the package's dependencies.
+  missing=$(ldd "$private/$lib" | grep 'not found' || true)
+  [ -z "$missing" ] || fail "$private/$lib: $missing"
 done
 QT_QPA_PLATFORM=offscreen /usr/bin/ombrix >/dev/null 2>&1 &
 pid=$!

@@ -14,10 +14,10 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 
+#include "FakeCounterSources.h"
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
-#include "FakePerfCounters.h"
 #include "ProgramApplication.h"
 
 #include <QAbstractButton>
@@ -121,7 +121,7 @@ private slots:
         QVERIFY(drive.findChild<QLabel*>("LblDrive")->text().startsWith("Unit C:"));
         checkLabelsAndButtons(&drive);
 
-        FakePerfCounters counters;
+        FakeCounterSources counters;
         FakeMessageBoxes boxes;
         sysmon monitor(counters, boxes, forms);
         monitor.Form_Load();
@@ -135,6 +135,9 @@ private slots:
         PrinterInstallControl printers(none);
         printers.call(PrinterInstallControl::ShowPrinters);
         checkLabelsAndButtons(printers.window());
+        // The window's question to the printers may still be out: it must end
+        // before the fake it asks goes.
+        ombrix::waitForBackgroundWork();
     }
 };
 

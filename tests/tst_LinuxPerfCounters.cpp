@@ -1,3 +1,4 @@
+#include "platform/linux/LinuxCounterCatalogue.h"
 #include "platform/linux/LinuxMemoryStatus.h"
 #include "platform/linux/LinuxPerfCounters.h"
 #include "platform/linux/ProcParsers.h"
@@ -43,8 +44,21 @@ std::optional<RawValue> raw(double value, double base = 0, std::uint64_t identit
     return RawValue{value, base, identity};
 }
 
+// The path of a counter named as the user reads it; unknown names stay as they are.
+CounterPath named(const QString& object, const QString& counter, const QString& instance) {
+    CounterPath path{object, counter, instance, {}};
+    for (const auto& o : linuxCounterCatalogue())
+        if (o.name == object) {
+            path.object = o.id;
+            for (const auto& c : o.counters)
+                if (c.name == counter)
+                    path.counter = c.id;
+        }
+    return path;
+}
+
 const CounterInfo& counterOf(PerfCounters& counters, const QString& object, const QString& name) {
-    const CounterInfo* info = findCounter(counters.objects(), {object, name, {}});
+    const CounterInfo* info = findCounter(counters.objects(), {object, name, {}, {}});
     if (!info)
         qFatal("no counter %s", qPrintable(name));
     return *info;
@@ -327,7 +341,7 @@ void tst_LinuxPerfCounters::counterValue() {
     QFETCH(std::optional<RawValue>, current);
     QFETCH(double, seconds);
     QFETCH(double, expected);
-    const CounterInfo info{"c", "", CounterKind(kind), factor, 1.0};
+    const CounterInfo info{"c", "c", "", CounterKind(kind), factor, 1.0};
     const auto value =
         ombrix::platform::counterValue(info, previous, previousSeconds, current, seconds);
     if (std::isnan(expected))
@@ -353,7 +367,7 @@ void tst_LinuxPerfCounters::instancesOfEachObject() {
     QFETCH(QStringList, instances);
     FakeTree tree;
     LinuxPerfCounters counters(tree.proc(), tree.sys());
-    QCOMPARE(counters.instances(object), instances);
+    QCOMPARE(counters.instances(named(object, {}, {}).object), instances);
 }
 
 void tst_LinuxPerfCounters::valuesFromTheTree_data() {
@@ -409,7 +423,7 @@ void tst_LinuxPerfCounters::valuesFromTheTree() {
     QFETCH(double, value);
     FakeTree tree;
     LinuxPerfCounters counters(tree.proc(), tree.sys());
-    const auto sample = counters.sample({{object, counter, instance}});
+    const auto sample = counters.sample({named(object, counter, instance)});
     QCOMPARE(sample.values.size(), 1u);
     if (std::isnan(value))
         QVERIFY(!sample.values[0]);
@@ -420,9 +434,10 @@ void tst_LinuxPerfCounters::valuesFromTheTree() {
 void tst_LinuxPerfCounters::ratesBetweenTwoReadings() {
     FakeTree tree;
     LinuxPerfCounters counters(tree.proc(), tree.sys());
-    const std::vector<CounterPath> paths = {{"Processor", "% Processor Time", "0"},
-                                            {"Network Interface", "Bytes Received/sec", "lo"},
-                                            {"Process", "% Processor Time", "tmux: server#4242"}};
+    const std::vector<CounterPath> paths = {
+        named("Processor", "% Processor Time", "0"),
+        named("Network Interface", "Bytes Received/sec", "lo"),
+        named("Process", "% Processor Time", "tmux: server#4242")};
     const auto before = counters.sample(paths);
     tree.write("proc/stat", "cpu  0 0 0 0 0 0 0 0\ncpu0 1777 4 1078 37650 13 2 7 1 0 0\n");
     tree.write("proc/net/dev", "lo: 5267 30 0 0 0 0 0 0 3267 29 0 0 0 0 0 0\n");
@@ -490,7 +505,7 @@ void tst_LinuxPerfCounters::changesGiveGapsNotSpikes() {
     QFETCH(QString, text);
     FakeTree tree;
     LinuxPerfCounters counters(tree.proc(), tree.sys());
-    const CounterPath path{object, counter, instance};
+    const CounterPath path = named(object, counter, instance);
     const auto before = counters.sample({path});
     QVERIFY(before.values[0]);
     if (text.isEmpty())
@@ -515,7 +530,7 @@ void tst_LinuxPerfCounters::busyCoreNearHundredPercent() {
             n = n + 1;
     });
     LinuxPerfCounters counters;
-    const CounterPath path{"Processor", "% Processor Time", QString::number(cpu)};
+    const CounterPath path = named("Processor", "% Processor Time", QString::number(cpu));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto before = counters.sample({path});
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
@@ -529,7 +544,7 @@ void tst_LinuxPerfCounters::busyCoreNearHundredPercent() {
 
 void tst_LinuxPerfCounters::totalProcessorTimeMatchesStat() {
     LinuxPerfCounters counters;
-    const CounterPath path{"Processor", "% Processor Time", "_Total"};
+    const CounterPath path = named("Processor", "% Processor Time", "_Total");
     const auto [busy0, total0] = statBusyTotal();
     const auto before = counters.sample({path});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -544,7 +559,7 @@ void tst_LinuxPerfCounters::totalProcessorTimeMatchesStat() {
 
 void tst_LinuxPerfCounters::availableBytesMatchesMeminfo() {
     LinuxPerfCounters counters;
-    const auto sample = counters.sample({{"Memory", "Available Bytes", ""}});
+    const auto sample = counters.sample({named("Memory", "Available Bytes", "")});
     std::istringstream in(readText("/proc/meminfo"));
     std::string key;
     double kb = -1;
@@ -571,7 +586,7 @@ void tst_LinuxPerfCounters::availableMemoryAgreesWithTheMainWindow() {
     tree.write("proc/meminfo", fixture(qPrintable(file)));
     const auto status = LinuxMemoryStatus(QString::fromStdString(tree.proc() + "/meminfo")).query();
     LinuxPerfCounters counters(tree.proc(), tree.sys());
-    const auto sample = counters.sample({{"Memory", "Available Bytes", ""}});
+    const auto sample = counters.sample({named("Memory", "Available Bytes", "")});
     // Where the main window shows a figure, the monitor shows the same one.
     if (status) {
         QVERIFY(sample.values[0]);
@@ -606,7 +621,7 @@ void tst_LinuxPerfCounters::loopbackBytesReceivedMatchesTransfer() {
         }
     });
     LinuxPerfCounters counters;
-    const CounterPath path{"Network Interface", "Bytes Received/sec", "lo"};
+    const CounterPath path = named("Network Interface", "Bytes Received/sec", "lo");
     const auto before = counters.sample({path});
     const std::vector<char> chunk(1 << 16, 'x');
     for (std::size_t sent = 0; sent < total;) {
@@ -640,12 +655,12 @@ void tst_LinuxPerfCounters::diskWriteBytesMatchesSyncedFile() {
     if (QFile::exists(device + "/partition"))
         disk = QFileInfo(QFileInfo(device).canonicalFilePath()).dir().dirName();
     LinuxPerfCounters counters;
-    if (disk.isEmpty() || !counters.instances("PhysicalDisk").contains(disk))
+    if (disk.isEmpty() || !counters.instances("physical_disk").contains(disk))
         QSKIP(qPrintable("the folder's file system has no disk in /proc/diskstats (device " +
                          QString::number(major(info.st_dev)) + ":" +
                          QString::number(minor(info.st_dev)) + ")"));
 
-    const CounterPath path{"PhysicalDisk", "Disk Write Bytes/sec", disk};
+    const CounterPath path = named("PhysicalDisk", "Disk Write Bytes/sec", disk);
     const auto before = counters.sample({path});
     constexpr std::size_t total = 32 * 1024 * 1024;
     {
@@ -670,11 +685,11 @@ void tst_LinuxPerfCounters::workingSetMatchesStatus() {
     std::vector<char> block(48 * 1024 * 1024, 1); // touched, so resident
     LinuxPerfCounters counters;
     QString self;
-    for (const QString& instance : counters.instances("Process"))
+    for (const QString& instance : counters.instances("process"))
         if (instance.endsWith("#" + QString::number(getpid())))
             self = instance;
     QVERIFY(!self.isEmpty());
-    const auto sample = counters.sample({{"Process", "Working Set", self}});
+    const auto sample = counters.sample({named("Process", "Working Set", self)});
     const double kb = statusKb("VmRSS");
     QVERIFY(sample.values[0]);
     QVERIFY(sample.values[0]->value > block.size());
@@ -693,11 +708,11 @@ void tst_LinuxPerfCounters::endedProcessStopsItsLine() {
     LinuxPerfCounters counters;
     QString instance;
     for (int tries = 0; tries < 100 && instance.isEmpty(); ++tries) {
-        for (const QString& name : counters.instances("Process"))
+        for (const QString& name : counters.instances("process"))
             if (name.endsWith("#" + QString::number(child)))
                 instance = name;
     }
-    const CounterPath path{"Process", "% Processor Time", instance};
+    const CounterPath path = named("Process", "% Processor Time", instance);
     const auto before = counters.sample({path});
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);

@@ -7,9 +7,9 @@
 #include "performance_monitor/sysmon.h"
 #include "platform/PlatformError.h"
 
+#include "FakeCounterSources.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
-#include "FakePerfCounters.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -34,7 +34,7 @@ struct OtherForm : QWidget {
 
 struct Program {
     FakeMachine machine;
-    FakePerfCounters counters;
+    FakeCounterSources counters;
     FakeMessageBoxes boxes;
     Forms forms;
     int otherLoads = 0;

@@ -16,10 +16,10 @@
 #include "platform/registry/RegistryLayer.h"
 #include "program/Windows.h"
 
+#include "FakeCounterSources.h"
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
-#include "FakePerfCounters.h"
 #include "ProgramApplication.h"
 
 #include <QAbstractButton>
@@ -45,7 +45,7 @@ struct Program {
     PrinterInstallControl printerInstall{printers};
     platform::registry::RegistryLayer registry;
     FakeFileSystem files;
-    FakePerfCounters counters;
+    FakeCounterSources counters;
     Forms forms;
 
     Program() {

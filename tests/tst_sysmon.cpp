@@ -1,6 +1,6 @@
 #include "performance_monitor/sysmon.h"
 
-#include "FakePerfCounters.h"
+#include "FakeCounterSources.h"
 #include "app/AppTitle.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
@@ -8,16 +8,18 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 #include "platform/MessageBoxes.h"
-#include "platform/linux/LinuxPerfCounters.h"
+#include "platform/linux/LinuxCounterSources.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSysInfo>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -122,6 +124,8 @@ private slots:
     void machineCountersReachTheValueBar();
     void browserChoosesCountersAndInstances_data();
     void browserChoosesCountersAndInstances();
+    void browserReadsTheComputerNamed();
+    void legendNamesComputersAndMarksOneThatStopsAnswering();
 
 private:
     QWidget* open(); // what the main window's "Execute" does
@@ -129,8 +133,9 @@ private:
         return m_forms->get<sysmon>()->findChild<SystemMonitor*>("SystemMonitor1");
     }
 
-    std::unique_ptr<FakePerfCounters> m_counters;
-    platform::PerfCounters* m_active = nullptr; // what the window is built with
+    std::unique_ptr<FakeCounterSources> m_sources;
+    FakePerfCounters* m_counters = nullptr;       // this computer's
+    platform::CounterSources* m_active = nullptr; // what the window is built with
     std::unique_ptr<RecordingMessageBoxes> m_boxes;
     std::unique_ptr<Forms> m_forms;
     std::vector<QString> m_errors;
@@ -138,8 +143,9 @@ private:
 };
 
 void tst_sysmon::init() {
-    m_counters = std::make_unique<FakePerfCounters>();
-    m_active = m_counters.get();
+    m_sources = std::make_unique<FakeCounterSources>();
+    m_counters = &m_sources->localCounters;
+    m_active = m_sources.get();
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     m_forms = std::make_unique<Forms>();
     m_errors.clear();
@@ -328,7 +334,7 @@ void tst_sysmon::readOnlyControlKeepsItsDialogShut() {
 void tst_sysmon::valueBarShowsGapsNotNonsense() {
     QWidget* window = open();
     window->findChild<QTimer*>("sampleTimer")->stop();
-    const QString path = "\\Processor(_Total)\\Interrupts/sec";
+    const QString path = FakePerfCounters::key({"processor", "interrupts", "_Total", {}});
     m_counters->readings[path] = {1000, 0, 0};
     m_counters->seconds = 10;
     SystemMonitorProperties* dialog = visibleDialog();
@@ -362,7 +368,7 @@ void tst_sysmon::valueBarShowsGapsNotNonsense() {
 }
 
 void tst_sysmon::machineCountersReachTheValueBar() {
-    platform::LinuxPerfCounters machine;
+    platform::LinuxCounterSources machine;
     m_active = &machine;
     QWidget* window = open();
     SystemMonitorProperties* dialog = visibleDialog();
@@ -417,7 +423,7 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QFETCH(QString, counterChoice);
     QFETCH(QString, instanceChoice);
     QFETCH(QStringList, paths);
-    CounterBrowser browser(*m_counters);
+    CounterBrowser browser(*m_sources);
     browser.show();
     // Picking from the lists is where the browser starts.
     QVERIFY(browser.findChild<QRadioButton*>("selectCounters")->isChecked());
@@ -439,8 +445,83 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QCOMPARE(browser.findChild<QRadioButton*>("allCounters")->isChecked(), counterChoice == "all");
     QStringList chosen;
     for (const auto& path : browser.chosenPaths())
-        chosen << path.toString();
+        chosen << platform::counterPathText(path, m_counters->objects());
     QCOMPARE(chosen, paths);
+}
+
+void tst_sysmon::browserReadsTheComputerNamed() {
+    m_sources->remote.catalogue.pop_back(); // that computer offers the processor only
+    m_sources->remote.instanceLists = {{"processor", {"_Total", "0", "1", "2", "3"}}};
+    m_sources->unreachable = {"nowhere"};
+    CounterBrowser browser(*m_sources);
+    browser.show();
+    auto* local = browser.findChild<QRadioButton*>("localComputer");
+    QVERIFY(local->isChecked());
+    auto* objects = browser.findChild<QComboBox*>("performanceObject");
+    auto* instances = browser.findChild<QListWidget*>("instanceList");
+    auto* status = browser.findChild<QLabel*>("computerStatus");
+    auto* name = browser.findChild<QComboBox*>("computerName");
+    QCOMPARE(objects->count(), 2);
+
+    // Typing alone connects once the text rests, with or without the leading \\.
+    browser.findChild<QRadioButton*>("remoteComputer")->click();
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "\\\\far:4000");
+    QTRY_COMPARE(status->text(), QStringLiteral("Counters of \\\\far:4000"));
+    QCOMPARE(m_sources->connected, QStringList{"far:4000"});
+    QCOMPARE(objects->count(), 1);
+    QTRY_COMPARE(instances->count(), 5);
+    QCOMPARE(platform::counterPathText(browser.chosenPaths().front(), m_counters->objects()),
+             QStringLiteral("\\\\far:4000\\Processor(_Total)\\% Processor Time"));
+
+    // A computer that cannot be reached says so in one line; the lists stay.
+    // Enter there connects and adds nothing.
+    int added = 0;
+    connect(&browser, &CounterBrowser::countersChosen, this, [&] { ++added; });
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "nowhere");
+    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    QCOMPARE(added, 0);
+    QTRY_COMPARE(status->text(), QStringLiteral("Cannot reach \\\\nowhere: No route to host"));
+    QCOMPARE(objects->count(), 1);
+    QCOMPARE(instances->count(), 5);
+
+    // Back to this computer; the one used before is offered again.
+    local->click();
+    QCOMPARE(objects->count(), 2);
+    QVERIFY(browser.chosenPaths().front().computer.isEmpty());
+    QVERIFY(name->findText("\\\\far:4000") >= 0);
+}
+
+void tst_sysmon::legendNamesComputersAndMarksOneThatStopsAnswering() {
+    const platform::CounterPath here{"memory", "available_bytes", {}, {}};
+    const platform::CounterPath there{"memory", "available_bytes", {}, "far"};
+    m_counters->readings[FakePerfCounters::key(here)] = {100, 0, 0};
+    m_sources->remote.readings[FakePerfCounters::key(there)] = {200, 0, 0};
+    QWidget* window = open();
+    window->findChild<QTimer*>("sampleTimer")->stop();
+    SystemMonitor* monitor = control();
+    MonitorSettings settings;
+    settings.counters = {{here, Qt::red, 1.0}, {there, Qt::blue, 1.0}};
+    monitor->applySettings(settings);
+    auto* legend = window->findChild<QTreeWidget*>("legend");
+    auto computer = [&](int row) { return legend->topLevelItem(row)->text(5); };
+    auto last = [&](std::size_t line) { return monitor->chartLines()[line].history->last(); };
+    QCOMPARE(computer(0), "\\\\" + QSysInfo::machineHostName());
+    QCOMPARE(computer(1), QStringLiteral("\\\\far"));
+    QCOMPARE(last(0), std::optional(100.0));
+    QTRY_COMPARE(last(1), std::optional(200.0)); // it answers on its own thread
+
+    *m_sources->remoteDown = true;
+    monitor->sampleNow();
+    QTRY_COMPARE(computer(1), QStringLiteral("\\\\far (not answering)"));
+    QCOMPARE(last(1), std::nullopt); // a gap
+    QCOMPARE(last(0), std::optional(100.0));
+
+    *m_sources->remoteDown = false;
+    monitor->sampleNow();
+    QTRY_COMPARE(last(1), std::optional(200.0));
+    QCOMPARE(computer(1), QStringLiteral("\\\\far"));
 }
 
 QTEST_MAIN(tst_sysmon)

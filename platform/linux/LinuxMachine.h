@@ -1,11 +1,11 @@
 #pragma once
 #include "platform/linux/LazyPrinters.h"
+#include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/LinuxCpuLibrary.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
-#include "platform/linux/LinuxPerfCounters.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/QtMessageBoxes.h"
@@ -29,7 +29,9 @@ struct LinuxMachine {
     SystemClock clock;
     LazyPrinters printers;
     LinuxFileSystem fileSystem;
-    LinuxPerfCounters perfCounters;
+    // This computer's counters and, through a module loaded on first use,
+    // other computers'.
+    LinuxCounterSources counterSources;
     // The machine's registry, with the live network configuration mounted
     // where the network report reads it.
     std::unique_ptr<registry::RegistryLayer> registry;

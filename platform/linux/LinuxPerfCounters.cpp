@@ -97,6 +97,14 @@ struct ProcessTotals {
     double workingSet = 0, privateBytes = 0, virtualBytes = 0, threads = 0;
 };
 
+std::optional<RawValue> value(double v, double base = 0, std::uint64_t identity = 0) {
+    return RawValue{v, base, identity};
+}
+
+double d(std::uint64_t v) {
+    return static_cast<double>(v);
+}
+
 double statusBytes(const std::string& status, std::string_view key) {
     return static_cast<double>(proc::parseKbField(status, key).value_or(0));
 }
@@ -121,6 +129,17 @@ struct LinuxPerfCounters::Snapshot {
         if (!readFile(path, buffer))
             return std::nullopt;
         return buffer;
+    }
+    // A file parsed at most once per sample; nullopt when it cannot be read.
+    template <class T, class Parse>
+    const std::optional<T>& parsed(Lazy<std::optional<T>>& slot, const std::string& path,
+                                   Parse parse) {
+        return slot.get([&]() -> std::optional<T> {
+            const auto content = text(path);
+            if (!content)
+                return std::nullopt;
+            return parse(*content);
+        });
     }
 };
 
@@ -148,13 +167,13 @@ QStringList LinuxPerfCounters::instances(const QString& object) {
     const auto& objects = linuxCounterCatalogue();
     QStringList names;
     std::string buffer;
-    if (object == objects[Processor].name) {
+    if (object == objects[Processor].id) {
         if (!readFile(m_proc + "/stat", buffer))
             return names;
         names << totalInstance();
         for (const auto& [cpu, times] : proc::parseStat(buffer).cpus)
             names << QString::number(cpu);
-    } else if (object == objects[PhysicalDisk].name) {
+    } else if (object == objects[PhysicalDisk].id) {
         m_physicalDisks.clear();
         if (!readFile(m_proc + "/diskstats", buffer))
             return names;
@@ -162,12 +181,12 @@ QStringList LinuxPerfCounters::instances(const QString& object) {
         for (const auto& disk : proc::parseDiskstats(buffer))
             if (isPhysicalDisk(disk.name))
                 names << QString::fromStdString(disk.name);
-    } else if (object == objects[NetworkInterface].name) {
+    } else if (object == objects[NetworkInterface].id) {
         if (!readFile(m_proc + "/net/dev", buffer))
             return names;
         for (const auto& device : proc::parseNetDev(buffer))
             names << QString::fromStdString(device.name);
-    } else if (object == objects[Process].name) {
+    } else if (object == objects[Process].id) {
         for (int pid : processIds(m_proc)) {
             if (!readFile(m_proc + "/" + std::to_string(pid) + "/stat", buffer))
                 continue; // ended while we looked
@@ -194,275 +213,268 @@ RawSample LinuxPerfCounters::sample(const std::vector<CounterPath>& paths) {
 
 std::optional<RawValue> LinuxPerfCounters::read(const CounterPath& path, Snapshot& s) {
     const auto& objects = linuxCounterCatalogue();
-    int object = -1;
-    for (std::size_t i = 0; i < objects.size(); ++i)
-        if (objects[i].name == path.object)
-            object = static_cast<int>(i);
-    if (object < 0)
-        return std::nullopt;
-    const auto& counters = objects[static_cast<std::size_t>(object)].counters;
-    int counter = -1;
-    for (std::size_t i = 0; i < counters.size(); ++i)
-        if (counters[i].name == path.counter)
-            counter = static_cast<int>(i);
-    if (counter < 0)
-        return std::nullopt;
-
-    const bool total = path.instance == totalInstance();
-    auto value = [](double v, double base = 0, std::uint64_t identity = 0) {
-        return std::optional<RawValue>(RawValue{v, base, identity});
-    };
-    auto d = [](std::uint64_t v) { return static_cast<double>(v); };
-
-    switch (object) {
-    case Processor: {
-        const auto& stat = s.stat.get([&] {
-            auto text = s.text(m_proc + "/stat");
-            return text ? std::optional(proc::parseStat(*text)) : std::nullopt;
-        });
-        if (!stat)
-            return std::nullopt;
-        int cpu = -1;
-        if (!total) {
-            bool ok = false;
-            cpu = path.instance.toInt(&ok);
-            if (!ok || cpu < 0)
-                return std::nullopt;
-        }
-        if (counter == Interrupts) {
-            if (total)
-                return stat->interrupts ? value(d(*stat->interrupts)) : std::nullopt;
-            const auto& perCpu = s.interrupts.get([&] {
-                auto text = s.text(m_proc + "/interrupts");
-                return text ? proc::parseInterrupts(*text)
-                            : std::vector<std::pair<int, std::uint64_t>>{};
-            });
-            for (const auto& [number, count] : perCpu)
-                if (number == cpu)
-                    return value(d(count));
-            return std::nullopt;
-        }
-        std::optional<proc::CpuTimes> times = total ? stat->all : std::nullopt;
-        for (const auto& [number, t] : stat->cpus)
-            if (!total && number == cpu)
-                times = t;
-        if (!times)
-            return std::nullopt;
-        const double base = d(times->total());
-        switch (counter) {
-        case ProcessorTime:
-            return value(d(times->busy()), base);
-        case UserTime:
-            return value(d(times->userTime()), base);
-        case PrivilegedTime:
-            return value(d(times->privilegedTime()), base);
-        }
-        return std::nullopt;
-    }
-    case Memory: {
-        if (counter == PageFaults || counter == Pages) {
-            const auto& vmstat = s.vmstat.get([&] { return s.text(m_proc + "/vmstat"); });
-            if (!vmstat)
-                return std::nullopt;
-            if (counter == PageFaults) {
-                const auto faults = proc::parseVmstatField(*vmstat, "pgfault");
-                return faults ? value(d(*faults)) : std::nullopt;
-            }
-            const auto major = proc::parseVmstatField(*vmstat, "pgmajfault");
-            const auto out = proc::parseVmstatField(*vmstat, "pswpout");
-            return major && out ? value(d(*major) + d(*out)) : std::nullopt;
-        }
-        const auto& meminfo = s.meminfo.get([&] {
-            const auto text = s.text(m_proc + "/meminfo");
-            return text ? std::optional(proc::parseMeminfo(*text)) : std::nullopt;
-        });
-        if (!meminfo)
-            return std::nullopt;
-        const auto bytes = counter == CommittedBytes ? meminfo->committed : meminfo->available;
-        return bytes ? value(d(*bytes)) : std::nullopt;
-    }
-    case PhysicalDisk: {
-        const auto& disks = s.disks.get([&] {
-            auto text = s.text(m_proc + "/diskstats");
-            return text ? std::optional(proc::parseDiskstats(*text)) : std::nullopt;
-        });
-        if (!disks)
-            return std::nullopt;
-        proc::DiskStat sum;
-        std::vector<std::string> included;
-        for (const auto& disk : *disks) {
-            const bool wanted = total ? isPhysicalDisk(disk.name)
-                                      : QString::fromStdString(disk.name) == path.instance;
-            if (!wanted)
+    for (std::size_t object = 0; object < objects.size(); ++object) {
+        if (objects[object].id != path.object)
+            continue;
+        const auto& counters = objects[object].counters;
+        for (std::size_t index = 0; index < counters.size(); ++index) {
+            if (counters[index].id != path.counter)
                 continue;
-            sum.reads += disk.reads;
-            sum.sectorsRead += disk.sectorsRead;
-            sum.writes += disk.writes;
-            sum.sectorsWritten += disk.sectorsWritten;
-            sum.ioMilliseconds += disk.ioMilliseconds;
-            included.push_back(disk.name);
+            // One reader per object, by the catalogue's order.
+            const int counter = static_cast<int>(index);
+            switch (object) {
+            case Processor:
+                return readProcessor(counter, path.instance, s);
+            case Memory:
+                return readMemory(counter, path.instance, s);
+            case PhysicalDisk:
+                return readDisk(counter, path.instance, s);
+            case NetworkInterface:
+                return readNetwork(counter, path.instance, s);
+            case System:
+                return readSystem(counter, path.instance, s);
+            case Process:
+                return readProcess(counter, path.instance, s);
+            }
         }
-        if (included.empty())
-            return std::nullopt;
-        // A disk joining or leaving _Total changes the identity, so the sum's
-        // jump shows as a gap rather than as a burst of transfers.
-        const std::uint64_t identity = total ? nameHash(included) : 0;
-        switch (counter) {
-        case ReadBytes:
-            return value(d(sum.sectorsRead), 0, identity);
-        case WriteBytes:
-            return value(d(sum.sectorsWritten), 0, identity);
-        case Transfers:
-            return value(d(sum.reads + sum.writes), 0, identity);
-        case Reads:
-            return value(d(sum.reads), 0, identity);
-        case Writes:
-            return value(d(sum.writes), 0, identity);
-        case DiskTime:
-            return value(d(sum.ioMilliseconds) / static_cast<double>(included.size()), 0, identity);
-        }
-        return std::nullopt;
     }
-    case NetworkInterface: {
-        const auto& devices = s.net.get([&] {
-            auto text = s.text(m_proc + "/net/dev");
-            return text ? std::optional(proc::parseNetDev(*text)) : std::nullopt;
+    return std::nullopt;
+}
+
+std::optional<RawValue> LinuxPerfCounters::readProcessor(int counter, const QString& instance,
+                                                         Snapshot& s) {
+    const bool total = instance == totalInstance();
+    const auto& stat = s.parsed(s.stat, m_proc + "/stat", proc::parseStat);
+    if (!stat)
+        return std::nullopt;
+    int cpu = -1;
+    if (!total) {
+        bool ok = false;
+        cpu = instance.toInt(&ok);
+        if (!ok || cpu < 0)
+            return std::nullopt;
+    }
+    if (counter == Interrupts) {
+        if (total)
+            return stat->interrupts ? value(d(*stat->interrupts)) : std::nullopt;
+        const auto& perCpu = s.interrupts.get([&] {
+            auto text = s.text(m_proc + "/interrupts");
+            return text ? proc::parseInterrupts(*text)
+                        : std::vector<std::pair<int, std::uint64_t>>{};
         });
-        if (!devices)
-            return std::nullopt;
-        for (const auto& dev : *devices) {
-            if (QString::fromStdString(dev.name) != path.instance)
-                continue;
-            switch (counter) {
-            case BytesReceived:
-                return value(d(dev.rxBytes));
-            case BytesSent:
-                return value(d(dev.txBytes));
-            case BytesTotal:
-                return value(d(dev.rxBytes) + d(dev.txBytes));
-            case Packets:
-                return value(d(dev.rxPackets) + d(dev.txPackets));
-            case PacketsReceived:
-                return value(d(dev.rxPackets));
-            case PacketsSent:
-                return value(d(dev.txPackets));
-            }
-        }
+        for (const auto& [number, count] : perCpu)
+            if (number == cpu)
+                return value(d(count));
         return std::nullopt;
     }
-    case System: {
+    std::optional<proc::CpuTimes> times = total ? stat->all : std::nullopt;
+    for (const auto& [number, t] : stat->cpus)
+        if (!total && number == cpu)
+            times = t;
+    if (!times)
+        return std::nullopt;
+    const double base = d(times->total());
+    switch (counter) {
+    case ProcessorTime:
+        return value(d(times->busy()), base);
+    case UserTime:
+        return value(d(times->userTime()), base);
+    case PrivilegedTime:
+        return value(d(times->privilegedTime()), base);
+    }
+    return std::nullopt;
+}
+
+std::optional<RawValue> LinuxPerfCounters::readMemory(int counter, const QString& /*instance*/,
+                                                      Snapshot& s) {
+    if (counter == PageFaults || counter == Pages) {
+        const auto& vmstat = s.vmstat.get([&] { return s.text(m_proc + "/vmstat"); });
+        if (!vmstat)
+            return std::nullopt;
+        if (counter == PageFaults) {
+            const auto faults = proc::parseVmstatField(*vmstat, "pgfault");
+            return faults ? value(d(*faults)) : std::nullopt;
+        }
+        const auto major = proc::parseVmstatField(*vmstat, "pgmajfault");
+        const auto out = proc::parseVmstatField(*vmstat, "pswpout");
+        return major && out ? value(d(*major) + d(*out)) : std::nullopt;
+    }
+    const auto& meminfo = s.parsed(s.meminfo, m_proc + "/meminfo", proc::parseMeminfo);
+    if (!meminfo)
+        return std::nullopt;
+    const auto bytes = counter == CommittedBytes ? meminfo->committed : meminfo->available;
+    return bytes ? value(d(*bytes)) : std::nullopt;
+}
+
+std::optional<RawValue> LinuxPerfCounters::readDisk(int counter, const QString& instance,
+                                                    Snapshot& s) {
+    const bool total = instance == totalInstance();
+    const auto& disks = s.parsed(s.disks, m_proc + "/diskstats", proc::parseDiskstats);
+    if (!disks)
+        return std::nullopt;
+    proc::DiskStat sum;
+    std::vector<std::string> included;
+    for (const auto& disk : *disks) {
+        const bool wanted =
+            total ? isPhysicalDisk(disk.name) : QString::fromStdString(disk.name) == instance;
+        if (!wanted)
+            continue;
+        sum.reads += disk.reads;
+        sum.sectorsRead += disk.sectorsRead;
+        sum.writes += disk.writes;
+        sum.sectorsWritten += disk.sectorsWritten;
+        sum.ioMilliseconds += disk.ioMilliseconds;
+        included.push_back(disk.name);
+    }
+    if (included.empty())
+        return std::nullopt;
+    // A disk joining or leaving _Total changes the identity, so the sum's
+    // jump shows as a gap rather than as a burst of transfers.
+    const std::uint64_t identity = total ? nameHash(included) : 0;
+    switch (counter) {
+    case ReadBytes:
+        return value(d(sum.sectorsRead), 0, identity);
+    case WriteBytes:
+        return value(d(sum.sectorsWritten), 0, identity);
+    case Transfers:
+        return value(d(sum.reads + sum.writes), 0, identity);
+    case Reads:
+        return value(d(sum.reads), 0, identity);
+    case Writes:
+        return value(d(sum.writes), 0, identity);
+    case DiskTime:
+        return value(d(sum.ioMilliseconds) / static_cast<double>(included.size()), 0, identity);
+    }
+    return std::nullopt;
+}
+
+std::optional<RawValue> LinuxPerfCounters::readNetwork(int counter, const QString& instance,
+                                                       Snapshot& s) {
+    const auto& devices = s.parsed(s.net, m_proc + "/net/dev", proc::parseNetDev);
+    if (!devices)
+        return std::nullopt;
+    for (const auto& dev : *devices) {
+        if (QString::fromStdString(dev.name) != instance)
+            continue;
         switch (counter) {
-        case Processes: {
-            const auto& count = s.processCount.get([&]() -> std::optional<double> {
-                const auto pids = processIds(m_proc);
-                return pids.empty() ? std::nullopt : std::optional(d(pids.size()));
-            });
-            return count ? value(*count) : std::nullopt;
+        case BytesReceived:
+            return value(d(dev.rxBytes));
+        case BytesSent:
+            return value(d(dev.txBytes));
+        case BytesTotal:
+            return value(d(dev.rxBytes) + d(dev.txBytes));
+        case Packets:
+            return value(d(dev.rxPackets) + d(dev.txPackets));
+        case PacketsReceived:
+            return value(d(dev.rxPackets));
+        case PacketsSent:
+            return value(d(dev.txPackets));
         }
-        case Threads:
-        case QueueLength: {
-            const auto& load = s.load.get([&] {
-                auto text = s.text(m_proc + "/loadavg");
-                return text ? proc::parseLoadAvg(*text) : std::nullopt;
-            });
-            if (!load)
-                return std::nullopt;
-            return value(d(counter == Threads ? load->threads : load->running));
-        }
-        case ContextSwitches: {
-            const auto& stat = s.stat.get([&] {
-                auto text = s.text(m_proc + "/stat");
-                return text ? std::optional(proc::parseStat(*text)) : std::nullopt;
-            });
-            return stat && stat->contextSwitches ? value(d(*stat->contextSwitches)) : std::nullopt;
-        }
-        case UpTime: {
-            const auto& uptime = s.uptime.get([&] {
-                auto text = s.text(m_proc + "/uptime");
-                return text ? proc::parseUptime(*text) : std::nullopt;
-            });
-            return uptime ? value(*uptime) : std::nullopt;
-        }
-        }
-        return std::nullopt;
     }
-    case Process: {
-        if (total) {
-            if (counter == ProcessTime) {
-                // All processes together used what the processors spent busy.
-                const auto& stat = s.stat.get([&] {
-                    auto text = s.text(m_proc + "/stat");
-                    return text ? std::optional(proc::parseStat(*text)) : std::nullopt;
-                });
-                return stat && stat->all ? value(d(stat->all->busy())) : std::nullopt;
-            }
-            if (counter == ProcessId)
-                return std::nullopt;
-            const auto& totals = s.processTotals.get([&]() -> std::optional<ProcessTotals> {
-                ProcessTotals sum;
-                std::string status;
-                bool any = false;
-                for (int pid : processIds(m_proc)) {
-                    if (!readFile(m_proc + "/" + std::to_string(pid) + "/status", status))
-                        continue;
-                    any = true;
-                    sum.workingSet += statusBytes(status, "VmRSS");
-                    sum.privateBytes +=
-                        statusBytes(status, "RssAnon") + statusBytes(status, "VmSwap");
-                    sum.virtualBytes += statusBytes(status, "VmSize");
-                    sum.threads += d(proc::parseNumberField(status, "Threads").value_or(0));
-                }
-                return any ? std::optional(sum) : std::nullopt;
-            });
-            if (!totals)
-                return std::nullopt;
-            switch (counter) {
-            case WorkingSet:
-                return value(totals->workingSet);
-            case PrivateBytes:
-                return value(totals->privateBytes);
-            case VirtualBytes:
-                return value(totals->virtualBytes);
-            case ThreadCount:
-                return value(totals->threads);
-            }
+    return std::nullopt;
+}
+
+std::optional<RawValue> LinuxPerfCounters::readSystem(int counter, const QString& /*instance*/,
+                                                      Snapshot& s) {
+    switch (counter) {
+    case Processes: {
+        const auto& count = s.processCount.get([&]() -> std::optional<double> {
+            const auto pids = processIds(m_proc);
+            return pids.empty() ? std::nullopt : std::optional(d(pids.size()));
+        });
+        return count ? value(*count) : std::nullopt;
+    }
+    case Threads:
+    case QueueLength: {
+        const auto& load = s.parsed(s.load, m_proc + "/loadavg", proc::parseLoadAvg);
+        if (!load)
             return std::nullopt;
+        return value(d(counter == Threads ? load->threads : load->running));
+    }
+    case ContextSwitches: {
+        const auto& stat = s.parsed(s.stat, m_proc + "/stat", proc::parseStat);
+        return stat && stat->contextSwitches ? value(d(*stat->contextSwitches)) : std::nullopt;
+    }
+    case UpTime: {
+        const auto& uptime = s.parsed(s.uptime, m_proc + "/uptime", proc::parseUptime);
+        return uptime ? value(*uptime) : std::nullopt;
+    }
+    }
+    return std::nullopt;
+}
+
+std::optional<RawValue> LinuxPerfCounters::readProcess(int counter, const QString& instance,
+                                                       Snapshot& s) {
+    const bool total = instance == totalInstance();
+    if (total) {
+        if (counter == ProcessTime) {
+            // All processes together used what the processors spent busy.
+            const auto& stat = s.parsed(s.stat, m_proc + "/stat", proc::parseStat);
+            return stat && stat->all ? value(d(stat->all->busy())) : std::nullopt;
         }
-        std::string comm;
-        int pid = 0;
-        if (!splitProcessInstance(path.instance, comm, pid))
-            return std::nullopt;
-        auto& facts = s.processes[pid];
-        if (!facts.stat) {
-            auto text = s.text(m_proc + "/" + std::to_string(pid) + "/stat");
-            if (text)
-                facts.stat = proc::parseProcessStat(*text);
-        }
-        // Gone, or the id now belongs to another command: the line stops here.
-        if (!facts.stat || facts.stat->comm != comm)
-            return std::nullopt;
-        if (counter == ProcessTime)
-            return value(d(facts.stat->utime + facts.stat->stime), 0, facts.stat->startTime);
         if (counter == ProcessId)
-            return value(pid);
-        if (!facts.status)
-            facts.status = s.text(m_proc + "/" + std::to_string(pid) + "/status");
-        if (!facts.status)
             return std::nullopt;
-        const auto& status = *facts.status;
+        const auto& totals = s.processTotals.get([&]() -> std::optional<ProcessTotals> {
+            ProcessTotals sum;
+            std::string status;
+            bool any = false;
+            for (int pid : processIds(m_proc)) {
+                if (!readFile(m_proc + "/" + std::to_string(pid) + "/status", status))
+                    continue;
+                any = true;
+                sum.workingSet += statusBytes(status, "VmRSS");
+                sum.privateBytes += statusBytes(status, "RssAnon") + statusBytes(status, "VmSwap");
+                sum.virtualBytes += statusBytes(status, "VmSize");
+                sum.threads += d(proc::parseNumberField(status, "Threads").value_or(0));
+            }
+            return any ? std::optional(sum) : std::nullopt;
+        });
+        if (!totals)
+            return std::nullopt;
         switch (counter) {
         case WorkingSet:
-            return value(statusBytes(status, "VmRSS"));
+            return value(totals->workingSet);
         case PrivateBytes:
-            return value(statusBytes(status, "RssAnon") + statusBytes(status, "VmSwap"));
+            return value(totals->privateBytes);
         case VirtualBytes:
-            return value(statusBytes(status, "VmSize"));
-        case ThreadCount: {
-            const auto threads = proc::parseNumberField(status, "Threads");
-            return threads ? value(d(*threads)) : std::nullopt;
-        }
+            return value(totals->virtualBytes);
+        case ThreadCount:
+            return value(totals->threads);
         }
         return std::nullopt;
+    }
+    std::string comm;
+    int pid = 0;
+    if (!splitProcessInstance(instance, comm, pid))
+        return std::nullopt;
+    auto& facts = s.processes[pid];
+    if (!facts.stat) {
+        auto text = s.text(m_proc + "/" + std::to_string(pid) + "/stat");
+        if (text)
+            facts.stat = proc::parseProcessStat(*text);
+    }
+    // Gone, or the id now belongs to another command: the line stops here.
+    if (!facts.stat || facts.stat->comm != comm)
+        return std::nullopt;
+    if (counter == ProcessTime)
+        return value(d(facts.stat->utime + facts.stat->stime), 0, facts.stat->startTime);
+    if (counter == ProcessId)
+        return value(pid);
+    if (!facts.status)
+        facts.status = s.text(m_proc + "/" + std::to_string(pid) + "/status");
+    if (!facts.status)
+        return std::nullopt;
+    const auto& status = *facts.status;
+    switch (counter) {
+    case WorkingSet:
+        return value(statusBytes(status, "VmRSS"));
+    case PrivateBytes:
+        return value(statusBytes(status, "RssAnon") + statusBytes(status, "VmSwap"));
+    case VirtualBytes:
+        return value(statusBytes(status, "VmSize"));
+    case ThreadCount: {
+        const auto threads = proc::parseNumberField(status, "Threads");
+        return threads ? value(d(*threads)) : std::nullopt;
     }
     }
     return std::nullopt;

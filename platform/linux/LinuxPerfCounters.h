@@ -20,6 +20,12 @@ public:
 private:
     struct Snapshot;
     std::optional<RawValue> read(const CounterPath& path, Snapshot& snapshot);
+    std::optional<RawValue> readProcessor(int counter, const QString& instance, Snapshot& s);
+    std::optional<RawValue> readMemory(int counter, const QString& instance, Snapshot& s);
+    std::optional<RawValue> readDisk(int counter, const QString& instance, Snapshot& s);
+    std::optional<RawValue> readNetwork(int counter, const QString& instance, Snapshot& s);
+    std::optional<RawValue> readSystem(int counter, const QString& instance, Snapshot& s);
+    std::optional<RawValue> readProcess(int counter, const QString& instance, Snapshot& s);
     bool isPhysicalDisk(const std::string& name);
 
     std::string m_proc;

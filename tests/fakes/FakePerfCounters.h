@@ -3,36 +3,53 @@
 
 #include <QHash>
 
+#include <atomic>
+#include <memory>
+
 // Counters whose readings the test sets: a rate, a fraction and a gauge.
 struct FakePerfCounters final : ombrix::platform::PerfCounters {
     using CounterInfo = ombrix::platform::CounterInfo;
     using CounterKind = ombrix::platform::CounterKind;
+    using CounterPath = ombrix::platform::CounterPath;
 
     std::vector<ombrix::platform::ObjectInfo> catalogue{
-        {"Processor",
+        {"processor",
+         "Processor",
          "The processors.",
-         {CounterInfo{"% Processor Time", "Busy share.", CounterKind::Fraction, 1.0, 1.0},
-          CounterInfo{"Interrupts/sec", "Interrupts per second.", CounterKind::Rate, 1.0, 0.01}},
+         {CounterInfo{"processor_time", "% Processor Time", "Busy share.", CounterKind::Fraction,
+                      1.0, 1.0},
+          CounterInfo{"interrupts", "Interrupts/sec", "Interrupts per second.", CounterKind::Rate,
+                      1.0, 0.01}},
          true,
          true},
-        {"Memory",
+        {"memory",
+         "Memory",
          "The memory.",
-         {CounterInfo{"Available Bytes", "Free memory.", CounterKind::Gauge, 1.0, 1e-6}},
+         {CounterInfo{"available_bytes", "Available Bytes", "Free memory.", CounterKind::Gauge, 1.0,
+                      1e-6}},
          false,
          false}};
-    QHash<QString, QStringList> instanceLists{{"Processor", {"_Total", "0", "1"}}};
-    QHash<QString, ombrix::platform::RawValue> readings; // by path text; absent: no reading
+    QHash<QString, QStringList> instanceLists{{"processor", {"_Total", "0", "1"}}};
+    QHash<QString, ombrix::platform::RawValue> readings; // by key(); absent: no reading
     double seconds = 0;
     int samples = 0;
+    std::shared_ptr<std::atomic<bool>> down; // set: the computer does not answer
 
+    static QString key(const CounterPath& path) {
+        return path.computer + "|" + path.object + "|" + path.counter + "|" + path.instance;
+    }
     const std::vector<ombrix::platform::ObjectInfo>& objects() const override { return catalogue; }
     QStringList instances(const QString& object) override { return instanceLists.value(object); }
-    ombrix::platform::RawSample
-    sample(const std::vector<ombrix::platform::CounterPath>& paths) override {
+    ombrix::platform::RawSample sample(const std::vector<CounterPath>& paths) override {
         ++samples;
         ombrix::platform::RawSample result{seconds, {}};
+        if (down && *down) {
+            result.values.assign(paths.size(), std::nullopt);
+            result.reachable = false;
+            return result;
+        }
         for (const auto& path : paths) {
-            auto it = readings.constFind(path.toString());
+            auto it = readings.constFind(key(path));
             result.values.push_back(it == readings.constEnd()
                                         ? std::nullopt
                                         : std::optional<ombrix::platform::RawValue>(*it));

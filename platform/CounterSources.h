@@ -1,0 +1,23 @@
+#pragma once
+#include "platform/PerfCounters.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace ombrix::platform {
+
+// Where counters come from: this computer, and any other that runs a
+// collector the program can reach.
+class CounterSources {
+public:
+    virtual ~CounterSources() = default;
+    virtual PerfCounters& local() = 0;
+    // The counters of another computer, named "host" or "host:port". Blocks
+    // while it connects, so call it off the user-interface thread; the
+    // counters it returns block in the same way. Throws PlatformError with a
+    // one-line reason when the computer cannot be reached.
+    virtual std::unique_ptr<PerfCounters> connect(const QString& computer) = 0;
+};
+
+} // namespace ombrix::platform

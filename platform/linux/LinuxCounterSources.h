@@ -1,0 +1,27 @@
+#pragma once
+#include "platform/CounterSources.h"
+#include "platform/linux/LinuxPerfCounters.h"
+#include "platform/linux/SharedLibrary.h"
+
+#include <mutex>
+#include <optional>
+
+namespace ombrix::platform {
+
+// This computer's counters from /proc; other computers' through Performance
+// Co-Pilot, from a module of its own (libombrix_pcp.so) loaded the first time
+// another computer is named, so that libpcp costs nothing to anyone else.
+class LinuxCounterSources final : public CounterSources {
+public:
+    explicit LinuxCounterSources(std::string module = "libombrix_pcp.so");
+    PerfCounters& local() override { return m_local; }
+    std::unique_ptr<PerfCounters> connect(const QString& computer) override;
+
+private:
+    LinuxPerfCounters m_local;
+    std::string m_module;
+    std::mutex m_mutex; // connections are made on the computers' own threads
+    std::optional<SharedLibrary> m_library;
+};
+
+} // namespace ombrix::platform

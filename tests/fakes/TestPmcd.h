@@ -1,0 +1,137 @@
+#pragma once
+// A pmcd of a test's or benchmark's own, with the Linux and process agents,
+// its files in a private folder, stopped when the object goes. Optionally run
+// inside a network namespace ("ip netns exec").
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <optional>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+class TestPmcd {
+public:
+    // Where PCP's own configuration file says its programs live.
+    static QString conf(const QString& key, const QString& fallback) {
+        QFile file(QStringLiteral("/etc/pcp.conf"));
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : file.readAll().split('\n'))
+                if (line.startsWith(key.toLatin1() + '='))
+                    return QString::fromLocal8Bit(line.mid(key.size() + 1)).trimmed();
+        return fallback;
+    }
+
+    // Listens on each address, at port. Empty why() when it answers.
+    TestPmcd(QStringList addresses, int port, QString netns = {})
+        : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)) {
+        const QString binDir = conf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
+        m_pmcd = binDir + "/pmcd";
+        if (!QFile::exists(m_pmcd)) {
+            m_why = "Performance Co-Pilot's pmcd is not installed (scripts/setup.sh installs it)";
+            return;
+        }
+        // pmcd's names of the agents it runs, merged as its own set-up does.
+        const QString varDir = conf("PCP_VAR_DIR", "/var/lib/pcp");
+        const QString pmdas = conf("PCP_PMDAS_DIR", varDir + "/pmdas");
+        QProcess merge;
+        merge.setWorkingDirectory(varDir + "/pmns");
+        merge.start(binDir + "/pmnsmerge",
+                    {"root_linux", "root_pmcd", pmdas + "/proc/root_proc", m_dir.filePath("root")});
+        if (!merge.waitForFinished(20000) || merge.exitCode() != 0) {
+            m_why = "pmnsmerge failed: " + QString::fromLocal8Bit(merge.readAllStandardError());
+            return;
+        }
+        QFile config(m_dir.filePath("pmcd.conf"));
+        if (!config.open(QIODevice::WriteOnly)) {
+            m_why = "cannot write pmcd.conf";
+            return;
+        }
+        // The process agent answers other computers only without its access
+        // checks, which a test's private pmcd can do without.
+        config.write(QStringLiteral("linux\t60\tdso\tlinux_init\t%1/linux/pmda_linux.so\n"
+                                    "pmcd\t2\tdso\tpmcd_init\t%1/pmcd/pmda_pmcd.so\n"
+                                    "proc\t3\tpipe\tbinary\t%1/proc/pmdaproc -d 3 -A -l %2\n"
+                                    "\n[access]\nallow \".*\" : fetch;\n")
+                         .arg(pmdas, m_dir.filePath("proc.log"))
+                         .toLocal8Bit());
+        config.close();
+        if (!start())
+            m_why = "pmcd did not start: " + logTail();
+    }
+    ~TestPmcd() { stop(); }
+    TestPmcd(const TestPmcd&) = delete;
+    TestPmcd& operator=(const TestPmcd&) = delete;
+
+    const QString& why() const { return m_why; }
+    QString host(int i = 0) const { return m_addresses.value(i) + ":" + QString::number(m_port); }
+
+    // "pminfo -f" of one metric with a single value, from this pmcd.
+    std::optional<double> pminfo(const QString& metric) const {
+        QProcess process;
+        process.start(QStringLiteral("pminfo"), {"-h", host(), "-f", metric});
+        process.waitForFinished(10000);
+        const QString text = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const auto at = text.indexOf(QLatin1String("value "));
+        if (at < 0)
+            return std::nullopt;
+        bool ok = false;
+        const double value = text.mid(at + 6).section('\n', 0, 0).trimmed().toDouble(&ok);
+        return ok ? std::optional(value) : std::nullopt;
+    }
+
+    bool start() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PCP_RUN_DIR", m_dir.path());
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // It goes with its caller, also one that crashed.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        QStringList args{"-f", "-A", "-p", QString::number(m_port)};
+        for (const QString& address : m_addresses)
+            args << "-i" << address;
+        // Its files are in this private folder, so it keeps the caller's user.
+        args << "-n" << m_dir.filePath("root") << "-c" << m_dir.filePath("pmcd.conf") << "-l"
+             << m_dir.filePath("pmcd.log") << "-s" << m_dir.filePath("pmcd.socket") << "-x"
+             << m_dir.filePath("pmcd.err") << "-U" << qEnvironmentVariable("USER", "root");
+        if (m_netns.isEmpty())
+            m_process.start(m_pmcd, args);
+        else
+            m_process.start("ip", QStringList{"netns", "exec", m_netns, m_pmcd} + args);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 100; ++i) { // ready once it answers
+            if (pminfo("hinv.ncpu"))
+                return true;
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+    void stop() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    QString logTail() const {
+        QFile log(m_dir.filePath("pmcd.log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll().right(400))
+                                             : QString();
+    }
+    QStringList m_addresses;
+    int m_port;
+    QString m_netns, m_pmcd, m_why;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
