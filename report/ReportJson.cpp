@@ -1,5 +1,6 @@
 #include "report/ReportOutput.h"
 
+#include "app/VisibleText.h"
 #include "main_window/PrinterListText.h"
 #include "report/Report.h"
 
@@ -93,17 +94,6 @@ QJsonArray printersArray(const platform::PrinterList& list) {
 }
 
 } // namespace
-
-QString WellFormedText(const QString& text) {
-    QString out = text;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
-            ++i;
-        else if (out[i].isSurrogate())
-            out[i] = QChar::ReplacementCharacter;
-    }
-    return out;
-}
 
 QByteArray ReportJson(const Report& report) {
     QJsonObject root;
