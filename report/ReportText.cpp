@@ -34,10 +34,9 @@ QStringList sectionLines(const Report& report, ReportSection section) {
     }
     if (!report.printers)
         return {};
-    // Tabs separate the columns, so the cells are made visible one by one.
     std::vector<QStringList> rows;
     for (const platform::PrintDestination& dest : report.printers->destinations)
-        rows.push_back(VisibleLines(PrinterRowTexts(dest)));
+        rows.push_back(PrinterRowTexts(dest));
     return PrinterTableLines(rows) << PrinterListMessage(*report.printers);
 }
 
