@@ -1,5 +1,6 @@
 #include "program/ReportCommand.h"
 
+#include "app/VisibleText.h"
 #include "drive_details/DriveReport.h"
 #include "platform/linux/LinuxMachine.h"
 #include "program/StandardStreams.h"
@@ -83,8 +84,10 @@ int runReport(const QCommandLineParser& parser) {
     if (program::writeStandardOutput(output, "report") != 0)
         return 1;
     for (const auto& [section, why] : report.failures)
-        std::fprintf(stderr, "ombrix: the %s section failed: %s\n",
-                     SectionName(section).toLocal8Bit().constData(), why.toLocal8Bit().constData());
+        std::fprintf(stderr, "ombrix: the %s section %s: %s\n",
+                     SectionName(section).toLocal8Bit().constData(),
+                     SectionMade(report, section) ? "is incomplete" : "failed",
+                     VisibleText(why).toLocal8Bit().constData());
     return report.failures.empty() ? 0 : 1;
 }
 

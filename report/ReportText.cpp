@@ -49,13 +49,13 @@ QByteArray ReportText(const Report& report) {
             text += u'\n';
         text += heading(section) + u'\n';
         const auto failure = report.failures.find(section);
-        if (failure != report.failures.end()) {
-            text += QStringLiteral("This section could not be made: ") +
-                    VisibleText(failure->second) + u'\n';
-            continue;
-        }
+        const bool made = SectionMade(report, section);
         for (const QString& line : sectionLines(report, section))
             text += line + u'\n';
+        if (failure != report.failures.end())
+            text += (made ? QStringLiteral("Some facts could not be read: ")
+                          : QStringLiteral("This section could not be made: ")) +
+                    VisibleText(failure->second) + u'\n';
     }
     return text.toUtf8();
 }

@@ -107,6 +107,8 @@ private slots:
     void failedSectionLeavesTheOthers();
     void textValuesReadBackOneWay_data();
     void textValuesReadBackOneWay();
+    void unreadFactsLeaveTheOthers_data();
+    void unreadFactsLeaveTheOthers();
 };
 
 void tst_Report::hostileNamesGiveValidJson_data() {
@@ -197,6 +199,48 @@ void tst_Report::textValuesReadBackOneWay() {
                      c.category() != QChar::Separator_Paragraph,
                  qPrintable(lines.first()));
     QCOMPARE(readBack(lines.first().mid(caption.size())), QString::fromUtf8(model));
+}
+
+void tst_Report::unreadFactsLeaveTheOthers_data() {
+    QTest::addColumn<QString>("cpuFailure"); // empty: the processor library answers
+    QTest::addColumn<bool>("memoryTold");
+    QTest::addColumn<QStringList>("unread");
+    const QString failure = QStringLiteral("libgetcpu.so: cannot open shared object file");
+    const QStringList processor{"processor", "vendor", "speed_mhz"};
+    const QStringList memory{"total_mb", "available_mb"};
+    QTest::newRow("the processor library throws") << failure << true << processor;
+    QTest::newRow("the system does not tell its memory") << QString() << false << memory;
+    QTest::newRow("both") << failure << false << processor + memory;
+}
+
+void tst_Report::unreadFactsLeaveTheOthers() {
+    QFETCH(QString, cpuFailure);
+    QFETCH(bool, memoryTold);
+    QFETCH(QStringList, unread);
+    HostileMachine machine;
+    if (!cpuFailure.isEmpty())
+        machine.machine.cpu.failure = cpuFailure.toStdString();
+    if (!memoryTold)
+        machine.machine.memory.next.reset();
+    const Report report = BuildReport({ReportSection::Summary}, machine.sources());
+    // The section is incomplete: the report's status says so.
+    QVERIFY(report.failures.count(ReportSection::Summary));
+
+    const QJsonObject json = QJsonDocument::fromJson(ReportJson(report)).object();
+    const QJsonObject summary = json.value("summary").toObject();
+    QVERIFY(!summary.isEmpty());
+    for (auto it = summary.begin(); it != summary.end(); ++it)
+        QVERIFY2(it.value().isNull() == unread.contains(it.key()), qPrintable(it.key()));
+    QCOMPARE(summary.value("computer_name").toString(), QString("PC1"));
+    QCOMPARE(summary.value("os_version").toString(), QString("12"));
+    const QString why = json.value("errors")["summary"].toString();
+    if (!cpuFailure.isEmpty())
+        QVERIFY2(why.contains(cpuFailure), qPrintable(why));
+
+    // The text keeps the lines that were read and says why the others are empty.
+    const QString text = QString::fromUtf8(ReportText(report));
+    QVERIFY2(text.contains(QStringLiteral(": PC1\n")), qPrintable(text));
+    QVERIFY2(text.contains(why), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_Report)
