@@ -11,6 +11,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -23,6 +26,7 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -95,8 +99,40 @@ struct Mount {
     }
 };
 
+// Makes a 16 MiB image with an ext4 file system of that UUID, attaches it to
+// the loop device and mounts it at mount.dir; the reason when it cannot.
+QString mountExt4Image(const QString& image, const QString& uuid, LoopDevice& loop,
+                       const Mount& mount, unsigned long flags = 0) {
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(16 << 20))
+        return QStringLiteral("cannot make ") + image;
+    file.close();
+    bool ok = false;
+    run(QStringLiteral("mkfs.ext4"), {"-q", "-F", "-U", uuid, image}, &ok);
+    if (!ok)
+        return QStringLiteral("mkfs.ext4 failed");
+    if (!loop.attach(image))
+        return QStringLiteral("no free loop device");
+    if (!QDir().mkpath(mount.dir) ||
+        ::mount(QFile::encodeName(loop.node).constData(), QFile::encodeName(mount.dir).constData(),
+                "ext4", flags, nullptr) != 0)
+        return QStringLiteral("mounting: ") + QString::fromLocal8Bit(strerror(errno));
+    return {};
+}
+
+// A mount at a path of any bytes, and the folder made for it.
+struct RawMount {
+    QByteArray dir;
+    ~RawMount() {
+        if (!dir.isEmpty()) {
+            ::umount2(dir.constData(), MNT_DETACH);
+            ::rmdir(dir.constData());
+        }
+    }
+};
+
 std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
-                                  const QString& mountPoint) {
+                                  const QByteArray& mountPoint) {
     for (const DriveEntry& d : drives) {
         if (d.mount && d.mount->mountPoint == mountPoint)
             return d;
@@ -104,11 +140,92 @@ std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
     return std::nullopt;
 }
 
+std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
+                                  const QString& mountPoint) {
+    return driveAt(drives, QFile::encodeName(mountPoint));
+}
+
+// The program's report of the drives, run as root or as the unprivileged
+// user nobody (65534), who may not open the disks.
+struct ProgramRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ProgramRun runReport(const QStringList& args, bool asNobody, const QStringList& setEnv = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    for (const QString& pair : setEnv)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    process.setProcessEnvironment(env);
+    const QString program = QStringLiteral(OMBRIX_BIN_DIR "/ombrix");
+    if (asNobody)
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} +
+                          args);
+    else
+        process.start(program, args);
+    process.waitForFinished(60000);
+    ProgramRun run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// Why this machine does not let us run a program as nobody; empty when it does.
+QString whyNoUnprivilegedUser() {
+    QProcess process;
+    process.start(QStringLiteral("setpriv"),
+                  {"--reuid=65534", "--regid=65534", "--clear-groups", "true"});
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return QStringLiteral("setpriv cannot run a program as nobody here: ") +
+               QString::fromLocal8Bit(process.readAllStandardError()).trimmed() +
+               process.errorString();
+    return {};
+}
+
+// The drive of that letter in a JSON report of the drives.
+QJsonObject jsonDrive(const QByteArray& report, QChar letter) {
+    for (const QJsonValue& drive :
+         QJsonDocument::fromJson(report)[QLatin1String("drives")].toArray()) {
+        if (drive[QLatin1String("letter")].toString() == QString(letter))
+            return drive.toObject();
+    }
+    return {};
+}
+
+// The lines of one drive in a text report of the drives.
+QStringList textDrive(const QByteArray& report, QChar letter) {
+    QStringList block;
+    for (const QString& line : QString::fromUtf8(report).split(u'\n')) {
+        if (line.isEmpty() || line.startsWith(QLatin1String("== "))) {
+            if (!block.isEmpty())
+                break;
+            continue;
+        }
+        if (!block.isEmpty() || line.startsWith(QStringLiteral("Unit %1: ").arg(letter)))
+            block << line;
+    }
+    return block;
+}
+
+QStringList jsonStrings(const QJsonValue& array) {
+    QStringList list;
+    for (const QJsonValue& v : array.toArray())
+        list << v.toString();
+    return list;
+}
+
 QString tableLine(const DriveEntry& d) {
     return QStringLiteral("%1: %2 %3")
         .arg(d.letter)
         .arg(d.type)
-        .arg(d.mount ? d.mount->mountPoint : QStringLiteral("-"));
+        .arg(d.mount ? QString::fromUtf8(d.mount->mountPoint) : QStringLiteral("-"));
 }
 
 std::int32_t signedSerial(const QString& hex8) {
@@ -132,6 +249,8 @@ private:
     QString m_whyNot;
 
     QTemporaryDir m_tmp;
+    // Where volumes are mounted that the unprivileged user must reach too.
+    QTemporaryDir m_public;
 
     struct Window {
         LinuxFileSystem fs;
@@ -183,6 +302,12 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(m_tmp.isValid());
+        QVERIFY(m_public.isValid());
+        QVERIFY(QFile::setPermissions(m_public.path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                          QFileDevice::ExeGroup));
         // Our volumes live in a mount namespace of our own: nobody else sees
         // them (a hung one cannot hold up anyone's df) and they vanish with us.
         if (::geteuid() != 0) {
@@ -213,19 +338,19 @@ private slots:
     void mountFieldsAreUnescaped() {
         QFETCH(QByteArray, field);
         QFETCH(QString, text);
-        QCOMPARE(unescapeMountField(field), text);
+        QCOMPARE(QString::fromUtf8(unescapeMountField(field)), text);
     }
 
     void mountTableSkipsMalformedLines() {
         const std::vector<MountEntry> entries = parseMountInfo(fixture("mountinfo_escapes.txt"));
         QStringList points;
         for (const MountEntry& e : entries)
-            points << e.mountPoint;
+            points << QString::fromUtf8(e.mountPoint);
         QCOMPARE(points,
                  (QStringList{"/", "/mnt/My Stick", "/mnt/tab\tand\nnewline", "/mnt/back\\slash",
                               "/mnt/lone\\back", "/mnt/no super options", "/mnt/short\\04"}));
         QCOMPARE(entries[2].fsType, QStringLiteral("tmpfs")); // optional fields skipped
-        QCOMPARE(entries[2].source, QStringLiteral("none"));
+        QCOMPARE(entries[2].source, QByteArray("none"));
         QCOMPARE(entries[0].dev, (DevNum{254, 0}));
     }
 
@@ -296,9 +421,9 @@ private slots:
             }
             d.ram = d.name.startsWith(QLatin1String("zram"));
         }
-        const BlockNodeLookup nodes = [&](const QString& source) -> std::optional<DevNum> {
+        const BlockNodeLookup nodes = [&](const QByteArray& source) -> std::optional<DevNum> {
             for (const BlockDevice& d : devices) {
-                if (source == QStringLiteral("/dev/") + d.name)
+                if (source == "/dev/" + d.name.toUtf8())
                     return d.dev;
             }
             return std::nullopt;
@@ -374,7 +499,7 @@ private slots:
         for (const DriveEntry& d : drives) {
             if (!d.mount)
                 continue;
-            const QString mp = d.mount->mountPoint;
+            const QString mp = QString::fromUtf8(d.mount->mountPoint);
             const std::unique_ptr<DriveObject> drive = fso->GetDrive(QString(d.letter));
             qInfo("%c: type %d at %s", d.letter.toLatin1(), drive->DriveType(), qPrintable(mp));
 
@@ -416,11 +541,14 @@ private slots:
 
             QString uuid;
             if (!d.deviceNode.isEmpty())
-                uuid = run("blkid", {"-p", "-o", "value", "-s", "UUID", d.deviceNode}).trimmed();
+                uuid = run("blkid",
+                           {"-p", "-o", "value", "-s", "UUID", QFile::decodeName(d.deviceNode)})
+                           .trimmed();
             const QString digits = QString(uuid).remove(u'-');
             if (digits.size() >= 8) {
-                const QString fsTypeProbed =
-                    run("blkid", {"-p", "-o", "value", "-s", "TYPE", d.deviceNode}).trimmed();
+                const QString fsTypeProbed = run("blkid", {"-p", "-o", "value", "-s", "TYPE",
+                                                           QFile::decodeName(d.deviceNode)})
+                                                 .trimmed();
                 const QString hex = fsTypeProbed == "ntfs" ? digits.right(8) : digits.left(8);
                 QCOMPARE(drive->SerialNumber(), IfReady<std::int32_t>(signedSerial(hex)));
             } else {
@@ -436,20 +564,11 @@ private slots:
     void ext4VolumeShowsItsUuidAndSizes() {
         if (!mayMount())
             return;
-        const QString image = m_tmp.filePath("ext4.img");
-        QFile file(image);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(16 << 20));
-        file.close();
-        bool ok = false;
-        run("mkfs.ext4", {"-q", "-F", "-U", "c0ffee12-3456-4789-abcd-0123456789ab", image}, &ok);
-        QVERIFY2(ok, "mkfs.ext4 failed");
         LoopDevice loop;
-        QVERIFY2(loop.attach(image), "no free loop device");
         Mount mount{m_tmp.filePath("ext4 volume")};
-        QVERIFY(QDir().mkpath(mount.dir));
-        QVERIFY2(::mount(QFile::encodeName(loop.node).constData(),
-                         QFile::encodeName(mount.dir).constData(), "ext4", 0, nullptr) == 0,
-                 strerror(errno));
+        const QString failed = mountExt4Image(m_tmp.filePath("ext4.img"),
+                                              "c0ffee12-3456-4789-abcd-0123456789ab", loop, mount);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
 
         struct statvfs st {};
         QCOMPARE(::statvfs(QFile::encodeName(mount.dir).constData(), &st), 0);
@@ -477,7 +596,7 @@ private slots:
         bool ok = false;
         run("mkfs.vfat", {"-C", "-i", "9ABCDEF0", image, "1440"}, &ok);
         QVERIFY2(ok, "mkfs.vfat failed");
-        const std::optional<VolumeIdentity> identity = probeVolume(image);
+        const std::optional<VolumeIdentity> identity = probeVolume(QFile::encodeName(image));
         QVERIFY(identity);
         QCOMPARE(identity->type, QStringLiteral("vfat"));
         QCOMPARE(identity->uuid, QStringLiteral("9ABC-DEF0"));
@@ -537,6 +656,74 @@ private slots:
         QCOMPARE(path, QStringLiteral("%1:\\sub folder\\Text1:\\").arg(entry->letter));
         QCOMPARE(loadedHere.lines().value(0),
                  QStringLiteral("Unit %1: - RAM Disc").arg(entry->letter));
+    }
+
+    // Mount points of any bytes: the drive is asked through the path that
+    // names it, and shown with U+FFFD for what is not UTF-8; in the window and
+    // the report, for root and for a user alike.
+    void oddMountPointsAreQueriedByTheirBytes_data() {
+        QTest::addColumn<QByteArray>("folder"); // any bytes but "/" and zero
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a byte that is not UTF-8, and a tab")
+            << QByteArray("c\xff\td") << QStringLiteral("c\uFFFD\td");
+        QTest::newRow("Latin-1 text") << QByteArray("\xe9t\xe9") << QStringLiteral("\uFFFDt\uFFFD");
+        QTest::newRow("a line break and a backslash")
+            << QByteArray("new\nline\\x") << QStringLiteral("new\nline\\x");
+        QTest::newRow("UTF-8 text") << QByteArray("K\xc3\xa4the") << QStringLiteral("Käthe");
+    }
+    void oddMountPointsAreQueriedByTheirBytes() {
+        if (!mayMount())
+            return;
+        QFETCH(QByteArray, folder);
+        QFETCH(QString, shown);
+        RawMount mount{QFile::encodeName(m_public.path()) + '/' + folder};
+        QCOMPARE(::mkdir(mount.dir.constData(), 0755), 0);
+        QVERIFY2(::mount("ombrixodd", mount.dir.constData(), "tmpfs", 0, "size=4m") == 0,
+                 strerror(errno));
+        const QByteArray file = mount.dir + "/one-megabyte";
+        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray megabyte(1 << 20, 'x');
+        const bool written = ::write(fd, megabyte.constData(), 1 << 20) == 1 << 20;
+        ::close(fd);
+        QVERIFY(written);
+        // What the machine says of the folder: the file-system id is the
+        // serial of a volume without a UUID.
+        struct statvfs st {};
+        QCOMPARE(::statvfs(mount.dir.constData(), &st), 0);
+        const auto serial = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.f_fsid));
+
+        Window w(2s);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
+        QVERIFY2(entry, "the volume got no letter");
+        const QChar letter = entry->letter;
+        const QStringList lines{QStringLiteral("Unit %1: - RAM Disc").arg(letter),
+                                QStringLiteral("Serial #: %1").arg(serial),
+                                QStringLiteral("Total Size: 4.00 MB"),
+                                QStringLiteral("Free Space: 3.00 MB")};
+        w.type(letter);
+        QCOMPARE(w.lines(), lines);
+        const QString mountPoint = m_public.path() + u'/' + shown;
+        QCOMPARE(w.fs.create()->GetDrive(QString(letter))->MountPoint(), mountPoint);
+
+        const QString why = whyNoUnprivilegedUser();
+        for (const bool asNobody : {false, true}) {
+            if (asNobody && !why.isEmpty())
+                QSKIP(qPrintable(why + QStringLiteral(" (root's report was checked)")));
+            const char* who = asNobody ? "as nobody" : "as root";
+            const ProgramRun text = runReport({"--report", "--section", "drives"}, asNobody);
+            QVERIFY2(text.status == 0, text.err.constData());
+            QVERIFY2(textDrive(text.out, letter) == lines, who);
+            const ProgramRun json =
+                runReport({"--report", "--format", "json", "--section", "drives"}, asNobody);
+            QVERIFY2(json.status == 0, json.err.constData());
+            const QJsonObject drive = jsonDrive(json.out, letter);
+            QVERIFY2(drive[QLatin1String("mount_point")].toString() == mountPoint, who);
+            QVERIFY2(drive[QLatin1String("total_bytes")].toInteger() == 4 << 20, who);
+            QVERIFY2(drive[QLatin1String("free_bytes")].toInteger() == 3 << 20, who);
+            QVERIFY2(drive[QLatin1String("serial")].toInteger() == serial, who);
+            QVERIFY2(jsonStrings(drive[QLatin1String("lines")]) == lines, who);
+        }
     }
 
     // A stick pulled out (and unmounted) after the drive table was read must not

@@ -22,9 +22,8 @@ QString lookup(blkid_probe probe, const char* name) {
 
 } // namespace
 
-std::optional<VolumeIdentity> probeVolume(const QString& path) {
-    const QByteArray name = path.toLocal8Bit();
-    ProbePtr probe(blkid_new_probe_from_filename(name.constData()));
+std::optional<VolumeIdentity> probeVolume(const QByteArray& path) {
+    ProbePtr probe(blkid_new_probe_from_filename(path.constData()));
     if (!probe)
         return std::nullopt;
     blkid_probe_enable_superblocks(probe.get(), 1);

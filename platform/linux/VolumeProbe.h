@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -14,7 +15,7 @@ struct VolumeIdentity {
 
 // Reads the superblock of a block device or image file with libblkid.
 // nullopt when it cannot be opened or holds no known file system.
-std::optional<VolumeIdentity> probeVolume(const QString& path);
+std::optional<VolumeIdentity> probeVolume(const QByteArray& path);
 
 // The volume serial number: for FAT, exFAT and NTFS the serial the volume
 // carries, for others the first 32 bits of the UUID; nullopt when the UUID
