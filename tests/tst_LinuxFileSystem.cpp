@@ -2,6 +2,7 @@
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "drive_details/DriveReport.h"
+#include "platform/linux/BlockDevices.h"
 #include "platform/linux/BoundedCall.h"
 #include "platform/linux/DriveTable.h"
 #include "platform/linux/LinuxFileSystem.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,6 +30,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -188,6 +191,49 @@ QString whyNoUnprivilegedUser() {
                process.errorString();
     return {};
 }
+
+// libblkid's cache as the machine has it (the file /etc/blkid.conf names, else
+// /run/blkid/blkid.tab, and the copy libblkid keeps beside it), put back when
+// this goes.
+class BlkidCacheKept {
+public:
+    BlkidCacheKept() {
+        QString path = QStringLiteral("/run/blkid/blkid.tab");
+        QFile conf(QStringLiteral("/etc/blkid.conf"));
+        if (conf.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : conf.readAll().split('\n')) {
+                if (line.trimmed().startsWith("CACHE_FILE="))
+                    path = QFile::decodeName(line.trimmed().mid(11));
+            }
+        }
+        m_folder = QFileInfo(path).path();
+        m_folderMade = !QFileInfo::exists(m_folder);
+        for (const QString& name : {path, path + QStringLiteral(".old")}) {
+            QFile file(name);
+            m_files.emplace_back(name, file.open(QIODevice::ReadOnly)
+                                           ? std::optional<QByteArray>(file.readAll())
+                                           : std::nullopt);
+        }
+    }
+    ~BlkidCacheKept() {
+        for (const auto& [name, text] : m_files) {
+            QFile file(name);
+            if (!text)
+                file.remove();
+            else if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write(*text);
+        }
+        if (m_folderMade)
+            QDir().rmdir(m_folder);
+    }
+    BlkidCacheKept(const BlkidCacheKept&) = delete;
+    BlkidCacheKept& operator=(const BlkidCacheKept&) = delete;
+
+private:
+    QString m_folder;
+    bool m_folderMade = false;
+    std::vector<std::pair<QString, std::optional<QByteArray>>> m_files;
+};
 
 // The drive of that letter in a JSON report of the drives.
 QJsonObject jsonDrive(const QByteArray& report, QChar letter) {
@@ -471,6 +517,82 @@ private slots:
             QCOMPARE(*got, serial);
     }
 
+    // What udev and libblkid publish of a volume, read as a user may.
+    void publishedRecordsOfAVolume_data() {
+        QTest::addColumn<QByteArray>("udevRecord"); // empty: none
+        QTest::addColumn<QString>("link");          // a by-uuid link to: "device", "other", ""
+        QTest::addColumn<QString>("mountedType");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("uuid"); // empty: nothing published
+        const QString ext4 = QStringLiteral("c0ffee12-3456-4789-abcd-0123456789ab");
+        QTest::newRow("udev's record")
+            << QByteArray("S:disk/by-uuid/" + ext4.toLatin1() +
+                          "\nE:ID_FS_TYPE=ext4\nE:ID_FS_UUID=" + ext4.toLatin1() +
+                          "\nE:ID_FS_UUID_ENC=" + ext4.toLatin1() + "\n")
+            << ""
+            << "ext4"
+            << "ext4" << ext4;
+        QTest::newRow("udev's record of an NTFS volume mounted through FUSE")
+            << QByteArray("E:ID_FS_UUID=0123456789ABCDEF\nE:ID_FS_TYPE=ntfs\n") << ""
+            << "fuseblk"
+            << "ntfs"
+            << "0123456789ABCDEF";
+        QTest::newRow("udev's record without a file system; a link")
+            << QByteArray("E:ID_PART_TABLE_TYPE=dos\n") << "device"
+            << "ext4"
+            << "ext4" << ext4;
+        QTest::newRow("a link; the kernel's NTFS driver") << QByteArray() << "device"
+                                                          << "ntfs3"
+                                                          << "ntfs"
+                                                          << "0123456789ABCDEF";
+        QTest::newRow("a link to another device only") << QByteArray() << "other"
+                                                       << "ext4"
+                                                       << ""
+                                                       << "";
+        QTest::newRow("nothing published") << QByteArray() << ""
+                                           << "ext4"
+                                           << ""
+                                           << "";
+    }
+    void publishedRecordsOfAVolume() {
+        QFETCH(QByteArray, udevRecord);
+        QFETCH(QString, link);
+        QFETCH(QString, mountedType);
+        QFETCH(QString, type);
+        QFETCH(QString, uuid);
+        // Two block devices of this machine, by their nodes.
+        std::vector<std::pair<QByteArray, DevNum>> nodes;
+        for (const BlockDevice& device : readBlockDevices()) {
+            struct stat st {};
+            const QByteArray node = "/dev/" + QFile::encodeName(device.name);
+            if (::stat(node.constData(), &st) == 0 && S_ISBLK(st.st_mode))
+                nodes.emplace_back(node, DevNum{::major(st.st_rdev), ::minor(st.st_rdev)});
+        }
+        if (nodes.size() < 2)
+            QSKIP("This machine shows fewer than two block devices in /dev");
+        const auto& [node, dev] = nodes[0];
+
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("data") && QDir(dir.path()).mkpath("by-uuid"));
+        VolumeRecords records{QFile::encodeName(dir.filePath("data")),
+                              QFile::encodeName(dir.filePath("by-uuid")), false};
+        if (!udevRecord.isEmpty()) {
+            QFile data(dir.filePath(QStringLiteral("data/b%1:%2").arg(dev.major).arg(dev.minor)));
+            QVERIFY(data.open(QIODevice::WriteOnly) && data.write(udevRecord) == udevRecord.size());
+        }
+        if (!link.isEmpty()) {
+            const QByteArray target = link == QLatin1String("device") ? node : nodes[1].first;
+            const QString name = uuid.isEmpty() ? QStringLiteral("5eed0b1e-0000") : uuid;
+            QVERIFY(QFile::link(QFile::decodeName(target), dir.filePath("by-uuid/" + name)));
+        }
+        const std::optional<VolumeIdentity> got = publishedVolume(node, dev, mountedType, records);
+        QCOMPARE(got.has_value(), !uuid.isEmpty());
+        if (got) {
+            QCOMPARE(got->type, type);
+            QCOMPARE(got->uuid, uuid);
+        }
+    }
+
     void pathsWithoutLetterNameTheCurrentDirectorysDrive() {
         LinuxFileSystem fs;
         std::unique_ptr<FileSystemObject> fso = fs.create();
@@ -723,6 +845,67 @@ private slots:
             QVERIFY2(drive[QLatin1String("free_bytes")].toInteger() == 3 << 20, who);
             QVERIFY2(drive[QLatin1String("serial")].toInteger() == serial, who);
             QVERIFY2(jsonStrings(drive[QLatin1String("lines")]) == lines, who);
+        }
+    }
+
+    // A user who may not open the disk sees the serial root sees: the one
+    // the system published of the volume, before the file-system id.
+    void aUserSeesTheSerialRootSees_data() {
+        QTest::addColumn<QString>("record");
+        QTest::newRow("udev's database") << "udev";
+        QTest::newRow("libblkid's cache") << "blkid";
+    }
+    void aUserSeesTheSerialRootSees() {
+        if (!mayMount())
+            return;
+        QFETCH(QString, record);
+        const QString why = whyNoUnprivilegedUser();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        if (record == QLatin1String("udev") && !QFile::exists(QStringLiteral("/run/udev/control")))
+            QSKIP("udev does not run on this machine: nothing publishes its record of a volume");
+        LoopDevice loop;
+        Mount mount{m_public.filePath("published volume")};
+        const QString failed =
+            mountExt4Image(m_tmp.filePath("published.img"), "5eed0b1e-4a11-4c0d-9e55-0123456789ab",
+                           loop, mount, MS_RDONLY);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        bool ok = false;
+
+        // What the machine says: root's probe of the volume.
+        const QString uuid = run("blkid", {"-p", "-o", "value", "-s", "UUID", loop.node}).trimmed();
+        QVERIFY2(!uuid.isEmpty(), "blkid found no UUID");
+        const std::int32_t serial = signedSerial(QString(uuid).remove(u'-').left(8));
+
+        std::optional<BlkidCacheKept> cacheKept;
+        if (record == QLatin1String("udev")) {
+            run("udevadm", {"settle"});
+            struct stat st {};
+            QCOMPARE(::stat(QFile::encodeName(loop.node).constData(), &st), 0);
+            QFile data(QStringLiteral("/run/udev/data/b%1:%2")
+                           .arg(::major(st.st_rdev))
+                           .arg(::minor(st.st_rdev)));
+            if (!data.open(QIODevice::ReadOnly) ||
+                !data.readAll().contains("ID_FS_UUID=" + uuid.toUtf8()))
+                QSKIP("udev runs, but published no UUID of the loop device");
+        } else {
+            // libblkid reads its cache for a user where its probe is refused;
+            // root's blkid writes it. The machine's cache is put back after.
+            cacheKept.emplace();
+            run("blkid", {loop.node}, &ok);
+            QVERIFY2(ok, "blkid failed");
+        }
+
+        Window w(2s);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
+        QVERIFY(entry);
+        for (const bool asNobody : {false, true}) {
+            const ProgramRun json =
+                runReport({"--report", "--format", "json", "--section", "drives"}, asNobody);
+            QVERIFY2(json.status == 0, json.err.constData());
+            QVERIFY2(jsonDrive(json.out, entry->letter)[QLatin1String("serial")].toInteger() ==
+                         serial,
+                     asNobody ? "as nobody" : "as root");
         }
     }
 

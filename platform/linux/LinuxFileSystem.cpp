@@ -91,17 +91,25 @@ public:
             return NotReady;
         const MountEntry mount = *m_entry.mount;
         const QByteArray node = m_entry.deviceNode;
+        const DevNum dev = m_entry.key;
         const QString table = m_mountInfoPath;
         std::optional<std::int32_t> serial =
-            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, table] {
+            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, dev, table] {
                 const std::optional<Space> space = readSpace(mount, table);
                 if (!space)
                     return std::optional<std::int32_t>();
                 if (!node.isEmpty()) {
-                    if (std::optional<VolumeIdentity> identity = probeVolume(node)) {
-                        if (std::optional<std::int32_t> s = serialFromIdentity(*identity))
-                            return s;
-                    }
+                    // The volume itself where we may read it, else what the
+                    // system published of it to every user: a user sees the
+                    // serial root sees.
+                    std::optional<VolumeIdentity> identity = probeVolume(node);
+                    std::optional<std::int32_t> s;
+                    if (identity)
+                        s = serialFromIdentity(*identity);
+                    if (!s && (identity = publishedVolume(node, dev, mount.fsType)))
+                        s = serialFromIdentity(*identity);
+                    if (s)
+                        return s;
                 }
                 return std::optional<std::int32_t>(space->fsid);
             });
