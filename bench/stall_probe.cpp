@@ -109,7 +109,7 @@ int probeDrive() {
     platform::LinuxFileSystem fs;
     QChar letter;
     for (const platform::DriveEntry& d : fs.drives())
-        if (d.mount && d.mount->mountPoint == dir.path())
+        if (d.mount && d.mount->mountPoint == QFile::encodeName(dir.path()))
             letter = d.letter;
     if (letter.isNull())
         return std::fprintf(stderr, "the FUSE mount got no drive letter\n"), 2;

@@ -1,5 +1,6 @@
 #include "network_report/NetworkReport.h"
 
+#include "platform/EscapedKeyName.h"
 #include "platform/Registry.h"
 #include "registry/clsRegistryAccess.h"
 
@@ -77,6 +78,10 @@ bool ReadsAsTrue(const QString& text) {
     return nonzero;
 }
 
+QString AdapterName(const QString& keyName) {
+    return QString::fromUtf8(platform::unescapedKeyName(keyName.toUtf8().toStdString()));
+}
+
 NetworkConfiguration ReadNetworkConfiguration(const clsRegistryAccess& access) {
     NetworkConfiguration config;
     QStringList& lines = config.lines;
@@ -109,14 +114,16 @@ NetworkConfiguration ReadNetworkConfiguration(const clsRegistryAccess& access) {
         if (!config.adapters.empty())
             lines << kSeparator;
         AdapterConfiguration& adapter = config.adapters.emplace_back();
-        adapter.name = row.empty() ? QString() : row[0];
+        // The key is read by its name; the line shows the name it stands for.
+        const QString key = row.empty() ? QString() : row[0];
+        adapter.name = AdapterName(key);
         lines << QStringLiteral("Adapter Name: ") + adapter.name;
-        const QString wins = kAdaptersKey + u'\\' + adapter.name;
+        const QString wins = kAdaptersKey + u'\\' + key;
         adapter.primaryWins = value(wins, "NameServer");
         lines << QStringLiteral("   Primary WINS Server: ") + adapter.primaryWins;
         adapter.backupWins = value(wins, "NameServerBackup");
         lines << QStringLiteral("   WINS Server Backup: ") + adapter.backupWins;
-        const QString tcpip = kServicesKey + adapter.name + QStringLiteral("\\Parameters\\Tcpip");
+        const QString tcpip = kServicesKey + key + QStringLiteral("\\Parameters\\Tcpip");
         const QString gateways = value(tcpip, "DefaultGateway");
         adapter.gateways = addressList(gateways);
         lines << QStringLiteral("   Default Gateway(s): ") + gateways;

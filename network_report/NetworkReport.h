@@ -42,6 +42,10 @@ QStringList NameServerEntries(QString nameServers);
 // The name-server lines of those entries; the first carries the label.
 QStringList NameServerLines(const QString& nameServers);
 
+// The name an adapter's key stands for, as the report shows it: escaped
+// bytes read back, and each sequence that is not UTF-8 shown as U+FFFD.
+QString AdapterName(const QString& keyName);
+
 // The truth value of a registry text: true when it reads as a nonzero
 // number (decimal, or hexadecimal behind "&H"). Empty and non-numeric texts
 // read as false, like a value that is not there.

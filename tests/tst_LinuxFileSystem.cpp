@@ -2,6 +2,7 @@
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "drive_details/DriveReport.h"
+#include "platform/linux/BlockDevices.h"
 #include "platform/linux/BoundedCall.h"
 #include "platform/linux/DriveTable.h"
 #include "platform/linux/LinuxFileSystem.h"
@@ -11,6 +12,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -23,7 +28,9 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -95,8 +102,40 @@ struct Mount {
     }
 };
 
+// Makes a 16 MiB image with an ext4 file system of that UUID, attaches it to
+// the loop device and mounts it at mount.dir; the reason when it cannot.
+QString mountExt4Image(const QString& image, const QString& uuid, LoopDevice& loop,
+                       const Mount& mount, unsigned long flags = 0) {
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(16 << 20))
+        return QStringLiteral("cannot make ") + image;
+    file.close();
+    bool ok = false;
+    run(QStringLiteral("mkfs.ext4"), {"-q", "-F", "-U", uuid, image}, &ok);
+    if (!ok)
+        return QStringLiteral("mkfs.ext4 failed");
+    if (!loop.attach(image))
+        return QStringLiteral("no free loop device");
+    if (!QDir().mkpath(mount.dir) ||
+        ::mount(QFile::encodeName(loop.node).constData(), QFile::encodeName(mount.dir).constData(),
+                "ext4", flags, nullptr) != 0)
+        return QStringLiteral("mounting: ") + QString::fromLocal8Bit(strerror(errno));
+    return {};
+}
+
+// A mount at a path of any bytes, and the folder made for it.
+struct RawMount {
+    QByteArray dir;
+    ~RawMount() {
+        if (!dir.isEmpty()) {
+            ::umount2(dir.constData(), MNT_DETACH);
+            ::rmdir(dir.constData());
+        }
+    }
+};
+
 std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
-                                  const QString& mountPoint) {
+                                  const QByteArray& mountPoint) {
     for (const DriveEntry& d : drives) {
         if (d.mount && d.mount->mountPoint == mountPoint)
             return d;
@@ -104,11 +143,135 @@ std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
     return std::nullopt;
 }
 
+std::optional<DriveEntry> driveAt(const std::vector<DriveEntry>& drives,
+                                  const QString& mountPoint) {
+    return driveAt(drives, QFile::encodeName(mountPoint));
+}
+
+// The program's report of the drives, run as root or as the unprivileged
+// user nobody (65534), who may not open the disks.
+struct ProgramRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ProgramRun runReport(const QStringList& args, bool asNobody, const QStringList& setEnv = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+    for (const QString& pair : setEnv)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    process.setProcessEnvironment(env);
+    const QString program = QStringLiteral(OMBRIX_BIN_DIR "/ombrix");
+    if (asNobody)
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} +
+                          args);
+    else
+        process.start(program, args);
+    process.waitForFinished(60000);
+    ProgramRun run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// Why this machine does not let us run a program as nobody; empty when it does.
+QString whyNoUnprivilegedUser() {
+    QProcess process;
+    process.start(QStringLiteral("setpriv"),
+                  {"--reuid=65534", "--regid=65534", "--clear-groups", "true"});
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return QStringLiteral("setpriv cannot run a program as nobody here: ") +
+               QString::fromLocal8Bit(process.readAllStandardError()).trimmed() +
+               process.errorString();
+    return {};
+}
+
+// libblkid's cache as the machine has it (the file /etc/blkid.conf names, else
+// /run/blkid/blkid.tab, and the copy libblkid keeps beside it), put back when
+// this goes.
+class BlkidCacheKept {
+public:
+    BlkidCacheKept() {
+        QString path = QStringLiteral("/run/blkid/blkid.tab");
+        QFile conf(QStringLiteral("/etc/blkid.conf"));
+        if (conf.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : conf.readAll().split('\n')) {
+                if (line.trimmed().startsWith("CACHE_FILE="))
+                    path = QFile::decodeName(line.trimmed().mid(11));
+            }
+        }
+        m_folder = QFileInfo(path).path();
+        m_folderMade = !QFileInfo::exists(m_folder);
+        for (const QString& name : {path, path + QStringLiteral(".old")}) {
+            QFile file(name);
+            m_files.emplace_back(name, file.open(QIODevice::ReadOnly)
+                                           ? std::optional<QByteArray>(file.readAll())
+                                           : std::nullopt);
+        }
+    }
+    ~BlkidCacheKept() {
+        for (const auto& [name, text] : m_files) {
+            QFile file(name);
+            if (!text)
+                file.remove();
+            else if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write(*text);
+        }
+        if (m_folderMade)
+            QDir().rmdir(m_folder);
+    }
+    BlkidCacheKept(const BlkidCacheKept&) = delete;
+    BlkidCacheKept& operator=(const BlkidCacheKept&) = delete;
+
+private:
+    QString m_folder;
+    bool m_folderMade = false;
+    std::vector<std::pair<QString, std::optional<QByteArray>>> m_files;
+};
+
+// The drive of that letter in a JSON report of the drives.
+QJsonObject jsonDrive(const QByteArray& report, QChar letter) {
+    for (const QJsonValue& drive :
+         QJsonDocument::fromJson(report)[QLatin1String("drives")].toArray()) {
+        if (drive[QLatin1String("letter")].toString() == QString(letter))
+            return drive.toObject();
+    }
+    return {};
+}
+
+// The lines of one drive in a text report of the drives.
+QStringList textDrive(const QByteArray& report, QChar letter) {
+    QStringList block;
+    for (const QString& line : QString::fromUtf8(report).split(u'\n')) {
+        if (line.isEmpty() || line.startsWith(QLatin1String("== "))) {
+            if (!block.isEmpty())
+                break;
+            continue;
+        }
+        if (!block.isEmpty() || line.startsWith(QStringLiteral("Unit %1: ").arg(letter)))
+            block << line;
+    }
+    return block;
+}
+
+QStringList jsonStrings(const QJsonValue& array) {
+    QStringList list;
+    for (const QJsonValue& v : array.toArray())
+        list << v.toString();
+    return list;
+}
+
 QString tableLine(const DriveEntry& d) {
     return QStringLiteral("%1: %2 %3")
         .arg(d.letter)
         .arg(d.type)
-        .arg(d.mount ? d.mount->mountPoint : QStringLiteral("-"));
+        .arg(d.mount ? QString::fromUtf8(d.mount->mountPoint) : QStringLiteral("-"));
 }
 
 std::int32_t signedSerial(const QString& hex8) {
@@ -132,6 +295,8 @@ private:
     QString m_whyNot;
 
     QTemporaryDir m_tmp;
+    // Where volumes are mounted that the unprivileged user must reach too.
+    QTemporaryDir m_public;
 
     struct Window {
         LinuxFileSystem fs;
@@ -170,14 +335,25 @@ private:
         }
     };
 
-    void requireMounting() {
+    // Whether this process may mount; where not, the test is skipped, and
+    // the caller returns at once.
+    bool mayMount() {
         if (!m_canMount)
-            QSKIP(qPrintable(QStringLiteral("This machine forbids mounting here: ") + m_whyNot));
+            QTest::qSkip(
+                qPrintable(QStringLiteral("This machine forbids mounting here: ") + m_whyNot),
+                __FILE__, __LINE__);
+        return m_canMount;
     }
 
 private slots:
     void initTestCase() {
         QVERIFY(m_tmp.isValid());
+        QVERIFY(m_public.isValid());
+        QVERIFY(QFile::setPermissions(m_public.path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                          QFileDevice::ExeGroup));
         // Our volumes live in a mount namespace of our own: nobody else sees
         // them (a hung one cannot hold up anyone's df) and they vanish with us.
         if (::geteuid() != 0) {
@@ -208,19 +384,19 @@ private slots:
     void mountFieldsAreUnescaped() {
         QFETCH(QByteArray, field);
         QFETCH(QString, text);
-        QCOMPARE(unescapeMountField(field), text);
+        QCOMPARE(QString::fromUtf8(unescapeMountField(field)), text);
     }
 
     void mountTableSkipsMalformedLines() {
         const std::vector<MountEntry> entries = parseMountInfo(fixture("mountinfo_escapes.txt"));
         QStringList points;
         for (const MountEntry& e : entries)
-            points << e.mountPoint;
+            points << QString::fromUtf8(e.mountPoint);
         QCOMPARE(points,
                  (QStringList{"/", "/mnt/My Stick", "/mnt/tab\tand\nnewline", "/mnt/back\\slash",
                               "/mnt/lone\\back", "/mnt/no super options", "/mnt/short\\04"}));
         QCOMPARE(entries[2].fsType, QStringLiteral("tmpfs")); // optional fields skipped
-        QCOMPARE(entries[2].source, QStringLiteral("none"));
+        QCOMPARE(entries[2].source, QByteArray("none"));
         QCOMPARE(entries[0].dev, (DevNum{254, 0}));
     }
 
@@ -291,9 +467,9 @@ private slots:
             }
             d.ram = d.name.startsWith(QLatin1String("zram"));
         }
-        const BlockNodeLookup nodes = [&](const QString& source) -> std::optional<DevNum> {
+        const BlockNodeLookup nodes = [&](const QByteArray& source) -> std::optional<DevNum> {
             for (const BlockDevice& d : devices) {
-                if (source == QStringLiteral("/dev/") + d.name)
+                if (source == "/dev/" + d.name.toUtf8())
                     return d.dev;
             }
             return std::nullopt;
@@ -341,6 +517,82 @@ private slots:
             QCOMPARE(*got, serial);
     }
 
+    // What udev and libblkid publish of a volume, read as a user may.
+    void publishedRecordsOfAVolume_data() {
+        QTest::addColumn<QByteArray>("udevRecord"); // empty: none
+        QTest::addColumn<QString>("link");          // a by-uuid link to: "device", "other", ""
+        QTest::addColumn<QString>("mountedType");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("uuid"); // empty: nothing published
+        const QString ext4 = QStringLiteral("c0ffee12-3456-4789-abcd-0123456789ab");
+        QTest::newRow("udev's record")
+            << QByteArray("S:disk/by-uuid/" + ext4.toLatin1() +
+                          "\nE:ID_FS_TYPE=ext4\nE:ID_FS_UUID=" + ext4.toLatin1() +
+                          "\nE:ID_FS_UUID_ENC=" + ext4.toLatin1() + "\n")
+            << ""
+            << "ext4"
+            << "ext4" << ext4;
+        QTest::newRow("udev's record of an NTFS volume mounted through FUSE")
+            << QByteArray("E:ID_FS_UUID=0123456789ABCDEF\nE:ID_FS_TYPE=ntfs\n") << ""
+            << "fuseblk"
+            << "ntfs"
+            << "0123456789ABCDEF";
+        QTest::newRow("udev's record without a file system; a link")
+            << QByteArray("E:ID_PART_TABLE_TYPE=dos\n") << "device"
+            << "ext4"
+            << "ext4" << ext4;
+        QTest::newRow("a link; the kernel's NTFS driver") << QByteArray() << "device"
+                                                          << "ntfs3"
+                                                          << "ntfs"
+                                                          << "0123456789ABCDEF";
+        QTest::newRow("a link to another device only") << QByteArray() << "other"
+                                                       << "ext4"
+                                                       << ""
+                                                       << "";
+        QTest::newRow("nothing published") << QByteArray() << ""
+                                           << "ext4"
+                                           << ""
+                                           << "";
+    }
+    void publishedRecordsOfAVolume() {
+        QFETCH(QByteArray, udevRecord);
+        QFETCH(QString, link);
+        QFETCH(QString, mountedType);
+        QFETCH(QString, type);
+        QFETCH(QString, uuid);
+        // Two block devices of this machine, by their nodes.
+        std::vector<std::pair<QByteArray, DevNum>> nodes;
+        for (const BlockDevice& device : readBlockDevices()) {
+            struct stat st {};
+            const QByteArray node = "/dev/" + QFile::encodeName(device.name);
+            if (::stat(node.constData(), &st) == 0 && S_ISBLK(st.st_mode))
+                nodes.emplace_back(node, DevNum{::major(st.st_rdev), ::minor(st.st_rdev)});
+        }
+        if (nodes.size() < 2)
+            QSKIP("This machine shows fewer than two block devices in /dev");
+        const auto& [node, dev] = nodes[0];
+
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("data") && QDir(dir.path()).mkpath("by-uuid"));
+        VolumeRecords records{QFile::encodeName(dir.filePath("data")),
+                              QFile::encodeName(dir.filePath("by-uuid")), false};
+        if (!udevRecord.isEmpty()) {
+            QFile data(dir.filePath(QStringLiteral("data/b%1:%2").arg(dev.major).arg(dev.minor)));
+            QVERIFY(data.open(QIODevice::WriteOnly) && data.write(udevRecord) == udevRecord.size());
+        }
+        if (!link.isEmpty()) {
+            const QByteArray target = link == QLatin1String("device") ? node : nodes[1].first;
+            const QString name = uuid.isEmpty() ? QStringLiteral("5eed0b1e-0000") : uuid;
+            QVERIFY(QFile::link(QFile::decodeName(target), dir.filePath("by-uuid/" + name)));
+        }
+        const std::optional<VolumeIdentity> got = publishedVolume(node, dev, mountedType, records);
+        QCOMPARE(got.has_value(), !uuid.isEmpty());
+        if (got) {
+            QCOMPARE(got->type, type);
+            QCOMPARE(got->uuid, uuid);
+        }
+    }
+
     void pathsWithoutLetterNameTheCurrentDirectorysDrive() {
         LinuxFileSystem fs;
         std::unique_ptr<FileSystemObject> fso = fs.create();
@@ -369,7 +621,7 @@ private slots:
         for (const DriveEntry& d : drives) {
             if (!d.mount)
                 continue;
-            const QString mp = d.mount->mountPoint;
+            const QString mp = QString::fromUtf8(d.mount->mountPoint);
             const std::unique_ptr<DriveObject> drive = fso->GetDrive(QString(d.letter));
             qInfo("%c: type %d at %s", d.letter.toLatin1(), drive->DriveType(), qPrintable(mp));
 
@@ -411,11 +663,14 @@ private slots:
 
             QString uuid;
             if (!d.deviceNode.isEmpty())
-                uuid = run("blkid", {"-p", "-o", "value", "-s", "UUID", d.deviceNode}).trimmed();
+                uuid = run("blkid",
+                           {"-p", "-o", "value", "-s", "UUID", QFile::decodeName(d.deviceNode)})
+                           .trimmed();
             const QString digits = QString(uuid).remove(u'-');
             if (digits.size() >= 8) {
-                const QString fsTypeProbed =
-                    run("blkid", {"-p", "-o", "value", "-s", "TYPE", d.deviceNode}).trimmed();
+                const QString fsTypeProbed = run("blkid", {"-p", "-o", "value", "-s", "TYPE",
+                                                           QFile::decodeName(d.deviceNode)})
+                                                 .trimmed();
                 const QString hex = fsTypeProbed == "ntfs" ? digits.right(8) : digits.left(8);
                 QCOMPARE(drive->SerialNumber(), IfReady<std::int32_t>(signedSerial(hex)));
             } else {
@@ -429,21 +684,13 @@ private slots:
     }
 
     void ext4VolumeShowsItsUuidAndSizes() {
-        requireMounting();
-        const QString image = m_tmp.filePath("ext4.img");
-        QFile file(image);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(16 << 20));
-        file.close();
-        bool ok = false;
-        run("mkfs.ext4", {"-q", "-F", "-U", "c0ffee12-3456-4789-abcd-0123456789ab", image}, &ok);
-        QVERIFY2(ok, "mkfs.ext4 failed");
+        if (!mayMount())
+            return;
         LoopDevice loop;
-        QVERIFY2(loop.attach(image), "no free loop device");
         Mount mount{m_tmp.filePath("ext4 volume")};
-        QVERIFY(QDir().mkpath(mount.dir));
-        QVERIFY2(::mount(QFile::encodeName(loop.node).constData(),
-                         QFile::encodeName(mount.dir).constData(), "ext4", 0, nullptr) == 0,
-                 strerror(errno));
+        const QString failed = mountExt4Image(m_tmp.filePath("ext4.img"),
+                                              "c0ffee12-3456-4789-abcd-0123456789ab", loop, mount);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
 
         struct statvfs st {};
         QCOMPARE(::statvfs(QFile::encodeName(mount.dir).constData(), &st), 0);
@@ -465,12 +712,13 @@ private slots:
     }
 
     void fatVolumeSerialIsProbed() {
-        requireMounting();
+        if (!mayMount())
+            return;
         const QString image = m_tmp.filePath("fat.img");
         bool ok = false;
         run("mkfs.vfat", {"-C", "-i", "9ABCDEF0", image, "1440"}, &ok);
         QVERIFY2(ok, "mkfs.vfat failed");
-        const std::optional<VolumeIdentity> identity = probeVolume(image);
+        const std::optional<VolumeIdentity> identity = probeVolume(QFile::encodeName(image));
         QVERIFY(identity);
         QCOMPARE(identity->type, QStringLiteral("vfat"));
         QCOMPARE(identity->uuid, QStringLiteral("9ABC-DEF0"));
@@ -499,7 +747,8 @@ private slots:
     }
 
     void tmpfsIsARamDiscOfItsExactSize() {
-        requireMounting();
+        if (!mayMount())
+            return;
         Mount mount{m_tmp.filePath("ram disc")};
         QVERIFY(QDir().mkpath(mount.dir));
         QVERIFY2(::mount("ombrixram", QFile::encodeName(mount.dir).constData(), "tmpfs", 0,
@@ -531,10 +780,140 @@ private slots:
                  QStringLiteral("Unit %1: - RAM Disc").arg(entry->letter));
     }
 
+    // Mount points of any bytes: the drive is asked through the path that
+    // names it, and shown with U+FFFD for what is not UTF-8; in the window and
+    // the report, for root and for a user alike.
+    void oddMountPointsAreQueriedByTheirBytes_data() {
+        QTest::addColumn<QByteArray>("folder"); // any bytes but "/" and zero
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a byte that is not UTF-8, and a tab")
+            << QByteArray("c\xff\td") << QStringLiteral("c\uFFFD\td");
+        QTest::newRow("Latin-1 text") << QByteArray("\xe9t\xe9") << QStringLiteral("\uFFFDt\uFFFD");
+        QTest::newRow("a line break and a backslash")
+            << QByteArray("new\nline\\x") << QStringLiteral("new\nline\\x");
+        QTest::newRow("UTF-8 text") << QByteArray("K\xc3\xa4the") << QStringLiteral("Käthe");
+    }
+    void oddMountPointsAreQueriedByTheirBytes() {
+        if (!mayMount())
+            return;
+        QFETCH(QByteArray, folder);
+        QFETCH(QString, shown);
+        RawMount mount{QFile::encodeName(m_public.path()) + '/' + folder};
+        QCOMPARE(::mkdir(mount.dir.constData(), 0755), 0);
+        QVERIFY2(::mount("ombrixodd", mount.dir.constData(), "tmpfs", 0, "size=4m") == 0,
+                 strerror(errno));
+        const QByteArray file = mount.dir + "/one-megabyte";
+        const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        QVERIFY(fd >= 0);
+        const QByteArray megabyte(1 << 20, 'x');
+        const bool written = ::write(fd, megabyte.constData(), 1 << 20) == 1 << 20;
+        ::close(fd);
+        QVERIFY(written);
+        // What the machine says of the folder: the file-system id is the
+        // serial of a volume without a UUID.
+        struct statvfs st {};
+        QCOMPARE(::statvfs(mount.dir.constData(), &st), 0);
+        const auto serial = static_cast<std::int32_t>(static_cast<std::uint32_t>(st.f_fsid));
+
+        Window w(2s);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
+        QVERIFY2(entry, "the volume got no letter");
+        const QChar letter = entry->letter;
+        const QStringList lines{QStringLiteral("Unit %1: - RAM Disc").arg(letter),
+                                QStringLiteral("Serial #: %1").arg(serial),
+                                QStringLiteral("Total Size: 4.00 MB"),
+                                QStringLiteral("Free Space: 3.00 MB")};
+        w.type(letter);
+        QCOMPARE(w.lines(), lines);
+        const QString mountPoint = m_public.path() + u'/' + shown;
+        QCOMPARE(w.fs.create()->GetDrive(QString(letter))->MountPoint(), mountPoint);
+
+        const QString why = whyNoUnprivilegedUser();
+        for (const bool asNobody : {false, true}) {
+            if (asNobody && !why.isEmpty())
+                QSKIP(qPrintable(why + QStringLiteral(" (root's report was checked)")));
+            const char* who = asNobody ? "as nobody" : "as root";
+            const ProgramRun text = runReport({"--report", "--section", "drives"}, asNobody);
+            QVERIFY2(text.status == 0, text.err.constData());
+            QVERIFY2(textDrive(text.out, letter) == lines, who);
+            const ProgramRun json =
+                runReport({"--report", "--format", "json", "--section", "drives"}, asNobody);
+            QVERIFY2(json.status == 0, json.err.constData());
+            const QJsonObject drive = jsonDrive(json.out, letter);
+            QVERIFY2(drive[QLatin1String("mount_point")].toString() == mountPoint, who);
+            QVERIFY2(drive[QLatin1String("total_bytes")].toInteger() == 4 << 20, who);
+            QVERIFY2(drive[QLatin1String("free_bytes")].toInteger() == 3 << 20, who);
+            QVERIFY2(drive[QLatin1String("serial")].toInteger() == serial, who);
+            QVERIFY2(jsonStrings(drive[QLatin1String("lines")]) == lines, who);
+        }
+    }
+
+    // A user who may not open the disk sees the serial root sees: the one
+    // the system published of the volume, before the file-system id.
+    void aUserSeesTheSerialRootSees_data() {
+        QTest::addColumn<QString>("record");
+        QTest::newRow("udev's database") << "udev";
+        QTest::newRow("libblkid's cache") << "blkid";
+    }
+    void aUserSeesTheSerialRootSees() {
+        if (!mayMount())
+            return;
+        QFETCH(QString, record);
+        const QString why = whyNoUnprivilegedUser();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        if (record == QLatin1String("udev") && !QFile::exists(QStringLiteral("/run/udev/control")))
+            QSKIP("udev does not run on this machine: nothing publishes its record of a volume");
+        LoopDevice loop;
+        Mount mount{m_public.filePath("published volume")};
+        const QString failed =
+            mountExt4Image(m_tmp.filePath("published.img"), "5eed0b1e-4a11-4c0d-9e55-0123456789ab",
+                           loop, mount, MS_RDONLY);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        bool ok = false;
+
+        // What the machine says: root's probe of the volume.
+        const QString uuid = run("blkid", {"-p", "-o", "value", "-s", "UUID", loop.node}).trimmed();
+        QVERIFY2(!uuid.isEmpty(), "blkid found no UUID");
+        const std::int32_t serial = signedSerial(QString(uuid).remove(u'-').left(8));
+
+        std::optional<BlkidCacheKept> cacheKept;
+        if (record == QLatin1String("udev")) {
+            run("udevadm", {"settle"});
+            struct stat st {};
+            QCOMPARE(::stat(QFile::encodeName(loop.node).constData(), &st), 0);
+            QFile data(QStringLiteral("/run/udev/data/b%1:%2")
+                           .arg(::major(st.st_rdev))
+                           .arg(::minor(st.st_rdev)));
+            if (!data.open(QIODevice::ReadOnly) ||
+                !data.readAll().contains("ID_FS_UUID=" + uuid.toUtf8()))
+                QSKIP("udev runs, but published no UUID of the loop device");
+        } else {
+            // libblkid reads its cache for a user where its probe is refused;
+            // root's blkid writes it. The machine's cache is put back after.
+            cacheKept.emplace();
+            run("blkid", {loop.node}, &ok);
+            QVERIFY2(ok, "blkid failed");
+        }
+
+        Window w(2s);
+        const std::optional<DriveEntry> entry = driveAt(w.fs.drives(), mount.dir);
+        QVERIFY(entry);
+        for (const bool asNobody : {false, true}) {
+            const ProgramRun json =
+                runReport({"--report", "--format", "json", "--section", "drives"}, asNobody);
+            QVERIFY2(json.status == 0, json.err.constData());
+            QVERIFY2(jsonDrive(json.out, entry->letter)[QLatin1String("serial")].toInteger() ==
+                         serial,
+                     asNobody ? "as nobody" : "as root");
+        }
+    }
+
     // A stick pulled out (and unmounted) after the drive table was read must not
     // report the figures of the folder it was mounted on.
     void aVolumeGoneSinceTheTableWasReadIsNotReady() {
-        requireMounting();
+        if (!mayMount())
+            return;
         const QString dir = m_tmp.filePath("gone");
         QVERIFY(QDir().mkpath(dir));
         QVERIFY2(::mount("ombrixgone", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=1m") ==
@@ -553,7 +932,8 @@ private slots:
     }
 
     void hungVolumeIsNotReadyAndHoldsNothingUp() {
-        requireMounting();
+        if (!mayMount())
+            return;
         // A FUSE connection whose server never answers: every request on it
         // waits until the device is closed.
         const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);

@@ -1,3 +1,4 @@
+#include "platform/EscapedKeyName.h"
 #include "platform/Registry.h"
 #include "platform/linux/KernelFile.h"
 #include "platform/linux/network/DhcpLeases.h"
@@ -6,6 +7,7 @@
 #include "platform/linux/network/SambaWins.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
+#include "platform/registry/RegistryNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,8 @@
 #include <QTest>
 
 #include <unistd.h>
+
+#include <set>
 
 using namespace ombrix::platform;
 
@@ -175,6 +179,9 @@ private slots:
     void clientLeaseMarksAddressLeased_data();
     void clientLeaseMarksAddressLeased();
 
+    void everyInterfaceHasAKeyOfItsOwn_data();
+    void everyInterfaceHasAKeyOfItsOwn();
+
     void keysShowWhatTheNamespaceHolds();
     void reportShowsWhatTheNamespaceHolds();
     void resolverWithFiftyServersAndGarbage();
@@ -320,6 +327,53 @@ void tst_LiveNetworkView::clientLeaseMarksAddressLeased() {
                              dir.filePath("networkd").toStdString(),
                              dir.filePath("nm").toStdString()});
     QCOMPARE(leases.holdsLease(7, "eth0", {"10.0.0.1", address.toStdString()}), leased);
+}
+
+void tst_LiveNetworkView::everyInterfaceHasAKeyOfItsOwn_data() {
+    QTest::addColumn<QByteArrayList>("names"); // in interface-index order
+    QTest::addColumn<QByteArrayList>("keys");
+    QTest::newRow("plain and UTF-8 names stay as they are")
+        << QByteArrayList{"eth0", "wlp2s0", "veth.peer-1", "wl\xc3\xa4n0", "100%", "%zz"}
+        << QByteArrayList{"eth0", "wlp2s0", "veth.peer-1", "wl\xc3\xa4n0", "100%", "%zz"};
+    QTest::newRow("bytes that are not UTF-8") << QByteArrayList{"\xc3\x28", "\xe9t\xe9", "\xff"}
+                                              << QByteArrayList{"%C3(", "%E9t%E9", "%FF"};
+    QTest::newRow("a backslash, and the name before it")
+        << QByteArrayList{"x\\y", "x"} << QByteArrayList{"x%5Cy", "x"};
+    QTest::newRow("names that read as escapes")
+        << QByteArrayList{"a%41", "%FF", "\xff%"} << QByteArrayList{"a%2541", "%25FF", "%FF%25"};
+    QTest::newRow("names that differ in case only")
+        << QByteArrayList{"eth0", "ETH0", "Eth0", "\xc3\xa4", "\xc3\x84"}
+        << QByteArrayList{"eth0", "%45%54%480", "%45%74%680", "\xc3\xa4", "%C3%84"};
+    QTest::newRow("escaped names that differ in case only")
+        << QByteArrayList{"\xff"
+                          "a",
+                          "\xff"
+                          "A",
+                          "x\\Y", "x\\y"}
+        << QByteArrayList{"%FFa", "%FF%41", "x%5CY", "%78%5C%79"};
+}
+
+// Each interface's key is one valid key level of its own, compared without
+// case like every key name, and reads back as the interface's name.
+void tst_LiveNetworkView::everyInterfaceHasAKeyOfItsOwn() {
+    QFETCH(QByteArrayList, names);
+    QFETCH(QByteArrayList, keys);
+    std::vector<std::string> given;
+    for (const QByteArray& name : names)
+        given.push_back(name.toStdString());
+    const std::vector<std::string> got = adapterKeyNames(given);
+    QByteArrayList gotKeys;
+    for (const std::string& key : got)
+        gotKeys << QByteArray::fromStdString(key);
+    QCOMPARE(gotKeys, keys);
+    std::set<std::string> compared;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        registry::KeyPath path;
+        QCOMPARE(registry::parseKeyPath(got[i].c_str(), path), ERROR_SUCCESS);
+        QCOMPARE(path.size(), std::size_t{1});
+        QVERIFY2(compared.insert(path[0].fold).second, got[i].c_str());
+        QCOMPARE(unescapedKeyName(got[i]), given[i]);
+    }
 }
 
 void tst_LiveNetworkView::keysShowWhatTheNamespaceHolds() {
@@ -649,7 +703,7 @@ void tst_LiveNetworkView::storeKeysLiveBesideTheView() {
     layer.RegCloseKey(key);
     QStringList expected{"MyService", "NetBT", "Tcpip"};
     for (const std::string& adapter : adapters->subkeys)
-        expected << QString::fromStdString(adapter).section('\\', 0, 0);
+        expected << QString::fromStdString(adapter);
     for (const QString& each : expected)
         QVERIFY2(names.contains(each), qPrintable(each + " missing from " + names.join(',')));
     QCOMPARE(names.removeDuplicates(), qsizetype{0});

@@ -1,5 +1,10 @@
+#include "app/VisibleText.h"
 #include "network_report/frmNetCheck.h"
+#include "platform/EscapedKeyName.h"
+#include "platform/Registry.h"
 #include "platform/linux/LinuxMachine.h"
+#include "platform/linux/network/LiveNetworkView.h"
+#include "platform/registry/RegistryNames.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,8 +18,12 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
+#include <net/if.h>
 #include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -75,6 +84,71 @@ QStringList strings(const QJsonValue& array) {
     return list;
 }
 
+// A network namespace of this thread's own, and of the programs it starts,
+// for as long as it lives; ok() false (and the reason in why) where the
+// machine does not allow one.
+class OwnNetworkNamespace {
+public:
+    OwnNetworkNamespace() {
+        if (geteuid() != 0) {
+            why = "network namespaces need root; run the tests as root";
+            return;
+        }
+        m_home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        if (m_home >= 0 && unshare(CLONE_NEWNET) == 0)
+            return;
+        why = "this machine does not let the test make a network namespace";
+    }
+    ~OwnNetworkNamespace() {
+        if (m_home >= 0) {
+            setns(m_home, CLONE_NEWNET);
+            close(m_home);
+        }
+    }
+    bool ok() const { return why.isEmpty(); }
+    QString why;
+
+private:
+    int m_home = -1;
+};
+
+bool ip(const QString& command) {
+    QProcess process;
+    process.start("ip", command.split(' '));
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// Gives a link a name of any bytes ("ip" takes its arguments as text), and
+// brings it up.
+bool renameAndRaise(const QByteArray& from, const QByteArray& to) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || from.size() >= IFNAMSIZ || to.size() >= IFNAMSIZ)
+        return false;
+    ifreq request{};
+    std::memcpy(request.ifr_name, from.constData(), static_cast<std::size_t>(from.size()));
+    std::memcpy(request.ifr_newname, to.constData(), static_cast<std::size_t>(to.size()));
+    bool done = ioctl(fd, SIOCSIFNAME, &request) == 0;
+    ifreq flags{};
+    std::memcpy(flags.ifr_name, to.constData(), static_cast<std::size_t>(to.size()));
+    done = done && ioctl(fd, SIOCGIFFLAGS, &flags) == 0;
+    flags.ifr_flags = static_cast<short>(flags.ifr_flags | IFF_UP);
+    done = done && ioctl(fd, SIOCSIFFLAGS, &flags) == 0;
+    close(fd);
+    return done;
+}
+
+QStringList windowLines(platform::Registry& registry) {
+    frmNetCheck window(registry);
+    window.Form_Load();
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdNetCheck"), Qt::LeftButton);
+    const QListWidget* list = window.findChild<QListWidget*>("List1");
+    QStringList shown;
+    for (int row = 0; row < list->count(); ++row)
+        shown << list->item(row)->text();
+    return shown;
+}
+
 } // namespace
 
 class tst_ReportCommand : public QObject {
@@ -87,6 +161,8 @@ private slots:
     void networkLinesEqualTheWindowsList();
     void reportAnswersWhereFilesCannotBeRead_data();
     void reportAnswersWhereFilesCannotBeRead();
+    void oddInterfaceNamesKeepTheirAdapters_data();
+    void oddInterfaceNamesKeepTheirAdapters();
 };
 
 void tst_ReportCommand::factsEqualWhatTheMachineSays() {
@@ -162,41 +238,18 @@ void tst_ReportCommand::badUsageGivesOneLineAndStatusTwo() {
 }
 
 void tst_ReportCommand::networkLinesEqualTheWindowsList() {
-    if (geteuid() != 0)
-        QSKIP("network namespaces need root; run the tests as root");
-    // A namespace of our own for this thread, and the programs it starts.
-    const int home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    QVERIFY(home >= 0);
-    if (unshare(CLONE_NEWNET) != 0) {
-        close(home);
-        QSKIP("this machine does not let the test make a network namespace");
-    }
-    struct GoHome {
-        int fd;
-        ~GoHome() {
-            setns(fd, CLONE_NEWNET);
-            close(fd);
-        }
-    } goHome{home};
+    const OwnNetworkNamespace ns;
+    if (!ns.ok())
+        QSKIP(qPrintable(ns.why));
     for (const char* command :
          {"link set lo up", "link add lan\"0 type veth peer name wan\\1", "link set lan\"0 up",
           "link set wan\\1 up", "addr add 192.0.2.20/24 dev lan\"0",
-          "addr add 198.51.100.9/25 dev wan\\1", "route add default via 192.0.2.1"}) {
-        QProcess ip;
-        ip.start("ip", QString::fromUtf8(command).split(' '));
-        QVERIFY(ip.waitForFinished(10000));
-        QVERIFY2(ip.exitCode() == 0, command);
-    }
+          "addr add 198.51.100.9/25 dev wan\\1", "route add default via 192.0.2.1"})
+        QVERIFY2(ip(QString::fromUtf8(command)), command);
 
     // The machine's services, made inside the namespace as the program makes them.
     platform::LinuxMachine machine;
-    frmNetCheck window(*machine.registry);
-    window.Form_Load();
-    QTest::mouseClick(window.findChild<QPushButton*>("cmdNetCheck"), Qt::LeftButton);
-    const QListWidget* list = window.findChild<QListWidget*>("List1");
-    QStringList shown;
-    for (int row = 0; row < list->count(); ++row)
-        shown << list->item(row)->text();
+    const QStringList shown = windowLines(*machine.registry);
     QVERIFY(shown.contains("   IP Address: 192.0.2.20"));
 
     const Run run = runOmbrix({"--report", "--format", "json", "--section", "network"});
@@ -262,6 +315,96 @@ void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead() {
     }
     // Whatever else this machine cannot tell is named too, and the status says so.
     QCOMPARE(process.exitCode(), report.contains("errors") ? 1 : 0);
+}
+
+void tst_ReportCommand::oddInterfaceNamesKeepTheirAdapters_data() {
+    QTest::addColumn<QByteArrayList>("names"); // in the order they are made
+    QTest::addColumn<QStringList>("shown");    // as the window and the report show them
+    QTest::newRow("two names that are not UTF-8, the second with the default route")
+        << QByteArrayList{"\xc3\x28", "\xe9t\xe9"}
+        << QStringList{QStringLiteral("\uFFFD("), QStringLiteral("\uFFFDt\uFFFD")};
+    QTest::newRow("a backslash") << QByteArrayList{"x\\y"} << QStringList{"x\\y"};
+    QTest::newRow("a backslash and a byte that is not UTF-8")
+        << QByteArrayList{"b\\\xff", "\xff"}
+        << QStringList{QStringLiteral("b\\\uFFFD"), QStringLiteral("\uFFFD")};
+    QTest::newRow("plain and UTF-8 names")
+        << QByteArrayList{"eth-plain", "wl\xc3\xa4n0"} << QStringList{"eth-plain", "wlän0"};
+    QTest::newRow("names that differ in case only")
+        << QByteArrayList{"lan0", "LAN0"} << QStringList{"lan0", "LAN0"};
+    QTest::newRow("a control character") << QByteArrayList{"c\x01"
+                                                           "d"}
+                                         << QStringList{QStringLiteral("c\x01"
+                                                                       "d")};
+}
+
+// Every interface is one adapter with its own facts, whatever bytes its name
+// holds: in the live network view, the window, and the report as text and
+// as JSON.
+void tst_ReportCommand::oddInterfaceNamesKeepTheirAdapters() {
+    QFETCH(QByteArrayList, names);
+    QFETCH(QStringList, shown);
+    const OwnNetworkNamespace ns;
+    if (!ns.ok())
+        QSKIP(qPrintable(ns.why));
+    // Interface i holds 10.8.i.1/24; the last one the default route.
+    QStringList addresses;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString made = QStringLiteral("made%1").arg(i);
+        addresses << QStringLiteral("10.8.%1.1").arg(i);
+        QVERIFY(ip("link add " + made + " type bridge"));
+        QVERIFY(ip("addr add " + addresses[i] + "/24 dev " + made));
+        QVERIFY2(renameAndRaise(made.toUtf8(), names[i]), strerror(errno));
+    }
+    const QString gateway = QStringLiteral("10.8.%1.254").arg(names.size() - 1);
+    QVERIFY(ip("route add default via " + gateway));
+
+    // The view: one key level each, that reads back as the interface's name.
+    const platform::LiveNetworkView view;
+    const auto adapters = view.openKey("NetBT\\Adapters");
+    QVERIFY(adapters);
+    QCOMPARE(adapters->subkeys.size(), std::size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const std::string& key = adapters->subkeys[std::size_t(i)];
+        platform::registry::KeyPath path;
+        QCOMPARE(platform::registry::parseKeyPath(key.c_str(), path), platform::ERROR_SUCCESS);
+        QCOMPARE(path.size(), std::size_t{1});
+        QCOMPARE(QByteArray::fromStdString(platform::unescapedKeyName(key)), names[i]);
+        QVERIFY(view.openKey(key + "\\Parameters\\Tcpip"));
+    }
+
+    // The window: each adapter once, with its address, and the gateway on
+    // the last.
+    platform::LinuxMachine machine;
+    const QStringList lines = windowLines(*machine.registry);
+    QCOMPARE(lines.filter(QRegularExpression("^Adapter Name: ")).size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const qsizetype at = lines.indexOf("Adapter Name: " + shown[i]);
+        QVERIFY2(at >= 0, qPrintable(shown[i]));
+        QCOMPARE(lines.value(at + 3),
+                 "   Default Gateway(s): " + (i + 1 == names.size() ? gateway : QString()));
+        QCOMPARE(lines.value(at + 5), "   IP Address: " + addresses[i]);
+    }
+
+    // The text report: the window's lines, control characters made visible.
+    const Run text = runOmbrix({"--report", "--section", "network"});
+    QCOMPARE(text.status, 0);
+    QStringList expected{"== Network =="};
+    for (const QString& line : lines)
+        expected << VisibleText(line);
+    QCOMPARE(QString::fromUtf8(text.out).split('\n', Qt::SkipEmptyParts), expected);
+
+    const Run json = runOmbrix({"--report", "--format", "json", "--section", "network"});
+    QCOMPARE(json.status, 0);
+    const QJsonObject network = QJsonDocument::fromJson(json.out)["network"].toObject();
+    QCOMPARE(strings(network["lines"]), lines);
+    const QJsonArray listed = network["adapters"].toArray();
+    QCOMPARE(listed.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QCOMPARE(listed[i]["name"].toString(), shown[i]);
+        QCOMPARE(strings(listed[i]["ip_addresses"]), QStringList{addresses[i]});
+        QCOMPARE(strings(listed[i]["gateways"]),
+                 i + 1 == names.size() ? QStringList{gateway} : QStringList());
+    }
 }
 
 QTEST_MAIN(tst_ReportCommand)

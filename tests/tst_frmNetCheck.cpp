@@ -191,6 +191,15 @@ void tst_frmNetCheck::reportLines_data() {
         << machineEntries("a") + adapterEntries("Ethernet-Ä.1")
         << machineLines({"Name Server(s): a"}) + adapterLines("Ethernet-Ä.1");
 
+    // The live network view gives names that cannot be key names in an
+    // escaped form; the report shows the name itself.
+    QTest::newRow("escaped key of a name that is not UTF-8")
+        << machineEntries("a") + adapterEntries("%E9t%E9")
+        << machineLines({"Name Server(s): a"}) + adapterLines(QStringLiteral("\uFFFDt\uFFFD"));
+    QTest::newRow("escaped key of a name with a backslash")
+        << machineEntries("a") + adapterEntries("x%5Cy")
+        << machineLines({"Name Server(s): a"}) + adapterLines("x\\y");
+
     const QStringList one = adapterEntries("eth0");
     QTest::newRow("three name servers")
         << machineEntries("a b c") + one

@@ -1,7 +1,8 @@
 #include "platform/linux/DriveTable.h"
 
+#include <QByteArrayList>
+#include <QFile>
 #include <QSet>
-#include <QStringList>
 
 #include <algorithm>
 
@@ -15,29 +16,29 @@ constexpr int kNetwork = 3;
 constexpr int kCdRom = 4;
 constexpr int kRamDisc = 5;
 
-bool isUnder(const QString& path, const QString& folder) {
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+bool isUnder(const QByteArray& path, const QByteArray& folder) {
+    return path == folder || path.startsWith(folder + '/');
 }
 
 // Where the system keeps its own runtime, configuration and container mounts.
 bool isSystemLocation(const MountEntry& mount) {
-    static const QStringList folders = {
-        QStringLiteral("/proc"),
-        QStringLiteral("/sys"),
-        QStringLiteral("/dev"),
-        QStringLiteral("/run"),
-        QStringLiteral("/var/run"),
-        QStringLiteral("/var/lock"),
-        QStringLiteral("/etc"),
-        QStringLiteral("/snap"),
-        QStringLiteral("/var/snap"),
-        QStringLiteral("/var/lib/snapd"),
-        QStringLiteral("/var/lib/docker"),
-        QStringLiteral("/var/lib/containers"),
-        QStringLiteral("/var/lib/kubelet"),
-        QStringLiteral("/var/lib/lxcfs"),
+    static const QByteArrayList folders = {
+        "/proc",
+        "/sys",
+        "/dev",
+        "/run",
+        "/var/run",
+        "/var/lock",
+        "/etc",
+        "/snap",
+        "/var/snap",
+        "/var/lib/snapd",
+        "/var/lib/docker",
+        "/var/lib/containers",
+        "/var/lib/kubelet",
+        "/var/lib/lxcfs",
     };
-    for (const QString& folder : folders) {
+    for (const QByteArray& folder : folders) {
         if (isUnder(mount.mountPoint, folder))
             return true;
     }
@@ -81,10 +82,9 @@ bool isNetwork(const MountEntry& mount) {
         return true;
     // Other FUSE clients of remote stores name their source host:path or //host/share.
     if (isFuse(mount.fsType) && mount.fsType != QLatin1String("fuseblk")) {
-        const qsizetype colon = mount.source.indexOf(QLatin1Char(':'));
-        const qsizetype slash = mount.source.indexOf(QLatin1Char('/'));
-        return mount.source.startsWith(QLatin1String("//")) ||
-               (colon > 0 && (slash < 0 || colon < slash));
+        const qsizetype colon = mount.source.indexOf(':');
+        const qsizetype slash = mount.source.indexOf('/');
+        return mount.source.startsWith("//") || (colon > 0 && (slash < 0 || colon < slash));
     }
     return false;
 }
@@ -122,7 +122,7 @@ struct Classified {
     bool drive = false; // a volume a user would call a drive
     int type = kUnknown;
     DevNum key;
-    QString deviceNode;
+    QByteArray deviceNode;
 };
 
 Classified classify(const MountEntry& mount, const std::vector<BlockDevice>& devices,
@@ -134,10 +134,10 @@ Classified classify(const MountEntry& mount, const std::vector<BlockDevice>& dev
         device != nullptr || c.key.major != 0 || mount.fsType == QLatin1String("fuseblk");
     if (onBlockDevice) {
         if (device) {
-            c.deviceNode = QStringLiteral("/dev/") + device->name;
+            c.deviceNode = "/dev/" + QFile::encodeName(device->name);
             c.type = typeOfDevice(*device);
         } else {
-            if (mount.source.startsWith(QLatin1String("/dev/")))
+            if (mount.source.startsWith("/dev/"))
                 c.deviceNode = mount.source;
             c.type = kHardDisk;
         }
@@ -149,8 +149,7 @@ Classified classify(const MountEntry& mount, const std::vector<BlockDevice>& dev
         c.drive = true;
     } else if (isRamType(mount.fsType)) {
         c.type = kRamDisc;
-        c.drive = mount.mountPoint != QLatin1String("/tmp") &&
-                  mount.mountPoint != QLatin1String("/var/tmp");
+        c.drive = mount.mountPoint != "/tmp" && mount.mountPoint != "/var/tmp";
     } else if (isFuse(mount.fsType)) {
         c.drive = true;
     }
@@ -162,18 +161,17 @@ Classified classify(const MountEntry& mount, const std::vector<BlockDevice>& dev
 } // namespace
 
 DevNum mountDeviceKey(const MountEntry& mount, const BlockNodeLookup& blockNodeOf) {
-    if (mount.dev.major == 0 && mount.source.startsWith(QLatin1String("/dev/")) && blockNodeOf) {
+    if (mount.dev.major == 0 && mount.source.startsWith("/dev/") && blockNodeOf) {
         if (std::optional<DevNum> dev = blockNodeOf(mount.source))
             return *dev;
     }
     return mount.dev;
 }
 
-const MountEntry* mountOfPath(const std::vector<MountEntry>& mounts, const QString& path) {
+const MountEntry* mountOfPath(const std::vector<MountEntry>& mounts, const QByteArray& path) {
     const MountEntry* best = nullptr;
     for (const MountEntry& mount : mounts) {
-        const bool holds =
-            mount.mountPoint == QLatin1String("/") || isUnder(path, mount.mountPoint);
+        const bool holds = mount.mountPoint == "/" || isUnder(path, mount.mountPoint);
         if (holds && (!best || mount.mountPoint.size() >= best->mountPoint.size()))
             best = &mount;
     }
@@ -195,7 +193,7 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
         if (it == devices.end())
             continue;
         DriveEntry drive{QChar(u'A' + i), kRemovable, it->dev, std::nullopt,
-                         QStringLiteral("/dev/") + it->name};
+                         "/dev/" + QFile::encodeName(it->name)};
         for (const MountEntry& mount : mounts) {
             if (mountDeviceKey(mount, blockNodeOf) == it->dev) {
                 drive.mount = mount;
@@ -207,9 +205,8 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
     }
 
     // C: is the volume at "/"; the last such entry is the one on top.
-    auto root = std::find_if(mounts.rbegin(), mounts.rend(), [](const MountEntry& m) {
-        return m.mountPoint == QLatin1String("/");
-    });
+    auto root = std::find_if(mounts.rbegin(), mounts.rend(),
+                             [](const MountEntry& m) { return m.mountPoint == "/"; });
     if (root != mounts.rend()) {
         const Classified c = classify(*root, devices, blockNodeOf);
         drives.push_back(DriveEntry{QChar(u'C'), c.type, c.key, *root, c.deviceNode});
@@ -220,7 +217,7 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
     for (const MountEntry& mount : mounts) {
         if (next > u'Z')
             break;
-        if (mount.mountPoint == QLatin1String("/"))
+        if (mount.mountPoint == "/")
             continue;
         const Classified c = classify(mount, devices, blockNodeOf);
         if (!c.drive || isTaken(c.key))
@@ -237,7 +234,7 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
             device.name.startsWith(QLatin1String("fd")))
             continue;
         drives.push_back(DriveEntry{QChar(next++), device.optical ? kCdRom : kRemovable, device.dev,
-                                    std::nullopt, QStringLiteral("/dev/") + device.name});
+                                    std::nullopt, "/dev/" + QFile::encodeName(device.name)});
         taken.append(device.dev);
     }
     return drives;

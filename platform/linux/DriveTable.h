@@ -2,6 +2,7 @@
 #include "platform/linux/BlockDevices.h"
 #include "platform/linux/MountInfo.h"
 
+#include <QByteArray>
 #include <QChar>
 #include <QString>
 
@@ -17,11 +18,11 @@ struct DriveEntry {
     int type = 0;                    // the drive type codes of DriveObject
     DevNum key;                      // the device; one letter per device
     std::optional<MountEntry> mount; // none: no medium, nothing mounted
-    QString deviceNode;              // block device to probe; empty for none
+    QByteArray deviceNode;           // block device to probe; empty for none
 };
 
 // Finds the block device a mount source such as /dev/sda1 names (by stat).
-using BlockNodeLookup = std::function<std::optional<DevNum>(const QString& source)>;
+using BlockNodeLookup = std::function<std::optional<DevNum>(const QByteArray& source)>;
 
 // A: and B: are fd0 and fd1; C: the volume at "/"; D: to Z: the further
 // volumes a user would call drives, in mount-table order, then removable and
@@ -35,6 +36,6 @@ DevNum mountDeviceKey(const MountEntry& mount, const BlockNodeLookup& blockNodeO
 
 // The mount that holds an absolute path (the deepest mount point on its way;
 // the latest of stacked mounts), or nullptr.
-const MountEntry* mountOfPath(const std::vector<MountEntry>& mounts, const QString& path);
+const MountEntry* mountOfPath(const std::vector<MountEntry>& mounts, const QByteArray& path);
 
 } // namespace ombrix::platform

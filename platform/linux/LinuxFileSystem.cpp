@@ -9,9 +9,14 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace ombrix::platform {
 namespace {
@@ -25,11 +30,23 @@ std::optional<std::vector<MountEntry>> readMountTable(const QString& path) {
     return parseMountInfo(QByteArrayView(text->data(), qsizetype(text->size())));
 }
 
-std::optional<DevNum> blockNodeOf(const QString& source) {
+std::optional<DevNum> blockNodeOf(const QByteArray& source) {
     struct stat st {};
-    if (::stat(QFile::encodeName(source).constData(), &st) != 0 || !S_ISBLK(st.st_mode))
+    if (::stat(source.constData(), &st) != 0 || !S_ISBLK(st.st_mode))
         return std::nullopt;
     return DevNum{::major(st.st_rdev), ::minor(st.st_rdev)};
+}
+
+// The current folder's path as the kernel has it.
+QByteArray currentFolder() {
+    QByteArray path(PATH_MAX, Qt::Uninitialized);
+    while (::getcwd(path.data(), static_cast<std::size_t>(path.size())) == nullptr) {
+        if (errno != ERANGE)
+            return QFile::encodeName(QDir::currentPath());
+        path.resize(path.size() * 2);
+    }
+    path.truncate(static_cast<qsizetype>(std::strlen(path.constData())));
+    return path;
 }
 
 bool hasDriveLetter(const QString& path) {
@@ -45,7 +62,7 @@ struct Space {
 // Runs on a worker: may block as long as the volume does not answer.
 std::optional<Space> readSpace(const MountEntry& mount, const QString& mountInfoPath) {
     struct statvfs st {};
-    if (::statvfs(QFile::encodeName(mount.mountPoint).constData(), &st) != 0)
+    if (::statvfs(mount.mountPoint.constData(), &st) != 0)
         return std::nullopt;
     // A volume unmounted since the table was read would leave us the figures
     // of the folder underneath.
@@ -73,18 +90,26 @@ public:
         if (!m_entry.mount)
             return NotReady;
         const MountEntry mount = *m_entry.mount;
-        const QString node = m_entry.deviceNode;
+        const QByteArray node = m_entry.deviceNode;
+        const DevNum dev = m_entry.key;
         const QString table = m_mountInfoPath;
         std::optional<std::int32_t> serial =
-            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, table] {
+            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, dev, table] {
                 const std::optional<Space> space = readSpace(mount, table);
                 if (!space)
                     return std::optional<std::int32_t>();
                 if (!node.isEmpty()) {
-                    if (std::optional<VolumeIdentity> identity = probeVolume(node)) {
-                        if (std::optional<std::int32_t> s = serialFromIdentity(*identity))
-                            return s;
-                    }
+                    // The volume itself where we may read it, else what the
+                    // system published of it to every user: a user sees the
+                    // serial root sees.
+                    std::optional<VolumeIdentity> identity = probeVolume(node);
+                    std::optional<std::int32_t> s;
+                    if (identity)
+                        s = serialFromIdentity(*identity);
+                    if (!s && (identity = publishedVolume(node, dev, mount.fsType)))
+                        s = serialFromIdentity(*identity);
+                    if (s)
+                        return s;
                 }
                 return std::optional<std::int32_t>(space->fsid);
             });
@@ -100,14 +125,15 @@ public:
         return s ? IfReady<std::uint64_t>(s->total) : NotReady;
     }
     QString MountPoint() const override {
-        return m_entry.mount ? m_entry.mount->mountPoint : QString();
+        return m_entry.mount ? QString::fromUtf8(m_entry.mount->mountPoint) : QString();
     }
 
 private:
     // One outstanding query per mount: a hung volume is not asked again until
     // it has answered the last question.
     QString queryKey() const {
-        return QString::number(m_entry.mount->id) + QLatin1Char(' ') + m_entry.mount->mountPoint;
+        return QString::number(m_entry.mount->id) + QLatin1Char(' ') +
+               QString::fromLatin1(m_entry.mount->mountPoint);
     }
 
     std::optional<Space> space() const {
@@ -135,7 +161,7 @@ public:
         if (hasDriveLetter(path))
             return path;
         // getcwd asks the kernel only, never the volume, so it cannot hang.
-        const QString cwd = QDir::currentPath();
+        const QByteArray cwd = currentFolder();
         const MountEntry* mount = mountOfPath(m_mounts, cwd);
         const DriveEntry* drive = nullptr;
         if (mount) {
@@ -146,9 +172,9 @@ public:
             }
         }
         if (!drive)
-            return QDir(cwd).filePath(path);
+            return QDir(QString::fromUtf8(cwd)).filePath(path);
         QString inside =
-            mount->mountPoint == QLatin1String("/") ? cwd : cwd.mid(mount->mountPoint.size());
+            QString::fromUtf8(mount->mountPoint == "/" ? cwd : cwd.mid(mount->mountPoint.size()));
         inside.replace(u'/', u'\\');
         if (!inside.endsWith(u'\\'))
             inside.append(u'\\');

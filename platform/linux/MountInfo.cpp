@@ -33,7 +33,7 @@ bool parseDevNum(QByteArrayView text, DevNum& out) {
 
 } // namespace
 
-QString unescapeMountField(QByteArrayView field) {
+QByteArray unescapeMountField(QByteArrayView field) {
     QByteArray bytes;
     bytes.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
@@ -50,7 +50,7 @@ QString unescapeMountField(QByteArrayView field) {
         }
         bytes.append(c);
     }
-    return QString::fromUtf8(bytes);
+    return bytes;
 }
 
 std::vector<MountEntry> parseMountInfo(QByteArrayView text) {
@@ -91,11 +91,11 @@ std::vector<MountEntry> parseMountInfo(QByteArrayView text) {
             continue;
         entry.root = unescapeMountField(fields[3]);
         entry.mountPoint = unescapeMountField(fields[4]);
-        entry.fsType = unescapeMountField(fields[separator + 1]);
+        entry.fsType = QString::fromUtf8(unescapeMountField(fields[separator + 1]));
         entry.source = unescapeMountField(fields[separator + 2]);
         if (fields.size() > separator + 3)
-            entry.superOptions = unescapeMountField(fields[separator + 3]);
-        if (!entry.mountPoint.startsWith(QLatin1Char('/')))
+            entry.superOptions = QString::fromUtf8(unescapeMountField(fields[separator + 3]));
+        if (!entry.mountPoint.startsWith('/'))
             continue;
         entries.push_back(std::move(entry));
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -14,21 +15,23 @@ struct DevNum {
     friend bool operator==(const DevNum&, const DevNum&) = default;
 };
 
-// One line of /proc/<pid>/mountinfo.
+// One line of /proc/<pid>/mountinfo. Paths are any bytes but zero, and are
+// kept as the kernel has them: they name the folder to every system call,
+// and are decoded (each sequence that is not UTF-8 as U+FFFD) only to be shown.
 struct MountEntry {
     int id = 0;
     int parentId = 0;
-    DevNum dev;   // the device the kernel reports for files on this mount
-    QString root; // the folder of the file system that is mounted here
-    QString mountPoint;
+    DevNum dev;      // the device the kernel reports for files on this mount
+    QByteArray root; // the folder of the file system that is mounted here
+    QByteArray mountPoint;
     QString fsType;
-    QString source;
+    QByteArray source;
     QString superOptions;
 };
 
 // The kernel writes space, tab, newline and backslash in paths as octal
 // escapes (\040, \011, \012, \134).
-QString unescapeMountField(QByteArrayView field);
+QByteArray unescapeMountField(QByteArrayView field);
 
 // Entries in table order; malformed lines are skipped.
 std::vector<MountEntry> parseMountInfo(QByteArrayView text);

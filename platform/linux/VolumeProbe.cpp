@@ -1,7 +1,15 @@
 #include "platform/linux/VolumeProbe.h"
 
-#include <blkid.h>
+#include "platform/linux/KernelFile.h"
 
+#include <QList>
+
+#include <blkid.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstring>
 #include <memory>
 
 namespace ombrix::platform {
@@ -20,11 +28,99 @@ QString lookup(blkid_probe probe, const char* name) {
     return QString::fromUtf8(value); // zero-terminated by libblkid
 }
 
+struct CacheDeleter {
+    void operator()(blkid_struct_cache* cache) const { blkid_put_cache(cache); }
+};
+using CachePtr = std::unique_ptr<blkid_struct_cache, CacheDeleter>;
+
+struct TagIteratorDeleter {
+    void operator()(blkid_struct_tag_iterate* iterator) const { blkid_tag_iterate_end(iterator); }
+};
+using TagIteratorPtr = std::unique_ptr<blkid_struct_tag_iterate, TagIteratorDeleter>;
+
+// udev's links name the volume by its UUID: the one that leads to the device.
+std::optional<VolumeIdentity> linkedVolume(const QByteArray& folder, DevNum dev,
+                                           const QString& mountedType) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> links(::opendir(folder.constData()), ::closedir);
+    if (!links)
+        return std::nullopt;
+    while (const dirent* entry = ::readdir(links.get())) {
+        const QByteArray name(entry->d_name);
+        struct stat st {};
+        if (name.startsWith('.') || ::stat((folder + '/' + name).constData(), &st) != 0 ||
+            !S_ISBLK(st.st_mode) || DevNum{::major(st.st_rdev), ::minor(st.st_rdev)} != dev)
+            continue;
+        // libblkid names an NTFS volume ntfs whichever driver mounted it.
+        const QString type =
+            mountedType == QLatin1String("ntfs3") ? QStringLiteral("ntfs") : mountedType;
+        return VolumeIdentity{type, QString::fromUtf8(name)};
+    }
+    return std::nullopt;
+}
+
+// What libblkid's cache holds of the device, as the last probe that was
+// allowed to read it found it. Only read: a look-up that may probe would
+// also write the cache back.
+std::optional<VolumeIdentity> cachedVolume(const QByteArray& node, const QString& mountedType) {
+    blkid_cache opened = nullptr;
+    if (blkid_get_cache(&opened, nullptr) != 0)
+        return std::nullopt;
+    const CachePtr cache(opened);
+    const blkid_dev dev = blkid_get_dev(cache.get(), node.constData(), BLKID_DEV_FIND);
+    if (!dev)
+        return std::nullopt;
+    VolumeIdentity identity{mountedType, {}};
+    const TagIteratorPtr tags(blkid_tag_iterate_begin(dev));
+    const char* name = nullptr;
+    const char* value = nullptr;
+    while (tags && blkid_tag_next(tags.get(), &name, &value) == 0) {
+        if (std::strcmp(name, "UUID") == 0)
+            identity.uuid = QString::fromUtf8(value);
+        else if (std::strcmp(name, "TYPE") == 0)
+            identity.type = QString::fromUtf8(value);
+    }
+    if (identity.uuid.isEmpty())
+        return std::nullopt;
+    return identity;
+}
+
 } // namespace
 
-std::optional<VolumeIdentity> probeVolume(const QString& path) {
-    const QByteArray name = path.toLocal8Bit();
-    ProbePtr probe(blkid_new_probe_from_filename(name.constData()));
+std::optional<VolumeIdentity> parseUdevRecord(QByteArrayView text) {
+    VolumeIdentity identity;
+    for (const QByteArray& line : text.toByteArray().split('\n')) {
+        if (line.startsWith("E:ID_FS_UUID="))
+            identity.uuid = QString::fromUtf8(line.sliced(13));
+        else if (line.startsWith("E:ID_FS_TYPE="))
+            identity.type = QString::fromUtf8(line.sliced(13));
+    }
+    if (identity.uuid.isEmpty())
+        return std::nullopt;
+    return identity;
+}
+
+std::optional<VolumeIdentity> publishedVolume(const QByteArray& node, DevNum dev,
+                                              const QString& mountedType,
+                                              const VolumeRecords& records) {
+    const QByteArray record = records.udevData + "/b" + QByteArray::number(dev.major) + ':' +
+                              QByteArray::number(dev.minor);
+    if (const std::optional<std::string> text = readKernelFile(record.toStdString())) {
+        if (std::optional<VolumeIdentity> identity =
+                parseUdevRecord(QByteArrayView(text->data(), qsizetype(text->size())))) {
+            if (identity->type.isEmpty())
+                identity->type = mountedType;
+            return identity;
+        }
+    }
+    if (std::optional<VolumeIdentity> identity = linkedVolume(records.byUuid, dev, mountedType))
+        return identity;
+    if (records.blkidCache && !node.isEmpty())
+        return cachedVolume(node, mountedType);
+    return std::nullopt;
+}
+
+std::optional<VolumeIdentity> probeVolume(const QByteArray& path) {
+    ProbePtr probe(blkid_new_probe_from_filename(path.constData()));
     if (!probe)
         return std::nullopt;
     blkid_probe_enable_superblocks(probe.get(), 1);

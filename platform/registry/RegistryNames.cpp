@@ -88,6 +88,11 @@ std::size_t utf8Length(std::string_view text) {
     return n;
 }
 
+std::size_t utf8CharLength(std::string_view text, std::size_t at) {
+    char32_t cp = 0;
+    return at < text.size() ? decodeOne(text, at, cp) : 0;
+}
+
 LONG parseKeyPath(const char* path, KeyPath& out) {
     out.clear();
     if (path == nullptr || *path == '\0')

@@ -29,6 +29,10 @@ bool foldName(std::string_view name, std::string& fold);
 // Counts the characters of valid UTF-8 text.
 std::size_t utf8Length(std::string_view text);
 
+// The length of the UTF-8 character at text[at]; 0 when the bytes there are
+// not a valid one.
+std::size_t utf8CharLength(std::string_view text, std::size_t at);
+
 // Splits "A\B\C" into levels. Empty levels (a leading, trailing or doubled
 // "\"), invalid UTF-8 and over-long names give ERROR_INVALID_PARAMETER.
 // A null or empty path is the key itself: no levels.

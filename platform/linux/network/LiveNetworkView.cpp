@@ -1,10 +1,12 @@
 #include "platform/linux/network/LiveNetworkView.h"
 
+#include "platform/EscapedKeyName.h"
 #include "platform/Registry.h"
 #include "platform/linux/KernelFile.h"
 #include "platform/linux/network/ResolverState.h"
 #include "platform/linux/network/RouteNetlink.h"
 #include "platform/linux/network/SambaWins.h"
+#include "platform/registry/RegistryNames.h"
 
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <set>
 
 namespace ombrix::platform {
 
@@ -78,10 +81,60 @@ std::string hostName() {
     return host.data();
 }
 
+// The key name of an interface name, its bytes escaped where they cannot
+// stand in a key name. Strict: every byte but ASCII digits and punctuation,
+// so that the key name has no case to lose.
+std::string escapedKeyName(std::string_view name, bool strict) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string key;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const std::size_t length = registry::utf8CharLength(name, i);
+        if (length > 0 && byte != '\\' && byte != '%' &&
+            !(strict && (byte >= 0x80 || std::isalpha(byte)))) {
+            key.append(name.substr(i, length));
+            i += length;
+        } else {
+            key += '%';
+            key += kDigits[byte >> 4];
+            key += kDigits[byte & 0xF];
+            ++i;
+        }
+    }
+    return key;
+}
+
 } // namespace
 
+std::vector<std::string> adapterKeyNames(const std::vector<std::string>& names) {
+    std::vector<std::string> keys;
+    std::set<std::string> taken; // as key names are compared
+    for (const std::string& name : names) {
+        std::string fold;
+        std::string key = name;
+        if (name.empty() || name.find('\\') != std::string::npos || holdsEscapes(name) ||
+            !registry::foldName(name, fold))
+            key = escapedKeyName(name, false);
+        registry::foldName(key, fold);
+        // Names that differ in case only would be one key: the later one is
+        // escaped strictly, and such a name is its own comparison form.
+        if (!taken.insert(fold).second) {
+            key = escapedKeyName(name, true);
+            taken.insert(key);
+        }
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
+
+struct LiveNetworkView::Adapter {
+    NetworkInterface link;
+    std::string key;  // its key name
+    std::string fold; // the key name as key names are compared
+};
+
 struct LiveNetworkView::Snapshot {
-    std::vector<NetworkInterface> interfaces;
+    std::vector<Adapter> adapters; // every interface but loopback, in index order
     std::map<unsigned, std::vector<InterfaceAddress>> addresses;
     std::map<unsigned, std::vector<std::string>> gateways;
 };
@@ -96,7 +149,17 @@ LiveNetworkView::~LiveNetworkView() = default;
 const LiveNetworkView::Snapshot& LiveNetworkView::current() const {
     if (!m_facts || m_netlink->changed()) {
         auto facts = std::make_unique<Snapshot>();
-        facts->interfaces = m_netlink->interfaces();
+        std::vector<NetworkInterface> links = m_netlink->interfaces();
+        std::erase_if(links, [](const NetworkInterface& link) { return link.loopback; });
+        std::vector<std::string> names;
+        for (const auto& link : links)
+            names.push_back(link.name);
+        std::vector<std::string> keys = adapterKeyNames(names);
+        for (std::size_t i = 0; i < links.size(); ++i) {
+            Adapter adapter{std::move(links[i]), std::move(keys[i]), {}};
+            registry::foldName(adapter.key, adapter.fold);
+            facts->adapters.push_back(std::move(adapter));
+        }
         facts->addresses = m_netlink->ipv4Addresses();
         facts->gateways = m_netlink->defaultGateways();
         m_facts = std::move(facts);
@@ -104,19 +167,22 @@ const LiveNetworkView::Snapshot& LiveNetworkView::current() const {
     return *m_facts;
 }
 
-// The non-loopback interface of that name: the exact name first, then one
-// that differs in case only, as key names are compared.
-const NetworkInterface* LiveNetworkView::findAdapter(const Snapshot& facts, std::string_view name) {
-    const NetworkInterface* match = nullptr;
-    for (const auto& item : facts.interfaces) {
-        if (item.loopback)
-            continue;
-        if (item.name == name)
+// The adapter whose key has that name: the exact name first, then one that
+// differs in case only, as key names are compared.
+const LiveNetworkView::Adapter* LiveNetworkView::findAdapter(const Snapshot& facts,
+                                                             std::string_view name) {
+    for (const auto& item : facts.adapters) {
+        if (item.key == name)
             return &item;
-        if (!match && sameText(item.name, name))
-            match = &item;
     }
-    return match;
+    std::string fold;
+    if (!registry::foldName(name, fold))
+        return nullptr;
+    for (const auto& item : facts.adapters) {
+        if (item.fold == fold)
+            return &item;
+    }
+    return nullptr;
 }
 
 std::optional<ProviderKey> LiveNetworkView::openKey(std::string_view relPath) const {
@@ -124,8 +190,6 @@ std::optional<ProviderKey> LiveNetworkView::openKey(std::string_view relPath) co
         return tcpipParameters();
     if (sameText(relPath, kAdapters))
         return adapters();
-    // Interface names may hold characters that also separate key levels, so
-    // the name is what stands between the fixed parts of the path.
     if (startsWithText(relPath, kAdapterPrefix))
         return adapterWins(relPath.substr(kAdapterPrefix.size()));
     if (endsWithText(relPath, kTcpipSuffix))
@@ -136,11 +200,9 @@ std::optional<ProviderKey> LiveNetworkView::openKey(std::string_view relPath) co
 std::vector<std::string> LiveNetworkView::servedKeys() const {
     std::vector<std::string> paths{std::string(kTcpipParameters), std::string(kAdapters)};
     const std::lock_guard lock(m_mutex);
-    for (const auto& item : current().interfaces) {
-        if (item.loopback)
-            continue;
-        paths.push_back(std::string(kAdapterPrefix) + item.name);
-        paths.push_back(item.name + std::string(kTcpipSuffix));
+    for (const auto& item : current().adapters) {
+        paths.push_back(std::string(kAdapterPrefix) + item.key);
+        paths.push_back(item.key + std::string(kTcpipSuffix));
     }
     return paths;
 }
@@ -157,9 +219,8 @@ ProviderKey LiveNetworkView::tcpipParameters() const {
 ProviderKey LiveNetworkView::adapters() const {
     const std::lock_guard lock(m_mutex);
     ProviderKey key;
-    for (const auto& item : current().interfaces)
-        if (!item.loopback)
-            key.subkeys.push_back(item.name);
+    for (const auto& item : current().adapters)
+        key.subkeys.push_back(item.key);
     return key;
 }
 
@@ -184,11 +245,11 @@ std::optional<ProviderKey> LiveNetworkView::adapterTcpip(std::string_view name) 
     {
         const std::lock_guard lock(m_mutex);
         const Snapshot& facts = current();
-        const NetworkInterface* adapter = findAdapter(facts, name);
+        const Adapter* adapter = findAdapter(facts, name);
         if (!adapter)
             return std::nullopt;
-        index = adapter->index;
-        ifName = adapter->name;
+        index = adapter->link.index;
+        ifName = adapter->link.name;
         if (const auto it = facts.addresses.find(index); it != facts.addresses.end()) {
             for (const auto& address : it->second) {
                 addresses.push_back(address.address);

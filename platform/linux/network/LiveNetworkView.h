@@ -22,7 +22,8 @@ class RouteNetlink;
 //   NetBT\Adapters\<interface>  NameServer, NameServerBackup (REG_SZ, WINS)
 //   <interface>\Parameters\Tcpip  DefaultGateway, IPAddress, SubnetMask
 //                               (REG_MULTI_SZ), EnableDHCP (REG_DWORD)
-// for the network namespace it was made in.
+// for the network namespace it was made in. <interface> is the key name of
+// the interface's name (adapterKeyNames).
 //
 // The kernel's answers are kept only until the kernel announces a change to
 // links, IPv4 addresses or routes: a report opens each adapter's keys six
@@ -52,15 +53,23 @@ private:
     std::optional<ProviderKey> adapterWins(std::string_view name) const;
     std::optional<ProviderKey> adapterTcpip(std::string_view name) const;
 
+    struct Adapter;
     struct Snapshot;
     // The kernel's facts as of now; call with m_mutex held.
     const Snapshot& current() const;
-    static const NetworkInterface* findAdapter(const Snapshot& facts, std::string_view name);
+    static const Adapter* findAdapter(const Snapshot& facts, std::string_view name);
 
     Sources m_sources;
     mutable std::mutex m_mutex;
     std::unique_ptr<RouteNetlink> m_netlink;
     mutable std::unique_ptr<Snapshot> m_facts;
 };
+
+// The key names of the interfaces of those names, given in interface-index
+// order: a name that can be a key name of its own stays as it is; one that
+// holds bytes that are not UTF-8, a "\", or escapes of its own, or that
+// differs only in case from an earlier one, is escaped (EscapedKeyName.h),
+// so that every interface has a key of its own.
+std::vector<std::string> adapterKeyNames(const std::vector<std::string>& names);
 
 } // namespace ombrix::platform
