@@ -6,6 +6,7 @@
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
+#include "app/VisibleText.h"
 #include "drive_details/DriveReport.h"
 
 #include <QKeyEvent>
@@ -71,7 +72,7 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
         shown.serial = LblSN->text();
         shown.total = LblTot->text();
         shown.free = LblFree->text();
-        return shownDriveLines(shown);
+        return VisibleLines(shownDriveLines(shown));
     });
 }
 

@@ -6,6 +6,7 @@
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
+#include "app/VisibleText.h"
 #include "drive_details/Drive.h"
 #include "main_window/HostedControls.h"
 #include "main_window/PrinterInstallControl.h"
@@ -90,7 +91,7 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createLayout();
     createMenus();
-    addCopyAction(this, [this] { return SummaryLines(shownFacts()); });
+    addCopyAction(this, [this] { return VisibleLines(SummaryLines(shownFacts())); });
 }
 
 Ombrix2::~Ombrix2() = default;

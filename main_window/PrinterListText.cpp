@@ -1,5 +1,6 @@
 #include "main_window/PrinterListText.h"
 
+#include "app/VisibleText.h"
 #include "platform/Printers.h"
 
 #include <QCoreApplication>
@@ -51,7 +52,7 @@ QStringList PrinterTableLines(const std::vector<QStringList>& rows) {
         return {};
     QStringList lines{PrinterColumnTitles().join(u'\t')};
     for (const QStringList& row : rows)
-        lines << row.join(u'\t');
+        lines << VisibleLines(row).join(u'\t');
     return lines;
 }
 

@@ -19,8 +19,9 @@ QStringList PrinterColumnTitles();
 QStringList PrinterRowTexts(const platform::PrintDestination& destination);
 // The line under the list: no service, no printers, or how many.
 QString PrinterListMessage(const platform::PrinterList& list);
-// The column titles, then one line per row, columns separated by tabs;
-// nothing for no rows.
+// The column titles, then one line per row, columns separated by tabs and
+// each cell written as VisibleText writes it (a tab or a line break in a
+// location stays inside its cell); nothing for no rows.
 QStringList PrinterTableLines(const std::vector<QStringList>& rows);
 
 } // namespace ombrix

@@ -106,7 +106,7 @@ QStringList PrintersWindow::shownLines() const {
         for (int c = 0; c < ColumnCount; ++c)
             row << item->text(c);
     }
-    return PrinterTableLines(rows);
+    return PrinterTableLines(rows) << lblMessage->text();
 }
 
 } // namespace ombrix

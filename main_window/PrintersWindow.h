@@ -25,7 +25,9 @@ public:
     // answer comes, and shows only the later one.
     void refresh();
 
-    // The list as text: column titles, then one line per printer.
+    // The window's text as Copy gives it and the report writes it: the
+    // column titles and one line per printer (no lines for no printers),
+    // then the line under the list.
     QStringList shownLines() const;
 
 signals:

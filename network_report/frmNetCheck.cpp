@@ -3,6 +3,7 @@
 #include "app/CopyAction.h"
 #include "app/Handler.h"
 #include "app/Twips.h"
+#include "app/VisibleText.h"
 #include "network_report/NetworkReport.h"
 #include "registry/clsRegistryAccess.h"
 
@@ -51,7 +52,7 @@ frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
 
     connect(cmdNetCheck, &QPushButton::clicked, this, [this] { cmdNetCheck_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
-    addCopyAction(this, [this] { return copiedLines(); });
+    addCopyAction(this, [this] { return VisibleLines(copiedLines()); });
 }
 
 QStringList frmNetCheck::copiedLines() const {

@@ -1,10 +1,9 @@
 #include "program/CommandLine.h"
 
 #include "program/ReportCommand.h"
+#include "program/StandardStreams.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #ifndef OMBRIX_VERSION
 #error "OMBRIX_VERSION comes from the project version in CMakeLists.txt"
@@ -23,21 +22,15 @@ const char* const kQtValueOptions[] = {
 const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 // Returns 0, or 1 when the text could not be written (a full disk, a closed
-// pipe): a failed write is not reported as success.
-int print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    if (std::fflush(stream) == 0 && !std::ferror(stream))
-        return 0;
-    const int error = errno;
-    std::fprintf(stderr, "ombrix: cannot write the output: %s\n", std::strerror(error));
-    return 1;
+// output): a failed write is not reported as success.
+int print(const QString& text) {
+    return writeStandardOutput(text.toLocal8Bit(), "output");
 }
 
 int usageError(const QString& reason) {
     QString line = reason;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    print(stderr, QStringLiteral("ombrix: %1 Try 'ombrix --help'.\n").arg(line));
+    std::fputs(QStringLiteral("ombrix: %1 Try 'ombrix --help'.\n").arg(line).toLocal8Bit(), stderr);
     return kUsageExitStatus;
 }
 
@@ -90,9 +83,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
         return {usageError(
             QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()))};
     if (parser.isSet(options.help))
-        return {print(stdout, helpText(parser))};
+        return {print(helpText(parser))};
     if (parser.isSet(options.version))
-        return {print(stdout, QStringLiteral("ombrix " OMBRIX_VERSION "\n"))};
+        return {print(QStringLiteral("ombrix " OMBRIX_VERSION "\n"))};
     // The report runs here, before any application object: it needs no display.
     if (asksForReport(parser))
         return {runReport(parser)};

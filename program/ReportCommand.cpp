@@ -1,7 +1,9 @@
 #include "program/ReportCommand.h"
 
+#include "app/VisibleText.h"
 #include "drive_details/DriveReport.h"
 #include "platform/linux/LinuxMachine.h"
+#include "program/StandardStreams.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
 #include "report/ReportSources.h"
@@ -9,9 +11,7 @@
 #include <QCommandLineParser>
 #include <QLocale>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace ombrix {
 namespace {
@@ -35,12 +35,6 @@ ReportSources linuxSources(platform::LinuxMachine& m) {
     sources.drives = [&m] { return readEveryDrive(m.fileSystem, QLocale()); };
     sources.printers = [&m] { return m.printers.query(); };
     return sources;
-}
-
-bool writeAll(const QByteArray& bytes) {
-    return std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) ==
-               static_cast<std::size_t>(bytes.size()) &&
-           std::fflush(stdout) == 0;
 }
 
 } // namespace
@@ -87,13 +81,13 @@ int runReport(const QCommandLineParser& parser) {
     const Report report = BuildReport(sections, linuxSources(machine));
     const QByteArray output =
         format == QLatin1String("json") ? ReportJson(report) : ReportText(report);
-    if (!writeAll(output)) {
-        std::fprintf(stderr, "ombrix: cannot write the report: %s\n", std::strerror(errno));
+    if (program::writeStandardOutput(output, "report") != 0)
         return 1;
-    }
     for (const auto& [section, why] : report.failures)
-        std::fprintf(stderr, "ombrix: the %s section failed: %s\n",
-                     SectionName(section).toLocal8Bit().constData(), why.toLocal8Bit().constData());
+        std::fprintf(stderr, "ombrix: the %s section %s: %s\n",
+                     SectionName(section).toLocal8Bit().constData(),
+                     SectionMade(report, section) ? "is incomplete" : "failed",
+                     VisibleText(why).toLocal8Bit().constData());
     return report.failures.empty() ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/LinuxMachine.h"
 #include "program/CommandLine.h"
+#include "program/StandardStreams.h"
 #include "program/WindowIcon.h"
 #include "program/Windows.h"
 
@@ -15,6 +16,7 @@ using namespace ombrix;
 // The program: the Linux services are made once here and handed to the
 // windows, which are made and loaded on first reference.
 int main(int argc, char** argv) {
+    program::holdClosedStandardStreams();
     // --help and --version answer before any display is needed.
     const program::CommandLine commandLine =
         program::readCommandLine(program::argumentsOf(argc, argv));

@@ -32,6 +32,8 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
         switch (section) {
         case ReportSection::Summary:
             makeSection(report, section, report.summary, sources.summary);
+            if (report.summary && !report.summary->unread.empty())
+                report.failures[section] = UnreadFactsText(*report.summary);
             break;
         case ReportSection::Network:
             makeSection(report, section, report.network, sources.network);
@@ -45,6 +47,20 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
         }
     }
     return report;
+}
+
+bool SectionMade(const Report& report, ReportSection section) {
+    switch (section) {
+    case ReportSection::Summary:
+        return report.summary.has_value();
+    case ReportSection::Network:
+        return report.network.has_value();
+    case ReportSection::Drives:
+        return report.drives.has_value();
+    case ReportSection::Printers:
+        break;
+    }
+    return report.printers.has_value();
 }
 
 QString SectionName(ReportSection section) {

@@ -17,7 +17,8 @@ namespace ombrix {
 enum class ReportSection { Summary, Network, Drives, Printers };
 
 // The facts each asked section holds; a section that could not be made has
-// none, and its failure says why.
+// none, and its failure says why. A section made in part (a summary with
+// facts that could not be read) holds its facts and a failure as well.
 struct Report {
     std::vector<ReportSection> sections; // as asked, in report order
     std::optional<SummaryFacts> summary;
@@ -37,6 +38,9 @@ struct ReportSources {
 };
 
 Report BuildReport(const std::vector<ReportSection>& sections, const ReportSources& sources);
+
+// Whether a section holds facts, all of them or a part.
+bool SectionMade(const Report& report, ReportSection section);
 
 // "summary", "network", "drives", "printers".
 QString SectionName(ReportSection section);

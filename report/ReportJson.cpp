@@ -1,5 +1,6 @@
 #include "report/ReportOutput.h"
 
+#include "app/VisibleText.h"
 #include "main_window/PrinterListText.h"
 #include "report/Report.h"
 
@@ -7,6 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+
+#include <utility>
 
 namespace ombrix {
 namespace {
@@ -36,13 +39,26 @@ template <class T> QJsonValue optionalNumber(const std::optional<T>& value) {
     return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue();
 }
 
+// A fact that could not be read is null.
 QJsonObject summaryObject(const SummaryFacts& facts) {
-    return {{"os_platform", text(facts.osPlatform)}, {"os_version", text(facts.osVersion)},
-            {"os_build", number(facts.osBuild)},     {"computer_name", text(facts.computerName)},
-            {"ip_address", text(facts.ipAddress)},   {"processor", text(facts.processor)},
-            {"vendor", text(facts.vendor)},          {"speed_mhz", number(facts.speedMhz)},
-            {"total_mb", number(facts.totalMb)},     {"available_mb", number(facts.availableMb)},
-            {"fdd_present", facts.fddPresent}};
+    using enum SummaryFact;
+    const std::pair<SummaryFact, std::pair<const char*, QJsonValue>> values[] = {
+        {OsPlatform, {"os_platform", text(facts.osPlatform)}},
+        {OsVersion, {"os_version", text(facts.osVersion)}},
+        {OsBuild, {"os_build", number(facts.osBuild)}},
+        {ComputerName, {"computer_name", text(facts.computerName)}},
+        {IpAddress, {"ip_address", text(facts.ipAddress)}},
+        {Processor, {"processor", text(facts.processor)}},
+        {Vendor, {"vendor", text(facts.vendor)}},
+        {SpeedMhz, {"speed_mhz", number(facts.speedMhz)}},
+        {TotalMb, {"total_mb", number(facts.totalMb)}},
+        {AvailableMb, {"available_mb", number(facts.availableMb)}},
+        {FddPresent, {"fdd_present", facts.fddPresent}}};
+    QJsonObject object;
+    for (const auto& [fact, entry] : values)
+        object.insert(QLatin1String(entry.first),
+                      facts.unread.count(fact) ? QJsonValue() : entry.second);
+    return object;
 }
 
 QJsonObject networkObject(const NetworkConfiguration& config) {
@@ -93,17 +109,6 @@ QJsonArray printersArray(const platform::PrinterList& list) {
 }
 
 } // namespace
-
-QString WellFormedText(const QString& text) {
-    QString out = text;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
-            ++i;
-        else if (out[i].isSurrogate())
-            out[i] = QChar::ReplacementCharacter;
-    }
-    return out;
-}
 
 QByteArray ReportJson(const Report& report) {
     QJsonObject root;

@@ -13,14 +13,8 @@ struct Report;
 QByteArray ReportJson(const Report& report);
 
 // The report as text (UTF-8): a heading per section, then its lines as the
-// windows show them. A line never breaks inside a value: control characters
-// in a value are written as \n, \r, \t or \xHH; a lone surrogate as U+FFFD.
+// windows' Copy gives them: a line never breaks inside a value, each value
+// written as VisibleText writes it.
 QByteArray ReportText(const Report& report);
-
-// A text with every lone surrogate replaced by U+FFFD.
-QString WellFormedText(const QString& text);
-
-// A value's text with its control characters written visibly.
-QString VisibleText(const QString& text);
 
 } // namespace ombrix

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 # folder: the folders its files may include from (besides its own)
 declare -A allowed=(
   [program]="app about drive_details main_window network_report performance_monitor registry report platform platform/linux platform/registry"
-  [report]="main_window network_report drive_details registry platform"
+  [report]="app main_window network_report drive_details registry platform"
   [main_window]="app about drive_details network_report performance_monitor platform"
   [network_report]="app registry platform"
   [drive_details]="app platform"

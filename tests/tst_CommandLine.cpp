@@ -10,7 +10,8 @@ class tst_CommandLine : public QObject {
 private slots:
     void answersWithoutADisplay_data();
     void answersWithoutADisplay();
-    void failedWriteIsNotSuccess();
+    void unwritableOutputIsAnError_data();
+    void unwritableOutputIsAnError();
 };
 
 namespace {
@@ -81,15 +82,34 @@ void tst_CommandLine::answersWithoutADisplay() {
     QVERIFY2(whole(stderrPattern).match(r.err).hasMatch(), qPrintable(r.err));
 }
 
-// An answer that could not be written is not reported as success.
-void tst_CommandLine::failedWriteIsNotSuccess() {
-    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-        QSKIP("no /dev/full on this machine");
-    for (const char* option : {"--version", "--help"}) {
-        const Run r = run({QString::fromLatin1(option)}, QStringLiteral("/dev/full"));
-        QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.startsWith(QStringLiteral("ombrix: ")), qPrintable(r.err));
+void tst_CommandLine::unwritableOutputIsAnError_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("output"); // a shell redirection of descriptor 1
+    // The report opens sockets and files of its own: none of them may take
+    // the place of a closed output and receive the report.
+    for (const char* args : {"--version", "--help", "--report", "--report --format json"}) {
+        QTest::addRow("%s, closed output", args) << QString(args).split(' ') << ">&-";
+        QTest::addRow("%s, a full disk", args) << QString(args).split(' ') << ">/dev/full";
     }
+}
+
+// An answer that could not be written is not reported as success: one line
+// on stderr and status 1.
+void tst_CommandLine::unwritableOutputIsAnError() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, output);
+    if (output.contains("/dev/full") && !QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full on this machine");
+    QProcess process;
+    process.setProcessEnvironment(withoutDisplay());
+    process.start("/bin/sh",
+                  QStringList{"-c", "exec \"$0\" \"$@\" " + output, OMBRIX_BIN_DIR "/ombrix"} +
+                      args);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.startsWith("ombrix: ") && err.count('\n') == 1, err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

@@ -1,22 +1,20 @@
 #include "app/CopyAction.h"
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
-#include "drive_details/DriveReport.h"
 #include "main_window/Ombrix2.h"
-#include "main_window/PrinterListText.h"
 #include "main_window/PrintersWindow.h"
-#include "network_report/NetworkReport.h"
 #include "network_report/frmNetCheck.h"
 #include "platform/Registry.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
-#include "registry/clsRegistryAccess.h"
-#include "report/ReportSources.h"
+#include "report/Report.h"
+#include "report/ReportOutput.h"
 
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakePrinters.h"
 #include "FakeRegistryProvider.h"
+#include "FakeReportSources.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -42,21 +40,25 @@ std::vector<unsigned char> sz(const std::string& text) {
     return data;
 }
 
-// Every window that offers Copy, over fakes, with the lines it must copy.
+// Every window that offers Copy, over fakes that hold texts with line breaks,
+// tabs and backslashes, with the lines it must copy.
 struct Windows {
     FakeMachine machine;
     Forms forms;
     registry::RegistryLayer registry;
     FakeFileSystem fileSystem;
     FakePrinters printers;
-    const PrinterList printerList{true,
-                                  {{"laser", true, PrinterState::Idle, "Room 1", "HP LaserJet", ""},
-                                   {"ink", false, PrinterState::Stopped, "", "Epson", "Colour"}}};
+    const PrinterList printerList{
+        true,
+        {{"laser", true, PrinterState::Idle, "Room 1\nfloor 2", "HP LaserJet", ""},
+         {"ink", false, PrinterState::Stopped, "", "Epson\tC:\\n", "Colour"}}};
 
     Windows() {
+        machine.cpu.model = "AMD\nEPYC \\n";
         auto view = std::make_shared<FakeRegistryProvider>();
         view->keys["Tcpip\\Parameters"] = {{},
-                                           {{"NameServer", REG_SZ, sz("192.0.2.53 192.0.2.54")}}};
+                                           {{"NameServer", REG_SZ, sz("192.0.2.53 192.0.2.54")},
+                                            {"Domain", REG_SZ, sz("corp\\lan\tb")}}};
         view->keys["NetBT\\Adapters"] = {{"eth0", "wlan0"}, {}};
         view->keys["eth0\\Parameters\\Tcpip"] = {{},
                                                  {{"IPAddress", REG_MULTI_SZ, sz("192.0.2.20")}}};
@@ -66,26 +68,31 @@ struct Windows {
         printers.answer(printerList);
     }
 
+    // The lines the report writes for a section, heading left out.
+    QStringList reportLines(ReportSection section) {
+        const QString text = QString::fromUtf8(ReportText(BuildReport(
+            {section}, fakeReportSources(machine, registry, fileSystem, printers, QLocale()))));
+        return text.split(u'\n').mid(1, text.count(u'\n') - 1);
+    }
+
     // The window, shown and active, with the widget that has the focus.
     std::unique_ptr<QWidget> make(const QString& name, QStringList& expected) {
         std::unique_ptr<QWidget> window;
         if (name == "Ombrix2") {
             auto w = std::make_unique<Ombrix2>(forms, machine.services());
             w->Form_Load();
-            expected = SummaryLines(ReadSummary({machine.memory, machine.version, machine.cpu,
-                                                 machine.host, machine.systemInfo, machine.floppy},
-                                                QLocale()));
+            expected = reportLines(ReportSection::Summary);
             window = std::move(w);
         } else if (name.startsWith("frmNetCheck")) {
             auto w = std::make_unique<frmNetCheck>(registry);
             w->Form_Load();
             QTest::mouseClick(w->findChild<QPushButton*>("cmdNetCheck"), Qt::LeftButton);
-            expected = BuildNetworkReport(clsRegistryAccess(registry));
+            expected = reportLines(ReportSection::Network);
             if (name.endsWith("selected")) {
                 auto* list = w->findChild<QListWidget*>("List1");
                 list->item(5)->setSelected(true);
-                list->item(1)->setSelected(true);
-                expected = QStringList{expected[1], expected[5]};
+                list->item(0)->setSelected(true);
+                expected = QStringList{expected[0], expected[5]};
             }
             window = std::move(w);
         } else if (name == "Drive") {
@@ -93,21 +100,22 @@ struct Windows {
             w->Form_Load();
             w->show();
             QTest::keyClick(w->findChild<QLineEdit*>("Text1"), Qt::Key_C);
-            expected = shownDriveLines(readDriveLines(fileSystem, "C", QLocale()));
+            expected = reportLines(ReportSection::Drives);
             // The report comes from a worker.
             const QLabel* drive = w->findChild<QLabel*>("LblDrive");
             if (!QTest::qWaitFor([&] { return drive->text() == expected.first(); }))
                 expected.clear();
             window = std::move(w);
         } else {
+            if (name.endsWith("no print service"))
+                printers.answer(PrinterList{false, {}});
+            else if (name.endsWith("no printers"))
+                printers.answer(PrinterList{true, {}});
             auto w = std::make_unique<PrintersWindow>(printers);
             QSignalSpy shown(w.get(), &PrintersWindow::listShown);
             w->refresh();
             shown.wait(5000);
-            std::vector<QStringList> rows;
-            for (const PrintDestination& dest : printerList.destinations)
-                rows.push_back(PrinterRowTexts(dest));
-            expected = PrinterTableLines(rows);
+            expected = reportLines(ReportSection::Printers);
             window = std::move(w);
         }
         window->show();
@@ -118,6 +126,7 @@ struct Windows {
 
 } // namespace
 
+// Copy gives the window's whole text as the report writes that section.
 class tst_Copy : public QObject {
     Q_OBJECT
 
@@ -130,7 +139,8 @@ void tst_Copy::copyPutsTheWindowsReportOnTheClipboard_data() {
     QTest::addColumn<QString>("window");
     QTest::addColumn<bool>("contextMenu");
     for (const char* window :
-         {"Ombrix2", "frmNetCheck", "frmNetCheck selected", "Drive", "PrintersWindow"}) {
+         {"Ombrix2", "frmNetCheck", "frmNetCheck selected", "Drive", "PrintersWindow",
+          "PrintersWindow, no print service", "PrintersWindow, no printers"}) {
         QTest::addRow("%s, Ctrl+C", window) << window << false;
         QTest::addRow("%s, context menu", window) << window << true;
     }

@@ -1,6 +1,8 @@
 #include "platform/PlatformError.h"
+#include "platform/linux/KernelFile.h"
 #include "platform/linux/KernelRelease.h"
 #include "platform/linux/LinuxCpuLibrary.h"
+#include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
@@ -8,14 +10,19 @@
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/OsRelease.h"
 #include "platform/linux/ProcParsers.h"
+#include "platform/linux/network/DhcpLeases.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <future>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,7 +92,13 @@ bool shell(const char* command) {
     return std::system(command) == 0;
 }
 
+// A reader of facts given a path in place of its file; true when it answered
+// that the file cannot be read.
+using PathReader = std::function<bool(const std::string& path)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(PathReader)
 
 class tst_LinuxPlatform : public QObject {
     Q_OBJECT
@@ -116,6 +129,9 @@ private slots:
     void hostNameOfAnyLength();
 
     void floppyDriveNeedsAPresentBlockDevice();
+
+    void factReadersNeverWaitOnAFifo_data();
+    void factReadersNeverWaitOnAFifo();
 
     void cpuLibraryFailuresNameWhatIsMissing();
     void cpuLibraryIsFoundBesideTheProgram();
@@ -445,6 +461,70 @@ void tst_LinuxPlatform::floppyDriveNeedsAPresentBlockDevice() {
     if (block.isEmpty())
         QSKIP("no block device to try");
     QVERIFY(present(block.toStdString()));
+}
+
+void tst_LinuxPlatform::factReadersNeverWaitOnAFifo_data() {
+    QTest::addColumn<PathReader>("reader");
+    QTest::addColumn<bool>("writerOpen"); // a writer holds the FIFO open and writes nothing
+    const std::vector<std::pair<const char*, PathReader>> readers{
+        {"kernel file", [](const std::string& path) { return !readKernelFile(path); }},
+        {"os-release",
+         [](const std::string& path) {
+             const OsRelease read = readOsRelease({QString::fromStdString(path)});
+             return read.prettyName == parseOsRelease({}).prettyName && read.versionId.isEmpty();
+         }},
+        {"meminfo",
+         [](const std::string& path) {
+             return !LinuxMemoryStatus(QString::fromStdString(path)).query();
+         }},
+        {"mount table",
+         [](const std::string& path) {
+             return LinuxFileSystem(std::chrono::seconds(2), QString::fromStdString(path))
+                 .drives()
+                 .empty();
+         }},
+        {"DHCP lease",
+         [](const std::string& path) {
+             // systemd-networkd's lease of interface 1 is the file "1" in its folder.
+             DhcpLeases::Folders folders{"/nonexistent", path.substr(0, path.rfind('/')),
+                                         "/nonexistent"};
+             return !DhcpLeases(folders).holdsLease(1, "lo", {"127.0.0.1"});
+         }},
+    };
+    for (const auto& [name, reader] : readers) {
+        QTest::addRow("%s, no writer", name) << reader << false;
+        QTest::addRow("%s, a silent writer", name) << reader << true;
+    }
+}
+
+void tst_LinuxPlatform::factReadersNeverWaitOnAFifo() {
+    QFETCH(PathReader, reader);
+    QFETCH(bool, writerOpen);
+    QTemporaryDir dir;
+    const std::string fifo = QFile::encodeName(dir.filePath("1")).toStdString();
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    int writer = -1;
+    if (writerOpen) {
+        // A reader end of our own lets the writer open without waiting.
+        const int keep = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        writer = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        ::close(keep);
+        QVERIFY(writer >= 0);
+    }
+    auto answer = std::async(std::launch::async, reader, fifo);
+    // A reader that waits is let go, so the test ends and says so: a writer
+    // that comes and goes at once ends its wait with an empty text.
+    const bool waited = answer.wait_for(std::chrono::seconds(10)) != std::future_status::ready;
+    if (waited) {
+        const int late = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (late >= 0)
+            ::close(late);
+    }
+    if (writer >= 0)
+        ::close(writer);
+    const bool unreadable = answer.get();
+    QVERIFY2(!waited, "the reader waited on the FIFO");
+    QVERIFY(unreadable);
 }
 
 void tst_LinuxPlatform::cpuLibraryFailuresNameWhatIsMissing() {

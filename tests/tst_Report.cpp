@@ -9,11 +9,13 @@
 #include "FakeMachine.h"
 #include "FakePrinters.h"
 #include "FakeRegistryProvider.h"
+#include "FakeReportSources.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -55,18 +57,35 @@ struct HostileMachine {
     }
 
     ReportSources sources() {
-        ReportSources s;
-        s.summary = [this] {
-            return ReadSummary({machine.memory, machine.version, machine.cpu, machine.host,
-                                machine.systemInfo, machine.floppy},
-                               QLocale::c());
-        };
-        s.network = [this] { return ReadNetwork(registry); };
-        s.drives = [this] { return readEveryDrive(fileSystem, QLocale::c()); };
-        s.printers = [this] { return printers.query(); };
-        return s;
+        return fakeReportSources(machine, registry, fileSystem, printers, QLocale::c());
     }
 };
+
+// A value of the text report read back as README tells how it is written;
+// a null string for a backslash that starts no escape.
+QString readBack(const QString& written) {
+    QString out;
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        if (written[i] != u'\\') {
+            out += written[i];
+            continue;
+        }
+        const QChar next = ++i < written.size() ? written[i] : QChar();
+        const int digits = next == u'x' ? 2 : next == u'u' ? 4 : 0;
+        if (digits) {
+            bool ok = false;
+            out += QChar(written.mid(i + 1, digits).toUShort(&ok, 16));
+            if (!ok)
+                return {};
+            i += digits;
+        } else if (const int at = QStringLiteral("nrt\\").indexOf(next); at >= 0) {
+            out += QStringLiteral("\n\r\t\\")[at];
+        } else {
+            return {};
+        }
+    }
+    return out;
+}
 
 QJsonValue at(QJsonValue value, const QStringList& path) {
     for (const QString& step : path) {
@@ -86,6 +105,10 @@ private slots:
     void hostileNamesGiveValidJson_data();
     void hostileNamesGiveValidJson();
     void failedSectionLeavesTheOthers();
+    void textValuesReadBackOneWay_data();
+    void textValuesReadBackOneWay();
+    void unreadFactsLeaveTheOthers_data();
+    void unreadFactsLeaveTheOthers();
 };
 
 void tst_Report::hostileNamesGiveValidJson_data() {
@@ -146,6 +169,78 @@ void tst_Report::failedSectionLeavesTheOthers() {
     QVERIFY(QString::fromUtf8(ReportText(report))
                 .contains("== Printers ==\nThis section could not be made: the printers module "
                           "cannot be loaded\n"));
+}
+
+void tst_Report::textValuesReadBackOneWay_data() {
+    QTest::addColumn<QByteArray>("model"); // the processor library's text
+    QTest::newRow("backslash and n") << QByteArray("a\\nb");
+    QTest::newRow("line break") << QByteArray("a\nb");
+    QTest::newRow("backslash, x and digits") << QByteArray("\\x0a\\x7f");
+    QTest::newRow("control characters") << QByteArray("\x01\x1b[31m\x7f\r\t");
+    QTest::newRow("backslash and u") << QByteArray("\\u2028");
+    QTest::newRow("line and paragraph separators") << QByteArray("a\u2028b\u2029c");
+    QTest::newRow("a backslash at the end") << QByteArray("C:\\");
+    QTest::newRow("two backslashes") << QByteArray("\\\\n");
+}
+
+// Every value reads back as itself from the one line it is written on, so
+// two values that differ are never written alike.
+void tst_Report::textValuesReadBackOneWay() {
+    QFETCH(QByteArray, model);
+    HostileMachine machine;
+    machine.machine.cpu.model = model.toStdString();
+    const QString text =
+        QString::fromUtf8(ReportText(BuildReport({ReportSection::Summary}, machine.sources())));
+    const QString caption = QStringLiteral("Processor: ");
+    QStringList lines = text.split(u'\n').filter(QRegularExpression("^" + caption));
+    QCOMPARE(lines.size(), 1);
+    for (QChar c : lines.first())
+        QVERIFY2(c.unicode() >= 0x20 && c.category() != QChar::Separator_Line &&
+                     c.category() != QChar::Separator_Paragraph,
+                 qPrintable(lines.first()));
+    QCOMPARE(readBack(lines.first().mid(caption.size())), QString::fromUtf8(model));
+}
+
+void tst_Report::unreadFactsLeaveTheOthers_data() {
+    QTest::addColumn<QString>("cpuFailure"); // empty: the processor library answers
+    QTest::addColumn<bool>("memoryTold");
+    QTest::addColumn<QStringList>("unread");
+    const QString failure = QStringLiteral("libgetcpu.so: cannot open shared object file");
+    const QStringList processor{"processor", "vendor", "speed_mhz"};
+    const QStringList memory{"total_mb", "available_mb"};
+    QTest::newRow("the processor library throws") << failure << true << processor;
+    QTest::newRow("the system does not tell its memory") << QString() << false << memory;
+    QTest::newRow("both") << failure << false << processor + memory;
+}
+
+void tst_Report::unreadFactsLeaveTheOthers() {
+    QFETCH(QString, cpuFailure);
+    QFETCH(bool, memoryTold);
+    QFETCH(QStringList, unread);
+    HostileMachine machine;
+    if (!cpuFailure.isEmpty())
+        machine.machine.cpu.failure = cpuFailure.toStdString();
+    if (!memoryTold)
+        machine.machine.memory.next.reset();
+    const Report report = BuildReport({ReportSection::Summary}, machine.sources());
+    // The section is incomplete: the report's status says so.
+    QVERIFY(report.failures.count(ReportSection::Summary));
+
+    const QJsonObject json = QJsonDocument::fromJson(ReportJson(report)).object();
+    const QJsonObject summary = json.value("summary").toObject();
+    QVERIFY(!summary.isEmpty());
+    for (auto it = summary.begin(); it != summary.end(); ++it)
+        QVERIFY2(it.value().isNull() == unread.contains(it.key()), qPrintable(it.key()));
+    QCOMPARE(summary.value("computer_name").toString(), QString("PC1"));
+    QCOMPARE(summary.value("os_version").toString(), QString("12"));
+    const QString why = json.value("errors")["summary"].toString();
+    if (!cpuFailure.isEmpty())
+        QVERIFY2(why.contains(cpuFailure), qPrintable(why));
+
+    // The text keeps the lines that were read and says why the others are empty.
+    const QString text = QString::fromUtf8(ReportText(report));
+    QVERIFY2(text.contains(QStringLiteral(": PC1\n")), qPrintable(text));
+    QVERIFY2(text.contains(why), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_Report)

@@ -1,10 +1,10 @@
+#include "app/VisibleText.h"
 #include "network_report/frmNetCheck.h"
 #include "platform/EscapedKeyName.h"
 #include "platform/Registry.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/RegistryNames.h"
-#include "report/ReportOutput.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -158,6 +159,8 @@ private slots:
     void badUsageGivesOneLineAndStatusTwo_data();
     void badUsageGivesOneLineAndStatusTwo();
     void networkLinesEqualTheWindowsList();
+    void reportAnswersWhereFilesCannotBeRead_data();
+    void reportAnswersWhereFilesCannotBeRead();
     void oddInterfaceNamesKeepTheirAdapters_data();
     void oddInterfaceNamesKeepTheirAdapters();
 };
@@ -253,6 +256,65 @@ void tst_ReportCommand::networkLinesEqualTheWindowsList() {
     QCOMPARE(run.status, 0);
     const QJsonObject network = QJsonDocument::fromJson(run.out)["network"].toObject();
     QCOMPARE(strings(network["lines"]), shown);
+}
+
+void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead_data() {
+    QTest::addColumn<QString>("change"); // shell commands inside a mount namespace; $1 a folder
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QStringList>("unread"); // summary facts that must be null
+    const QString fifoOver = QStringLiteral("mkfifo $1/f && mount --bind $1/f ");
+    const QStringList memory{"total_mb", "available_mb"};
+    QTest::newRow("/proc an empty tmpfs") << "mount -t tmpfs none /proc"
+                                          << "summary" << memory;
+    QTest::newRow("a FIFO in place of os-release")
+        << fifoOver + "/etc/os-release && "
+                      "{ ! test -e /usr/lib/os-release || mount --bind $1/f /usr/lib/os-release; }"
+        << "summary" << QStringList();
+    QTest::newRow("a FIFO in place of /proc/meminfo") << fifoOver + "/proc/meminfo"
+                                                      << "summary" << memory;
+    QTest::newRow("a FIFO in place of /proc/cpuinfo") << fifoOver + "/proc/cpuinfo"
+                                                      << "summary" << QStringList();
+    QTest::newRow("a FIFO in place of resolv.conf") << fifoOver + "/etc/resolv.conf"
+                                                    << "network" << QStringList();
+}
+
+// The real program in a mount namespace where files it reads are missing or
+// would wait forever: it answers, the facts it can read stand, and the ones
+// it cannot are null and named under "errors".
+void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead() {
+    QFETCH(QString, change);
+    QFETCH(QString, section);
+    QFETCH(QStringList, unread);
+    QTemporaryDir dir;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    process.setProcessEnvironment(env);
+    // A user other than root maps itself to root in a user namespace of its own.
+    const QStringList unshare = geteuid() == 0 ? QStringList{"-m"} : QStringList{"-r", "-m"};
+    process.start("unshare",
+                  unshare + QStringList{"sh", "-c", change + " || exit 97; shift; exec \"$@\"",
+                                        "sh", dir.path(), OMBRIX_BIN_DIR "/ombrix", "--report",
+                                        "--format", "json", "--section", section});
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray err = process.readAllStandardError();
+    if (process.exitCode() == 97 || err.startsWith("unshare:"))
+        QSKIP(qPrintable("this machine does not let the test change its mounts: " + err));
+
+    const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    QVERIFY2(report[section].isObject() || report[section].isArray(), err.constData());
+    if (section == "summary") {
+        const QJsonObject summary = report["summary"].toObject();
+        QCOMPARE(summary["computer_name"].toString(), tool("hostname", {}));
+        QVERIFY(!summary["os_platform"].toString().isEmpty());
+        for (const QString& key : unread)
+            QVERIFY2(summary[key].isNull(), qPrintable(key));
+        if (!unread.isEmpty())
+            QVERIFY(report["errors"]["summary"].isString());
+    }
+    // Whatever else this machine cannot tell is named too, and the status says so.
+    QCOMPARE(process.exitCode(), report.contains("errors") ? 1 : 0);
 }
 
 void tst_ReportCommand::oddInterfaceNamesKeepTheirAdapters_data() {

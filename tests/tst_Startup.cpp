@@ -24,8 +24,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -148,6 +151,49 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 1);
         QCOMPARE(program.readAllStandardError(), QByteArray(kNoDisplayLine) + '\n');
+    }
+
+    // The built program started with descriptors closed, as some launchers
+    // start a desktop program: each is open on /dev/null once the program
+    // runs, so nothing it opened took its place.
+    void closedStandardStreamsAreHeldOnDevNull_data() {
+        QTest::addColumn<QString>("closing"); // shell redirections
+        QTest::addColumn<QList<int>>("closed");
+        QTest::newRow("standard input") << "<&-" << QList<int>{0};
+        QTest::newRow("standard output") << ">&-" << QList<int>{1};
+        QTest::newRow("standard error") << "2>&-" << QList<int>{2};
+        QTest::newRow("all three") << "<&- >&- 2>&-" << QList<int>{0, 1, 2};
+    }
+    void closedStandardStreamsAreHeldOnDevNull() {
+        QFETCH(QString, closing);
+        QFETCH(QList<int>, closed);
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_DATA_HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path());
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start("/bin/sh", {"-c", "exec \"$0\" " + closing, OMBRIX_BIN_DIR "/ombrix"});
+        QVERIFY(program.waitForStarted());
+        const QString fds = QStringLiteral("/proc/%1/fd/").arg(program.processId());
+        // The event loop's eventfd comes with the application object, well
+        // after the program's first steps.
+        const bool running = QTest::qWaitFor(
+            [&] {
+                for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System))
+                    if (QFileInfo(fds + fd).symLinkTarget().contains("eventfd"))
+                        return true;
+                return false;
+            },
+            30000);
+        QStringList held;
+        for (int fd : closed)
+            held << QFileInfo(fds + QString::number(fd)).symLinkTarget();
+        program.kill();
+        program.waitForFinished();
+        QVERIFY(running);
+        QCOMPARE(held, QStringList(closed.size(), "/dev/null"));
     }
 };
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ombrix::platform {
@@ -15,14 +16,23 @@ namespace ombrix::platform {
 // A file of the kernel (/proc, /sys) or a small configuration file, read in
 // one go. Such files are made up as they are read, so a reader takes the text
 // at once rather than line by line; the cap bounds what a file that never
-// ends (or a FIFO put in its place) can cost. The descriptor is closed on
-// every path.
+// ends can cost. Only a regular file is read (those of /proc and /sys are
+// regular, though they say their size is 0): a FIFO, a socket, a device or a
+// folder put in a file's place counts as unreadable at once, and is never
+// waited on, since the open itself does not wait. The descriptor is closed
+// on every path.
 class KernelFile {
 public:
     static constexpr std::size_t kDefaultCap = std::size_t{1} << 20;
 
     explicit KernelFile(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {
+        struct stat st {};
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
     ~KernelFile() {
         if (m_fd >= 0)
             ::close(m_fd);

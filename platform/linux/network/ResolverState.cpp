@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <resolv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -42,6 +43,17 @@ std::string serverText(const sockaddr* address) {
         inet_ntop(AF_INET6, &in6->sin6_addr, text.data(), text.size());
     }
     return text.data();
+}
+
+// glibc opens its files with a plain open that waits for a FIFO's writer; a
+// file that is there but no regular file is left unread.
+bool resolverFilesReadable() {
+    for (const char* path : {_PATH_RESCONF, "/etc/host.conf"}) {
+        struct stat st {};
+        if (::stat(path, &st) == 0 && !S_ISREG(st.st_mode))
+            return false;
+    }
+    return true;
 }
 
 std::string domainOfHostName() {
@@ -95,7 +107,7 @@ ResolverConfig ResolverState::read() const {
     ResolverConfig config;
     struct __res_state state;
     std::memset(&state, 0, sizeof state);
-    if (res_ninit(&state) == 0) {
+    if (resolverFilesReadable() && res_ninit(&state) == 0) {
         // glibc keeps IPv6 servers apart, in the same slots.
         for (int i = 0; i < state.nscount && i < MAXNS; ++i) {
             const sockaddr* address =

@@ -1,0 +1,47 @@
+#include "app/VisibleText.h"
+
+namespace ombrix {
+
+QString VisibleText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : WellFormedText(text)) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (u == u'\n')
+            out += QStringLiteral("\\n");
+        else if (u == u'\r')
+            out += QStringLiteral("\\r");
+        else if (u == u'\t')
+            out += QStringLiteral("\\t");
+        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QChar(u'0'));
+        else if (u == 0x2028 || u == 0x2029) // line and paragraph separators
+            out += QStringLiteral("\\u%1").arg(u, 4, 16, QChar(u'0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QStringList VisibleLines(const QStringList& lines) {
+    QStringList out;
+    out.reserve(lines.size());
+    for (const QString& line : lines)
+        out << VisibleText(line);
+    return out;
+}
+
+QString WellFormedText(const QString& text) {
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (out[i].isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
+} // namespace ombrix
