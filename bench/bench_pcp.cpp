@@ -1,13 +1,21 @@
 // The cost of other computers' counters: one sample of 64 counters from a
-// pmcd over loopback, and four computers charted at once while the chart
-// redraws, with the longest stall of the user-interface thread.
+// pmcd over loopback, four computers charted at once while the chart
+// redraws, with the longest stall of the user-interface thread, and the
+// counter browser pointed at a computer 50 ms away.
 #include "TestPmcd.h"
+#include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -140,6 +148,128 @@ BENCHMARK(BM_ComputersWhileRedrawing)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
+// A computer 50 ms away: a private pmcd on loopback behind a proxy that holds
+// back what passes each way for 25 ms (this machine's kernel may lack netem).
+class SlowLink {
+public:
+    static constexpr int kPmcdPort = 44396, kProxyPort = 44395;
+    SlowLink() : m_pmcd(QStringList{"127.0.0.5"}, kPmcdPort) {
+        m_why = m_pmcd.why();
+        if (!m_why.isEmpty())
+            return;
+        m_proxy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_proxy.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_proxy.start("python3",
+                      {OMBRIX_BENCH_DIR "/delay_proxy.py", "127.0.0.6", QString::number(kProxyPort),
+                       "127.0.0.5", QString::number(kPmcdPort), "25"});
+        if (!m_proxy.waitForReadyRead(10000))
+            m_why = "the delaying proxy did not start";
+    }
+    ~SlowLink() {
+        m_proxy.kill();
+        m_proxy.waitForFinished(5000);
+    }
+    SlowLink(const SlowLink&) = delete;
+    SlowLink& operator=(const SlowLink&) = delete;
+
+    const QString& why() const { return m_why; }
+    QString far() const { return "127.0.0.6:" + QString::number(kProxyPort); }
+    QString near() const { return m_pmcd.host(); }
+
+private:
+    TestPmcd m_pmcd;
+    QProcess m_proxy;
+    QString m_why;
+};
+
+std::unique_ptr<SlowLink> slowLink;
+
+// Requests pmcd has received from clients and agents, read through a
+// context of its own (each read adds one).
+class PduCount {
+public:
+    explicit PduCount(const QString& host) {
+        m_context = pmNewContext(PM_CONTEXT_HOST, host.toLocal8Bit().constData());
+        const char* name = "pmcd.pdu_in.total";
+        if (m_context >= 0 && pmLookupName(1, &name, &m_pmid) < 0)
+            m_pmid = PM_ID_NULL;
+        read(); // the first read also sends the profile
+    }
+    ~PduCount() {
+        if (m_context >= 0)
+            pmDestroyContext(m_context);
+    }
+    PduCount(const PduCount&) = delete;
+    PduCount& operator=(const PduCount&) = delete;
+    double read() {
+        pmResult* result = nullptr;
+        if (m_context < 0 || m_pmid == PM_ID_NULL || pmUseContext(m_context) < 0 ||
+            pmFetch(1, &m_pmid, &result) < 0)
+            return -1;
+        pmAtomValue atom{};
+        const pmValueSet* set = result->vset[0];
+        const bool ok = set->numval > 0 && pmExtractValue(set->valfmt, &set->vlist[0], PM_TYPE_U32,
+                                                          &atom, PM_TYPE_U32) >= 0;
+        pmFreeResult(result);
+        return ok ? atom.ul : -1;
+    }
+
+private:
+    int m_context = -1;
+    pmID m_pmid = PM_ID_NULL;
+};
+
+// The counter browser pointed at the computer 50 ms away: the time until it
+// lists that computer's objects, until it lists the instances of the first
+// one, and the requests pmcd received for all of that (read on loopback).
+void BM_BrowserAcrossSlowLink(benchmark::State& state) {
+    if (!slowLink->why().isEmpty()) {
+        state.SkipWithError(qPrintable(slowLink->why()));
+        return;
+    }
+    {
+        platform::LinuxCounterSources sources;
+        PduCount pdus(slowLink->near());
+        double objectsMs = 0, instancesMs = 0, requests = 0;
+        for (auto _ : state) {
+            CounterBrowser browser(sources);
+            browser.show();
+            auto* status = browser.findChild<QLabel*>("computerStatus");
+            auto* instances = browser.findChild<QListWidget*>("instanceList");
+            auto* explain = browser.findChild<QLabel*>("explainText");
+            auto* name = browser.findChild<QComboBox*>("computerName");
+            const double before = pdus.read();
+            QElapsedTimer clock;
+            clock.start();
+            browser.findChild<QRadioButton*>("remoteComputer")->click();
+            name->lineEdit()->setText(slowLink->far());
+            QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+            if (!QTest::qWaitFor([&] { return status->text().startsWith("Counters of"); }, 30000)) {
+                state.SkipWithError(qPrintable("no connection: " + status->text()));
+                break;
+            }
+            objectsMs += clock.nsecsElapsed() / 1e6;
+            const bool listed = QTest::qWaitFor([&] { return instances->count() > 0; }, 30000);
+            instancesMs += clock.nsecsElapsed() / 1e6;
+            // The counter in focus explained in that computer's words, then
+            // a quiet moment for anything still on its way.
+            const bool explained = QTest::qWaitFor(
+                [&] { return explain->text().contains("Performance Co-Pilot:"); }, 30000);
+            if (!listed || !explained) {
+                state.SkipWithError("no instances or no explanation came");
+                break;
+            }
+            QTest::qWait(500);
+            requests += pdus.read() - before - 1;
+        }
+        const double n = static_cast<double>(state.iterations());
+        state.counters["objects_ms"] = objectsMs / n;
+        state.counters["instances_ms"] = instancesMs / n;
+        state.counters["requests"] = requests / n;
+    }
+}
+BENCHMARK(BM_BrowserAcrossSlowLink)->Unit(benchmark::kSecond)->Iterations(3);
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -147,9 +277,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     server = std::make_unique<TestPmcd>(
         QStringList{"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"}, kPort);
+    slowLink = std::make_unique<SlowLink>();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    slowLink.reset();
     server.reset();
     return 0;
 }
