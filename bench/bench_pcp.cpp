@@ -2,6 +2,7 @@
 // pmcd over loopback, four computers charted at once while the chart
 // redraws, with the longest stall of the user-interface thread, and the
 // counter browser pointed at a computer 50 ms away.
+#include "PmcdRequests.h"
 #include "TestPmcd.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
@@ -184,41 +185,6 @@ private:
 
 std::unique_ptr<SlowLink> slowLink;
 
-// Requests pmcd has received from clients and agents, read through a
-// context of its own (each read adds one).
-class PduCount {
-public:
-    explicit PduCount(const QString& host) {
-        m_context = pmNewContext(PM_CONTEXT_HOST, host.toLocal8Bit().constData());
-        const char* name = "pmcd.pdu_in.total";
-        if (m_context >= 0 && pmLookupName(1, &name, &m_pmid) < 0)
-            m_pmid = PM_ID_NULL;
-        read(); // the first read also sends the profile
-    }
-    ~PduCount() {
-        if (m_context >= 0)
-            pmDestroyContext(m_context);
-    }
-    PduCount(const PduCount&) = delete;
-    PduCount& operator=(const PduCount&) = delete;
-    double read() {
-        pmResult* result = nullptr;
-        if (m_context < 0 || m_pmid == PM_ID_NULL || pmUseContext(m_context) < 0 ||
-            pmFetch(1, &m_pmid, &result) < 0)
-            return -1;
-        pmAtomValue atom{};
-        const pmValueSet* set = result->vset[0];
-        const bool ok = set->numval > 0 && pmExtractValue(set->valfmt, &set->vlist[0], PM_TYPE_U32,
-                                                          &atom, PM_TYPE_U32) >= 0;
-        pmFreeResult(result);
-        return ok ? atom.ul : -1;
-    }
-
-private:
-    int m_context = -1;
-    pmID m_pmid = PM_ID_NULL;
-};
-
 // The counter browser pointed at the computer 50 ms away: the time until it
 // lists that computer's objects, until it lists the instances of the first
 // one, and the requests pmcd received for all of that (read on loopback).
@@ -229,7 +195,7 @@ void BM_BrowserAcrossSlowLink(benchmark::State& state) {
     }
     {
         platform::LinuxCounterSources sources;
-        PduCount pdus(slowLink->near());
+        PmcdRequests pdus(slowLink->near());
         double objectsMs = 0, instancesMs = 0, requests = 0;
         for (auto _ : state) {
             CounterBrowser browser(sources);
@@ -238,7 +204,7 @@ void BM_BrowserAcrossSlowLink(benchmark::State& state) {
             auto* instances = browser.findChild<QListWidget*>("instanceList");
             auto* explain = browser.findChild<QLabel*>("explainText");
             auto* name = browser.findChild<QComboBox*>("computerName");
-            const double before = pdus.read();
+            const double before = pdus.read().value_or(0);
             QElapsedTimer clock;
             clock.start();
             browser.findChild<QRadioButton*>("remoteComputer")->click();
@@ -260,7 +226,7 @@ void BM_BrowserAcrossSlowLink(benchmark::State& state) {
                 break;
             }
             QTest::qWait(500);
-            requests += pdus.read() - before - 1;
+            requests += pdus.read().value_or(0) - before;
         }
         const double n = static_cast<double>(state.iterations());
         state.counters["objects_ms"] = objectsMs / n;
