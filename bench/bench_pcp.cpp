@@ -1,13 +1,22 @@
 // The cost of other computers' counters: one sample of 64 counters from a
-// pmcd over loopback, and four computers charted at once while the chart
-// redraws, with the longest stall of the user-interface thread.
+// pmcd over loopback, four computers charted at once while the chart
+// redraws, with the longest stall of the user-interface thread, and the
+// counter browser pointed at a computer 50 ms away.
+#include "PmcdRequests.h"
 #include "TestPmcd.h"
+#include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -140,6 +149,93 @@ BENCHMARK(BM_ComputersWhileRedrawing)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
+// A computer 50 ms away: a private pmcd on loopback behind a proxy that holds
+// back what passes each way for 25 ms (this machine's kernel may lack netem).
+class SlowLink {
+public:
+    static constexpr int kPmcdPort = 44396, kProxyPort = 44395;
+    SlowLink() : m_pmcd(QStringList{"127.0.0.5"}, kPmcdPort) {
+        m_why = m_pmcd.why();
+        if (!m_why.isEmpty())
+            return;
+        m_proxy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_proxy.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_proxy.start("python3",
+                      {OMBRIX_BENCH_DIR "/delay_proxy.py", "127.0.0.6", QString::number(kProxyPort),
+                       "127.0.0.5", QString::number(kPmcdPort), "25"});
+        if (!m_proxy.waitForReadyRead(10000))
+            m_why = "the delaying proxy did not start";
+    }
+    ~SlowLink() {
+        m_proxy.kill();
+        m_proxy.waitForFinished(5000);
+    }
+    SlowLink(const SlowLink&) = delete;
+    SlowLink& operator=(const SlowLink&) = delete;
+
+    const QString& why() const { return m_why; }
+    QString far() const { return "127.0.0.6:" + QString::number(kProxyPort); }
+    QString near() const { return m_pmcd.host(); }
+
+private:
+    TestPmcd m_pmcd;
+    QProcess m_proxy;
+    QString m_why;
+};
+
+std::unique_ptr<SlowLink> slowLink;
+
+// The counter browser pointed at the computer 50 ms away: the time until it
+// lists that computer's objects, until it lists the instances of the first
+// one, and the requests pmcd received for all of that (read on loopback).
+void BM_BrowserAcrossSlowLink(benchmark::State& state) {
+    if (!slowLink->why().isEmpty()) {
+        state.SkipWithError(qPrintable(slowLink->why()));
+        return;
+    }
+    {
+        platform::LinuxCounterSources sources;
+        PmcdRequests pdus(slowLink->near());
+        double objectsMs = 0, instancesMs = 0, requests = 0;
+        for (auto _ : state) {
+            CounterBrowser browser(sources);
+            browser.show();
+            auto* status = browser.findChild<QLabel*>("computerStatus");
+            auto* instances = browser.findChild<QListWidget*>("instanceList");
+            auto* explain = browser.findChild<QLabel*>("explainText");
+            auto* name = browser.findChild<QComboBox*>("computerName");
+            const double before = pdus.read().value_or(0);
+            QElapsedTimer clock;
+            clock.start();
+            browser.findChild<QRadioButton*>("remoteComputer")->click();
+            name->lineEdit()->setText(slowLink->far());
+            QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+            if (!QTest::qWaitFor([&] { return status->text().startsWith("Counters of"); }, 30000)) {
+                state.SkipWithError(qPrintable("no connection: " + status->text()));
+                break;
+            }
+            objectsMs += clock.nsecsElapsed() / 1e6;
+            const bool listed = QTest::qWaitFor([&] { return instances->count() > 0; }, 30000);
+            instancesMs += clock.nsecsElapsed() / 1e6;
+            // The counter in focus explained in that computer's words, then
+            // a quiet moment for anything still on its way.
+            const bool explained = QTest::qWaitFor(
+                [&] { return explain->text().contains("Performance Co-Pilot:"); }, 30000);
+            if (!listed || !explained) {
+                state.SkipWithError("no instances or no explanation came");
+                break;
+            }
+            QTest::qWait(500);
+            requests += pdus.read().value_or(0) - before;
+        }
+        const double n = static_cast<double>(state.iterations());
+        state.counters["objects_ms"] = objectsMs / n;
+        state.counters["instances_ms"] = instancesMs / n;
+        state.counters["requests"] = requests / n;
+    }
+}
+BENCHMARK(BM_BrowserAcrossSlowLink)->Unit(benchmark::kSecond)->Iterations(3);
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -147,9 +243,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     server = std::make_unique<TestPmcd>(
         QStringList{"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"}, kPort);
+    slowLink = std::make_unique<SlowLink>();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    slowLink.reset();
     server.reset();
     return 0;
 }

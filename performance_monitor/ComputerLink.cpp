@@ -96,6 +96,17 @@ void ComputerLink::requestInstances(const QString& object) {
     });
 }
 
+void ComputerLink::requestExplanation(const QString& object, const QString& counter) {
+    m_worker->post([worker = m_worker.get(), object, counter] {
+        if (!worker->counters)
+            return;
+        const QString text = worker->counters->explanation(object, counter);
+        worker->answer([object, counter, text](ComputerLink& link) {
+            emit link.explanationReady(object, counter, text);
+        });
+    });
+}
+
 bool ComputerLink::requestSample(const std::vector<platform::CounterPath>& paths) {
     if (m_sampling)
         return false;

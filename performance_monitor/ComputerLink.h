@@ -25,6 +25,7 @@ public:
     const std::vector<platform::ObjectInfo>& objects() const { return m_objects; }
 
     void requestInstances(const QString& object);
+    void requestExplanation(const QString& object, const QString& counter);
     // False, and nothing asked, while the previous sample is still under way.
     bool requestSample(const std::vector<platform::CounterPath>& paths);
 
@@ -32,6 +33,7 @@ signals:
     void connected();
     void failed(const QString& reason);
     void instancesReady(const QString& object, const QStringList& instances);
+    void explanationReady(const QString& object, const QString& counter, const QString& text);
     void sampled(const ombrix::platform::RawSample& sample);
 
 private:

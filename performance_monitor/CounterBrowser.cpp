@@ -1,5 +1,6 @@
 #include "performance_monitor/CounterBrowser.h"
 
+#include "app/FitLabel.h"
 #include "app/Handler.h"
 #include "performance_monitor/ComputerLink.h"
 #include "performance_monitor/PaddedRowDelegate.h"
@@ -48,13 +49,20 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* paren
     m_computerName->setAccessibleName(tr("Computer"));
     m_computerName->setEditable(true);
     m_computerName->setInsertPolicy(QComboBox::NoInsert);
+    // A long name scrolls in the field; it does not widen the dialog.
+    m_computerName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_computerName->setMinimumContentsLength(16);
     m_computerName->addItem(QStringLiteral("\\\\") + QSysInfo::machineHostName());
     for (const QString& computer : computersUsed())
         m_computerName->addItem(QStringLiteral("\\\\") + computer);
     m_computerName->setEnabled(false);
-    m_computerStatus = new QLabel(this);
+    // The status line takes the dialog's width and up to three lines; a
+    // longer text is drawn smaller or elided there, whole in its tooltip.
+    m_computerStatus = new FitLabel(this);
     m_computerStatus->setObjectName(QStringLiteral("computerStatus"));
     m_computerStatus->setWordWrap(true);
+    m_computerStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_computerStatus->setMaximumHeight(m_computerStatus->fontMetrics().lineSpacing() * 3);
     m_typing = new QTimer(this);
     m_typing->setSingleShot(true);
     m_typing->setInterval(500);
@@ -157,7 +165,8 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* paren
 
     connect(m_object, &QComboBox::currentIndexChanged, this,
             [this] { handle([this] { objectChanged(); }); });
-    connect(m_counterList, &QListWidget::currentItemChanged, this, [this] { showExplanation(); });
+    connect(m_counterList, &QListWidget::currentItemChanged, this,
+            [this] { handle([this] { showExplanation(); }); });
     connect(m_allCounters, &QRadioButton::toggled, m_counterList, &QWidget::setDisabled);
     connect(m_allInstances, &QRadioButton::toggled, m_instanceList, &QWidget::setDisabled);
     connect(add, &QPushButton::clicked, this, [this] {
@@ -192,7 +201,8 @@ void CounterBrowser::useLocal() {
     m_typing->stop();
     delete m_link;
     m_computer.clear();
-    m_computerStatus->clear();
+    m_connection.clear();
+    m_settled = true;
     m_objects = m_sources.local().objects();
     fillObjects();
 }
@@ -205,11 +215,14 @@ void CounterBrowser::connectTo(const QString& typed) {
     delete m_link;
     auto* link = new ComputerLink(m_sources, address, this);
     m_link = link;
-    m_computerStatus->setText(tr("Connecting to \\\\%1...").arg(address));
+    m_connection = tr("Connecting to \\\\%1...").arg(address);
+    m_settled = false;
+    showStatus();
     connect(link, &ComputerLink::connected, this, [this, link] { connected(link); });
     connect(link, &ComputerLink::failed, this, [this, link](const QString& reason) {
         // The lists keep what they showed; the next edit tries again.
-        m_computerStatus->setText(tr("Cannot reach \\\\%1: %2").arg(link->computer(), reason));
+        m_connection = tr("Cannot reach \\\\%1: %2").arg(link->computer(), reason);
+        showStatus();
         if (m_link == link)
             link->deleteLater();
     });
@@ -218,12 +231,21 @@ void CounterBrowser::connectTo(const QString& typed) {
                 if (m_link == link && m_computer == link->computer())
                     showInstances(object, instances);
             });
+    connect(link, &ComputerLink::explanationReady, this,
+            [this, link](const QString& object, const QString& counter, const QString& text) {
+                const QListWidgetItem* item = m_counterList->currentItem();
+                if (m_link == link && m_computer == link->computer() && item &&
+                    m_object->currentData().toString() == object &&
+                    item->data(Qt::UserRole).toString() == counter)
+                    m_explain->setText(text);
+            });
 }
 
 void CounterBrowser::connected(ComputerLink* link) {
     m_computer = link->computer();
     m_objects = link->objects();
-    m_computerStatus->setText(tr("Counters of \\\\%1").arg(m_computer));
+    m_connection = tr("Counters of \\\\%1").arg(m_computer);
+    m_settled = true;
     QStringList& used = computersUsed();
     used.removeAll(m_computer);
     used.prepend(m_computer);
@@ -237,10 +259,19 @@ void CounterBrowser::connected(ComputerLink* link) {
     fillObjects();
 }
 
+void CounterBrowser::showStatus() {
+    // An object of the computer shown that offers nothing says why, unless
+    // another computer is being reached or could not be.
+    const platform::ObjectInfo* object = currentObject();
+    m_computerStatus->setText(
+        m_settled && object && !object->unavailable.isEmpty() ? object->unavailable : m_connection);
+}
+
 void CounterBrowser::objectChanged() {
     const platform::ObjectInfo* object = currentObject();
     m_counterList->clear();
     m_instanceList->clear();
+    showStatus();
     if (!object)
         return;
     for (const auto& counter : object->counters) {
@@ -277,6 +308,9 @@ void CounterBrowser::showExplanation() {
                   {m_object->currentData().toString(), item->data(Qt::UserRole).toString(), {}, {}})
             : nullptr;
     m_explain->setText(counter ? counter->explanation : QString());
+    // That computer's own words for it follow when it has given them.
+    if (counter && !m_computer.isEmpty() && m_link && m_link->computer() == m_computer)
+        m_link->requestExplanation(m_object->currentData().toString(), counter->id);
 }
 
 std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {

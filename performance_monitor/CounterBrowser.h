@@ -16,6 +16,7 @@ class QTimer;
 namespace ombrix {
 
 class ComputerLink;
+class FitLabel;
 
 // Lets the user pick counters: the computer, a performance object, its
 // counters and its instances, with the explanation of the counter in focus.
@@ -46,6 +47,7 @@ private:
     void objectChanged();
     void showInstances(const QString& object, const QStringList& instances);
     void showExplanation();
+    void showStatus();
     void useLocal();
     void connectTo(const QString& typed);
     void connected(ComputerLink* link);
@@ -53,11 +55,13 @@ private:
     platform::CounterSources& m_sources;
     std::vector<platform::ObjectInfo> m_objects; // of the computer the lists show
     QString m_computer;                          // that computer; empty: this one
+    QString m_connection;                        // what became of the last one named
+    bool m_settled = true;                       // the lists show the last one named
     QPointer<ComputerLink> m_link;               // the computer being reached or shown
     QRadioButton* m_local = nullptr;
     QRadioButton* m_remote = nullptr;
     QComboBox* m_computerName = nullptr;
-    QLabel* m_computerStatus = nullptr;
+    FitLabel* m_computerStatus = nullptr;
     QTimer* m_typing = nullptr;
     QComboBox* m_object = nullptr;
     QRadioButton* m_allCounters = nullptr;

@@ -34,6 +34,7 @@ struct ObjectInfo {
     std::vector<CounterInfo> counters;
     bool hasInstances = false;
     bool hasTotal = false; // offers the "_Total" instance that sums all others
+    QString unavailable;   // one sentence on why a computer's object offers no counters
 };
 
 inline const QString totalInstance() {
@@ -75,6 +76,9 @@ public:
     virtual QStringList instances(const QString& object) = 0;
     // Reads every path once; values line up with paths.
     virtual RawSample sample(const std::vector<CounterPath>& paths) = 0;
+    // The explanation of one counter, with whatever the computer says of it
+    // (another computer is asked only now, so this may block like sample()).
+    virtual QString explanation(const QString& object, const QString& counter);
 };
 
 inline const ObjectInfo* findObject(const std::vector<ObjectInfo>& objects, const QString& id) {
@@ -91,6 +95,11 @@ inline const CounterInfo* findCounter(const std::vector<ObjectInfo>& objects,
             if (counter.id == path.counter)
                 return &counter;
     return nullptr;
+}
+
+inline QString PerfCounters::explanation(const QString& object, const QString& counter) {
+    const CounterInfo* info = findCounter(objects(), {object, counter, {}, {}});
+    return info ? info->explanation : QString();
 }
 
 // The path as the user reads it: \\computer\Object(Instance)\Counter, without

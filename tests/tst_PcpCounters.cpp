@@ -1,5 +1,7 @@
 // Counters of another computer, read from a real pmcd that runs in a network
-// namespace of this test, whose interfaces are not the test's own.
+// namespace of this test, whose interfaces are not the test's own; beside it
+// pmcds set up as Debian sets one up, and with fewer agents.
+#include "PmcdRequests.h"
 #include "TestPmcd.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
@@ -21,8 +23,11 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <optional>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace ombrix;
@@ -63,6 +68,7 @@ public:
         m_extra = "opx" + m_tag;
         const int net = getpid() % 250 + 1;
         m_address = QStringLiteral("10.251.%1.2").arg(net);
+        m_blackholed = QStringLiteral("10.252.%1.1").arg(net);
         const QString outsideAddress = QStringLiteral("10.251.%1.1/30").arg(net);
         if (getuid() != 0) {
             m_why = "needs root to make a network namespace";
@@ -85,6 +91,9 @@ public:
             {"-n", m_namespace, "link", "set", "lo", "up"},
             {"-n", m_namespace, "link", "add", m_extra, "type", "veth", "peer", "name",
              m_extra + "p"},
+            // An address routed into the namespace, which has no such address
+            // and forwards nothing: what is sent there gets no answer at all.
+            {"route", "add", m_blackholed + "/32", "via", m_address, "dev", m_outside},
         };
         for (const QStringList& step : steps) {
             run("ip", step, &code);
@@ -105,6 +114,8 @@ public:
     }
     const QString& why() const { return m_why; }
     const QString& address() const { return m_address; }
+    const QString& blackholed() const { return m_blackholed; }
+    const QString& netns() const { return m_namespace; }
     const QString& extraInterface() const { return m_extra; }
     TestPmcd& pmcd() { return *m_pmcd; }
 
@@ -119,7 +130,7 @@ public:
     }
 
 private:
-    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_why;
+    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_blackholed, m_why;
     bool m_madeNamespace = false;
     std::optional<TestPmcd> m_pmcd;
 };
@@ -161,7 +172,13 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void browserListsThatComputersInterfaces();
+    void browserAsksFewRequests();
     void valuesAgreeWithPminfo();
+    void sampleIsOneFetch();
+    void processSizesPastFourTebibytes();
+    void defaultCollectorSaysWhyProcessesAreMissing();
+    void collectorWithoutProcessAgent();
+    void collectorWithNoCounterIsLeftBehindClosed();
     void unreachableComputerIsReportedInOneLine_data();
     void unreachableComputerIsReportedInOneLine();
     void chartOutlivesPmcdStoppedAndStarted();
@@ -193,8 +210,8 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     objects->setCurrentIndex(objects->findText("Network Interface"));
     // The explanation carries that computer's own help text of the metric.
-    QVERIFY(
-        browser.findChild<QLabel*>("explainText")->text().contains("network.interface.in.bytes: "));
+    QTRY_VERIFY(
+        browser.findChild<QLabel*>("explainText")->text().contains("network.interface.in.bytes ("));
     auto* instances = browser.findChild<QListWidget*>("instanceList");
     QTRY_VERIFY(instances->count() > 0);
     QStringList shown = items(instances);
@@ -210,6 +227,25 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
     QCOMPARE(counterPathText(paths.front(), m_sources.local().objects()),
              "\\\\" + m_host->address() + ":44321\\Network Interface(" + m_host->extraInterface() +
                  ")\\Bytes Received/sec");
+}
+
+void tst_PcpCounters::browserAsksFewRequests() {
+    // Connecting, listing the objects, the first object's instances and the
+    // explanation of its first counter: a few messages, not one per metric,
+    // since each costs a round trip to a computer that may be far away.
+    PmcdRequests requests(m_host->address());
+    const auto before = requests.read();
+    QVERIFY(before);
+    CounterBrowser browser(m_sources);
+    browser.show();
+    pointAt(browser, "\\\\" + m_host->address());
+    auto* status = browser.findChild<QLabel*>("computerStatus");
+    QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Counters of"), 10000);
+    QTRY_VERIFY(browser.findChild<QListWidget*>("instanceList")->count() > 0);
+    QTest::qWait(500); // the explanation, and anything else still on its way
+    const auto after = requests.read();
+    QVERIFY(after);
+    QVERIFY2(*after - *before <= 12, qPrintable(QString::number(*after - *before)));
 }
 
 void tst_PcpCounters::valuesAgreeWithPminfo() {
@@ -241,14 +277,123 @@ void tst_PcpCounters::valuesAgreeWithPminfo() {
     QVERIFY(sample.values[3]->base > 0);
 }
 
+void tst_PcpCounters::sampleIsOneFetch() {
+    PcpPerfCounters counters(m_host->address().toStdString());
+    const std::vector<CounterPath> paths{{"memory", "available_bytes", {}, {}},
+                                         {"processor", "processor_time", "_Total", {}},
+                                         {"processor", "processor_time", "0", {}},
+                                         {"process", "working_set", "_Total", {}}};
+    counters.sample(paths); // the first also says which instances to bring
+    PmcdRequests requests(m_host->address());
+    const auto before = requests.read(true);
+    const auto sample = counters.sample(paths);
+    const auto after = requests.read(true);
+    QVERIFY(before && after);
+    QCOMPARE(*after - *before, 1.0);
+    for (const auto& value : sample.values)
+        QVERIFY(value);
+}
+
+void tst_PcpCounters::processSizesPastFourTebibytes() {
+    // This process reserves 5 TiB of address space, which a 32-bit count of
+    // kilobytes cannot hold; that computer's Virtual Bytes of this process
+    // are what this process's own status says.
+    const std::size_t size = std::size_t{5} << 40;
+    void* reserved =
+        mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (reserved == MAP_FAILED)
+        QSKIP("this machine does not let a process reserve 5 TiB of address space");
+    const std::unique_ptr<void, std::function<void(void*)>> unmap(
+        reserved, [size](void* p) { munmap(p, size); });
+    PcpPerfCounters counters(m_host->address().toStdString());
+    const QString self = "tst_PcpCounters#" + QString::number(getpid());
+    const auto sample = counters.sample(
+        {{"process", "virtual_bytes", self, {}}, {"process", "working_set", self, {}}});
+    QVERIFY(sample.values[0] && sample.values[1]);
+    const auto status = readKernelFile("/proc/self/status").value_or("");
+    const auto at = status.find("VmSize:");
+    QVERIFY(at != std::string::npos);
+    const double vmSize = std::stod(status.substr(at + 7)) * 1024;
+    QVERIFY(vmSize > static_cast<double>(size));
+    QVERIFY2(std::abs(sample.values[0]->value - vmSize) < 0.01 * vmSize,
+             qPrintable(QString::number(sample.values[0]->value)));
+    QVERIFY(sample.values[1]->value > 0);
+}
+
+void tst_PcpCounters::defaultCollectorSaysWhyProcessesAreMissing() {
+    // Debian's process agent answers only clients it has authenticated.
+    TestPmcd debian({m_host->address()}, 44322, m_host->netns(), TestPmcd::Agents::AsDebian);
+    if (!debian.why().isEmpty())
+        QSKIP(qPrintable(debian.why()));
+    CounterBrowser browser(m_sources);
+    browser.show();
+    pointAt(browser, debian.host());
+    auto* status = browser.findChild<QLabel*>("computerStatus");
+    QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Counters of"), 10000);
+    auto* objects = browser.findChild<QComboBox*>("performanceObject");
+    auto* counters = browser.findChild<QListWidget*>("counterList");
+    objects->setCurrentIndex(objects->findText("Process"));
+    QVERIFY(objects->currentIndex() >= 0);
+    // The status line says why in one sentence, and how to allow it.
+    QVERIFY2(status->text().contains("-A"), qPrintable(status->text()));
+    QCOMPARE(status->text().count(". "), 0);
+    QCOMPARE(counters->count(), 0);
+    QVERIFY(browser.chosenPaths().empty());
+    // The other objects are there as ever.
+    objects->setCurrentIndex(objects->findText("Processor"));
+    QVERIFY(status->text().startsWith("Counters of"));
+    QVERIFY(counters->count() > 0);
+    QTRY_VERIFY(browser.findChild<QListWidget*>("instanceList")->count() > 1);
+}
+
+void tst_PcpCounters::collectorWithoutProcessAgent() {
+    TestPmcd plain({m_host->address()}, 44323, m_host->netns(), TestPmcd::Agents::NoProcess);
+    if (!plain.why().isEmpty())
+        QSKIP(qPrintable(plain.why()));
+    PcpPerfCounters counters(plain.host().toStdString());
+    QVERIFY(!findObject(counters.objects(), "process"));
+    QVERIFY(findObject(counters.objects(), "memory"));
+    // Counters it does not offer, asked for anyway (a chart's saved
+    // settings), have no value; the others do.
+    const auto sample = counters.sample({{"process", "processor_time", "_Total", {}},
+                                         {"process", "working_set", "_Total", {}},
+                                         {"process", "virtual_bytes", "init#1", {}},
+                                         {"memory", "available_bytes", {}, {}}});
+    QVERIFY(sample.reachable);
+    QVERIFY(!sample.values[0] && !sample.values[1] && !sample.values[2]);
+    QVERIFY(sample.values[3]);
+}
+
+void tst_PcpCounters::collectorWithNoCounterIsLeftBehindClosed() {
+    // A collector with none of the metrics behind our counters is refused
+    // with the reason, and the connection made to learn that is closed.
+    TestPmcd bare({m_host->address()}, 44324, m_host->netns(), TestPmcd::Agents::PmcdOnly);
+    if (!bare.why().isEmpty())
+        QSKIP(qPrintable(bare.why()));
+    const auto clients = bare.pminfo("pmcd.numclients"); // with pminfo's own
+    QVERIFY(clients);
+    try {
+        PcpPerfCounters counters(bare.host().toStdString());
+        QFAIL("a computer without any of the counters was taken");
+    } catch (const PlatformError& e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains("none of the counters"), e.what());
+    }
+    QTRY_COMPARE(bare.pminfo("pmcd.numclients"), clients);
+}
+
 void tst_PcpCounters::unreachableComputerIsReportedInOneLine_data() {
     QTest::addColumn<QString>("computer");
-    QTest::newRow("nothing listens on that port") << m_host->address() + ":1";
-    QTest::newRow("unknown name") << "no-such-computer.invalid";
+    QTest::addColumn<QString>("says");
+    QTest::newRow("nothing listens on that port") << m_host->address() + ":1"
+                                                  << "refused the connection";
+    QTest::newRow("unknown name") << "no-such-computer.invalid"
+                                  << "no computer of that name";
+    QTest::newRow("no answer at all") << m_host->blackholed() << "did not answer";
 }
 
 void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
     QFETCH(QString, computer);
+    QFETCH(QString, says);
     CounterBrowser browser(m_sources);
     browser.show();
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
@@ -257,9 +402,10 @@ void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
     clock.start();
     pointAt(browser, computer);
     auto* status = browser.findChild<QLabel*>("computerStatus");
-    QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Cannot reach"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Cannot reach"), 10000);
     QVERIFY2(!status->text().contains('\n'), qPrintable(status->text()));
     QVERIFY(status->text().contains(computer));
+    QVERIFY2(status->text().contains(says), qPrintable(status->text()));
     QCOMPARE(objects->count(), before); // the lists stay as they were
 }
 

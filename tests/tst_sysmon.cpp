@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTest>
@@ -125,6 +126,9 @@ private slots:
     void browserChoosesCountersAndInstances_data();
     void browserChoosesCountersAndInstances();
     void browserReadsTheComputerNamed();
+    void browserSaysWhyAnObjectOffersNothing();
+    void browserStaysOnTheScreen_data();
+    void browserStaysOnTheScreen();
     void legendNamesComputersAndMarksOneThatStopsAnswering();
 
 private:
@@ -491,6 +495,78 @@ void tst_sysmon::browserReadsTheComputerNamed() {
     QCOMPARE(objects->count(), 2);
     QVERIFY(browser.chosenPaths().front().computer.isEmpty());
     QVERIFY(name->findText("\\\\far:4000") >= 0);
+}
+
+void tst_sysmon::browserSaysWhyAnObjectOffersNothing() {
+    // That computer keeps its processes to itself, and explains its
+    // processor counters in words of its own, which it gives when asked.
+    const QString why = "That computer keeps its processes to itself.";
+    platform::ObjectInfo processes{"process", "Process", "Processes.", {}, true, true, why};
+    m_sources->remote.catalogue.push_back(processes);
+    m_sources->remote.explanations["processor|processor_time"] = "Busy share, over there.";
+    CounterBrowser browser(*m_sources);
+    browser.show();
+    auto* objects = browser.findChild<QComboBox*>("performanceObject");
+    auto* counters = browser.findChild<QListWidget*>("counterList");
+    auto* status = browser.findChild<QLabel*>("computerStatus");
+    auto* explain = browser.findChild<QLabel*>("explainText");
+    browser.findChild<QRadioButton*>("remoteComputer")->click();
+    auto* name = browser.findChild<QComboBox*>("computerName");
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "far");
+    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(status->text(), QStringLiteral("Counters of \\\\far"));
+    QTRY_COMPARE(explain->text(), QStringLiteral("Busy share, over there."));
+
+    objects->setCurrentIndex(objects->findText("Process"));
+    QCOMPARE(status->text(), why);
+    QCOMPARE(counters->count(), 0);
+    QVERIFY(browser.chosenPaths().empty());
+    // Another computer named while it shows: what becomes of that one.
+    m_sources->unreachable = {"nowhere"};
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "nowhere");
+    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    QTRY_VERIFY(status->text().startsWith("Cannot reach \\\\nowhere"));
+    objects->setCurrentIndex(objects->findText("Processor"));
+    QVERIFY(status->text().startsWith("Cannot reach \\\\nowhere"));
+}
+
+void tst_sysmon::browserStaysOnTheScreen_data() {
+    QTest::addColumn<int>("length");
+    QTest::newRow("the longest DNS name") << 253;
+    QTest::newRow("5,000 characters") << 5000;
+}
+
+void tst_sysmon::browserStaysOnTheScreen() {
+    // A name that cannot be reached comes back in the status line; however
+    // long, the dialog keeps within the screen and its buttons in sight.
+    QFETCH(int, length);
+    const QString computer = QString(length, 'w');
+    m_sources->unreachable = {computer};
+    CounterBrowser browser(*m_sources);
+    browser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&browser));
+    browser.findChild<QRadioButton*>("remoteComputer")->click();
+    auto* name = browser.findChild<QComboBox*>("computerName");
+    name->lineEdit()->setText(computer);
+    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    auto* status = browser.findChild<QLabel*>("computerStatus");
+    QTRY_VERIFY(status->text().startsWith("Cannot reach"));
+    QVERIFY(status->text().contains(computer)); // whole, for the tooltip and screen readers
+    QTest::qWait(50);
+    const QRect screen = browser.screen()->availableGeometry();
+    QVERIFY2(browser.frameGeometry().width() <= screen.width(),
+             qPrintable(QString::number(browser.frameGeometry().width())));
+    QVERIFY(browser.frameGeometry().height() <= screen.height());
+    for (const char* button : {"browserAddButton", "browserCloseButton"}) {
+        auto* b = browser.findChild<QPushButton*>(button);
+        QVERIFY(b->isVisible());
+        const QRect at(b->mapToGlobal(QPoint(0, 0)), b->size());
+        QVERIFY2(screen.contains(at), button);
+        QVERIFY2(browser.rect().contains(QRect(b->mapTo(&browser, QPoint(0, 0)), b->size())),
+                 button);
+    }
 }
 
 void tst_sysmon::legendNamesComputersAndMarksOneThatStopsAnswering() {

@@ -42,7 +42,8 @@ std::vector<ObjectInfo> build() {
                            "/proc/stat, each processor from /proc/interrupts."),
                1.0, 0.01)},
          true,
-         true});
+         true,
+         {}});
 
     objects.push_back(
         {QStringLiteral("memory"),
@@ -70,7 +71,8 @@ std::vector<ObjectInfo> build() {
                            "out to swap, per second (pgmajfault + pswpout)."),
                1.0, 1.0)},
          false,
-         false});
+         false,
+         {}});
 
     objects.push_back(
         {QStringLiteral("physical_disk"),
@@ -93,7 +95,8 @@ std::vector<ObjectInfo> build() {
                            "one request, in percent."),
                0.1, 1.0)},
          true,
-         true});
+         true,
+         {}});
 
     objects.push_back(
         {QStringLiteral("network_interface"),
@@ -113,7 +116,8 @@ std::vector<ObjectInfo> build() {
           rate("packets_sent", QObject::tr("Packets Sent/sec"),
                QObject::tr("Packets sent on the interface per second."), 1.0, 0.1)},
          true,
-         false});
+         false,
+         {}});
 
     objects.push_back(
         {QStringLiteral("system"),
@@ -133,7 +137,8 @@ std::vector<ObjectInfo> build() {
           gauge("up_time", QObject::tr("System Up Time"),
                 QObject::tr("Seconds since the computer started."), 1.0, 1e-4)},
          false,
-         false});
+         false,
+         {}});
 
     objects.push_back(
         {QStringLiteral("process"),
@@ -159,7 +164,8 @@ std::vector<ObjectInfo> build() {
           gauge("id_process", QObject::tr("ID Process"), QObject::tr("The process id."), 1.0,
                 0.001)},
          true,
-         true});
+         true,
+         {}});
     return objects;
 }
 

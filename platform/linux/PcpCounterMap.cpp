@@ -78,8 +78,10 @@ std::vector<CounterMap> build() {
 
         map("process", "processor_time", {{"proc.psinfo.utime", tick}, {"proc.psinfo.stime", tick}},
             {}, allBusyTicks, {}),
-        map("process", "working_set", {{"proc.memory.vmrss"}}),
-        map("process", "virtual_bytes", {{"proc.memory.vmsize"}}),
+        // The 64-bit sizes: proc.memory.vmrss and vmsize are 32-bit kilobyte
+        // counts, which wrap at 4 TiB.
+        map("process", "working_set", {{"proc.psinfo.rss"}}),
+        map("process", "virtual_bytes", {{"proc.psinfo.vsize"}}),
         map("process", "thread_count", {{"proc.psinfo.threads"}}),
         map("process", "id_process", {{"proc.psinfo.pid"}}, {}, {}, {}, false, false),
     };

@@ -7,19 +7,16 @@
 #include <QObject>
 
 #include <algorithm>
-#include <functional>
+#include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <set>
+
+#include <netdb.h>
 #include <time.h>
-#include <unordered_map>
 
 namespace ombrix::platform {
 namespace {
-
-std::string errorText(int code) {
-    char buffer[PM_MAXERRMSGLEN];
-    return pmErrStr_r(code, buffer, sizeof buffer);
-}
 
 struct ResultFree {
     void operator()(pmResult* result) const { pmFreeResult(result); }
@@ -34,12 +31,23 @@ double monotonicSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-// Bytes, milliseconds and plain counts, whatever scale the metric has.
-pmUnits canonical(pmUnits units) {
-    units.scaleSpace = PM_SPACE_BYTE;
-    units.scaleTime = PM_TIME_MSEC;
-    units.scaleCount = PM_COUNT_ONE;
-    return units;
+// How long libpcp waits for a connection: PMCD_CONNECT_TIMEOUT where that is
+// shorter than libpcp's own 5 s, which libpcp 6.0 keeps whatever it says.
+double connectWait() {
+    const char* text = std::getenv("PMCD_CONNECT_TIMEOUT");
+    const double wait = text ? std::strtod(text, nullptr) : 0;
+    return wait > 0 && wait < 5 ? wait : 5;
+}
+
+// getaddrinfo's status for the host's name: 0 when it has addresses.
+int resolve(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (found)
+        freeaddrinfo(found);
+    return status;
 }
 
 const pcp::CounterMap* findMap(const QString& object, const QString& counter) {
@@ -50,102 +58,195 @@ const pcp::CounterMap* findMap(const QString& object, const QString& counter) {
     return nullptr;
 }
 
+// The catalogue's explanation, then the metrics behind the counter, the
+// first with that computer's own words for it where they are known.
+QString withMetrics(const QString& explanation, const pcp::CounterMap& map, const QString& help) {
+    QStringList metrics;
+    for (const auto& term : map.value)
+        metrics << QString::fromStdString(term.metric);
+    if (!help.isEmpty())
+        metrics.front() += QStringLiteral(" (%1)").arg(help);
+    return explanation +
+           QObject::tr(" From Performance Co-Pilot: %1.").arg(metrics.join(QLatin1String(", ")));
+}
+
 // Process instances are named by their command, which no counter reads.
 const char* const kProcessCommand = "proc.psinfo.cmd";
+const char* const kProcessId = "proc.psinfo.pid";
 
-// The values of one fetched metric, by instance id (PM_IN_NULL for a single value).
-using Values = std::unordered_map<int, double>;
+// The metrics of the Process object's own instances, and the command.
+std::vector<std::string> processMetrics() {
+    std::vector<std::string> names{kProcessCommand};
+    for (const auto& map : pcp::counterMaps())
+        if (map.object == "process")
+            for (const auto* terms : {&map.value, &map.base})
+                for (const auto& term : *terms)
+                    if (term.metric != kProcessId &&
+                        std::find(names.begin(), names.end(), term.metric) == names.end())
+                        names.push_back(term.metric);
+    return names;
+}
+
+[[noreturn]] void fail(const QString& reason) {
+    throw PlatformError(reason.toStdString());
+}
 
 } // namespace
 
-PcpPerfCounters::PcpPerfCounters(const std::string& host) {
-    m_context = pmNewContext(PM_CONTEXT_HOST, host.c_str());
-    if (m_context < 0)
-        throw PlatformError(errorText(m_context));
+PcpPerfCounters::Context::Context(const std::string& host) {
+    const double start = monotonicSeconds();
+    m_handle = pmNewContext(PM_CONTEXT_HOST, host.c_str());
+    if (m_handle < 0) {
+        const pcp::HostPort where = pcp::splitHost(host);
+        const int lookup = m_handle == -EHOSTUNREACH ? resolve(where.host) : 0;
+        fail(pcp::connectFailure(m_handle, monotonicSeconds() - start, connectWait(), lookup,
+                                 where));
+    }
+}
 
-    // Which of the mapped metrics this computer has, with their types and units.
-    std::vector<std::string> names{kProcessCommand};
-    for (const auto& map : pcp::counterMaps())
-        for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
-            for (const auto& term : *terms)
-                if (std::find(names.begin(), names.end(), term.metric) == names.end())
-                    names.push_back(term.metric);
+PcpPerfCounters::Context::~Context() {
+    pmDestroyContext(m_handle);
+}
+
+int PcpPerfCounters::lookUp(const std::vector<std::string>& names) {
     std::vector<const char*> namePointers;
     for (const auto& name : names)
         namePointers.push_back(name.c_str());
     std::vector<pmID> ids(names.size(), PM_ID_NULL);
+    m_context.use();
     const int found = pmLookupName(static_cast<int>(names.size()), namePointers.data(), ids.data());
     if (found < 0 && found != PM_ERR_NAME)
-        throw PlatformError(errorText(found));
-    std::vector<pmDesc> descs(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (ids[i] != PM_ID_NULL && pmLookupDesc(ids[i], &descs[i]) >= 0)
-            m_metrics.emplace(names[i], descs[i]);
+        return found;
+    std::vector<pmID> foundIds;
+    for (pmID id : ids)
+        if (id != PM_ID_NULL)
+            foundIds.push_back(id);
+    std::vector<pmDesc> descs(foundIds.size());
+    for (auto& desc : descs)
+        desc.pmid = PM_ID_NULL; // stays so where the computer has no descriptor
+    if (!foundIds.empty()) {
+        const int described =
+            pmLookupDescs(static_cast<int>(foundIds.size()), foundIds.data(), descs.data());
+        if (described < 0 && foundIds.size() > 1)
+            return described;
+    }
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (ids[i] == PM_ID_NULL)
+            continue;
+        const pmDesc& desc = descs[next++];
+        if (desc.pmid == ids[i])
+            m_metrics.emplace(names[i], desc);
+    }
+    return 0;
+}
 
-    // Our catalogue, with only the counters whose metrics are all there.
-    auto present = [this](const std::vector<pcp::Term>& terms) {
-        return std::all_of(terms.begin(), terms.end(),
-                           [this](const pcp::Term& t) { return m_metrics.count(t.metric) > 0; });
-    };
+bool PcpPerfCounters::knowProcessMetrics() {
+    if (m_processMetricsKnown)
+        return true;
+    const int status = lookUp(processMetrics());
+    m_lost = m_lost || pcp::connectionLost(status);
+    m_processMetricsKnown = status == 0;
+    return m_processMetricsKnown;
+}
+
+PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_context(host) {
+    // Which of the mapped metrics this computer has, with their types and
+    // units, in one request for the names and one for the descriptors. The
+    // process agent answers pmcd for each of its metrics in a message of its
+    // own, so the Process object's wait until it is used; its process id
+    // says whether there is a process agent.
+    const std::vector<std::string> later = processMetrics();
+    std::vector<std::string> names{kProcessId};
+    for (const auto& map : pcp::counterMaps())
+        for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
+            for (const auto& term : *terms)
+                if (std::find(names.begin(), names.end(), term.metric) == names.end() &&
+                    std::find(later.begin(), later.end(), term.metric) == later.end())
+                    names.push_back(term.metric);
+    if (const int status = lookUp(names); status < 0)
+        fail(pcp::requestFailure(status));
+
+    // A collector may keep processes from clients it has not authenticated;
+    // asking for the name of process 1 tells, in one request.
+    const auto processId = m_metrics.find(kProcessId);
+    QString processesRefused;
+    if (processId != m_metrics.end()) {
+        char* name = nullptr;
+        const int status = pmNameInDom(processId->second.indom, 1, &name);
+        std::unique_ptr<char, CFree> free(status >= 0 ? name : nullptr);
+        processesRefused = pcp::processRefusal(status);
+    }
+
+    // Our catalogue, with only the counters whose metrics are all there
+    // (for processes: whose agent is there).
     for (const ObjectInfo& object : linuxCounterCatalogue()) {
         ObjectInfo offered = object;
         offered.explanation =
             QObject::tr("%1 of that computer, from Performance Co-Pilot.").arg(object.name);
         offered.counters.clear();
+        const bool processes = object.id == QLatin1String("process");
+        if (processes && !processesRefused.isEmpty()) {
+            offered.unavailable = processesRefused;
+            m_objects.push_back(std::move(offered));
+            continue;
+        }
         for (const CounterInfo& counter : object.counters) {
             const pcp::CounterMap* map = findMap(object.id, counter.id);
-            if (!map || !present(map->value) || !present(map->base))
+            if (!map || (processes ? processId == m_metrics.end()
+                                   : !pcp::hasAll(map->value, m_metrics) ||
+                                         !pcp::hasAll(map->base, m_metrics)))
                 continue;
-            // That computer's own words for the metrics behind the counter.
             CounterInfo mapped = counter;
-            QStringList metrics;
-            for (const auto& term : map->value) {
-                char* help = nullptr;
-                const int status =
-                    pmLookupText(m_metrics.at(term.metric).pmid, PM_TEXT_ONELINE, &help);
-                std::unique_ptr<char, CFree> text(status >= 0 ? help : nullptr);
-                metrics << QString::fromStdString(term.metric) +
-                               (text ? QStringLiteral(": ") + QString::fromUtf8(text.get())
-                                     : QString());
-            }
-            mapped.explanation += QObject::tr(" From Performance Co-Pilot: %1.")
-                                      .arg(metrics.join(QLatin1String("; ")));
+            mapped.explanation = withMetrics(counter.explanation, *map, {});
             offered.counters.push_back(mapped);
         }
         if (!offered.counters.empty())
             m_objects.push_back(std::move(offered));
     }
-}
-
-PcpPerfCounters::~PcpPerfCounters() {
-    if (m_context >= 0)
-        pmDestroyContext(m_context);
-}
-
-void PcpPerfCounters::use() const {
-    pmUseContext(m_context);
+    if (std::none_of(m_objects.begin(), m_objects.end(),
+                     [](const ObjectInfo& object) { return !object.counters.empty(); }))
+        fail(QObject::tr("its collector offers none of the counters this program reads"));
 }
 
 const std::vector<ObjectInfo>& PcpPerfCounters::objects() const {
     return m_objects;
 }
 
+void PcpPerfCounters::restrictTo(pmInDom indom, std::vector<int> instances) {
+    std::sort(instances.begin(), instances.end());
+    instances.erase(std::unique(instances.begin(), instances.end()), instances.end());
+    const auto known = m_profiles.find(indom);
+    if (known == m_profiles.end() ? instances.empty() : known->second == instances)
+        return;
+    pmDelProfile(indom, 0, nullptr);
+    pmAddProfile(indom, static_cast<int>(instances.size()),
+                 instances.empty() ? nullptr : instances.data());
+    m_profiles[indom] = std::move(instances);
+}
+
 QStringList PcpPerfCounters::instances(const QString& objectId) {
     QStringList names;
     const ObjectInfo* object = findObject(m_objects, objectId);
-    if (!object || !object->hasInstances)
+    if (!object || !object->hasInstances || object->counters.empty())
         return names;
-    const pcp::CounterMap* map = findMap(objectId, object->counters.front().id);
-    const pmDesc& desc = m_metrics.at(map->value.front().metric);
-    use();
+    m_context.use();
     const std::string id = objectId.toStdString();
     if (id == "process") {
         // Named like this computer's: the command and the process id.
-        auto cmd = m_metrics.find(kProcessCommand);
-        pmID pmid = cmd == m_metrics.end() ? PM_ID_NULL : cmd->second.pmid;
-        pmResult* raw = nullptr;
-        if (pmid == PM_ID_NULL || pmFetch(1, &pmid, &raw) < 0)
+        if (!knowProcessMetrics())
             return names;
+        const auto cmd = m_metrics.find(kProcessCommand);
+        if (cmd == m_metrics.end())
+            return names;
+        restrictTo(cmd->second.indom, {});
+        pmID pmid = cmd->second.pmid;
+        pmResult* raw = nullptr;
+        const int status = pmFetch(1, &pmid, &raw);
+        if (status < 0) {
+            m_lost = m_lost || pcp::connectionLost(status);
+            return names;
+        }
         std::unique_ptr<pmResult, ResultFree> result(raw);
         const pmValueSet* set = result->vset[0];
         for (int i = 0; i < set->numval; ++i) {
@@ -161,106 +262,157 @@ QStringList PcpPerfCounters::instances(const QString& objectId) {
             return QString::compare(a, b, Qt::CaseInsensitive) < 0;
         });
     } else {
-        int* instanceIds = nullptr;
-        char** instanceNames = nullptr;
-        const int count = pmGetInDom(desc.indom, &instanceIds, &instanceNames);
-        std::unique_ptr<int, CFree> freeIds(instanceIds);
-        std::unique_ptr<char*, CFree> freeNames(instanceNames);
-        for (int i = 0; i < count; ++i) {
-            m_instanceIds[{desc.indom, instanceNames[i]}] = instanceIds[i];
-            names << QString::fromStdString(pcp::ourInstance(id, instanceNames[i]));
-        }
+        const pcp::CounterMap* map = findMap(objectId, object->counters.front().id);
+        const pmDesc& desc = m_metrics.at(map->value.front().metric); // offered: it is there
+        for (const std::string& name : listInstances(desc.indom))
+            names << QString::fromStdString(pcp::ourInstance(id, name));
     }
     if (object->hasTotal)
         names.prepend(totalInstance());
     return names;
 }
 
-int PcpPerfCounters::instanceId(const pmDesc& metric, const std::string& name) {
-    if (metric.indom == PM_INDOM_NULL)
-        return PM_IN_NULL;
-    const auto key = std::make_pair(metric.indom, name);
-    auto it = m_instanceIds.find(key);
-    if (it != m_instanceIds.end())
-        return it->second;
-    const int id = pmLookupInDom(metric.indom, name.c_str());
-    if (id >= 0)
-        m_instanceIds.emplace(key, id);
-    return id;
+std::vector<std::string> PcpPerfCounters::listInstances(pmInDom indom) {
+    std::vector<std::string> names;
+    int* instanceIds = nullptr;
+    char** instanceNames = nullptr;
+    const int count = pmGetInDom(indom, &instanceIds, &instanceNames);
+    m_lost = m_lost || pcp::connectionLost(count);
+    std::unique_ptr<int, CFree> freeIds(instanceIds);
+    std::unique_ptr<char*, CFree> freeNames(instanceNames);
+    for (int i = 0; i < count; ++i) {
+        m_instanceIds[{indom, instanceNames[i]}] = instanceIds[i];
+        names.emplace_back(instanceNames[i]);
+    }
+    return names;
+}
+
+int PcpPerfCounters::instanceId(pmInDom indom, const std::string& name, std::set<pmInDom>& listed) {
+    auto it = m_instanceIds.find({indom, name});
+    // An instance not seen before: the domain's list asked again, once a sample.
+    if (it == m_instanceIds.end() && listed.insert(indom).second) {
+        listInstances(indom);
+        it = m_instanceIds.find({indom, name});
+    }
+    return it == m_instanceIds.end() ? -1 : it->second;
+}
+
+QString PcpPerfCounters::explanation(const QString& objectId, const QString& counterId) {
+    const CounterInfo* counter = findCounter(m_objects, {objectId, counterId, {}, {}});
+    const pcp::CounterMap* map = findMap(objectId, counterId);
+    if (!counter || !map)
+        return counter ? counter->explanation : QString();
+    const std::string& first = map->value.front().metric;
+    auto help = m_help.find(first);
+    if (help == m_help.end()) {
+        if (objectId == QLatin1String("process") && !knowProcessMetrics())
+            return counter->explanation;
+        const auto metric = m_metrics.find(first);
+        if (metric == m_metrics.end())
+            return counter->explanation;
+        m_context.use();
+        char* text = nullptr;
+        const int status = pmLookupText(metric->second.pmid, PM_TEXT_ONELINE, &text);
+        std::unique_ptr<char, CFree> free(status >= 0 ? text : nullptr);
+        if (status < 0 && status != PM_ERR_TEXT) {
+            m_lost = m_lost || pcp::connectionLost(status);
+            return counter->explanation; // asked again next time
+        }
+        help = m_help.emplace(first, free ? QString::fromUtf8(free.get()) : QString()).first;
+    }
+    const CounterInfo* local = findCounter(linuxCounterCatalogue(), {objectId, counterId, {}, {}});
+    return withMetrics(local ? local->explanation : QString(), *map, help->second);
 }
 
 RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
     RawSample result;
     result.values.assign(paths.size(), std::nullopt);
+    m_context.use();
+    if (m_lost) {
+        if (pmReconnectContext(m_context.handle()) < 0) {
+            result.seconds = monotonicSeconds();
+            result.reachable = false;
+            return result;
+        }
+        m_lost = false;
+    }
 
-    // Every metric the paths need, fetched together.
-    std::vector<const pcp::CounterMap*> maps;
+    // Every metric the paths need, fetched together, and which instances
+    // each instance domain must bring: only those named, unless a _Total
+    // sums them all (a computer has hundreds of processes).
     std::vector<pmID> ids;
-    std::vector<const pmDesc*> descs;
     auto need = [&](const std::vector<pcp::Term>& terms) {
         for (const auto& term : terms) {
-            auto it = m_metrics.find(term.metric);
+            const auto it = m_metrics.find(term.metric);
             if (it != m_metrics.end() &&
-                std::find(ids.begin(), ids.end(), it->second.pmid) == ids.end()) {
+                std::find(ids.begin(), ids.end(), it->second.pmid) == ids.end())
                 ids.push_back(it->second.pmid);
-                descs.push_back(&it->second);
-            }
         }
     };
-    // Which instances each instance domain must bring: only those named,
-    // unless a _Total sums them all (a computer has hundreds of processes).
-    std::vector<int> instances(paths.size(), static_cast<int>(PM_IN_NULL));
-    std::vector<bool> named(paths.size(), true); // false: the instance is not there
-    std::map<pmInDom, std::vector<int>> wanted;  // empty: all
-    std::set<pmInDom> all;
-    use();
-    if (m_lost && pmReconnectContext(m_context) < 0) {
+    if (std::any_of(
+            paths.begin(), paths.end(),
+            [](const CounterPath& path) { return path.object == QLatin1String("process"); }) &&
+        !knowProcessMetrics() && m_lost) {
         result.seconds = monotonicSeconds();
         result.reachable = false;
         return result;
     }
+    std::vector<const pcp::CounterMap*> maps(paths.size(), nullptr); // null: no value
+    std::vector<int> instances(paths.size(), static_cast<int>(PM_IN_NULL));
+    std::map<pmInDom, std::vector<int>> wanted; // empty: all
+    std::set<pmInDom> all, listed;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const CounterPath& path = paths[i];
         const pcp::CounterMap* map = findMap(path.object, path.counter);
-        maps.push_back(map);
-        if (!map)
+        // A counter this computer does not offer or lacks metrics for has no value.
+        if (!map || !findCounter(m_objects, path))
             continue;
-        const bool total = path.instance == totalInstance();
-        need(total && !map->totalValue.empty() ? map->totalValue : map->value);
-        need(total && !map->totalBase.empty() ? map->totalBase : map->base);
+        if (path.instance == totalInstance()) {
+            if (!map->hasTotal)
+                continue;
+            if (pcp::hasOwnTotal(*map, m_metrics)) {
+                need(map->totalValue);
+                need(map->totalBase);
+            } else if (pcp::hasAll(map->value, m_metrics) && pcp::hasAll(map->base, m_metrics)) {
+                need(map->value);
+                need(map->base);
+                const pmDesc& first = m_metrics.at(map->value.front().metric);
+                if (first.indom != PM_INDOM_NULL)
+                    all.insert(first.indom);
+            } else {
+                continue;
+            }
+            maps[i] = map;
+            continue;
+        }
+        if (!pcp::hasAll(map->value, m_metrics) || !pcp::hasAll(map->base, m_metrics))
+            continue;
         const pmDesc& first = m_metrics.at(map->value.front().metric);
-        if (first.indom == PM_INDOM_NULL)
-            continue;
-        if (total) {
-            if (map->totalValue.empty())
-                all.insert(first.indom);
-            continue;
-        }
-        if (path.object == QLatin1String("process")) {
-            // "command#pid": the process id is the instance id.
-            bool ok = false;
-            instances[i] = path.instance.section(QLatin1Char('#'), -1).toInt(&ok);
-            named[i] = ok && instances[i] > 0;
-        } else {
-            instances[i] = instanceId(
-                first, pcp::pcpInstance(path.object.toStdString(), path.instance.toStdString()));
-            named[i] = instances[i] >= 0;
-        }
-        if (named[i])
+        if (first.indom != PM_INDOM_NULL) {
+            if (path.object == QLatin1String("process")) {
+                // "command#pid": the process id is the instance id.
+                bool ok = false;
+                instances[i] = path.instance.section(QLatin1Char('#'), -1).toInt(&ok);
+                if (!ok || instances[i] <= 0)
+                    continue;
+            } else {
+                instances[i] = instanceId(
+                    first.indom,
+                    pcp::pcpInstance(path.object.toStdString(), path.instance.toStdString()),
+                    listed);
+                if (instances[i] < 0)
+                    continue;
+            }
             wanted[first.indom].push_back(instances[i]);
+        }
+        need(map->value);
+        need(map->base);
+        maps[i] = map;
     }
     for (pmInDom indom : all)
         wanted[indom].clear();
-    for (auto& [indom, list] : wanted) {
-        std::sort(list.begin(), list.end());
-        list.erase(std::unique(list.begin(), list.end()), list.end());
-        auto known = m_profiles.find(indom);
-        if (known != m_profiles.end() && known->second == list)
-            continue;
-        pmDelProfile(indom, 0, nullptr);
-        pmAddProfile(indom, static_cast<int>(list.size()), list.empty() ? nullptr : list.data());
-        m_profiles[indom] = list;
-    }
+    for (auto& [indom, list] : wanted)
+        restrictTo(indom, std::move(list));
     result.seconds = monotonicSeconds();
     if (ids.empty())
         return result;
@@ -273,85 +425,12 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
         return result;
     }
     std::unique_ptr<pmResult, ResultFree> fetched(raw);
-
-    std::unordered_map<pmID, Values> values;
-    for (int i = 0; i < fetched->numpmid; ++i) {
-        const pmValueSet* set = fetched->vset[i];
-        const pmDesc* desc = nullptr;
-        for (std::size_t k = 0; k < ids.size(); ++k)
-            if (ids[k] == set->pmid)
-                desc = descs[k];
-        if (!desc || set->numval <= 0)
-            continue;
-        const pmUnits target = canonical(desc->units);
-        Values& byInstance = values[set->pmid];
-        for (int j = 0; j < set->numval; ++j) {
-            pmAtomValue atom{}, converted{};
-            if (pmExtractValue(set->valfmt, &set->vlist[j], desc->type, &atom, PM_TYPE_DOUBLE) <
-                    0 ||
-                pmConvScale(PM_TYPE_DOUBLE, &atom, &desc->units, &converted, &target) < 0)
-                continue;
-            byInstance[set->vlist[j].inst] = converted.d;
-        }
-    }
-
-    // A sum of terms for one instance; nullopt when one is missing.
-    auto sumAt = [&](const std::vector<pcp::Term>& terms, int instance) -> std::optional<double> {
-        double sum = 0;
-        for (const auto& term : terms) {
-            const Values& byInstance = values[m_metrics.at(term.metric).pmid];
-            auto it = byInstance.find(instance);
-            if (it == byInstance.end())
-                return std::nullopt;
-            sum += it->second * term.weight;
-        }
-        return sum;
-    };
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const pcp::CounterMap* map = maps[i];
-        if (!map)
-            continue;
-        if (paths[i].instance == totalInstance()) {
-            if (!map->hasTotal)
-                continue;
-            if (!map->totalValue.empty()) {
-                const auto value = sumAt(map->totalValue, PM_IN_NULL);
-                const auto base = sumAt(map->totalBase, PM_IN_NULL);
-                if (value && base)
-                    result.values[i] = RawValue{*value, *base, 0};
-                continue;
-            }
-            // The sum over every instance the computer has now; an instance
-            // joining or leaving changes the identity, so the jump is a gap.
-            double value = 0, base = 0;
-            std::uint64_t identity = 0; // the same set in any order gives the same identity
-            std::size_t count = 0;
-            for (const auto& [instance, unused] :
-                 values[m_metrics.at(map->value.front().metric).pmid]) {
-                const auto v = sumAt(map->value, instance);
-                const auto b = sumAt(map->base, instance);
-                if (!v || !b)
-                    continue;
-                value += *v;
-                base += *b;
-                identity += (static_cast<std::uint64_t>(instance) + 1) * 0x9E3779B97F4A7C15ull;
-                ++count;
-            }
-            if (count == 0)
-                continue;
-            if (map->averageTotal)
-                value /= static_cast<double>(count);
-            result.values[i] = RawValue{value, base, identity};
-            continue;
-        }
-        if (!named[i])
-            continue;
-        const int instance = instances[i];
-        const auto value = sumAt(map->value, instance);
-        const auto base = sumAt(map->base, instance);
-        if (value && base)
-            result.values[i] = RawValue{*value, *base, 0};
-    }
+    const pcp::Values values = pcp::fetchedValues(*fetched, m_metrics);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (maps[i])
+            result.values[i] = paths[i].instance == totalInstance()
+                                   ? pcp::totalReading(*maps[i], m_metrics, values)
+                                   : pcp::instanceReading(*maps[i], instances[i], values);
     return result;
 }
 

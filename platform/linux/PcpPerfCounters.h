@@ -1,9 +1,11 @@
 #pragma once
 #include "platform/PerfCounters.h"
+#include "platform/linux/PcpMapping.h"
 
 #include <pcp/pmapi.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,34 +13,68 @@ namespace ombrix::platform {
 
 // The counters of another computer, read from its pmcd through a libpcp host
 // context and mapped onto the same objects and counters as /proc's
-// (PcpCounterMap). Every call blocks on the network: it belongs on a worker
-// thread, one per computer. Lives in the PCP module, so libpcp is loaded only
-// by those who name another computer.
+// (PcpCounterMap, PcpMapping). Every call blocks on the network: it belongs
+// on a worker thread, one per computer. Lives in the PCP module, so libpcp is
+// loaded only by those who name another computer.
+//
+// Round trips are few, since another computer may be far away: connecting
+// asks for the names and the descriptors once each, and whether processes
+// may be read; instances are asked when an object's are wanted, help texts
+// when an explanation is, and a sample is one fetch.
 class PcpPerfCounters final : public PerfCounters {
 public:
-    // host: "name", "name:port" or an address. Throws PlatformError with
-    // libpcp's reason when no context can be made.
+    // host: "name", "name:port" or an address. Throws PlatformError with the
+    // reason, in the user's words, when no context can be made or the
+    // computer offers none of the counters.
     explicit PcpPerfCounters(const std::string& host);
-    ~PcpPerfCounters() override;
     PcpPerfCounters(const PcpPerfCounters&) = delete;
     PcpPerfCounters& operator=(const PcpPerfCounters&) = delete;
 
     const std::vector<ObjectInfo>& objects() const override;
     QStringList instances(const QString& object) override;
-    // One pmFetch for all paths. When the computer does not answer, every
+    // One pmFetch for all paths (and the instance profile before it when the
+    // instances wanted change). When the computer does not answer, every
     // value is missing and reachable is false; the next sample reconnects.
     RawSample sample(const std::vector<CounterPath>& paths) override;
+    // The catalogue's explanation with that computer's own help text of the
+    // counter's first metric, asked once.
+    QString explanation(const QString& object, const QString& counter) override;
 
 private:
-    void use() const;
-    int instanceId(const pmDesc& metric, const std::string& name);
+    // A libpcp context, destroyed with its owner however that ends.
+    class Context {
+    public:
+        explicit Context(const std::string& host);
+        ~Context();
+        Context(const Context&) = delete;
+        Context& operator=(const Context&) = delete;
+        int handle() const { return m_handle; }
+        void use() const { pmUseContext(m_handle); }
 
-    int m_context = -1;
+    private:
+        int m_handle;
+    };
+
+    // Adds the names' metrics that the computer has to m_metrics, in two
+    // requests; libpcp's error code when it did not answer.
+    int lookUp(const std::vector<std::string>& names);
+    // Looks up the Process object's metrics the first time they are needed.
+    bool knowProcessMetrics();
+    // The domain's instance names now, their ids remembered.
+    std::vector<std::string> listInstances(pmInDom indom);
+    // The id of a named instance; -1 when the computer has no such instance.
+    int instanceId(pmInDom indom, const std::string& name, std::set<pmInDom>& listed);
+    // Sends the instances to fetch of one domain (empty: all), when they changed.
+    void restrictTo(pmInDom indom, std::vector<int> instances);
+
+    Context m_context;
     bool m_lost = false;
-    std::map<std::string, pmDesc> m_metrics; // the mapped metrics this computer has
+    bool m_processMetricsKnown = false;
+    pcp::Metrics m_metrics; // the mapped metrics this computer has
     std::vector<ObjectInfo> m_objects;
     std::map<std::pair<pmInDom, std::string>, int> m_instanceIds;
     std::map<pmInDom, std::vector<int>> m_profiles; // as last sent; empty: all instances
+    std::map<std::string, QString> m_help;          // one-line help texts asked so far
 };
 
 } // namespace ombrix::platform

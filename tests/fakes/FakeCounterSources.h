@@ -24,6 +24,7 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
         counters->catalogue = remote.catalogue;
         counters->instanceLists = remote.instanceLists;
         counters->readings = remote.readings;
+        counters->explanations = remote.explanations;
         counters->down = remoteDown;
         return counters;
     }

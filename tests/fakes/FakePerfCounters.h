@@ -21,16 +21,19 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
           CounterInfo{"interrupts", "Interrupts/sec", "Interrupts per second.", CounterKind::Rate,
                       1.0, 0.01}},
          true,
-         true},
+         true,
+         {}},
         {"memory",
          "Memory",
          "The memory.",
          {CounterInfo{"available_bytes", "Available Bytes", "Free memory.", CounterKind::Gauge, 1.0,
                       1e-6}},
          false,
-         false}};
+         false,
+         {}}};
     QHash<QString, QStringList> instanceLists{{"processor", {"_Total", "0", "1"}}};
     QHash<QString, ombrix::platform::RawValue> readings; // by key(); absent: no reading
+    QHash<QString, QString> explanations; // by "object|counter": what the computer says of it
     double seconds = 0;
     int samples = 0;
     std::shared_ptr<std::atomic<bool>> down; // set: the computer does not answer
@@ -40,6 +43,10 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
     }
     const std::vector<ombrix::platform::ObjectInfo>& objects() const override { return catalogue; }
     QStringList instances(const QString& object) override { return instanceLists.value(object); }
+    QString explanation(const QString& object, const QString& counter) override {
+        const QString said = explanations.value(object + "|" + counter);
+        return said.isEmpty() ? PerfCounters::explanation(object, counter) : said;
+    }
     ombrix::platform::RawSample sample(const std::vector<CounterPath>& paths) override {
         ++samples;
         ombrix::platform::RawSample result{seconds, {}};

@@ -1,7 +1,8 @@
 #pragma once
 // A pmcd of a test's or benchmark's own, with the Linux and process agents,
 // its files in a private folder, stopped when the object goes. Optionally run
-// inside a network namespace ("ip netns exec").
+// inside a network namespace ("ip netns exec"), and with fewer agents or a
+// process agent set up as Debian sets it up.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -26,9 +27,17 @@ public:
         return fallback;
     }
 
+    enum class Agents {
+        Open,      // the process agent with -A: it answers clients it has not authenticated
+        AsDebian,  // the process agent as Debian's pmcd.conf runs it: only authenticated ones
+        NoProcess, // no process agent
+        PmcdOnly,  // pmcd's own agent alone
+    };
+
     // Listens on each address, at port. Empty why() when it answers.
-    TestPmcd(QStringList addresses, int port, QString netns = {})
-        : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)) {
+    TestPmcd(QStringList addresses, int port, QString netns = {}, Agents agents = Agents::Open)
+        : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)),
+          m_agents(agents) {
         const QString binDir = conf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
         m_pmcd = binDir + "/pmcd";
         if (!QFile::exists(m_pmcd)) {
@@ -38,10 +47,14 @@ public:
         // pmcd's names of the agents it runs, merged as its own set-up does.
         const QString varDir = conf("PCP_VAR_DIR", "/var/lib/pcp");
         const QString pmdas = conf("PCP_PMDAS_DIR", varDir + "/pmdas");
+        QStringList names{"root_pmcd"};
+        if (agents != Agents::PmcdOnly)
+            names << "root_linux";
+        if (agents == Agents::Open || agents == Agents::AsDebian)
+            names << pmdas + "/proc/root_proc";
         QProcess merge;
         merge.setWorkingDirectory(varDir + "/pmns");
-        merge.start(binDir + "/pmnsmerge",
-                    {"root_linux", "root_pmcd", pmdas + "/proc/root_proc", m_dir.filePath("root")});
+        merge.start(binDir + "/pmnsmerge", names << m_dir.filePath("root"));
         if (!merge.waitForFinished(20000) || merge.exitCode() != 0) {
             m_why = "pmnsmerge failed: " + QString::fromLocal8Bit(merge.readAllStandardError());
             return;
@@ -51,14 +64,16 @@ public:
             m_why = "cannot write pmcd.conf";
             return;
         }
-        // The process agent answers other computers only without its access
-        // checks, which a test's private pmcd can do without.
-        config.write(QStringLiteral("linux\t60\tdso\tlinux_init\t%1/linux/pmda_linux.so\n"
-                                    "pmcd\t2\tdso\tpmcd_init\t%1/pmcd/pmda_pmcd.so\n"
-                                    "proc\t3\tpipe\tbinary\t%1/proc/pmdaproc -d 3 -A -l %2\n"
-                                    "\n[access]\nallow \".*\" : fetch;\n")
-                         .arg(pmdas, m_dir.filePath("proc.log"))
-                         .toLocal8Bit());
+        // Debian runs the process agent without -A, so that it answers only
+        // clients it has authenticated, which another computer's are not.
+        QString lines = "pmcd\t2\tdso\tpmcd_init\t" + pmdas + "/pmcd/pmda_pmcd.so\n";
+        if (agents != Agents::PmcdOnly)
+            lines += "linux\t60\tdso\tlinux_init\t" + pmdas + "/linux/pmda_linux.so\n";
+        if (agents == Agents::Open || agents == Agents::AsDebian)
+            lines += "proc\t3\tpipe\tbinary\t" + pmdas + "/proc/pmdaproc -d 3 " +
+                     (agents == Agents::Open ? "-A " : "") + "-l " + m_dir.filePath("proc.log") +
+                     "\n";
+        config.write((lines + "\n[access]\nallow \".*\" : fetch;\n").toLocal8Bit());
         config.close();
         if (!start())
             m_why = "pmcd did not start: " + logTail();
@@ -105,7 +120,7 @@ public:
         if (!m_process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) { // ready once it answers
-            if (pminfo("hinv.ncpu"))
+            if (pminfo(m_agents == Agents::PmcdOnly ? "pmcd.numagents" : "hinv.ncpu"))
                 return true;
             if (m_process.state() == QProcess::NotRunning)
                 return false;
@@ -131,7 +146,9 @@ private:
     }
     QStringList m_addresses;
     int m_port;
-    QString m_netns, m_pmcd, m_why;
+    QString m_netns;
+    Agents m_agents;
+    QString m_pmcd, m_why;
     QTemporaryDir m_dir;
     QProcess m_process;
 };

@@ -1,0 +1,74 @@
+#pragma once
+// How libpcp's answers become the program's: fetched values become the raw
+// readings of our counters, and libpcp's error codes become reasons a user
+// can act on. Plain functions over libpcp's structures, without a context,
+// so that recorded answers can be fed to them.
+#include "platform/PerfCounters.h"
+#include "platform/linux/PcpCounterMap.h"
+
+#include <pcp/pmapi.h>
+
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace ombrix::platform::pcp {
+
+// The metrics a computer has, by name, with their descriptors.
+using Metrics = std::map<std::string, pmDesc>;
+
+// One fetch's values in bytes, milliseconds and plain counts, whatever scale
+// each metric has: by metric name, then by instance (PM_IN_NULL for a
+// metric with a single value). A metric the computer would not give, or an
+// instance without a value, is absent.
+using Values = std::map<std::string, std::unordered_map<int, double>>;
+
+Values fetchedValues(const pmResult& result, const Metrics& metrics);
+
+// Whether the computer has every metric of the terms.
+bool hasAll(const std::vector<Term>& terms, const Metrics& metrics);
+
+// The reading of one instance (PM_IN_NULL where the counter has none);
+// nullopt when a term has no value.
+std::optional<RawValue> instanceReading(const CounterMap& map, int instance, const Values& values);
+
+// Whether the computer has the metrics of the counter's own _Total; if not,
+// _Total sums every instance.
+bool hasOwnTotal(const CounterMap& map, const Metrics& metrics);
+
+// The reading of _Total: the computer's own total where it has its metrics,
+// else the sum (or mean) over every instance that has all the terms, whose
+// identity changes when an instance joins or leaves.
+std::optional<RawValue> totalReading(const CounterMap& map, const Metrics& metrics,
+                                     const Values& values);
+
+// "name", "name:port", "[address]:port" or a bare IPv6 address, apart.
+struct HostPort {
+    std::string host;
+    int port = 44321;
+};
+HostPort splitHost(const std::string& spec);
+
+// Why no context could be made, from pmNewContext's code, how long the
+// attempt took and the longest that libpcp waits for a connection.
+// libpcp reports a name it cannot resolve as unreachable, and a connection
+// that got no answer as refused; lookup (getaddrinfo's status for the host,
+// 0 when it has addresses) and the time taken tell these apart.
+QString connectFailure(int code, double seconds, double connectWait, int lookup,
+                       const HostPort& where);
+
+// Whether a failed request lost the connection, which the next sample then
+// makes again.
+bool connectionLost(int code);
+
+// Why a request to a connected computer failed.
+QString requestFailure(int code);
+
+// Why that computer's Process object offers no counters, when its collector
+// answers a process question with code; empty when it gave the answer.
+QString processRefusal(int code);
+
+} // namespace ombrix::platform::pcp
