@@ -2,11 +2,11 @@
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "drive_details/DriveReport.h"
+#include "platform/linux/BlkidProbe.h"
 #include "platform/linux/BoundedCall.h"
 #include "platform/linux/DriveTable.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/MountInfo.h"
-#include "platform/linux/VolumeProbe.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,9 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -184,26 +182,6 @@ SqliteRegistryStore::SqliteRegistryStore(std::string path, Writers writers)
 
 SqliteRegistryStore::~SqliteRegistryStore() {
     m_statements.clear();
-}
-
-std::string SqliteRegistryStore::userStorePath() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (dataHome && dataHome[0] == '/') {
-        base = dataHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || home[0] != '/') {
-            const passwd* pw = ::getpwuid(::geteuid());
-            home = pw ? pw->pw_dir : "/";
-        }
-        base = std::string(home) + "/.local/share";
-    }
-    return base + "/ombrix/registry.db";
-}
-
-std::string SqliteRegistryStore::systemStorePath() {
-    return "/var/lib/ombrix/registry.db";
 }
 
 bool SqliteRegistryStore::writable() {

@@ -29,11 +29,6 @@ public:
     SqliteRegistryStore(const SqliteRegistryStore&) = delete;
     SqliteRegistryStore& operator=(const SqliteRegistryStore&) = delete;
 
-    // $XDG_DATA_HOME/ombrix/registry.db, by default under ~/.local/share.
-    static std::string userStorePath();
-    // Shared by all users; only root writes it.
-    static std::string systemStorePath();
-
     const std::string& path() const { return m_path; }
 
     bool writable() override;
