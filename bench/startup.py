@@ -39,8 +39,10 @@ def start_xvfb():
     # Xvfb picks a display no other server uses and writes its number to the
     # pipe, so that runs side by side do not meet on one display.
     read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-                             "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+    # -noreset: the server keeps serving when its last client leaves, rather
+    # than dropping the connections made while it resets.
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0",
+                             "1280x1024x24", "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, pass_fds=(write_end,))
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
@@ -159,10 +161,12 @@ def main():
     programs = [("bare Qt window", [os.path.join(bin_dir, "bare_window")], "bare")]
     programs += [(path if len(chosen) > 1 else "ombrix", [path], "Ombrix for ") for path in chosen]
     xvfb = start_xvfb()
-    # An X server resets when its last client leaves and drops connections
-    # made meanwhile: one connection held for the whole run prevents that.
-    held = xdisplay.Display()
+    held = None
     try:
+        # An X server resets when its last client leaves and drops connections
+        # made meanwhile: one connection held for the whole run prevents that
+        # where the server is not ours.
+        held = xdisplay.Display()
         if "--idle" in sys.argv:
             seconds = float(sys.argv[sys.argv.index("--idle") + 1])
             idle = [("ticking Qt window", [os.path.join(bin_dir, "ticking_window")], "ticking"),
@@ -204,9 +208,14 @@ def main():
                   f"(processor time {ratios[1]:.2f}), resident {ratios[2]:.2f} "
                   f"(goals at most 1.1)")
     finally:
-        held.close()
+        try:
+            if held:
+                held.close()
+        except Exception:
+            pass  # the server went first; ours is ended below all the same
         if xvfb:
             xvfb.kill()
+            xvfb.wait()
 
 
 if __name__ == "__main__":
