@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/ApplicationStyle.h"
 #include "app/ErrorReport.h"
 #include "app/FormFont.h"
 #include "app/Handler.h"
@@ -10,6 +11,7 @@ namespace ombrix {
 
 Application::Application(int& argc, char** argv, platform::MessageBoxes& boxes)
     : QApplication(argc, argv), m_boxes(boxes) {
+    setStyle(new ApplicationStyle);
     setFont(formFont());
     installLabelAccessibility();
     m_previousSink = setErrorSink([this](std::exception_ptr error) { fail(error); });

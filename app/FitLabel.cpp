@@ -66,6 +66,9 @@ void FitLabel::fit(QSize area) {
     m_fittedArea = area;
     m_fittedBase = font();
     const int width = area.width();
+    m_asIs = fontMetrics().horizontalAdvance(text()) <= width;
+    if (m_asIs)
+        return;
     // The lines the label was made high enough for; a smaller font would fit
     // more, but they would run into whatever lies below.
     const int lines = wordWrap() ? std::max(1, area.height() / fontMetrics().lineSpacing()) : 1;
@@ -107,13 +110,15 @@ void FitLabel::fit(QSize area) {
 
 void FitLabel::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect();
-    if (fontMetrics().horizontalAdvance(text()) <= area.width()) {
+    // Measured again only for a new text, size or font: a label is repainted
+    // far more often than it changes (a clock beside it ticks).
+    if (m_fittedText != text() || m_fittedArea != area.size() || m_fittedBase != font())
+        fit(area.size());
+    if (m_asIs) {
         setToolTipIfChanged({});
         QLabel::paintEvent(event);
         return;
     }
-    if (m_fittedText != text() || m_fittedArea != area.size() || m_fittedBase != font())
-        fit(area.size());
     QString whole = m_shown;
     whole.replace(u'\n', u' ');
     setToolTipIfChanged(whole == text() ? QString() : text());

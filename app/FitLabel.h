@@ -22,11 +22,13 @@ private:
     void setToolTipIfChanged(const QString& tip);
     void fit(QSize area);
 
-    // The smaller font and the text drawn (its lines joined by line
-    // breaks), for the text, area and font they were worked out for.
+    // Whether the text fits as it is, else the smaller font and the text
+    // drawn (its lines joined by line breaks), for the text, area and font
+    // they were worked out for.
     QString m_fittedText;
     QSize m_fittedArea;
     QFont m_fittedBase;
+    bool m_asIs = false;
     QFont m_fittedFont;
     QString m_shown;
 };

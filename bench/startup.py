@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Times the real program under X beside a bare Qt window.
 
-  bench/startup.py [build-dir] [--runs 10]  start-up to mapped window (median) and resident memory
+  bench/startup.py [build-dir] [--runs 10]  start-up to mapped window (median), the processor
+                                          time it took, and resident memory
   bench/startup.py [build-dir] --idle 30  CPU used while idle over 30 s, beside
                                          a window that ticks a clock as ours does
   bench/startup.py [build-dir] --program /usr/bin/ombrix [--program build/bin/ombrix]
@@ -21,15 +22,35 @@ import subprocess
 import sys
 import time
 
-from Xlib import X, display as xdisplay
+try:
+    from Xlib import X, display as xdisplay
+except ImportError:
+    # Run by another interpreter (a virtual environment's, say): the
+    # system's has the Debian package.
+    if os.path.realpath(sys.executable) != os.path.realpath("/usr/bin/python3") \
+            and os.path.exists("/usr/bin/python3"):
+        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+    raise SystemExit("needs python3-xlib (apt-get install python3-xlib)")
 
 
 def start_xvfb():
     if os.environ.get("DISPLAY"):
         return None
-    disp = ":97"
-    proc = subprocess.Popen(["Xvfb", disp, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Xvfb picks a display no other server uses and writes its number to the
+    # pipe, so that runs side by side do not meet on one display.
+    read_end, write_end = os.pipe()
+    # -noreset: the server keeps serving when its last client leaves, rather
+    # than dropping the connections made while it resets.
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0",
+                             "1280x1024x24", "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        proc.kill()
+        raise SystemExit("Xvfb did not start")
+    disp = ":" + number
     os.environ["DISPLAY"] = disp
     for _ in range(100):
         try:
@@ -37,6 +58,7 @@ def start_xvfb():
             return proc
         except Exception:
             time.sleep(0.05)
+    proc.kill()
     raise SystemExit("Xvfb did not start")
 
 
@@ -69,7 +91,10 @@ def time_to_map(cmd, title_prefix):
         if elapsed is None:
             time.sleep(0.0005)
     d.close()
-    return proc, elapsed
+    # The processor time spent to get there, which other programs' load
+    # changes far less than the time on the clock.
+    cpu = sum(thread_cpu_ns(proc.pid).values()) / 1e6 if elapsed is not None else None
+    return proc, elapsed, cpu
 
 
 def rss_kib(pid):
@@ -100,7 +125,7 @@ def idle_cpu(programs, seconds, settle=20.0):
     procs = []
     try:
         for label, cmd, prefix in programs:
-            proc, elapsed = time_to_map(cmd, prefix)
+            proc, elapsed, _ = time_to_map(cmd, prefix)
             procs.append(proc)
             if elapsed is None:
                 raise SystemExit(f"{label}: no window mapped")
@@ -136,10 +161,12 @@ def main():
     programs = [("bare Qt window", [os.path.join(bin_dir, "bare_window")], "bare")]
     programs += [(path if len(chosen) > 1 else "ombrix", [path], "Ombrix for ") for path in chosen]
     xvfb = start_xvfb()
-    # An X server resets when its last client leaves and drops connections
-    # made meanwhile: one connection held for the whole run prevents that.
-    held = xdisplay.Display()
+    held = None
     try:
+        # An X server resets when its last client leaves and drops connections
+        # made meanwhile: one connection held for the whole run prevents that
+        # where the server is not ours.
+        held = xdisplay.Display()
         if "--idle" in sys.argv:
             seconds = float(sys.argv[sys.argv.index("--idle") + 1])
             idle = [("ticking Qt window", [os.path.join(bin_dir, "ticking_window")], "ticking"),
@@ -153,14 +180,16 @@ def main():
         # Runs alternate between the two programs so that drift in the
         # machine's load affects both alike.
         times = {label: [] for label, _, _ in programs}
+        cpus = {label: [] for label, _, _ in programs}
         rss = {label: [] for label, _, _ in programs}
         for _ in range(runs):
             for label, cmd, prefix in programs:
-                proc, elapsed = time_to_map(cmd, prefix)
+                proc, elapsed, cpu = time_to_map(cmd, prefix)
                 if elapsed is None:
                     proc.kill()
                     raise SystemExit(f"{label}: no window mapped")
                 times[label].append(elapsed * 1000)
+                cpus[label].append(cpu)
                 time.sleep(1.0)
                 rss[label].append(rss_kib(proc.pid) / 1024)
                 proc.kill()
@@ -168,15 +197,25 @@ def main():
         for label, _, _ in programs:
             t = times[label]
             print(f"{label:16s} mapped: median {statistics.median(t):6.1f} ms "
-                  f"(min {min(t):.1f}, max {max(t):.1f}); "
+                  f"(min {min(t):.1f}, max {max(t):.1f}), "
+                  f"processor {statistics.median(cpus[label]):.1f} ms; "
                   f"resident {statistics.median(rss[label]):.1f} MB")
-        bare = statistics.median(times[programs[0][0]])
+        floor = programs[0][0]
         for label, _, _ in programs[1:]:
-            print(f"ratio of medians, {label}: {statistics.median(times[label]) / bare:.2f}")
+            ratios = [statistics.median(m[label]) / statistics.median(m[floor])
+                      for m in (times, cpus, rss)]
+            print(f"ratio of medians, {label}: start-up {ratios[0]:.2f} "
+                  f"(processor time {ratios[1]:.2f}), resident {ratios[2]:.2f} "
+                  f"(goals at most 1.1)")
     finally:
-        held.close()
+        try:
+            if held:
+                held.close()
+        except Exception:
+            pass  # the server went first; ours is ended below all the same
         if xvfb:
             xvfb.kill()
+            xvfb.wait()
 
 
 if __name__ == "__main__":

@@ -38,9 +38,11 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --reinstall "$deb"
 
 # The program finds its private libraries through its RUNPATH alone: the
 # processor library is loaded by the main window's load step, the others
-# (printers, other computers' counters) by the same loader when first asked.
+# (printers, other computers' counters, the registry's SQLite store, the
+# volume probe) by the same loader when first asked.
 private=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/ombrix
-for lib in libgetcpu.so libombrix_printers.so libombrix_pcp.so; do
+for lib in libgetcpu.so libombrix_printers.so libombrix_pcp.so libombrix_sqlite.so \
+  libombrix_blkid.so; do
   [ -f "$private/$lib" ] || fail "$private/$lib is missing"
   # What each needs comes with the package's dependencies.
   missing=$(ldd "$private/$lib" | grep 'not found' || true)
@@ -57,6 +59,11 @@ kill "$pid"
 wait "$pid" 2>/dev/null || true
 [ "$found" -gt 0 ] || fail "the installed program did not load $private/libgetcpu.so"
 echo "the installed program loads $private/libgetcpu.so"
+# The report reads the registry and every drive: a module it cannot load
+# fails its section, named on stderr.
+report_errors=$(XDG_DATA_HOME="$contents/xdg" /usr/bin/ombrix --report --section network \
+  --section drives 2>&1 >/dev/null) || fail "ombrix --report: $report_errors"
+echo "the installed program's report loads its registry and drive modules"
 
 echo "== remove: the machine store stays"
 $sudo mkdir -p /var/lib/ombrix

@@ -17,12 +17,13 @@ using registry::SqliteRegistryStore;
 
 namespace {
 
-// write <db> <prefix> <count>: one REG_DWORD per write, "<i>\n" once it returned.
-int writeValues(const char* db, const char* prefix, long count) {
+// write <db> <prefix> <count> [<key>]: one REG_DWORD per write into the key
+// (Durable unless named), "<i>\n" once it returned.
+int writeValues(const char* db, const char* prefix, long count, const char* keyName) {
     registry::RegistryLayer layer;
     layer.setStore(HKEY_CURRENT_USER, std::make_shared<SqliteRegistryStore>(db));
     HKEY key = 0;
-    LONG status = layer.RegCreateKeyExA(HKEY_CURRENT_USER, "Durable", 0, nullptr, 0, KEY_ALL_ACCESS,
+    LONG status = layer.RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, nullptr, 0, KEY_ALL_ACCESS,
                                         nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         std::fprintf(stderr, "create: %d\n", status);
@@ -80,11 +81,11 @@ int unprivileged(const char* machineDb, const char* userDb) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "write") == 0)
-        return writeValues(argv[2], argv[3], std::atol(argv[4]));
+    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "write") == 0)
+        return writeValues(argv[2], argv[3], std::atol(argv[4]), argc == 6 ? argv[5] : "Durable");
     if (argc == 4 && std::strcmp(argv[1], "unprivileged") == 0)
         return unprivileged(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: registry_helper write <db> <prefix> <count>\n"
+    std::fprintf(stderr, "usage: registry_helper write <db> <prefix> <count> [<key>]\n"
                          "       registry_helper unprivileged <machine db> <user db>\n");
     return 2;
 }

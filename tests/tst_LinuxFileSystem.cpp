@@ -2,12 +2,12 @@
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "drive_details/DriveReport.h"
+#include "platform/linux/BlkidProbe.h"
 #include "platform/linux/BlockDevices.h"
 #include "platform/linux/BoundedCall.h"
 #include "platform/linux/DriveTable.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/MountInfo.h"
-#include "platform/linux/VolumeProbe.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -575,7 +575,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("data") && QDir(dir.path()).mkpath("by-uuid"));
         VolumeRecords records{QFile::encodeName(dir.filePath("data")),
-                              QFile::encodeName(dir.filePath("by-uuid")), false};
+                              QFile::encodeName(dir.filePath("by-uuid")), nullptr};
         if (!udevRecord.isEmpty()) {
             QFile data(dir.filePath(QStringLiteral("data/b%1:%2").arg(dev.major).arg(dev.minor)));
             QVERIFY(data.open(QIODevice::WriteOnly) && data.write(udevRecord) == udevRecord.size());

@@ -16,7 +16,8 @@ using namespace ombrix::platform;
 using registry::SqliteRegistryStore;
 
 // The SQLite store against real processes: killed writers, writers at the
-// same time, and a user who is not root.
+// same time, a user who is not root, and readers who must see what other
+// processes wrote.
 class tst_RegistryDurability : public QObject {
     Q_OBJECT
 private slots:
@@ -25,9 +26,16 @@ private slots:
     void twoWritersAtOnceLoseNothing();
     void unprivilegedUserCannotWriteTheMachineStore_data();
     void unprivilegedUserCannotWriteTheMachineStore();
+    void enumerationSeesAnotherProcesssWrites_data();
+    void enumerationSeesAnotherProcesssWrites();
+    void generationFollowsWhatOtherProcessesDo_data();
+    void generationFollowsWhatOtherProcessesDo();
 
 private:
     static QString helper() { return QStringLiteral(OMBRIX_BIN_DIR "/registry_helper"); }
+    // Another process writes `count` values named prefix0, prefix1... into key.
+    static void write(const QString& db, const QString& prefix, int count,
+                      const QString& key = QStringLiteral("Durable"));
     static void checkValues(const QString& db, const QStringList& prefixes, long count,
                             const std::set<long>& only = {});
 };
@@ -179,6 +187,119 @@ void tst_RegistryDurability::unprivilegedUserCannotWriteTheMachineStore() {
     QCOMPARE(out.split('\n', Qt::SkipEmptyParts), expected);
     QCOMPARE(fileHash(machineDb), before);
     QVERIFY(keepLog || !QFile::exists(machineDb + "-wal"));
+}
+
+void tst_RegistryDurability::write(const QString& db, const QString& prefix, int count,
+                                   const QString& key) {
+    QProcess writer;
+    writer.setStandardOutputFile(QProcess::nullDevice());
+    writer.start(helper(), {"write", db, prefix, QString::number(count), key});
+    QVERIFY(writer.waitForFinished(60000));
+    QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
+}
+
+void tst_RegistryDurability::enumerationSeesAnotherProcesssWrites_data() {
+    QTest::addColumn<bool>("subkeys");
+    QTest::newRow("values") << false;
+    QTest::newRow("subkeys") << true;
+}
+
+// An enumeration under way takes a fresh snapshot once another process has
+// changed the store, as it does after a change of its own.
+void tst_RegistryDurability::enumerationSeesAnotherProcesssWrites() {
+    QFETCH(bool, subkeys);
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("registry.db"));
+    write(db, "a", 2, "Alpha");
+    registry::RegistryLayer layer;
+    layer.setStore(HKEY_CURRENT_USER, std::make_shared<SqliteRegistryStore>(db.toStdString()));
+    HKEY key = HKEY_CURRENT_USER;
+    if (!subkeys)
+        QCOMPARE(layer.RegOpenKeyExA(HKEY_CURRENT_USER, "Alpha", 0, KEY_READ, &key), ERROR_SUCCESS);
+    const auto nameAt = [&](DWORD index) {
+        char name[64];
+        DWORD size = sizeof name;
+        const LONG status =
+            subkeys
+                ? layer.RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr)
+                : layer.RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        return status == ERROR_SUCCESS ? QString::fromUtf8(name, int(size))
+                                       : QStringLiteral("<%1>").arg(status);
+    };
+    QCOMPARE(nameAt(0), subkeys ? "Alpha" : "a0");
+    write(db, "b", 2, subkeys ? "Beta" : "Alpha");
+    QStringList rest;
+    for (DWORD index = 1; index < 10 && (rest.isEmpty() || !rest.last().startsWith('<')); ++index)
+        rest << nameAt(index);
+    const QString end = QStringLiteral("<%1>").arg(ERROR_NO_MORE_ITEMS);
+    QCOMPARE(rest, subkeys ? QStringList({"Beta", end}) : QStringList({"a1", "b0", "b1", end}));
+    layer.RegCloseKey(key);
+}
+
+void tst_RegistryDurability::generationFollowsWhatOtherProcessesDo_data() {
+    QTest::addColumn<QString>("before"); // what lies at the store's path
+    QTest::addColumn<QString>("change"); // what another process does meanwhile
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("nothing changes") << "store"
+                                     << "nothing" << QStringList{"a0", "a1"};
+    QTest::newRow("values written") << "store"
+                                    << "write" << QStringList{"a0", "a1", "b0", "b1"};
+    QTest::newRow("store made where none was") << "none"
+                                               << "write" << QStringList{"b0", "b1"};
+    QTest::newRow("empty file filled") << "empty"
+                                       << "write" << QStringList{"b0", "b1"};
+    QTest::newRow("store replaced by another file") << "store"
+                                                    << "replace" << QStringList{"c0"};
+    QTest::newRow("store removed") << "store"
+                                   << "remove" << QStringList{};
+}
+
+// What a store held when this process last read it counts for nothing once
+// another process changed, made, replaced or removed the file.
+void tst_RegistryDurability::generationFollowsWhatOtherProcessesDo() {
+    QFETCH(QString, before);
+    QFETCH(QString, change);
+    QFETCH(QStringList, after);
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("registry.db"));
+    if (before == "store")
+        write(db, "a", 2);
+    if (before == "empty")
+        QVERIFY(QFile(db).open(QIODevice::WriteOnly));
+    SqliteRegistryStore store(db.toStdString());
+    registry::KeyPath path;
+    QCOMPARE(registry::parseKeyPath("Durable", path), ERROR_SUCCESS);
+    const auto names = [&] {
+        std::vector<RegistryValueData> values;
+        store.listValues(path, values);
+        QStringList list;
+        for (const RegistryValueData& value : values)
+            list << QString::fromStdString(value.name);
+        return list;
+    };
+    const QStringList first = names();
+    const std::uint64_t generation = store.generation();
+    QCOMPARE(store.generation(), generation);
+
+    const QStringList logs{"", "-wal", "-shm"};
+    if (change == "write") {
+        write(db, "b", 2);
+    } else if (change == "replace") {
+        // Moved in whole, with its log, as one replaces an SQLite file.
+        const QString other = dir.filePath(QStringLiteral("other.db"));
+        write(other, "c", 1);
+        for (const QString& log : logs) {
+            QFile::remove(db + log);
+            QVERIFY(!QFile::exists(other + log) || QFile::rename(other + log, db + log));
+        }
+    } else if (change == "remove") {
+        for (const QString& log : logs)
+            QFile::remove(db + log);
+    }
+    QCOMPARE(store.generation() != generation, change != "nothing");
+    QCOMPARE(names(), after);
+    if (change == "nothing")
+        QCOMPARE(first, after);
 }
 
 QTEST_GUILESS_MAIN(tst_RegistryDurability)

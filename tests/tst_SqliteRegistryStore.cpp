@@ -3,6 +3,7 @@
 #include "platform/registry/RegistryLayer.h"
 #include "platform/registry/SqliteRegistryStore.h"
 #include "platform/registry/StoreFile.h"
+#include "platform/registry/SystemRegistry.h"
 #include "registry/clsRegistryAccess.h"
 
 #include <QCryptographicHash>
@@ -332,7 +333,7 @@ void tst_SqliteRegistryStore::userStoreFollowsXdgDataHome() {
     const bool hadXdg = qEnvironmentVariableIsSet("XDG_DATA_HOME");
     xdg.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", xdg);
     qputenv("HOME", home);
-    const QString path = QString::fromStdString(SqliteRegistryStore::userStorePath());
+    const QString path = QString::fromStdString(registry::userStorePath());
     hadXdg ? qputenv("XDG_DATA_HOME", oldXdg) : qunsetenv("XDG_DATA_HOME");
     qputenv("HOME", oldHome);
     QCOMPARE(path, expected);

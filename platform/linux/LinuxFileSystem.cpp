@@ -80,8 +80,10 @@ std::optional<Space> readSpace(const MountEntry& mount, const QString& mountInfo
 
 class LinuxDrive final : public DriveObject {
 public:
-    LinuxDrive(DriveEntry entry, std::chrono::milliseconds bound, QString mountInfoPath)
-        : m_entry(std::move(entry)), m_bound(bound), m_mountInfoPath(std::move(mountInfoPath)) {}
+    LinuxDrive(DriveEntry entry, std::chrono::milliseconds bound, QString mountInfoPath,
+               std::shared_ptr<VolumeProbe> volumes)
+        : m_entry(std::move(entry)), m_bound(bound), m_mountInfoPath(std::move(mountInfoPath)),
+          m_volumes(std::move(volumes)) {}
 
     int DriveType() const override { return m_entry.type; }
     QString DriveLetter() const override { return QString(m_entry.letter); }
@@ -93,8 +95,11 @@ public:
         const QByteArray node = m_entry.deviceNode;
         const DevNum dev = m_entry.key;
         const QString table = m_mountInfoPath;
+        // Loaded here, so that a missing module is reported like any other
+        // failure of the question.
+        const VolumeReaders readers = node.isEmpty() ? VolumeReaders{} : m_volumes->load();
         std::optional<std::int32_t> serial =
-            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, dev, table] {
+            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, dev, table, readers] {
                 const std::optional<Space> space = readSpace(mount, table);
                 if (!space)
                     return std::optional<std::int32_t>();
@@ -102,12 +107,14 @@ public:
                     // The volume itself where we may read it, else what the
                     // system published of it to every user: a user sees the
                     // serial root sees.
-                    std::optional<VolumeIdentity> identity = probeVolume(node);
+                    VolumeIdentity identity;
                     std::optional<std::int32_t> s;
-                    if (identity)
-                        s = serialFromIdentity(*identity);
-                    if (!s && (identity = publishedVolume(node, dev, mount.fsType)))
-                        s = serialFromIdentity(*identity);
+                    if (readers.probe(node, identity))
+                        s = serialFromIdentity(identity);
+                    std::optional<VolumeIdentity> published;
+                    if (!s && (published = publishedVolume(node, dev, mount.fsType,
+                                                           {.blkidCache = readers.cached})))
+                        s = serialFromIdentity(*published);
                     if (s)
                         return s;
                 }
@@ -148,14 +155,16 @@ private:
     DriveEntry m_entry;
     std::chrono::milliseconds m_bound;
     QString m_mountInfoPath;
+    std::shared_ptr<VolumeProbe> m_volumes;
 };
 
 class LinuxFileSystemObject final : public FileSystemObject {
 public:
     LinuxFileSystemObject(std::vector<MountEntry> mounts, std::vector<DriveEntry> drives,
-                          std::chrono::milliseconds bound, QString mountInfoPath)
+                          std::chrono::milliseconds bound, QString mountInfoPath,
+                          std::shared_ptr<VolumeProbe> volumes)
         : m_mounts(std::move(mounts)), m_drives(std::move(drives)), m_bound(bound),
-          m_mountInfoPath(std::move(mountInfoPath)) {}
+          m_mountInfoPath(std::move(mountInfoPath)), m_volumes(std::move(volumes)) {}
 
     QString GetAbsolutePathName(const QString& path) const override {
         if (hasDriveLetter(path))
@@ -197,7 +206,7 @@ public:
             const QChar letter = driveName[0].toUpper();
             for (const DriveEntry& drive : m_drives) {
                 if (drive.letter == letter)
-                    return std::make_unique<LinuxDrive>(drive, m_bound, m_mountInfoPath);
+                    return std::make_unique<LinuxDrive>(drive, m_bound, m_mountInfoPath, m_volumes);
             }
         }
         return nullptr;
@@ -216,13 +225,15 @@ private:
     std::vector<DriveEntry> m_drives;
     std::chrono::milliseconds m_bound;
     QString m_mountInfoPath;
+    std::shared_ptr<VolumeProbe> m_volumes;
 };
 
 } // namespace
 
 LinuxFileSystem::LinuxFileSystem(std::chrono::milliseconds bound, QString mountInfoPath,
-                                 QString sysRoot)
-    : m_bound(bound), m_mountInfoPath(std::move(mountInfoPath)), m_sysRoot(std::move(sysRoot)) {}
+                                 QString sysRoot, std::string volumeModule)
+    : m_bound(bound), m_mountInfoPath(std::move(mountInfoPath)), m_sysRoot(std::move(sysRoot)),
+      m_volumes(std::make_shared<VolumeProbe>(std::move(volumeModule))) {}
 
 std::vector<DriveEntry> LinuxFileSystem::drives() const {
     const std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
@@ -238,7 +249,7 @@ std::unique_ptr<FileSystemObject> LinuxFileSystem::create() const {
     std::vector<DriveEntry> drives =
         assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
     return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(drives), m_bound,
-                                                   m_mountInfoPath);
+                                                   m_mountInfoPath, m_volumes);
 }
 
 } // namespace ombrix::platform

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxMachine.h"
 
+#include "platform/linux/LazyRegistryStore.h"
 #include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/SystemRegistry.h"
 
@@ -7,7 +8,11 @@
 
 namespace ombrix::platform {
 
-LinuxMachine::LinuxMachine() : registry(registry::makeSystemRegistry()) {
+LinuxMachine::LinuxMachine()
+    : registry(registry::makeSystemRegistry(
+          [](std::string path, registry::SqliteRegistryStore::Writers writers) {
+              return std::make_shared<LazyRegistryStore>(std::move(path), writers);
+          })) {
     registry->mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
                     std::make_shared<LiveNetworkView>());
 }

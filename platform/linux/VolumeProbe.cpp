@@ -4,39 +4,14 @@
 
 #include <QList>
 
-#include <blkid.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <cstring>
 #include <memory>
 
 namespace ombrix::platform {
 namespace {
-
-struct ProbeDeleter {
-    void operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }
-};
-using ProbePtr = std::unique_ptr<blkid_struct_probe, ProbeDeleter>;
-
-QString lookup(blkid_probe probe, const char* name) {
-    const char* value = nullptr;
-    size_t length = 0;
-    if (blkid_probe_lookup_value(probe, name, &value, &length) != 0 || !value)
-        return {};
-    return QString::fromUtf8(value); // zero-terminated by libblkid
-}
-
-struct CacheDeleter {
-    void operator()(blkid_struct_cache* cache) const { blkid_put_cache(cache); }
-};
-using CachePtr = std::unique_ptr<blkid_struct_cache, CacheDeleter>;
-
-struct TagIteratorDeleter {
-    void operator()(blkid_struct_tag_iterate* iterator) const { blkid_tag_iterate_end(iterator); }
-};
-using TagIteratorPtr = std::unique_ptr<blkid_struct_tag_iterate, TagIteratorDeleter>;
 
 // udev's links name the volume by its UUID: the one that leads to the device.
 std::optional<VolumeIdentity> linkedVolume(const QByteArray& folder, DevNum dev,
@@ -58,33 +33,23 @@ std::optional<VolumeIdentity> linkedVolume(const QByteArray& folder, DevNum dev,
     return std::nullopt;
 }
 
-// What libblkid's cache holds of the device, as the last probe that was
-// allowed to read it found it. Only read: a look-up that may probe would
-// also write the cache back.
-std::optional<VolumeIdentity> cachedVolume(const QByteArray& node, const QString& mountedType) {
-    blkid_cache opened = nullptr;
-    if (blkid_get_cache(&opened, nullptr) != 0)
-        return std::nullopt;
-    const CachePtr cache(opened);
-    const blkid_dev dev = blkid_get_dev(cache.get(), node.constData(), BLKID_DEV_FIND);
-    if (!dev)
-        return std::nullopt;
-    VolumeIdentity identity{mountedType, {}};
-    const TagIteratorPtr tags(blkid_tag_iterate_begin(dev));
-    const char* name = nullptr;
-    const char* value = nullptr;
-    while (tags && blkid_tag_next(tags.get(), &name, &value) == 0) {
-        if (std::strcmp(name, "UUID") == 0)
-            identity.uuid = QString::fromUtf8(value);
-        else if (std::strcmp(name, "TYPE") == 0)
-            identity.type = QString::fromUtf8(value);
-    }
-    if (identity.uuid.isEmpty())
-        return std::nullopt;
-    return identity;
-}
-
 } // namespace
+
+VolumeProbe::VolumeProbe(std::string module) : m_module(std::move(module)) {}
+
+VolumeReaders VolumeProbe::load() {
+    const std::lock_guard lock(m_loading);
+    if (!m_readers.probe) {
+        if (!m_library)
+            // A probe of a volume that hangs may still be running when the
+            // program ends.
+            m_library.emplace(m_module, "volume probe module", true);
+        m_readers.probe = reinterpret_cast<VolumeReader>(m_library->symbol("ombrix_probe_volume"));
+        m_readers.cached =
+            reinterpret_cast<VolumeReader>(m_library->symbol("ombrix_cached_volume"));
+    }
+    return m_readers;
+}
 
 std::optional<VolumeIdentity> parseUdevRecord(QByteArrayView text) {
     VolumeIdentity identity;
@@ -114,23 +79,10 @@ std::optional<VolumeIdentity> publishedVolume(const QByteArray& node, DevNum dev
     }
     if (std::optional<VolumeIdentity> identity = linkedVolume(records.byUuid, dev, mountedType))
         return identity;
-    if (records.blkidCache && !node.isEmpty())
-        return cachedVolume(node, mountedType);
+    VolumeIdentity cached{mountedType, {}};
+    if (records.blkidCache && !node.isEmpty() && records.blkidCache(node, cached))
+        return cached;
     return std::nullopt;
-}
-
-std::optional<VolumeIdentity> probeVolume(const QByteArray& path) {
-    ProbePtr probe(blkid_new_probe_from_filename(path.constData()));
-    if (!probe)
-        return std::nullopt;
-    blkid_probe_enable_superblocks(probe.get(), 1);
-    blkid_probe_set_superblocks_flags(probe.get(), BLKID_SUBLKS_TYPE | BLKID_SUBLKS_UUID);
-    if (blkid_do_safeprobe(probe.get()) != 0)
-        return std::nullopt;
-    VolumeIdentity identity{lookup(probe.get(), "TYPE"), lookup(probe.get(), "UUID")};
-    if (identity.type.isEmpty())
-        return std::nullopt;
-    return identity;
 }
 
 std::optional<std::int32_t> serialFromIdentity(const VolumeIdentity& identity) {

@@ -1,11 +1,13 @@
 #pragma once
 #include "platform/linux/MountInfo.h"
+#include "platform/linux/SharedLibrary.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 
 namespace ombrix::platform {
@@ -16,17 +18,26 @@ struct VolumeIdentity {
     QString uuid; // as libblkid writes it: "1234-ABCD", "c0ffee12-3456-..."
 };
 
-// Reads the superblock of a block device or image file with libblkid.
-// nullopt when it cannot be opened (a user may not read a disk) or holds no
-// known file system.
-std::optional<VolumeIdentity> probeVolume(const QByteArray& path);
+// What libblkid reads of a volume, given the raw bytes of a path; false when
+// it finds nothing.
+using VolumeReader = bool (*)(const QByteArray& path, VolumeIdentity& identity);
+
+// The readers of the volume probe module.
+struct VolumeReaders {
+    // The superblock of a block device or image file: false when it cannot be
+    // opened (a user may not read a disk) or holds no known file system.
+    VolumeReader probe = nullptr;
+    // What libblkid's cache holds of a device node, as the last probe that
+    // was allowed to read it found it: false when it holds no UUID.
+    VolumeReader cached = nullptr;
+};
 
 // Where the system publishes, to every user, what the probes of its volumes
 // found.
 struct VolumeRecords {
     QByteArray udevData = "/run/udev/data";  // udev's database, b<major>:<minor>
     QByteArray byUuid = "/dev/disk/by-uuid"; // udev's links, named by UUID
-    bool blkidCache = true;                  // libblkid's cache (BLKID_FILE, or its own)
+    VolumeReader blkidCache = nullptr;       // libblkid's cache, where loaded
 };
 
 // The identity of the volume on a block device as udev or libblkid published
@@ -44,5 +55,23 @@ std::optional<VolumeIdentity> parseUdevRecord(QByteArrayView text);
 // carries, for others the first 32 bits of the UUID; nullopt when the UUID
 // has too few digits to give one.
 std::optional<std::int32_t> serialFromIdentity(const VolumeIdentity& identity);
+
+// Reads volumes with libblkid, from a module of its own (libombrix_blkid.so)
+// loaded when the first volume is read, so that only the drive details pay
+// for it. Thread-safe.
+class VolumeProbe {
+public:
+    explicit VolumeProbe(std::string module = "libombrix_blkid.so");
+
+    // Loads the module; a missing one throws PlatformError. The readers it
+    // returns may run on any thread for as long as the program does.
+    VolumeReaders load();
+
+private:
+    std::string m_module;
+    std::mutex m_loading;
+    std::optional<SharedLibrary> m_library;
+    VolumeReaders m_readers;
+};
 
 } // namespace ombrix::platform

@@ -386,8 +386,8 @@ LONG RegistryLayer::RegDeleteKeyA(HKEY hKey, const char* lpSubKey) {
 }
 
 LONG RegistryLayer::subkeysOf(OpenKey& key, DWORD index) {
-    // An enumeration sees the key as it was at index 0, unless this process
-    // changed the store since.
+    // An enumeration sees the key as it was at index 0, unless the store
+    // changed since, by this process or another.
     RegistryStore* store = storeFor(key.root);
     const std::uint64_t generation = store->generation();
     if (key.subkeys && index != 0 && generation == key.subkeysGeneration)

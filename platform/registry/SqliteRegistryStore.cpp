@@ -6,9 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -186,26 +184,6 @@ SqliteRegistryStore::~SqliteRegistryStore() {
     m_statements.clear();
 }
 
-std::string SqliteRegistryStore::userStorePath() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (dataHome && dataHome[0] == '/') {
-        base = dataHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || home[0] != '/') {
-            const passwd* pw = ::getpwuid(::geteuid());
-            home = pw ? pw->pw_dir : "/";
-        }
-        base = std::string(home) + "/.local/share";
-    }
-    return base + "/ombrix/registry.db";
-}
-
-std::string SqliteRegistryStore::systemStorePath() {
-    return "/var/lib/ombrix/registry.db";
-}
-
 bool SqliteRegistryStore::writable() {
     std::lock_guard lock(m_mutex);
     return mayWrite();
@@ -219,7 +197,52 @@ bool SqliteRegistryStore::mayWrite() {
 
 std::uint64_t SqliteRegistryStore::generation() {
     std::lock_guard lock(m_mutex);
+    // A store file made, replaced or removed by another process since shows
+    // as a new connection; their commits to the open file, in its data
+    // version, which moves with every other connection's commit.
+    LONG status = ERROR_SUCCESS;
+    if (open(false, status) != Open::Ready)
+        return m_generation;
+    sqlite3_stmt* s = statement("PRAGMA data_version");
+    const int rc = s ? sqlite3_step(s) : SQLITE_ERROR;
+    if (rc == SQLITE_ROW) {
+        const long long version = sqlite3_column_int64(s, 0);
+        if (m_dataVersion && *m_dataVersion != version)
+            ++m_generation;
+        m_dataVersion = version;
+    } else {
+        // Not known just now (busy, say): the content may have changed.
+        ++m_generation;
+        m_dataVersion.reset();
+    }
+    if (s)
+        sqlite3_reset(s);
     return m_generation;
+}
+
+SqliteRegistryStore::FileStamp SqliteRegistryStore::stampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+}
+
+bool SqliteRegistryStore::stillAtPath() const {
+    const FileStamp now = stampOf(m_path);
+    if (!now.exists || now.device != m_opened.device || now.inode != m_opened.inode)
+        return false;
+    if (!m_immutable)
+        return true;
+    // Read as unchanging because no log was there: any write since, which
+    // makes one, or a file changed in place, needs a connection that locks.
+    return now.size == m_opened.size && now.modified.tv_sec == m_opened.modified.tv_sec &&
+           now.modified.tv_nsec == m_opened.modified.tv_nsec && !exists(m_path + "-wal");
+}
+
+void SqliteRegistryStore::close() {
+    m_statements.clear();
+    m_db.reset();
+    m_dataVersion.reset();
 }
 
 LONG SqliteRegistryStore::fail(int sqliteCode) {
@@ -256,10 +279,15 @@ sqlite3_stmt* SqliteRegistryStore::statement(const char* sql) {
 SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status) {
     status = ERROR_SUCCESS;
     if (m_corrupt) {
-        m_statements.clear();
-        m_db.reset();
+        close();
         status = ERROR_REGISTRY_CORRUPT;
         return Open::Failed;
+    }
+    if (m_db && !stillAtPath()) {
+        // Another program removed or replaced the file: from here on the
+        // store is what the path holds now.
+        close();
+        ++m_generation;
     }
     if (m_db && (!forWrite || !m_readOnly))
         return Open::Ready;
@@ -273,8 +301,7 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
     switch (file) {
     case StoreFile::Foreign:
         m_corrupt = true;
-        m_statements.clear();
-        m_db.reset();
+        close();
         status = ERROR_REGISTRY_CORRUPT;
         return Open::Failed;
     case StoreFile::Missing:
@@ -293,8 +320,7 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
         break;
     }
     const bool fileExists = file != StoreFile::Missing;
-    m_statements.clear();
-    m_db.reset();
+    close();
     if (!fileExists &&
         !makeFolders(parentOf(m_path), m_writers == Writers::RootOnly ? 0755 : 0700)) {
         status = errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
@@ -302,6 +328,10 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
     }
     // Reading never writes: no log mode, no tables, no mark until a write.
     m_readOnly = !forWrite;
+    m_immutable = false;
+    // Looked at before the open: should the file be replaced meanwhile, the
+    // next call sees a file other than this and opens that one.
+    m_opened = stampOf(m_path);
     sqlite3* raw = nullptr;
     const int flags =
         SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
@@ -310,16 +340,20 @@ SqliteRegistryStore::Open SqliteRegistryStore::open(bool forWrite, LONG& status)
     m_db.reset(raw);
     // Every user reads the machine's store; a user's own store is theirs
     // alone. The log files take the same mode from it.
-    if (rc == SQLITE_OK && !fileExists)
+    if (rc == SQLITE_OK && !fileExists) {
         ::chmod(m_path.c_str(), m_writers == Writers::RootOnly ? 0644 : 0600);
+        m_opened = stampOf(m_path);
+    }
     if (rc == SQLITE_OK)
         status = initialise();
     else
         status = fail(rc);
-    if (status == ERROR_SUCCESS)
+    if (status == ERROR_SUCCESS) {
+        // What this connection reads may differ from what the last one read.
+        ++m_generation;
         return Open::Ready;
-    m_statements.clear();
-    m_db.reset();
+    }
+    close();
     return Open::Failed;
 }
 
@@ -369,6 +403,7 @@ int SqliteRegistryStore::initialiseOnce() {
         rc = sqlite3_open_v2((storeUri(m_path) + "?immutable=1").c_str(), &ro,
                              SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY, nullptr);
         m_db.reset(ro);
+        m_immutable = true;
         db = ro;
         if (rc == SQLITE_OK)
             rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &raw, nullptr);

@@ -1,10 +1,12 @@
 #pragma once
 #include "platform/registry/RegistryStore.h"
 
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sys/types.h>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -26,11 +28,6 @@ public:
     ~SqliteRegistryStore() override;
     SqliteRegistryStore(const SqliteRegistryStore&) = delete;
     SqliteRegistryStore& operator=(const SqliteRegistryStore&) = delete;
-
-    // $XDG_DATA_HOME/ombrix/registry.db, by default under ~/.local/share.
-    static std::string userStorePath();
-    // Shared by all users; only root writes it.
-    static std::string systemStorePath();
 
     const std::string& path() const { return m_path; }
 
@@ -65,6 +62,21 @@ private:
     class ReadTransaction;
     enum class Open { Ready, NoFile, Failed };
 
+    // Which file a path names, and what it held when last looked at.
+    struct FileStamp {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+    };
+    static FileStamp stampOf(const std::string& path);
+    // Whether the open connection still reads the file at the path: not
+    // when another program removed or replaced it, nor, for a file opened as
+    // unchanging, when it changed.
+    bool stillAtPath() const;
+    void close();
+
     bool mayWrite();
     Open open(bool forWrite, LONG& status);
     LONG initialise();
@@ -81,8 +93,13 @@ private:
     std::map<const char*, std::unique_ptr<sqlite3_stmt, StmtFinalize>> m_statements;
     std::optional<bool> m_writable; // found out again whenever the file is opened
     bool m_readOnly = false;
+    bool m_immutable = false; // read without locks: no other writer was possible
     bool m_corrupt = false;
+    FileStamp m_opened; // the file the connection was opened on
+    // Moves on with our own commits, with every new connection and with
+    // every commit of another connection that the open one sees.
     std::uint64_t m_generation = 0;
+    std::optional<long long> m_dataVersion; // of the open connection
 };
 
 } // namespace ombrix::platform::registry
