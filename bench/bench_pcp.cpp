@@ -5,6 +5,7 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
+#include "platform/linux/RemoteComputerLinks.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,8 +87,9 @@ void BM_ComputersWhileRedrawing(benchmark::State& state) {
         return;
     }
     platform::LinuxCounterSources sources;
+    platform::RemoteComputerLinks remote(sources, nullptr);
     for (auto _ : state) {
-        SystemMonitor monitor(sources);
+        SystemMonitor monitor(sources, remote);
         monitor.resize(681, 505);
         monitor.show();
         MonitorSettings settings;

@@ -1,7 +1,6 @@
 #include "performance_monitor/CounterBrowser.h"
 
 #include "app/Handler.h"
-#include "performance_monitor/ComputerLink.h"
 #include "performance_monitor/PaddedRowDelegate.h"
 
 #include <QButtonGroup>
@@ -23,16 +22,20 @@
 namespace ombrix {
 namespace {
 
-// The computers named in this run, most recent first, offered again.
-QStringList& computersUsed() {
-    static QStringList used;
-    return used;
+// "\\host", "host" or "host:port" as the user typed it, as the links take it.
+QString computerAddress(const QString& typed) {
+    QString address = typed.trimmed();
+    while (address.startsWith(QLatin1Char('\\')))
+        address.remove(0, 1);
+    return address.trimmed();
 }
 
 } // namespace
 
-CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* parent)
-    : QDialog(parent), m_sources(sources), m_objects(sources.local().objects()) {
+CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
+                               QWidget* parent)
+    : QDialog(parent), m_sources(sources), m_computers(remote),
+      m_objects(sources.local().objects()) {
     setWindowTitle(tr("Add Counters"));
 
     m_local = new QRadioButton(tr("Use &local computer counters"), this);
@@ -49,7 +52,8 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* paren
     m_computerName->setEditable(true);
     m_computerName->setInsertPolicy(QComboBox::NoInsert);
     m_computerName->addItem(QStringLiteral("\\\\") + QSysInfo::machineHostName());
-    for (const QString& computer : computersUsed())
+    // The computers reached before in this run are offered again.
+    for (const QString& computer : m_computers.reached())
         m_computerName->addItem(QStringLiteral("\\\\") + computer);
     m_computerName->setEnabled(false);
     m_computerStatus = new QLabel(this);
@@ -190,7 +194,7 @@ void CounterBrowser::fillObjects() {
 
 void CounterBrowser::useLocal() {
     m_typing->stop();
-    delete m_link;
+    m_reaching = nullptr;
     m_computer.clear();
     m_computerStatus->clear();
     m_objects = m_sources.local().objects();
@@ -200,33 +204,33 @@ void CounterBrowser::useLocal() {
 void CounterBrowser::connectTo(const QString& typed) {
     m_typing->stop();
     const QString address = computerAddress(typed);
-    if (address.isEmpty() || !m_remote->isChecked() || (m_link && m_link->computer() == address))
+    if (address.isEmpty() || !m_remote->isChecked() ||
+        (m_reaching ? m_reaching->computer() == address : m_computer == address))
         return;
-    delete m_link;
-    auto* link = new ComputerLink(m_sources, address, this);
-    m_link = link;
+    platform::ComputerLink& link = m_computers.link(address);
+    m_reaching = &link;
+    if (m_watched.insert(&link).second)
+        link.watch(this, [this, &link] { showVerdict(link); });
+    link.retry(); // named by the user: no waiting after an earlier failure
     m_computerStatus->setText(tr("Connecting to \\\\%1...").arg(address));
-    connect(link, &ComputerLink::connected, this, [this, link] { connected(link); });
-    connect(link, &ComputerLink::failed, this, [this, link](const QString& reason) {
-        // The lists keep what they showed; the next edit tries again.
-        m_computerStatus->setText(tr("Cannot reach \\\\%1: %2").arg(link->computer(), reason));
-        if (m_link == link)
-            link->deleteLater();
-    });
-    connect(link, &ComputerLink::instancesReady, this,
-            [this, link](const QString& object, const QStringList& instances) {
-                if (m_link == link && m_computer == link->computer())
-                    showInstances(object, instances);
-            });
+    link.ask<std::vector<platform::ObjectInfo>>(
+        this, [](platform::PerfCounters& counters) { return counters.objects(); },
+        [this, &link](platform::LinkAnswer<std::vector<platform::ObjectInfo>> answer) {
+            if (m_reaching != &link)
+                return; // another computer was named since
+            m_reaching = nullptr;
+            if (answer.value)
+                return reached(link.computer(), std::move(*answer.value));
+            // The lists keep what they showed; the next edit tries again.
+            m_computerStatus->setText(
+                tr("Cannot reach \\\\%1: %2").arg(link.computer(), answer.failure));
+        });
 }
 
-void CounterBrowser::connected(ComputerLink* link) {
-    m_computer = link->computer();
-    m_objects = link->objects();
+void CounterBrowser::reached(const QString& computer, std::vector<platform::ObjectInfo> objects) {
+    m_computer = computer;
+    m_objects = std::move(objects);
     m_computerStatus->setText(tr("Counters of \\\\%1").arg(m_computer));
-    QStringList& used = computersUsed();
-    used.removeAll(m_computer);
-    used.prepend(m_computer);
     const QString item = QStringLiteral("\\\\") + m_computer;
     if (m_computerName->findText(item) < 0) {
         QSignalBlocker block(m_computerName);
@@ -235,6 +239,15 @@ void CounterBrowser::connected(ComputerLink* link) {
         m_computerName->setEditText(typed);
     }
     fillObjects();
+}
+
+// The link's verdict on the computer the lists show, as it changes.
+void CounterBrowser::showVerdict(const platform::ComputerLink& link) {
+    if (m_reaching || m_computer != link.computer())
+        return;
+    m_computerStatus->setText(link.answering()
+                                  ? tr("Counters of \\\\%1").arg(m_computer)
+                                  : tr("Cannot reach \\\\%1: %2").arg(m_computer, link.whyNot()));
 }
 
 void CounterBrowser::objectChanged() {
@@ -249,10 +262,22 @@ void CounterBrowser::objectChanged() {
     }
     m_counterList->setCurrentRow(0);
     const bool instances = object->hasInstances;
-    if (instances && m_computer.isEmpty())
+    if (instances && m_computer.isEmpty()) {
         m_instanceList->addItems(m_sources.local().instances(object->id));
-    else if (instances && m_link)
-        m_link->requestInstances(object->id); // shown when they come
+    } else if (instances) {
+        // Shown when they come, if the lists still show that computer's object.
+        m_computers.link(m_computer)
+            .ask<QStringList>(
+                this,
+                [id = object->id](platform::PerfCounters& counters) {
+                    return counters.instances(id);
+                },
+                [this, computer = m_computer,
+                 id = object->id](platform::LinkAnswer<QStringList> answer) {
+                    if (answer.value && m_computer == computer)
+                        showInstances(id, *answer.value);
+                });
+    }
     m_instanceList->setCurrentRow(0);
     m_allInstances->setEnabled(instances);
     m_selectInstances->setEnabled(instances);

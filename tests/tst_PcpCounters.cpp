@@ -7,6 +7,7 @@
 #include "platform/linux/KernelFile.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
+#include "platform/linux/RemoteComputerLinks.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -169,6 +170,7 @@ private slots:
 private:
     std::unique_ptr<PcpHost> m_host;
     LinuxCounterSources m_sources{OMBRIX_BIN_DIR "/libombrix_pcp.so"};
+    RemoteComputerLinks m_remote{m_sources, nullptr};
 };
 
 void tst_PcpCounters::initTestCase() {
@@ -185,7 +187,7 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
     const QStringList expected = m_host->interfaces();
     QVERIFY(expected.contains(m_host->extraInterface()));
     QVERIFY(!ownInterfaces().contains(m_host->extraInterface()));
-    CounterBrowser browser(m_sources);
+    CounterBrowser browser(m_sources, m_remote);
     browser.show();
     pointAt(browser, "\\\\" + m_host->address() + ":44321");
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -249,7 +251,7 @@ void tst_PcpCounters::unreachableComputerIsReportedInOneLine_data() {
 
 void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
     QFETCH(QString, computer);
-    CounterBrowser browser(m_sources);
+    CounterBrowser browser(m_sources, m_remote);
     browser.show();
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     const int before = objects->count();
@@ -264,7 +266,7 @@ void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
 }
 
 void tst_PcpCounters::chartOutlivesPmcdStoppedAndStarted() {
-    SystemMonitor monitor(m_sources);
+    SystemMonitor monitor(m_sources, m_remote);
     MonitorSettings settings;
     const QString computer = m_host->address();
     settings.counters = {{{"memory", "available_bytes", {}, {}}, Qt::red, 1.0},

@@ -7,7 +7,8 @@
 
 namespace ombrix::platform {
 
-LinuxMachine::LinuxMachine() : registry(registry::makeSystemRegistry()) {
+LinuxMachine::LinuxMachine(RemoteComputerLinks::ErrorSink errors)
+    : remoteComputers(counterSources, std::move(errors)), registry(registry::makeSystemRegistry()) {
     registry->mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
                     std::make_shared<LiveNetworkView>());
 }
