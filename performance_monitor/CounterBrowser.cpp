@@ -148,6 +148,9 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::Remo
     });
     connect(m_computerName, &QComboBox::activated, this,
             [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
+    // The field has the keyboard's focus and hands keys to its line edit
+    // directly, past that one's filters.
+    m_computerName->installEventFilter(this);
     m_computerName->lineEdit()->installEventFilter(this);
     connect(m_computerName->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
@@ -338,7 +341,8 @@ void CounterBrowser::reject() {
 }
 
 bool CounterBrowser::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_computerName->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == m_computerName || watched == m_computerName->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             handle([this] { connectTo(m_computerName->currentText()); });
