@@ -8,6 +8,7 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
+#include "platform/linux/RemoteComputerLinks.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -95,8 +96,9 @@ void BM_ComputersWhileRedrawing(benchmark::State& state) {
         return;
     }
     platform::LinuxCounterSources sources;
+    platform::RemoteComputerLinks remote(sources, nullptr);
     for (auto _ : state) {
-        SystemMonitor monitor(sources);
+        SystemMonitor monitor(sources, remote);
         monitor.resize(681, 505);
         monitor.show();
         MonitorSettings settings;
@@ -198,7 +200,9 @@ void BM_BrowserAcrossSlowLink(benchmark::State& state) {
         PmcdRequests pdus(slowLink->near());
         double objectsMs = 0, instancesMs = 0, requests = 0;
         for (auto _ : state) {
-            CounterBrowser browser(sources);
+            // A service of its own each time, so that every pass connects.
+            platform::RemoteComputerLinks remote(sources, nullptr);
+            CounterBrowser browser(sources, remote);
             browser.show();
             auto* status = browser.findChild<QLabel*>("computerStatus");
             auto* instances = browser.findChild<QListWidget*>("instanceList");

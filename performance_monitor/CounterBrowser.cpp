@@ -2,7 +2,6 @@
 
 #include "app/FitLabel.h"
 #include "app/Handler.h"
-#include "performance_monitor/ComputerLink.h"
 #include "performance_monitor/PaddedRowDelegate.h"
 
 #include <QButtonGroup>
@@ -24,16 +23,20 @@
 namespace ombrix {
 namespace {
 
-// The computers named in this run, most recent first, offered again.
-QStringList& computersUsed() {
-    static QStringList used;
-    return used;
+// "\\host", "host" or "host:port" as the user typed it, as the links take it.
+QString computerAddress(const QString& typed) {
+    QString address = typed.trimmed();
+    while (address.startsWith(QLatin1Char('\\')))
+        address.remove(0, 1);
+    return address.trimmed();
 }
 
 } // namespace
 
-CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* parent)
-    : QDialog(parent), m_sources(sources), m_objects(sources.local().objects()) {
+CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
+                               QWidget* parent)
+    : QDialog(parent), m_sources(sources), m_computers(remote),
+      m_objects(sources.local().objects()) {
     setWindowTitle(tr("Add Counters"));
 
     m_local = new QRadioButton(tr("Use &local computer counters"), this);
@@ -53,7 +56,8 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* paren
     m_computerName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_computerName->setMinimumContentsLength(16);
     m_computerName->addItem(QStringLiteral("\\\\") + QSysInfo::machineHostName());
-    for (const QString& computer : computersUsed())
+    // The computers reached before in this run are offered again.
+    for (const QString& computer : m_computers.reached())
         m_computerName->addItem(QStringLiteral("\\\\") + computer);
     m_computerName->setEnabled(false);
     // The status line takes the dialog's width and up to three lines; a
@@ -152,6 +156,9 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, QWidget* paren
     });
     connect(m_computerName, &QComboBox::activated, this,
             [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
+    // The field has the keyboard's focus and hands keys to its line edit
+    // directly, past that one's filters.
+    m_computerName->installEventFilter(this);
     m_computerName->lineEdit()->installEventFilter(this);
     connect(m_computerName->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { handle([this] { connectTo(m_computerName->currentText()); }); });
@@ -199,7 +206,7 @@ void CounterBrowser::fillObjects() {
 
 void CounterBrowser::useLocal() {
     m_typing->stop();
-    delete m_link;
+    m_reaching = nullptr;
     m_computer.clear();
     m_connection.clear();
     m_settled = true;
@@ -210,45 +217,36 @@ void CounterBrowser::useLocal() {
 void CounterBrowser::connectTo(const QString& typed) {
     m_typing->stop();
     const QString address = computerAddress(typed);
-    if (address.isEmpty() || !m_remote->isChecked() || (m_link && m_link->computer() == address))
+    if (address.isEmpty() || !m_remote->isChecked() ||
+        (m_reaching ? m_reaching->computer() == address : m_computer == address))
         return;
-    delete m_link;
-    auto* link = new ComputerLink(m_sources, address, this);
-    m_link = link;
+    platform::ComputerLink& link = m_computers.link(address);
+    m_reaching = &link;
+    if (m_watched.insert(&link).second)
+        link.watch(this, [this, &link] { showVerdict(link); });
+    link.retry(); // named by the user: no waiting after an earlier failure
     m_connection = tr("Connecting to \\\\%1...").arg(address);
     m_settled = false;
     showStatus();
-    connect(link, &ComputerLink::connected, this, [this, link] { connected(link); });
-    connect(link, &ComputerLink::failed, this, [this, link](const QString& reason) {
-        // The lists keep what they showed; the next edit tries again.
-        m_connection = tr("Cannot reach \\\\%1: %2").arg(link->computer(), reason);
-        showStatus();
-        if (m_link == link)
-            link->deleteLater();
-    });
-    connect(link, &ComputerLink::instancesReady, this,
-            [this, link](const QString& object, const QStringList& instances) {
-                if (m_link == link && m_computer == link->computer())
-                    showInstances(object, instances);
-            });
-    connect(link, &ComputerLink::explanationReady, this,
-            [this, link](const QString& object, const QString& counter, const QString& text) {
-                const QListWidgetItem* item = m_counterList->currentItem();
-                if (m_link == link && m_computer == link->computer() && item &&
-                    m_object->currentData().toString() == object &&
-                    item->data(Qt::UserRole).toString() == counter)
-                    m_explain->setText(text);
-            });
+    link.ask<std::vector<platform::ObjectInfo>>(
+        this, [](platform::PerfCounters& counters) { return counters.objects(); },
+        [this, &link](platform::LinkAnswer<std::vector<platform::ObjectInfo>> answer) {
+            if (m_reaching != &link)
+                return; // another computer was named since
+            m_reaching = nullptr;
+            if (answer.value)
+                return reached(link.computer(), std::move(*answer.value));
+            // The lists keep what they showed; the next edit tries again.
+            m_connection = tr("Cannot reach \\\\%1: %2").arg(link.computer(), answer.failure);
+            showStatus();
+        });
 }
 
-void CounterBrowser::connected(ComputerLink* link) {
-    m_computer = link->computer();
-    m_objects = link->objects();
+void CounterBrowser::reached(const QString& computer, std::vector<platform::ObjectInfo> objects) {
+    m_computer = computer;
+    m_objects = std::move(objects);
     m_connection = tr("Counters of \\\\%1").arg(m_computer);
     m_settled = true;
-    QStringList& used = computersUsed();
-    used.removeAll(m_computer);
-    used.prepend(m_computer);
     const QString item = QStringLiteral("\\\\") + m_computer;
     if (m_computerName->findText(item) < 0) {
         QSignalBlocker block(m_computerName);
@@ -267,6 +265,15 @@ void CounterBrowser::showStatus() {
         m_settled && object && !object->unavailable.isEmpty() ? object->unavailable : m_connection);
 }
 
+// The link's verdict on the computer the lists show, as it changes.
+void CounterBrowser::showVerdict(const platform::ComputerLink& link) {
+    if (m_reaching || m_computer != link.computer())
+        return;
+    m_connection = link.answering() ? tr("Counters of \\\\%1").arg(m_computer)
+                                    : tr("Cannot reach \\\\%1: %2").arg(m_computer, link.whyNot());
+    showStatus();
+}
+
 void CounterBrowser::objectChanged() {
     const platform::ObjectInfo* object = currentObject();
     m_counterList->clear();
@@ -280,10 +287,22 @@ void CounterBrowser::objectChanged() {
     }
     m_counterList->setCurrentRow(0);
     const bool instances = object->hasInstances;
-    if (instances && m_computer.isEmpty())
+    if (instances && m_computer.isEmpty()) {
         m_instanceList->addItems(m_sources.local().instances(object->id));
-    else if (instances && m_link)
-        m_link->requestInstances(object->id); // shown when they come
+    } else if (instances) {
+        // Shown when they come, if the lists still show that computer's object.
+        m_computers.link(m_computer)
+            .ask<QStringList>(
+                this,
+                [id = object->id](platform::PerfCounters& counters) {
+                    return counters.instances(id);
+                },
+                [this, computer = m_computer,
+                 id = object->id](platform::LinkAnswer<QStringList> answer) {
+                    if (answer.value && m_computer == computer)
+                        showInstances(id, *answer.value);
+                });
+    }
     m_instanceList->setCurrentRow(0);
     m_allInstances->setEnabled(instances);
     m_selectInstances->setEnabled(instances);
@@ -309,8 +328,21 @@ void CounterBrowser::showExplanation() {
             : nullptr;
     m_explain->setText(counter ? counter->explanation : QString());
     // That computer's own words for it follow when it has given them.
-    if (counter && !m_computer.isEmpty() && m_link && m_link->computer() == m_computer)
-        m_link->requestExplanation(m_object->currentData().toString(), counter->id);
+    if (!counter || m_computer.isEmpty())
+        return;
+    m_computers.link(m_computer)
+        .ask<QString>(
+            this,
+            [object = m_object->currentData().toString(), id = counter->id](
+                platform::PerfCounters& counters) { return counters.explanation(object, id); },
+            [this, computer = m_computer, object = m_object->currentData().toString(),
+             id = counter->id](platform::LinkAnswer<QString> answer) {
+                const QListWidgetItem* item = m_counterList->currentItem();
+                if (answer.value && m_computer == computer && item &&
+                    m_object->currentData().toString() == object &&
+                    item->data(Qt::UserRole).toString() == id)
+                    m_explain->setText(*answer.value);
+            });
 }
 
 std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {
@@ -347,7 +379,8 @@ void CounterBrowser::reject() {
 }
 
 bool CounterBrowser::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_computerName->lineEdit() && event->type() == QEvent::KeyPress) {
+    if ((watched == m_computerName || watched == m_computerName->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             handle([this] { connectTo(m_computerName->currentText()); });

@@ -1,9 +1,10 @@
 #pragma once
 #include "platform/CounterSources.h"
+#include "platform/RemoteComputers.h"
 
 #include <QDialog>
-#include <QPointer>
 
+#include <set>
 #include <vector>
 
 class QCloseEvent;
@@ -15,7 +16,6 @@ class QTimer;
 
 namespace ombrix {
 
-class ComputerLink;
 class FitLabel;
 
 // Lets the user pick counters: the computer, a performance object, its
@@ -24,7 +24,8 @@ class FitLabel;
 class CounterBrowser : public QDialog {
     Q_OBJECT
 public:
-    explicit CounterBrowser(platform::CounterSources& sources, QWidget* parent = nullptr);
+    CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
+                   QWidget* parent = nullptr);
 
     // The paths the current choice names.
     std::vector<platform::CounterPath> chosenPaths() const;
@@ -50,14 +51,17 @@ private:
     void showStatus();
     void useLocal();
     void connectTo(const QString& typed);
-    void connected(ComputerLink* link);
+    void reached(const QString& computer, std::vector<platform::ObjectInfo> objects);
+    void showVerdict(const platform::ComputerLink& link);
 
     platform::CounterSources& m_sources;
-    std::vector<platform::ObjectInfo> m_objects; // of the computer the lists show
-    QString m_computer;                          // that computer; empty: this one
-    QString m_connection;                        // what became of the last one named
-    bool m_settled = true;                       // the lists show the last one named
-    QPointer<ComputerLink> m_link;               // the computer being reached or shown
+    platform::RemoteComputers& m_computers;
+    std::vector<platform::ObjectInfo> m_objects;  // of the computer the lists show
+    QString m_computer;                           // that computer; empty: this one
+    QString m_connection;                         // what became of the last one named
+    bool m_settled = true;                        // the lists show the last one named
+    platform::ComputerLink* m_reaching = nullptr; // the computer named and not yet reached
+    std::set<platform::ComputerLink*> m_watched;  // links whose verdict the status line follows
     QRadioButton* m_local = nullptr;
     QRadioButton* m_remote = nullptr;
     QComboBox* m_computerName = nullptr;

@@ -1,7 +1,6 @@
 #include "performance_monitor/SystemMonitor.h"
 
 #include "app/Handler.h"
-#include "performance_monitor/ComputerLink.h"
 #include "performance_monitor/PaddedRowDelegate.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 
@@ -74,8 +73,9 @@ enum LegendColumn {
 
 } // namespace
 
-SystemMonitor::SystemMonitor(platform::CounterSources& sources, QWidget* parent)
-    : QWidget(parent), m_sources(sources) {
+SystemMonitor::SystemMonitor(platform::CounterSources& sources, platform::RemoteComputers& remote,
+                             QWidget* parent)
+    : QWidget(parent), m_sources(sources), m_remote(remote) {
     m_chart = new ChartView(*this, this);
     m_chart->setObjectName(QStringLiteral("chart"));
     m_chart->setAccessibleName(tr("Chart"));
@@ -181,7 +181,7 @@ bool SystemMonitor::showPropertyPages() {
     if (m_readOnly)
         return false;
     if (!m_dialog) {
-        m_dialog = new SystemMonitorProperties(m_settings, m_sources, this);
+        m_dialog = new SystemMonitorProperties(m_settings, m_sources, m_remote, this);
         m_dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_dialog, &SystemMonitorProperties::applied, this,
                 [this](const MonitorSettings& settings) { applySettings(settings); });
@@ -223,26 +223,17 @@ void SystemMonitor::applySettings(const MonitorSettings& settings) {
             m_localSeries.push_back(i);
             continue;
         }
+        // A sample asked for before is answered for the old paths, under its
+        // old ticket: it is dropped when it comes.
         Remote& remote = remotes[path.computer];
         if (!remote.link) {
-            auto old = m_remotes.find(path.computer);
-            if (old != m_remotes.end()) {
-                remote.link = std::exchange(old->second.link, nullptr);
-                remote.waiting = old->second.waiting;
-                remote.answering = old->second.answering;
-            } else {
-                remote.link = new ComputerLink(m_sources, path.computer, this);
-                connect(remote.link, &ComputerLink::sampled, this,
-                        [this, computer = path.computer](const platform::RawSample& sample) {
-                            remoteSampled(computer, sample);
-                        });
-            }
+            remote.link = &m_remote.link(path.computer);
+            if (m_watched.insert(remote.link).second)
+                remote.link->watch(this, [this] { rebuildLegend(); });
         }
         remote.paths.push_back(path);
         remote.series.push_back(i);
     }
-    for (auto& [computer, remote] : m_remotes)
-        delete remote.link; // a computer no longer charted
     m_remotes = std::move(remotes);
     m_settings = settings;
     m_timer->setInterval(std::max(1, m_settings.sampleIntervalSeconds) * 1000);
@@ -269,15 +260,14 @@ void SystemMonitor::sampleNow() {
     if (!m_paths.empty())
         push(m_localSeries, m_sources.local().sample(m_paths));
     for (auto& [computer, remote] : m_remotes) {
-        // Still no answer to the last request: a gap, and the computer is marked.
-        if (remote.waiting) {
-            platform::RawSample silent;
-            silent.values.assign(remote.paths.size(), std::nullopt);
-            push(remote.series, silent);
-            setAnswering(remote, false);
+        if (remote.ticket == 0) {
+            askRemote(computer, remote);
+            continue;
         }
-        if (remote.link->requestSample(remote.paths))
-            remote.waiting = true;
+        // Still no answer to the last request: a gap, and no second request behind it.
+        platform::RawSample silent;
+        silent.values.assign(remote.paths.size(), std::nullopt);
+        push(remote.series, silent);
     }
     updateValueBar();
     m_chart->update();
@@ -297,28 +287,38 @@ void SystemMonitor::push(const std::vector<std::size_t>& series,
     }
 }
 
-void SystemMonitor::remoteSampled(const QString& computer, const platform::RawSample& sample) {
+void SystemMonitor::askRemote(const QString& computer, Remote& remote) {
+    remote.ticket = ++m_lastTicket;
+    remote.link->ask<platform::RawSample>(
+        this,
+        [paths = remote.paths](platform::PerfCounters& counters) { return counters.sample(paths); },
+        [this, computer, ticket = remote.ticket,
+         paths = remote.paths](platform::LinkAnswer<platform::RawSample> sample) {
+            remoteSampled(computer, {ticket, paths, std::move(sample)});
+        });
+}
+
+void SystemMonitor::remoteSampled(const QString& computer, RemoteAnswer answer) {
     auto it = m_remotes.find(computer);
-    if (it == m_remotes.end())
+    // An answer to a request made before the counters changed, or for other
+    // paths, has no series here.
+    if (it == m_remotes.end() || it->second.ticket != answer.ticket ||
+        it->second.paths != answer.paths)
         return;
     Remote& remote = it->second;
-    remote.waiting = false;
+    remote.ticket = 0;
+    platform::RawSample sample;
+    if (answer.sample.value)
+        sample = std::move(*answer.sample.value);
+    else
+        sample.values.assign(remote.paths.size(), std::nullopt); // a gap
     push(remote.series, sample);
-    setAnswering(remote, sample.reachable);
+    if (remote.failure != answer.sample.failure) {
+        remote.failure = answer.sample.failure;
+        rebuildLegend();
+    }
     updateValueBar();
     m_chart->update();
-}
-
-void SystemMonitor::setAnswering(Remote& remote, bool answering) {
-    if (remote.answering == answering)
-        return;
-    remote.answering = answering;
-    rebuildLegend();
-}
-
-bool SystemMonitor::isAnswering(const QString& computer) const {
-    auto it = m_remotes.find(computer);
-    return it == m_remotes.end() || it->second.answering;
 }
 
 int SystemMonitor::selectedIndex() const {
@@ -342,13 +342,17 @@ void SystemMonitor::rebuildLegend() {
                                                                         : s.counter.path.instance);
         item->setText(ObjectColumn, object ? object->name : s.counter.path.object);
         const QString& computer = s.counter.path.computer;
+        auto remote = m_remotes.find(computer);
         if (computer.isEmpty()) {
             item->setText(ComputerColumn, QStringLiteral("\\\\") + QSysInfo::machineHostName());
-        } else if (isAnswering(computer)) {
+        } else if (remote == m_remotes.end() ||
+                   (remote->second.link->answering() && remote->second.failure.isEmpty())) {
             item->setText(ComputerColumn, QStringLiteral("\\\\") + computer);
         } else {
-            item->setText(ComputerColumn,
-                          QStringLiteral("\\\\") + computer + tr(" (not answering)"));
+            const QString trouble = remote->second.link->answering()
+                                        ? tr(" (failed: %1)").arg(remote->second.failure)
+                                        : tr(" (not answering)");
+            item->setText(ComputerColumn, QStringLiteral("\\\\") + computer + trouble);
             for (int column = 0; column < m_legend->columnCount(); ++column)
                 item->setForeground(column, palette().brush(QPalette::Disabled, QPalette::Text));
         }

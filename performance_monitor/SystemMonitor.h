@@ -4,12 +4,15 @@
 #include "performance_monitor/MonitorSettings.h"
 #include "platform/CounterSources.h"
 #include "platform/Dispatch.h"
+#include "platform/RemoteComputers.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 class QLabel;
@@ -19,7 +22,6 @@ class QTreeWidget;
 namespace ombrix {
 
 class ChartView;
-class ComputerLink;
 class SystemMonitorProperties;
 
 // The System Monitor control: charts the counters the user chose as lines
@@ -32,7 +34,8 @@ public:
     // dialog to change the counters. ShowPropertyPages (method): opens it.
     enum DispId { ShowPropertyPages = 23, ReadOnly = 40 };
 
-    explicit SystemMonitor(platform::CounterSources& sources, QWidget* parent = nullptr);
+    SystemMonitor(platform::CounterSources& sources, platform::RemoteComputers& remote,
+                  QWidget* parent = nullptr);
     ~SystemMonitor() override;
 
     QVariant get(int dispid) override;
@@ -51,8 +54,6 @@ public:
     // One sampling step, as the timer runs it: this computer's counters are
     // read at once, other computers' are asked for and charted as they answer.
     void sampleNow();
-    // False while the computer's last sample did not come back.
-    bool isAnswering(const QString& computer) const;
 
 protected:
     void hideEvent(QHideEvent* event) override;
@@ -67,25 +68,35 @@ private:
         double rawSeconds = 0;
     };
     struct Remote {
-        ComputerLink* link = nullptr;
+        platform::ComputerLink* link = nullptr;
         std::vector<platform::CounterPath> paths;
         std::vector<std::size_t> series; // where each path's values go
-        bool waiting = false;            // a sample was asked for and has not come back
-        bool answering = true;
+        std::uint64_t ticket = 0;        // of the sample asked for and not yet back; 0: none
+        QString failure;                 // why the last sample brought nothing
+    };
+    // A sample of another computer as it comes back: the answer to the
+    // request with that ticket, read for those paths.
+    struct RemoteAnswer {
+        std::uint64_t ticket = 0;
+        std::vector<platform::CounterPath> paths;
+        platform::LinkAnswer<platform::RawSample> sample;
     };
     void push(const std::vector<std::size_t>& series, const platform::RawSample& sample);
-    void remoteSampled(const QString& computer, const platform::RawSample& sample);
-    void setAnswering(Remote& remote, bool answering);
+    void askRemote(const QString& computer, Remote& remote);
+    void remoteSampled(const QString& computer, RemoteAnswer answer);
     void rebuildLegend();
     void updateValueBar();
     int selectedIndex() const;
 
     platform::CounterSources& m_sources;
+    platform::RemoteComputers& m_remote;
     MonitorSettings m_settings;
     std::vector<Series> m_series;
     std::vector<platform::CounterPath> m_paths; // this computer's
     std::vector<std::size_t> m_localSeries;
     std::map<QString, Remote> m_remotes;
+    std::set<platform::ComputerLink*> m_watched; // links whose verdict the legend follows
+    std::uint64_t m_lastTicket = 0;
     bool m_readOnly = false;
     QTimer* m_timer = nullptr;
     QPointer<SystemMonitorProperties> m_dialog;

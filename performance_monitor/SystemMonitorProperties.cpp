@@ -49,8 +49,9 @@ int nearestScale(double scale) {
 } // namespace
 
 SystemMonitorProperties::SystemMonitorProperties(const MonitorSettings& settings,
-                                                 platform::CounterSources& sources, QWidget* parent)
-    : QDialog(parent), m_sources(sources), m_settings(settings),
+                                                 platform::CounterSources& sources,
+                                                 platform::RemoteComputers& remote, QWidget* parent)
+    : QDialog(parent), m_sources(sources), m_remote(remote), m_settings(settings),
       m_coloursUsed(m_settings.counters.size()) {
     setWindowTitle(tr("System Monitor Properties"));
     m_tabs = new QTabWidget(this);
@@ -206,7 +207,7 @@ CounterBrowser* SystemMonitorProperties::counterBrowser() const {
 
 void SystemMonitorProperties::openBrowser() {
     if (!m_browser) {
-        m_browser = new CounterBrowser(m_sources, this);
+        m_browser = new CounterBrowser(m_sources, m_remote, this);
         m_browser->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_browser, &CounterBrowser::countersChosen, this,
                 [this](const std::vector<platform::CounterPath>& paths) { addCounters(paths); });

@@ -1,6 +1,7 @@
 #pragma once
 #include "performance_monitor/MonitorSettings.h"
 #include "platform/CounterSources.h"
+#include "platform/RemoteComputers.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -25,7 +26,7 @@ class SystemMonitorProperties : public QDialog {
     Q_OBJECT
 public:
     SystemMonitorProperties(const MonitorSettings& settings, platform::CounterSources& sources,
-                            QWidget* parent = nullptr);
+                            platform::RemoteComputers& remote, QWidget* parent = nullptr);
 
     const MonitorSettings& pendingSettings() const { return m_settings; }
     CounterBrowser* counterBrowser() const;
@@ -52,6 +53,7 @@ private:
     void apply();
 
     platform::CounterSources& m_sources;
+    platform::RemoteComputers& m_remote;
     MonitorSettings m_settings;
     std::size_t m_coloursUsed = 0;
     QPointer<CounterBrowser> m_browser;

@@ -13,8 +13,8 @@
 
 namespace ombrix {
 
-sysmon::sysmon(platform::CounterSources& counters, platform::MessageBoxes& boxes, Forms& forms,
-               QWidget* parent)
+sysmon::sysmon(platform::CounterSources& counters, platform::RemoteComputers& remote,
+               platform::MessageBoxes& boxes, Forms& forms, QWidget* parent)
     : QMainWindow(parent), m_boxes(boxes), m_forms(forms) {
     setObjectName(QStringLiteral("sysmon"));
     setWindowTitle(tr("System Monitor"));
@@ -32,7 +32,7 @@ sysmon::sysmon(platform::CounterSources& counters, platform::MessageBoxes& boxes
     // The control keeps its place and size when the window is resized.
     auto* client = new QWidget(this);
     setCentralWidget(client);
-    SystemMonitor1 = new SystemMonitor(counters, client);
+    SystemMonitor1 = new SystemMonitor(counters, remote, client);
     SystemMonitor1->setObjectName(QStringLiteral("SystemMonitor1"));
     SystemMonitor1->setGeometry(twipsRect(0, 120, 10215, 7575));
 

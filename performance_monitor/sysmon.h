@@ -11,6 +11,7 @@ class SystemMonitor;
 namespace platform {
 class MessageBoxes;
 class CounterSources;
+class RemoteComputers;
 } // namespace platform
 
 // The performance monitor window: hosts one System Monitor control, tells the
@@ -18,8 +19,8 @@ class CounterSources;
 class sysmon : public QMainWindow {
     Q_OBJECT
 public:
-    sysmon(platform::CounterSources& counters, platform::MessageBoxes& boxes, Forms& forms,
-           QWidget* parent = nullptr);
+    sysmon(platform::CounterSources& counters, platform::RemoteComputers& remote,
+           platform::MessageBoxes& boxes, Forms& forms, QWidget* parent = nullptr);
     ~sysmon() override;
 
     void Form_Load();

@@ -27,8 +27,9 @@ void registerWindows(Forms& forms, const WindowServices& services) {
         w->Form_Load();
         return w;
     });
-    forms.add<sysmon>([&forms, &counters = services.counterSources, &boxes = services.boxes] {
-        auto w = std::make_unique<sysmon>(counters, boxes, forms);
+    forms.add<sysmon>([&forms, &counters = services.counterSources,
+                       &remote = services.remoteComputers, &boxes = services.boxes] {
+        auto w = std::make_unique<sysmon>(counters, remote, boxes, forms);
         w->Form_Load();
         return w;
     });

@@ -8,6 +8,7 @@ class FileSystem;
 class MessageBoxes;
 class CounterSources;
 class Registry;
+class RemoteComputers;
 } // namespace platform
 
 // What the windows ask the machine, beyond the main window's own services.
@@ -16,6 +17,7 @@ struct WindowServices {
     platform::Registry& registry;
     platform::FileSystem& fileSystem;
     platform::CounterSources& counterSources;
+    platform::RemoteComputers& remoteComputers;
     platform::MessageBoxes& boxes;
 };
 

@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/DisplayCheck.h"
 #include "app/Forms.h"
+#include "app/Handler.h"
 #include "app/Startup.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/linux/LinuxMachine.h"
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
 
-    platform::LinuxMachine m;
+    platform::LinuxMachine m(sendToErrorSink);
     std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, m.boxes);
     display.reset();
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
                             *m.registry,
                             m.fileSystem,
                             m.counterSources,
+                            m.remoteComputers,
                             m.boxes});
     return runProgram(app, forms);
 }

@@ -14,7 +14,6 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 
-#include "FakeCounterSources.h"
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
@@ -121,9 +120,9 @@ private slots:
         QVERIFY(drive.findChild<QLabel*>("LblDrive")->text().startsWith("Unit C:"));
         checkLabelsAndButtons(&drive);
 
-        FakeCounterSources counters;
+        FakeMachine m;
         FakeMessageBoxes boxes;
-        sysmon monitor(counters, boxes, forms);
+        sysmon monitor(m.counterSources, m.remoteComputers, boxes, forms);
         monitor.Form_Load();
         monitor.show();
         checkLabelsAndButtons(&monitor);

@@ -51,6 +51,7 @@ struct Program {
                                 *m.registry,
                                 m.fileSystem,
                                 m.counterSources,
+                                m.remoteComputers,
                                 m.boxes});
     }
 };

@@ -7,7 +7,6 @@
 #include "performance_monitor/sysmon.h"
 #include "platform/PlatformError.h"
 
-#include "FakeCounterSources.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 
@@ -34,7 +33,6 @@ struct OtherForm : QWidget {
 
 struct Program {
     FakeMachine machine;
-    FakeCounterSources counters;
     FakeMessageBoxes boxes;
     Forms forms;
     int otherLoads = 0;
@@ -52,7 +50,8 @@ struct Program {
         // The monitor itself: "Execute" enables its Properties entry.
         forms.add<sysmon>([this] {
             ++otherLoads;
-            return std::make_unique<sysmon>(counters, boxes, forms);
+            return std::make_unique<sysmon>(machine.counterSources, machine.remoteComputers, boxes,
+                                            forms);
         });
     }
     Ombrix2* main() { return forms.get<Ombrix2>(); }

@@ -9,6 +9,7 @@
 #include "platform/linux/KernelFile.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/PcpPerfCounters.h"
+#include "platform/linux/RemoteComputerLinks.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -186,6 +187,7 @@ private slots:
 private:
     std::unique_ptr<PcpHost> m_host;
     LinuxCounterSources m_sources{OMBRIX_BIN_DIR "/libombrix_pcp.so"};
+    RemoteComputerLinks m_remote{m_sources, nullptr};
 };
 
 void tst_PcpCounters::initTestCase() {
@@ -202,7 +204,7 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
     const QStringList expected = m_host->interfaces();
     QVERIFY(expected.contains(m_host->extraInterface()));
     QVERIFY(!ownInterfaces().contains(m_host->extraInterface()));
-    CounterBrowser browser(m_sources);
+    CounterBrowser browser(m_sources, m_remote);
     browser.show();
     pointAt(browser, "\\\\" + m_host->address() + ":44321");
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -236,7 +238,7 @@ void tst_PcpCounters::browserAsksFewRequests() {
     PmcdRequests requests(m_host->address());
     const auto before = requests.read();
     QVERIFY(before);
-    CounterBrowser browser(m_sources);
+    CounterBrowser browser(m_sources, m_remote);
     browser.show();
     pointAt(browser, "\\\\" + m_host->address());
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -325,7 +327,7 @@ void tst_PcpCounters::defaultCollectorSaysWhyProcessesAreMissing() {
     TestPmcd debian({m_host->address()}, 44322, m_host->netns(), TestPmcd::Agents::AsDebian);
     if (!debian.why().isEmpty())
         QSKIP(qPrintable(debian.why()));
-    CounterBrowser browser(m_sources);
+    CounterBrowser browser(m_sources, m_remote);
     browser.show();
     pointAt(browser, debian.host());
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -394,7 +396,7 @@ void tst_PcpCounters::unreachableComputerIsReportedInOneLine_data() {
 void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
     QFETCH(QString, computer);
     QFETCH(QString, says);
-    CounterBrowser browser(m_sources);
+    CounterBrowser browser(m_sources, m_remote);
     browser.show();
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     const int before = objects->count();
@@ -410,7 +412,7 @@ void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
 }
 
 void tst_PcpCounters::chartOutlivesPmcdStoppedAndStarted() {
-    SystemMonitor monitor(m_sources);
+    SystemMonitor monitor(m_sources, m_remote);
     MonitorSettings settings;
     const QString computer = m_host->address();
     settings.counters = {{{"memory", "available_bytes", {}, {}}, Qt::red, 1.0},

@@ -285,6 +285,12 @@ void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead() {
     QFETCH(QString, change);
     QFETCH(QString, section);
     QFETCH(QStringList, unread);
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's runtime reads /proc for the bounds of the stack; without
+    // it, it reports errors of its own.
+    if (qstrcmp(QTest::currentDataTag(), "/proc an empty tmpfs") == 0)
+        QSKIP("AddressSanitizer needs /proc for itself");
+#endif
     QTemporaryDir dir;
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

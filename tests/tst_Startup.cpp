@@ -16,7 +16,6 @@
 #include "platform/registry/RegistryLayer.h"
 #include "program/Windows.h"
 
-#include "FakeCounterSources.h"
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
@@ -48,7 +47,6 @@ struct Program {
     PrinterInstallControl printerInstall{printers};
     platform::registry::RegistryLayer registry;
     FakeFileSystem files;
-    FakeCounterSources counters;
     Forms forms;
 
     Program() {
@@ -59,7 +57,8 @@ struct Program {
                                  printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
                                 registry,
                                 files,
-                                counters,
+                                m.counterSources,
+                                m.remoteComputers,
                                 *g_boxes});
     }
 

@@ -1,6 +1,6 @@
 #include "performance_monitor/sysmon.h"
 
-#include "FakeCounterSources.h"
+#include "FakeMachine.h"
 #include "app/AppTitle.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
@@ -130,14 +130,21 @@ private slots:
     void browserStaysOnTheScreen_data();
     void browserStaysOnTheScreen();
     void legendNamesComputersAndMarksOneThatStopsAnswering();
+    void answerAskedBeforeApplyIsDropped();
+    void chartStartsWhenAComputerFirstUnreachableAnswers();
+    void readingThatThrowsLeavesAGapAndTheChartGoesOn();
+    void browserAndChartShareOneLink();
 
 private:
     QWidget* open(); // what the main window's "Execute" does
+    // Charts the counters, with the timer running only when asked.
+    SystemMonitor* chart(const std::vector<platform::CounterPath>& paths, bool timer = false);
     SystemMonitor* control() {
         return m_forms->get<sysmon>()->findChild<SystemMonitor*>("SystemMonitor1");
     }
 
-    std::unique_ptr<FakeCounterSources> m_sources;
+    std::unique_ptr<FakeMachine> m_machine;       // its links end after the windows
+    FakeCounterSources* m_sources = nullptr;      // the machine's
     FakePerfCounters* m_counters = nullptr;       // this computer's
     platform::CounterSources* m_active = nullptr; // what the window is built with
     std::unique_ptr<RecordingMessageBoxes> m_boxes;
@@ -147,9 +154,10 @@ private:
 };
 
 void tst_sysmon::init() {
-    m_sources = std::make_unique<FakeCounterSources>();
+    m_machine = std::make_unique<FakeMachine>();
+    m_sources = &m_machine->counterSources;
     m_counters = &m_sources->localCounters;
-    m_active = m_sources.get();
+    m_active = m_sources;
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     m_forms = std::make_unique<Forms>();
     m_errors.clear();
@@ -161,7 +169,8 @@ void tst_sysmon::init() {
         }
     });
     m_forms->add<sysmon>([this] {
-        auto w = std::make_unique<sysmon>(*m_active, *m_boxes, *m_forms);
+        auto w =
+            std::make_unique<sysmon>(*m_active, m_machine->remoteComputers, *m_boxes, *m_forms);
         w->Form_Load();
         return w;
     });
@@ -172,12 +181,24 @@ void tst_sysmon::cleanup() {
     QVERIFY2(m_errors.empty(), m_errors.empty() ? "" : qPrintable(m_errors.front()));
     m_forms.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_machine.reset();
     setErrorSink(m_previousSink);
 }
 
 QWidget* tst_sysmon::open() {
     m_forms->get<sysmon>()->enableProperties();
     return m_forms->show<sysmon>();
+}
+
+SystemMonitor* tst_sysmon::chart(const std::vector<platform::CounterPath>& paths, bool timer) {
+    QWidget* window = open();
+    if (!timer)
+        window->findChild<QTimer*>("sampleTimer")->stop();
+    MonitorSettings settings;
+    for (const auto& path : paths)
+        settings.counters.push_back({path, defaultCounterColour(settings.counters.size()), 1.0});
+    control()->applySettings(settings);
+    return control();
 }
 
 void tst_sysmon::firstOpeningShowsMessageThenWindowAndDialog() {
@@ -427,7 +448,7 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QFETCH(QString, counterChoice);
     QFETCH(QString, instanceChoice);
     QFETCH(QStringList, paths);
-    CounterBrowser browser(*m_sources);
+    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
     browser.show();
     // Picking from the lists is where the browser starts.
     QVERIFY(browser.findChild<QRadioButton*>("selectCounters")->isChecked());
@@ -456,8 +477,8 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
 void tst_sysmon::browserReadsTheComputerNamed() {
     m_sources->remote.catalogue.pop_back(); // that computer offers the processor only
     m_sources->remote.instanceLists = {{"processor", {"_Total", "0", "1", "2", "3"}}};
-    m_sources->unreachable = {"nowhere"};
-    CounterBrowser browser(*m_sources);
+    m_sources->setUnreachable({"nowhere"});
+    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
     browser.show();
     auto* local = browser.findChild<QRadioButton*>("localComputer");
     QVERIFY(local->isChecked());
@@ -472,19 +493,20 @@ void tst_sysmon::browserReadsTheComputerNamed() {
     name->lineEdit()->selectAll();
     QTest::keyClicks(name->lineEdit(), "\\\\far:4000");
     QTRY_COMPARE(status->text(), QStringLiteral("Counters of \\\\far:4000"));
-    QCOMPARE(m_sources->connected, QStringList{"far:4000"});
+    QCOMPARE(m_sources->connected(), QStringList{"far:4000"});
     QCOMPARE(objects->count(), 1);
     QTRY_COMPARE(instances->count(), 5);
     QCOMPARE(platform::counterPathText(browser.chosenPaths().front(), m_counters->objects()),
              QStringLiteral("\\\\far:4000\\Processor(_Total)\\% Processor Time"));
 
     // A computer that cannot be reached says so in one line; the lists stay.
-    // Enter there connects and adds nothing.
+    // Enter there connects and adds nothing; the keyboard's focus is on the
+    // field, which hands keys to its line edit.
     int added = 0;
     connect(&browser, &CounterBrowser::countersChosen, this, [&] { ++added; });
     name->lineEdit()->selectAll();
     QTest::keyClicks(name->lineEdit(), "nowhere");
-    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(name, Qt::Key_Return);
     QCOMPARE(added, 0);
     QTRY_COMPARE(status->text(), QStringLiteral("Cannot reach \\\\nowhere: No route to host"));
     QCOMPARE(objects->count(), 1);
@@ -495,6 +517,11 @@ void tst_sysmon::browserReadsTheComputerNamed() {
     QCOMPARE(objects->count(), 2);
     QVERIFY(browser.chosenPaths().front().computer.isEmpty());
     QVERIFY(name->findText("\\\\far:4000") >= 0);
+    // A browser opened later offers it too, and not the one never reached.
+    CounterBrowser later(*m_sources, m_machine->remoteComputers);
+    auto* offered = later.findChild<QComboBox*>("computerName");
+    QVERIFY(offered->findText("\\\\far:4000") >= 0);
+    QCOMPARE(offered->findText("\\\\nowhere"), -1);
 }
 
 void tst_sysmon::browserSaysWhyAnObjectOffersNothing() {
@@ -504,7 +531,7 @@ void tst_sysmon::browserSaysWhyAnObjectOffersNothing() {
     platform::ObjectInfo processes{"process", "Process", "Processes.", {}, true, true, why};
     m_sources->remote.catalogue.push_back(processes);
     m_sources->remote.explanations["processor|processor_time"] = "Busy share, over there.";
-    CounterBrowser browser(*m_sources);
+    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
     browser.show();
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     auto* counters = browser.findChild<QListWidget*>("counterList");
@@ -523,7 +550,7 @@ void tst_sysmon::browserSaysWhyAnObjectOffersNothing() {
     QCOMPARE(counters->count(), 0);
     QVERIFY(browser.chosenPaths().empty());
     // Another computer named while it shows: what becomes of that one.
-    m_sources->unreachable = {"nowhere"};
+    m_sources->setUnreachable({"nowhere"});
     name->lineEdit()->selectAll();
     QTest::keyClicks(name->lineEdit(), "nowhere");
     QTest::keyClick(name->lineEdit(), Qt::Key_Return);
@@ -543,8 +570,8 @@ void tst_sysmon::browserStaysOnTheScreen() {
     // long, the dialog keeps within the screen and its buttons in sight.
     QFETCH(int, length);
     const QString computer = QString(length, 'w');
-    m_sources->unreachable = {computer};
-    CounterBrowser browser(*m_sources);
+    m_sources->setUnreachable({computer});
+    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
     browser.show();
     QVERIFY(QTest::qWaitForWindowExposed(&browser));
     browser.findChild<QRadioButton*>("remoteComputer")->click();
@@ -598,6 +625,104 @@ void tst_sysmon::legendNamesComputersAndMarksOneThatStopsAnswering() {
     monitor->sampleNow();
     QTRY_COMPARE(last(1), std::optional(200.0));
     QCOMPARE(computer(1), QStringLiteral("\\\\far"));
+}
+
+void tst_sysmon::answerAskedBeforeApplyIsDropped() {
+    // That computer has two gauges, and its readings wait at a gate.
+    for (FakePerfCounters* counters : {m_counters, &m_sources->remote})
+        counters->catalogue[1].counters.push_back(
+            {"committed_bytes", "Committed Bytes", "In use.", platform::CounterKind::Gauge, 1, 1});
+    const platform::CounterPath available{"memory", "available_bytes", {}, "far"};
+    const platform::CounterPath committed{"memory", "committed_bytes", {}, "far"};
+    m_sources->remote.readings[FakePerfCounters::key(available)] = {200, 0, 0};
+    m_sources->remote.readings[FakePerfCounters::key(committed)] = {7, 0, 0};
+    auto gate = std::make_shared<FakeGate>();
+    m_sources->remote.gate = gate;
+    SystemMonitor* monitor = chart({available});
+    QTRY_COMPARE(gate->waiting(), 1); // the available bytes are being read
+
+    // Apply puts another counter where that reading's value would have gone.
+    MonitorSettings settings = monitor->settings();
+    settings.counters.insert(settings.counters.begin(), {committed, Qt::blue, 1.0});
+    monitor->applySettings(settings);
+    gate->open();
+    auto line = [&](std::size_t i) { return monitor->chartLines()[i].history; };
+    QTRY_COMPARE(line(0)->last(), std::optional(7.0));
+    QCOMPARE(line(1)->last(), std::optional(200.0));
+    QCoreApplication::processEvents();
+    QCOMPARE(line(0)->statistics()->maximum, 7.0); // 200 never landed there
+    QCOMPARE(line(0)->statistics()->minimum, 7.0);
+}
+
+void tst_sysmon::chartStartsWhenAComputerFirstUnreachableAnswers() {
+    const platform::CounterPath there{"memory", "available_bytes", {}, "far"};
+    m_sources->remote.readings[FakePerfCounters::key(there)] = {200, 0, 0};
+    m_sources->setUnreachable({"far"});
+    SystemMonitor* monitor = chart({there}, true);
+    auto* legend = monitor->findChild<QTreeWidget*>("legend");
+    QTRY_COMPARE(legend->topLevelItem(0)->text(5), QStringLiteral("\\\\far (not answering)"));
+
+    // The computer comes up; nobody touches the chart, its timer runs on.
+    m_sources->setUnreachable({});
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->chartLines()[0].history->last(), std::optional(200.0),
+                              10000);
+    QCOMPARE(legend->topLevelItem(0)->text(5), QStringLiteral("\\\\far"));
+    QVERIFY(m_sources->connected().size() >= 2);
+}
+
+void tst_sysmon::readingThatThrowsLeavesAGapAndTheChartGoesOn() {
+    const platform::CounterPath here{"memory", "available_bytes", {}, {}};
+    const platform::CounterPath there{"memory", "available_bytes", {}, "far"};
+    m_counters->readings[FakePerfCounters::key(here)] = {100, 0, 0};
+    m_sources->remote.readings[FakePerfCounters::key(there)] = {200, 0, 0};
+    m_sources->remote.broken = std::make_shared<std::atomic<bool>>(true);
+    SystemMonitor* monitor = chart({here, there});
+    auto* legend = monitor->findChild<QTreeWidget*>("legend");
+    QTRY_COMPARE(legend->topLevelItem(1)->text(5), QStringLiteral("\\\\far (failed: map::at)"));
+    auto last = [&](std::size_t line) { return monitor->chartLines()[line].history->last(); };
+    QCOMPARE(last(1), std::nullopt);
+    QCOMPARE(last(0), std::optional(100.0));
+
+    *m_sources->remote.broken = false;
+    monitor->sampleNow();
+    QTRY_COMPARE(last(1), std::optional(200.0));
+    QCOMPARE(legend->topLevelItem(1)->text(5), QStringLiteral("\\\\far"));
+}
+
+void tst_sysmon::browserAndChartShareOneLink() {
+    const platform::CounterPath there{"memory", "available_bytes", {}, "far"};
+    m_sources->remote.readings[FakePerfCounters::key(there)] = {200, 0, 0};
+    QWidget* window = open();
+    window->findChild<QTimer*>("sampleTimer")->stop();
+    SystemMonitorProperties* dialog = visibleDialog();
+    click(dialog, "addCounterButton");
+    CounterBrowser* browser = dialog->counterBrowser();
+    browser->findChild<QRadioButton*>("remoteComputer")->click();
+    auto* name = browser->findChild<QComboBox*>("computerName");
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "far");
+    QTest::keyClick(name->lineEdit(), Qt::Key_Return);
+    auto* status = browser->findChild<QLabel*>("computerStatus");
+    QTRY_COMPARE(status->text(), QStringLiteral("Counters of \\\\far"));
+    auto* objects = browser->findChild<QComboBox*>("performanceObject");
+    objects->setCurrentIndex(objects->findText("Memory"));
+    click(browser, "browserAddButton");
+    click(dialog, "applyButton");
+    SystemMonitor* monitor = control();
+    QTRY_COMPARE(monitor->chartLines()[0].history->last(), std::optional(200.0));
+    QCOMPARE(m_sources->connected(), QStringList{"far"});
+
+    // One verdict: what the chart finds, the browser says too.
+    *m_sources->remoteDown = true;
+    monitor->sampleNow();
+    QTRY_COMPARE(status->text(),
+                 QStringLiteral("Cannot reach \\\\far: The computer does not answer"));
+    auto* legend = window->findChild<QTreeWidget*>("legend");
+    QCOMPARE(legend->topLevelItem(0)->text(5), QStringLiteral("\\\\far (not answering)"));
+    *m_sources->remoteDown = false;
+    monitor->sampleNow();
+    QTRY_COMPARE(status->text(), QStringLiteral("Counters of \\\\far"));
+    QCOMPARE(legend->topLevelItem(0)->text(5), QStringLiteral("\\\\far"));
 }
 
 QTEST_MAIN(tst_sysmon)

@@ -2,9 +2,29 @@
 
 #include "platform/PlatformError.h"
 
-namespace ombrix::platform {
+#include <cstdlib>
 
-LinuxCounterSources::LinuxCounterSources(std::string module) : m_module(std::move(module)) {}
+namespace ombrix::platform {
+namespace {
+
+// A computer that does not answer is given up within a few seconds, unless
+// the user's environment says otherwise. libpcp reads these when it first
+// connects; they are set here, on the thread that makes the machine's
+// services, before any computer's thread can read the environment.
+void boundRemoteWaits() {
+    static const bool bounded = [] {
+        setenv("PMCD_CONNECT_TIMEOUT", "4", 0);
+        setenv("PMCD_REQUEST_TIMEOUT", "4", 0);
+        return true;
+    }();
+    (void)bounded;
+}
+
+} // namespace
+
+LinuxCounterSources::LinuxCounterSources(std::string module) : m_module(std::move(module)) {
+    boundRemoteWaits();
+}
 
 std::unique_ptr<PerfCounters> LinuxCounterSources::connect(const QString& computer) {
     using Connect = PerfCounters* (*)(const char*, char*, std::size_t);
@@ -12,7 +32,7 @@ std::unique_ptr<PerfCounters> LinuxCounterSources::connect(const QString& comput
     {
         const std::lock_guard lock(m_mutex);
         if (!m_library)
-            // A computer's thread may still wait in it when the program ends.
+            // libpcp keeps state for the whole process: it is never unloaded.
             m_library.emplace(m_module, "counters module", true);
         connectTo = reinterpret_cast<Connect>(m_library->symbol("ombrix_pcp_connect"));
     }

@@ -8,8 +8,9 @@
 
 namespace ombrix::platform {
 
-LinuxMachine::LinuxMachine()
-    : registry(registry::makeSystemRegistry(
+LinuxMachine::LinuxMachine(RemoteComputerLinks::ErrorSink errors)
+    : remoteComputers(counterSources, std::move(errors)),
+      registry(registry::makeSystemRegistry(
           [](std::string path, registry::SqliteRegistryStore::Writers writers) {
               return std::make_shared<LazyRegistryStore>(std::move(path), writers);
           })) {

@@ -9,6 +9,7 @@
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/QtMessageBoxes.h"
+#include "platform/linux/RemoteComputerLinks.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/registry/RegistryLayer.h"
 
@@ -30,14 +31,20 @@ struct LinuxMachine {
     LazyPrinters printers;
     LinuxFileSystem fileSystem;
     // This computer's counters and, through a module loaded on first use,
-    // other computers'.
+    // other computers'. Made before any thread starts: it sets the
+    // environment the collector's library reads.
     LinuxCounterSources counterSources;
+    // One link per other computer, each on its thread; they end before the
+    // counter sources and the module they loaded go.
+    RemoteComputerLinks remoteComputers;
     // The machine's registry, with the live network configuration mounted
     // where the network report reads it.
     std::unique_ptr<registry::RegistryLayer> registry;
     QtMessageBoxes boxes;
 
-    LinuxMachine();
+    // errors: where an exception goes that escapes the handler of an answer
+    // from another computer.
+    explicit LinuxMachine(RemoteComputerLinks::ErrorSink errors = nullptr);
     ~LinuxMachine();
 };
 

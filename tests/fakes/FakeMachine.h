@@ -2,6 +2,7 @@
 #include "main_window/Ombrix2.h"
 
 #include "FakeClock.h"
+#include "FakeCounterSources.h"
 #include "FakeCpuLibrary.h"
 #include "FakeDispatch.h"
 #include "FakeFloppyDrive.h"
@@ -9,12 +10,16 @@
 #include "FakeMemoryStatus.h"
 #include "FakeSystemInfo.h"
 #include "FakeVersionQuery.h"
+#include "app/Handler.h"
+#include "platform/linux/RemoteComputerLinks.h"
 
+#include <chrono>
 #include <cstring>
 
 // Everything the main window asks the machine, as plain state: 256 MiB total,
 // 512 MiB available, an AMD EPYC at 2596 MHz, Debian 12 on kernel 6.1.115,
-// host PC1 at 192.0.2.20, no drive A:.
+// host PC1 at 192.0.2.20, no drive A:; fake counters here and on other
+// computers, reached through real links that try again after 20 ms.
 struct FakeMachine {
     FakeMemoryStatus memory;
     FakeVersionQuery version;
@@ -24,6 +29,11 @@ struct FakeMachine {
     FakeFloppyDrive floppy;
     FakeDispatch printers;
     FakeClock clock;
+    FakeCounterSources counterSources;
+    ombrix::platform::RemoteComputerLinks remoteComputers{
+        counterSources,
+        ombrix::sendToErrorSink,
+        {std::chrono::milliseconds(20), std::chrono::milliseconds(200)}};
     int ends = 0; // times the program was told to end
 
     FakeMachine() {

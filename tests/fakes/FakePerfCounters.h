@@ -1,10 +1,13 @@
 #pragma once
+#include "FakeGate.h"
 #include "platform/PerfCounters.h"
 
 #include <QHash>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <stdexcept>
 
 // Counters whose readings the test sets: a rate, a fraction and a gauge.
 struct FakePerfCounters final : ombrix::platform::PerfCounters {
@@ -36,7 +39,10 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
     QHash<QString, QString> explanations; // by "object|counter": what the computer says of it
     double seconds = 0;
     int samples = 0;
-    std::shared_ptr<std::atomic<bool>> down; // set: the computer does not answer
+    std::shared_ptr<std::atomic<bool>> down;    // set: the computer does not answer
+    std::shared_ptr<FakeGate> gate;             // set: a reading waits until it opens...
+    std::chrono::milliseconds gateBound{10000}; // ...or until this has passed
+    std::shared_ptr<std::atomic<bool>> broken;  // set: a reading throws
 
     static QString key(const CounterPath& path) {
         return path.computer + "|" + path.object + "|" + path.counter + "|" + path.instance;
@@ -49,6 +55,10 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
     }
     ombrix::platform::RawSample sample(const std::vector<CounterPath>& paths) override {
         ++samples;
+        if (gate)
+            gate->pass(gateBound);
+        if (broken && *broken)
+            throw std::out_of_range("map::at");
         ombrix::platform::RawSample result{seconds, {}};
         if (down && *down) {
             result.values.assign(paths.size(), std::nullopt);

@@ -1,0 +1,78 @@
+#pragma once
+#include "platform/PerfCounters.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QObject;
+
+namespace ombrix::platform {
+
+// What a question to another computer gives back: its value, or why there
+// is none (the computer cannot be reached, or reading it failed).
+template <class T> struct LinkAnswer {
+    std::optional<T> value;
+    QString failure; // empty when value holds
+};
+
+// One other computer, reached on a thread of its own so that the
+// user-interface thread never waits for the network. Every window that names
+// the computer shares its one connection, and its one verdict on whether the
+// computer answers. Used from the user-interface thread; answers come back
+// there, and nothing is handed to a receiver that is gone.
+class ComputerLink {
+public:
+    virtual ~ComputerLink() = default;
+    // "host" or "host:port", as given to RemoteComputers::link.
+    virtual QString computer() const = 0;
+    // False once a connection or a reading found the computer silent, until
+    // one gets through again; whyNot() says why.
+    virtual bool answering() const = 0;
+    virtual QString whyNot() const = 0;
+    // Calls changed() each time answering() or whyNot() changes.
+    virtual void watch(QObject* receiver, std::function<void()> changed) = 0;
+    // The next question connects at once, even while the link waits before
+    // trying again: the user named the computer.
+    virtual void retry() = 0;
+
+    // Asks work(counters) on the link's thread, in order with every other
+    // question, once connected, and hands its answer to done(LinkAnswer<T>).
+    // What work throws comes back as the answer's failure.
+    template <class T, class Work, class Done> void ask(QObject* receiver, Work work, Done done) {
+        auto answer = std::make_shared<LinkAnswer<T>>();
+        submit(
+            receiver,
+            [answer, work = std::move(work)](PerfCounters& counters) {
+                answer->value.emplace(work(counters));
+            },
+            [answer, done = std::move(done)](const QString& failure) {
+                answer->failure = failure;
+                done(std::move(*answer));
+            });
+    }
+
+protected:
+    // Runs on the link's thread with the connected counters.
+    using Work = std::function<void(PerfCounters&)>;
+    // Runs on the user-interface thread: failure is empty when work returned.
+    using Deliver = std::function<void(const QString& failure)>;
+    virtual void submit(QObject* receiver, Work work, Deliver deliver) = 0;
+};
+
+// The links to other computers, one per computer, owned with the machine's
+// other services and living as long as they do.
+class RemoteComputers {
+public:
+    virtual ~RemoteComputers() = default;
+    // The link to computer ("host" or "host:port"), made on first use.
+    virtual ComputerLink& link(const QString& computer) = 0;
+    // The computers reached in this run, the most recent first.
+    virtual QStringList reached() const = 0;
+};
+
+} // namespace ombrix::platform

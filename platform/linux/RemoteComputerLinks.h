@@ -1,0 +1,59 @@
+#pragma once
+#include "platform/CounterSources.h"
+#include "platform/RemoteComputers.h"
+
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace ombrix::platform {
+
+class ComputerThread;
+
+// How long a link waits before it tries again after a failed connection:
+// first, then twice as long each time, up to longest.
+struct LinkBackoff {
+    std::chrono::steady_clock::duration first = std::chrono::seconds(1);
+    std::chrono::steady_clock::duration longest = std::chrono::seconds(30);
+};
+
+// Each other computer on a std::jthread of its own, connected through the
+// counter sources. A link reports what fails as values: a connection that
+// fails, a computer that stops answering and a question that throws come
+// back in the answers and the verdict, never as an exception on its thread.
+// After a failed connection the link waits before it tries again, twice as
+// long each time; after a loss it tries again at the next question.
+class RemoteComputerLinks final : public RemoteComputers {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Backoff = LinkBackoff;
+    // Where an exception goes that escapes the handler of an answer; without
+    // one it goes on into the event loop.
+    using ErrorSink = std::function<void(std::exception_ptr)>;
+
+    // Starts no thread: each link starts its own when it is first named.
+    RemoteComputerLinks(CounterSources& sources, ErrorSink errors, Backoff backoff = {});
+    // Asks every link to stop, then waits for their threads: at most as long
+    // as the longest question under way, which the collector's time-outs
+    // bound. The counter sources must outlive this.
+    ~RemoteComputerLinks() override;
+    RemoteComputerLinks(const RemoteComputerLinks&) = delete;
+    RemoteComputerLinks& operator=(const RemoteComputerLinks&) = delete;
+
+    ComputerLink& link(const QString& computer) override;
+    QStringList reached() const override;
+
+private:
+    friend class ComputerThread;
+    void noteReached(const QString& computer);
+
+    CounterSources& m_sources;
+    ErrorSink m_errors;
+    Backoff m_backoff;
+    QStringList m_reached;
+    std::map<QString, std::unique_ptr<ComputerThread>> m_links;
+};
+
+} // namespace ombrix::platform

@@ -1,0 +1,227 @@
+// The links to other computers: what fails on their threads comes back as
+// values, when they try again, and how they end.
+#include "FakeCounterSources.h"
+#include "platform/linux/RemoteComputerLinks.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include <unistd.h>
+
+using namespace ombrix::platform;
+
+namespace {
+
+// Runs the command; its exit code, -1 when it crashed or did not end.
+int run(const QString& program, const QStringList& args, QString* output = nullptr) {
+    QProcess process;
+    process.start(program, args);
+    const bool ended = process.waitForFinished(30000);
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace
+
+class tst_RemoteComputers : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void failureComesBackAndTheLinkGoesOn_data();
+    void failureComesBackAndTheLinkGoesOn();
+    void connectsAgainAfterALossOrWhenAsked();
+    void endWaitsForTheQuestionUnderWay_data();
+    void endWaitsForTheQuestionUnderWay();
+    void programEndsWhileAComputerNeverAnswers();
+
+private:
+    // Asks the link a question and waits for its answer.
+    template <class T, class Work> LinkAnswer<T> ask(ComputerLink& link, Work work) {
+        std::optional<LinkAnswer<T>> answer;
+        link.ask<T>(this, std::move(work), [&](LinkAnswer<T> a) { answer = std::move(a); });
+        if (!QTest::qWaitFor([&] { return answer.has_value(); }))
+            return {std::nullopt, "no answer"};
+        return *answer;
+    }
+    RawSample sample(ComputerLink& link) {
+        return ask<RawSample>(link, [](PerfCounters& c) { return c.sample({}); })
+            .value.value_or(RawSample{0, {}, false});
+    }
+
+    std::unique_ptr<FakeCounterSources> m_sources;
+    std::unique_ptr<RemoteComputerLinks> m_links;
+    QStringList m_errors; // what reached the error sink
+};
+
+void tst_RemoteComputers::init() {
+    m_sources = std::make_unique<FakeCounterSources>();
+    m_errors.clear();
+    // Nothing is tried again by the clock during a test: only when asked to.
+    m_links = std::make_unique<RemoteComputerLinks>(
+        *m_sources,
+        [this](std::exception_ptr error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                m_errors << e.what();
+            }
+        },
+        LinkBackoff{std::chrono::hours(1), std::chrono::hours(1)});
+}
+
+void tst_RemoteComputers::cleanup() {
+    m_links.reset();
+    m_sources.reset();
+}
+
+void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn_data() {
+    QTest::addColumn<QString>("thrown"); // by the question, or "handler" by its answer's handler
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("standard exception") << "bad reply"
+                                        << "bad reply" << QStringList();
+    QTest::newRow("exception without a message") << ""
+                                                 << "Unknown error" << QStringList();
+    QTest::newRow("anything else") << "int"
+                                   << "Unknown error" << QStringList();
+    QTest::newRow("in the answer's handler") << "handler"
+                                             << "" << QStringList{"handler"};
+}
+
+void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn() {
+    QFETCH(QString, thrown);
+    QFETCH(QString, failure);
+    QFETCH(QStringList, errors);
+    ComputerLink& link = m_links->link("far");
+    std::optional<LinkAnswer<int>> answer;
+    link.ask<int>(
+        this,
+        [thrown](PerfCounters&) -> int {
+            if (thrown == "int")
+                throw 42;
+            if (thrown != "handler")
+                throw std::runtime_error(thrown.toStdString());
+            return 1;
+        },
+        [&](LinkAnswer<int> a) {
+            answer = a;
+            if (thrown == "handler")
+                throw std::runtime_error("handler");
+        });
+    QTRY_VERIFY(answer.has_value());
+    QCOMPARE(answer->failure, failure);
+    QCOMPARE(answer->value.has_value(), failure.isEmpty());
+    QCOMPARE(m_errors, errors);
+    // The link answers the next question, and still takes the computer to answer.
+    const auto next = ask<int>(link, [](PerfCounters& c) { return int(c.objects().size()); });
+    QCOMPARE(next.value, std::optional(2));
+    QVERIFY(link.answering());
+    QCOMPARE(m_sources->connected(), QStringList{"far"});
+}
+
+void tst_RemoteComputers::connectsAgainAfterALossOrWhenAsked() {
+    m_sources->setUnreachable({"far"});
+    ComputerLink& link = m_links->link("far");
+    int verdicts = 0;
+    link.watch(this, [&] { ++verdicts; });
+    auto objects = [&] {
+        return ask<int>(link, [](PerfCounters& c) { return int(c.objects().size()); });
+    };
+    QCOMPARE(objects().failure, QStringLiteral("No route to host"));
+    QVERIFY(!link.answering());
+    QCOMPARE(link.whyNot(), QStringLiteral("No route to host"));
+    QCOMPARE(verdicts, 1);
+    // After a failed connection it waits before it tries again...
+    m_sources->setUnreachable({});
+    QCOMPARE(objects().failure, QStringLiteral("No route to host"));
+    QCOMPARE(m_sources->connected().size(), 1);
+    // ...unless the user names the computer.
+    link.retry();
+    QCOMPARE(objects().value, std::optional(2));
+    QCOMPARE(m_sources->connected().size(), 2);
+    QVERIFY(link.answering());
+    QCOMPARE(m_links->reached(), QStringList{"far"});
+
+    // A reading that finds it silent after one got through is a loss: the
+    // next question connects afresh at once; a second loss in a row waits.
+    QVERIFY(sample(link).reachable);
+    *m_sources->remoteDown = true;
+    QVERIFY(!sample(link).reachable);
+    QVERIFY(!link.answering());
+    QCOMPARE(link.whyNot(), QStringLiteral("The computer does not answer"));
+    QVERIFY(!sample(link).reachable);
+    QCOMPARE(m_sources->connected().size(), 3);
+    QVERIFY(!sample(link).reachable); // nothing asked of the computer
+    QCOMPARE(m_sources->connected().size(), 3);
+    *m_sources->remoteDown = false;
+    link.retry();
+    QVERIFY(sample(link).reachable);
+    QVERIFY(link.answering());
+    QCOMPARE(m_sources->connected().size(), 4);
+}
+
+void tst_RemoteComputers::endWaitsForTheQuestionUnderWay_data() {
+    QTest::addColumn<bool>("connecting"); // else reading
+    QTest::newRow("connecting") << true;
+    QTest::newRow("reading") << false;
+}
+
+void tst_RemoteComputers::endWaitsForTheQuestionUnderWay() {
+    QFETCH(bool, connecting);
+    // The fake gives up after a while, as the collector's library does.
+    auto gate = std::make_shared<FakeGate>();
+    (connecting ? m_sources->connectGate : m_sources->remote.gate) = gate;
+    m_sources->remote.gateBound = m_sources->connectBound = std::chrono::milliseconds(500);
+    bool answered = false;
+    m_links->link("far").ask<RawSample>(
+        this, [](PerfCounters& c) { return c.sample({}); },
+        [&](const LinkAnswer<RawSample>&) { answered = true; });
+    m_links->link("near"); // a link that waits for nothing
+    QTRY_COMPARE(gate->waiting(), 1);
+    m_links.reset();
+    // Its thread has left the fake before the links are gone; the sources
+    // may go now, and no answer comes.
+    QCOMPARE(gate->waiting(), 0);
+    QCOMPARE(m_sources->connectsEnded.load(), 1);
+    m_sources.reset();
+    QTest::qWait(50);
+    QVERIFY(!answered);
+}
+
+void tst_RemoteComputers::programEndsWhileAComputerNeverAnswers() {
+    // A namespace whose one route leads into a veth pair, the far address
+    // bound to a link-layer address nobody has: what is sent there is never
+    // answered.
+    if (getuid() != 0)
+        QSKIP("needs root to make a network namespace");
+    const QString name = QStringLiteral("ombrix-silent-%1").arg(getpid());
+    const QString net = QString::number(getpid() % 250 + 1);
+    if (run("ip", {"netns", "add", name}) != 0)
+        QSKIP("this machine does not let \"ip netns add\" make a network namespace");
+    auto removeNamespace = qScopeGuard([&] { run("ip", {"netns", "del", name}); });
+    for (const QStringList& step :
+         {QStringList{"link", "add", "silent0", "type", "veth", "peer", "name", "silent1"},
+          QStringList{"addr", "add", "10.253." + net + ".1/24", "dev", "silent0"},
+          QStringList{"link", "set", "silent0", "up"}, QStringList{"link", "set", "silent1", "up"},
+          QStringList{"neigh", "add", "10.253." + net + ".2", "lladdr", "02:00:00:00:00:01", "dev",
+                      "silent0", "nud", "permanent"}})
+        QCOMPARE(run("ip", QStringList{"-n", name} + step), 0);
+
+    QString said;
+    const int status = run(
+        "ip", {"netns", "exec", name, OMBRIX_BIN_DIR "/remote_exit_probe", "10.253." + net + ".2"},
+        &said);
+    qInfo("%s", qPrintable(said));
+    QCOMPARE(status, 0);
+    QVERIFY2(said.startsWith("ended after"), qPrintable(said));
+}
+
+QTEST_MAIN(tst_RemoteComputers)
+#include "tst_RemoteComputers.moc"
