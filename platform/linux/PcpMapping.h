@@ -50,7 +50,7 @@ struct HostPort {
     std::string host;
     int port = 44321;
 };
-HostPort splitHost(const std::string& spec);
+HostPort splitHost(const std::string& typed);
 
 // Why no context could be made, from pmNewContext's code, how long the
 // attempt took and the longest that libpcp waits for a connection.
