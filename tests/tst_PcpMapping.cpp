@@ -358,7 +358,7 @@ void tst_PcpMapping::connectFailureSaysWhatHappened() {
 }
 
 void tst_PcpMapping::hostAndPortApart_data() {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     QTest::newRow("name") << "far"
@@ -376,10 +376,10 @@ void tst_PcpMapping::hostAndPortApart_data() {
 }
 
 void tst_PcpMapping::hostAndPortApart() {
-    QFETCH(QString, spec);
+    QFETCH(QString, typed);
     QFETCH(QString, host);
     QFETCH(int, port);
-    const HostPort where = splitHost(spec.toStdString());
+    const HostPort where = splitHost(typed.toStdString());
     QCOMPARE(QString::fromStdString(where.host), host);
     QCOMPARE(where.port, port);
 }
