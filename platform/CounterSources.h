@@ -1,5 +1,7 @@
 #pragma once
+#include "platform/ComputerFacts.h"
 #include "platform/PerfCounters.h"
+#include "platform/PlatformError.h"
 
 #include <QString>
 
@@ -18,6 +20,11 @@ public:
     // counters it returns block in the same way. Throws PlatformError with a
     // one-line reason when the computer cannot be reached.
     virtual std::unique_ptr<PerfCounters> connect(const QString& computer) = 0;
+    // The facts of another computer beside its counters, without its
+    // counters' catalogue; blocks and throws like connect().
+    virtual std::unique_ptr<ComputerFacts> connectFacts(const QString& computer) {
+        throw PlatformError("no facts of " + computer.toStdString() + " can be read");
+    }
 };
 
 } // namespace ombrix::platform

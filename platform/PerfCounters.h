@@ -9,6 +9,8 @@
 
 namespace ombrix::platform {
 
+class ComputerFacts;
+
 // How a counter's displayed value follows from its raw readings.
 enum class CounterKind {
     Gauge,   // the reading itself, times the factor (memory in use, thread count)
@@ -79,6 +81,10 @@ public:
     // The explanation of one counter, with whatever the computer says of it
     // (another computer is asked only now, so this may block like sample()).
     virtual QString explanation(const QString& object, const QString& counter);
+    // The computer's facts beside its counters, through a connection of
+    // their own made on first use (which may block and throw PlatformError);
+    // nullptr where the counters come with none, as this computer's.
+    virtual ComputerFacts* facts() { return nullptr; }
 };
 
 inline const ObjectInfo* findObject(const std::vector<ObjectInfo>& objects, const QString& id) {

@@ -1,5 +1,7 @@
 #pragma once
+#include "platform/ComputerFacts.h"
 #include "platform/PerfCounters.h"
+#include "platform/PlatformError.h"
 
 #include <QString>
 #include <QStringList>
@@ -54,6 +56,20 @@ public:
                 answer->failure = failure;
                 done(std::move(*answer));
             });
+    }
+
+    // Reads the computer's facts of those parts, in order with every other
+    // question, and hands them to done(LinkAnswer<RemoteFacts>).
+    template <class Done> void readFacts(QObject* receiver, FactParts parts, Done done) {
+        ask<RemoteFacts>(
+            receiver,
+            [parts](PerfCounters& counters) {
+                ComputerFacts* facts = counters.facts();
+                if (!facts)
+                    throw PlatformError("its collector tells nothing of it beside its counters");
+                return facts->read(parts);
+            },
+            std::move(done));
     }
 
 protected:

@@ -26,16 +26,28 @@ LinuxCounterSources::LinuxCounterSources(std::string module) : m_module(std::mov
     boundRemoteWaits();
 }
 
+void* LinuxCounterSources::entry(const char* name) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_library)
+        // libpcp keeps state for the whole process: it is never unloaded.
+        m_library.emplace(m_module, "counters module", true);
+    return m_library->symbol(name);
+}
+
+std::unique_ptr<ComputerFacts> LinuxCounterSources::connectFacts(const QString& computer) {
+    using Connect = ComputerFacts* (*)(const char*, char*, std::size_t);
+    const auto connectTo = reinterpret_cast<Connect>(entry("ombrix_pcp_facts"));
+    char error[256] = {};
+    std::unique_ptr<ComputerFacts> facts(
+        connectTo(computer.toUtf8().constData(), error, sizeof error));
+    if (!facts)
+        throw PlatformError(error);
+    return facts;
+}
+
 std::unique_ptr<PerfCounters> LinuxCounterSources::connect(const QString& computer) {
     using Connect = PerfCounters* (*)(const char*, char*, std::size_t);
-    Connect connectTo = nullptr;
-    {
-        const std::lock_guard lock(m_mutex);
-        if (!m_library)
-            // libpcp keeps state for the whole process: it is never unloaded.
-            m_library.emplace(m_module, "counters module", true);
-        connectTo = reinterpret_cast<Connect>(m_library->symbol("ombrix_pcp_connect"));
-    }
+    const auto connectTo = reinterpret_cast<Connect>(entry("ombrix_pcp_connect"));
     char error[256] = {};
     std::unique_ptr<PerfCounters> counters(
         connectTo(computer.toUtf8().constData(), error, sizeof error));

@@ -16,8 +16,12 @@ public:
     explicit LinuxCounterSources(std::string module = "libombrix_pcp.so");
     PerfCounters& local() override { return m_local; }
     std::unique_ptr<PerfCounters> connect(const QString& computer) override;
+    std::unique_ptr<ComputerFacts> connectFacts(const QString& computer) override;
 
 private:
+    // The module's entry point of that name, the module loaded on first use.
+    void* entry(const char* name);
+
     LinuxPerfCounters m_local;
     std::string m_module;
     std::mutex m_mutex; // connections are made on the computers' own threads

@@ -1,8 +1,18 @@
-// The entry point of libombrix_pcp.so, the module that holds the counters of
-// other computers so that the program links libpcp only when one is named.
+// The entry points of libombrix_pcp.so, the module that reads other
+// computers so that the program links libpcp only when one is named.
+#include "platform/linux/PcpComputerFacts.h"
 #include "platform/linux/PcpPerfCounters.h"
 
 #include <cstring>
+
+namespace {
+
+void copyReason(const std::exception& e, char* error, std::size_t size) {
+    std::strncpy(error, e.what(), size - 1);
+    error[size - 1] = '\0';
+}
+
+} // namespace
 
 // Returns the counters of host, or nullptr with a one-line reason in error.
 extern "C" __attribute__((visibility("default"))) ombrix::platform::PerfCounters*
@@ -10,8 +20,18 @@ ombrix_pcp_connect(const char* host, char* error, std::size_t size) {
     try {
         return new ombrix::platform::PcpPerfCounters(host);
     } catch (const std::exception& e) {
-        std::strncpy(error, e.what(), size - 1);
-        error[size - 1] = '\0';
+        copyReason(e, error, size);
+        return nullptr;
+    }
+}
+
+// Returns the facts of host, or nullptr with a one-line reason in error.
+extern "C" __attribute__((visibility("default"))) ombrix::platform::ComputerFacts*
+ombrix_pcp_facts(const char* host, char* error, std::size_t size) {
+    try {
+        return new ombrix::platform::PcpComputerFacts(host);
+    } catch (const std::exception& e) {
+        copyReason(e, error, size);
         return nullptr;
     }
 }

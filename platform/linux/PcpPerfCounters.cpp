@@ -2,18 +2,16 @@
 
 #include "platform/PlatformError.h"
 #include "platform/linux/LinuxCounterCatalogue.h"
+#include "platform/linux/PcpComputerFacts.h"
+#include "platform/linux/PcpContext.h"
 #include "platform/linux/PcpCounterMap.h"
 
 #include <QObject>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <set>
-
-#include <netdb.h>
-#include <time.h>
 
 namespace ombrix::platform {
 namespace {
@@ -24,31 +22,6 @@ struct ResultFree {
 struct CFree {
     void operator()(void* p) const { free(p); }
 };
-
-double monotonicSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// How long libpcp waits for a connection: PMCD_CONNECT_TIMEOUT where that is
-// shorter than libpcp's own 5 s, which libpcp 6.0 keeps whatever it says.
-double connectWait() {
-    const char* text = std::getenv("PMCD_CONNECT_TIMEOUT");
-    const double wait = text ? std::strtod(text, nullptr) : 0;
-    return wait > 0 && wait < 5 ? wait : 5;
-}
-
-// getaddrinfo's status for the host's name: 0 when it has addresses.
-int resolve(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (found)
-        freeaddrinfo(found);
-    return status;
-}
 
 const pcp::CounterMap* findMap(const QString& object, const QString& counter) {
     for (const auto& map : pcp::counterMaps())
@@ -93,52 +66,9 @@ std::vector<std::string> processMetrics() {
 
 } // namespace
 
-PcpPerfCounters::Context::Context(const std::string& host) {
-    const double start = monotonicSeconds();
-    m_handle = pmNewContext(PM_CONTEXT_HOST, host.c_str());
-    if (m_handle < 0) {
-        const pcp::HostPort where = pcp::splitHost(host);
-        const int lookup = m_handle == -EHOSTUNREACH ? resolve(where.host) : 0;
-        fail(pcp::connectFailure(m_handle, monotonicSeconds() - start, connectWait(), lookup,
-                                 where));
-    }
-}
-
-PcpPerfCounters::Context::~Context() {
-    pmDestroyContext(m_handle);
-}
-
 int PcpPerfCounters::lookUp(const std::vector<std::string>& names) {
-    std::vector<const char*> namePointers;
-    for (const auto& name : names)
-        namePointers.push_back(name.c_str());
-    std::vector<pmID> ids(names.size(), PM_ID_NULL);
     m_context.use();
-    const int found = pmLookupName(static_cast<int>(names.size()), namePointers.data(), ids.data());
-    if (found < 0 && found != PM_ERR_NAME)
-        return found;
-    std::vector<pmID> foundIds;
-    for (pmID id : ids)
-        if (id != PM_ID_NULL)
-            foundIds.push_back(id);
-    std::vector<pmDesc> descs(foundIds.size());
-    for (auto& desc : descs)
-        desc.pmid = PM_ID_NULL; // stays so where the computer has no descriptor
-    if (!foundIds.empty()) {
-        const int described =
-            pmLookupDescs(static_cast<int>(foundIds.size()), foundIds.data(), descs.data());
-        if (described < 0 && foundIds.size() > 1)
-            return described;
-    }
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (ids[i] == PM_ID_NULL)
-            continue;
-        const pmDesc& desc = descs[next++];
-        if (desc.pmid == ids[i])
-            m_metrics.emplace(names[i], desc);
-    }
-    return 0;
+    return lookUpMetrics(names, m_metrics);
 }
 
 bool PcpPerfCounters::knowProcessMetrics() {
@@ -150,7 +80,7 @@ bool PcpPerfCounters::knowProcessMetrics() {
     return m_processMetricsKnown;
 }
 
-PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_context(host) {
+PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_host(host), m_context(host) {
     // Which of the mapped metrics this computer has, with their types and
     // units, in one request for the names and one for the descriptors. The
     // process agent answers pmcd for each of its metrics in a message of its
@@ -322,6 +252,12 @@ QString PcpPerfCounters::explanation(const QString& objectId, const QString& cou
     }
     const CounterInfo* local = findCounter(linuxCounterCatalogue(), {objectId, counterId, {}, {}});
     return withMetrics(local ? local->explanation : QString(), *map, help->second);
+}
+
+ComputerFacts* PcpPerfCounters::facts() {
+    if (!m_facts)
+        m_facts = std::make_unique<PcpComputerFacts>(m_host);
+    return m_facts.get();
 }
 
 RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {

@@ -1,10 +1,12 @@
 #pragma once
 #include "platform/PerfCounters.h"
+#include "platform/linux/PcpContext.h"
 #include "platform/linux/PcpMapping.h"
 
 #include <pcp/pmapi.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,22 +41,11 @@ public:
     // The catalogue's explanation with that computer's own help text of the
     // counter's first metric, asked once.
     QString explanation(const QString& object, const QString& counter) override;
+    // Through a context of their own, so that the counters' instance
+    // profiles do not narrow them.
+    ComputerFacts* facts() override;
 
 private:
-    // A libpcp context, destroyed with its owner however that ends.
-    class Context {
-    public:
-        explicit Context(const std::string& host);
-        ~Context();
-        Context(const Context&) = delete;
-        Context& operator=(const Context&) = delete;
-        int handle() const { return m_handle; }
-        void use() const { pmUseContext(m_handle); }
-
-    private:
-        int m_handle;
-    };
-
     // Adds the names' metrics that the computer has to m_metrics, in two
     // requests; libpcp's error code when it did not answer.
     int lookUp(const std::vector<std::string>& names);
@@ -67,7 +58,9 @@ private:
     // Sends the instances to fetch of one domain (empty: all), when they changed.
     void restrictTo(pmInDom indom, std::vector<int> instances);
 
-    Context m_context;
+    std::string m_host;
+    PcpContext m_context;
+    std::unique_ptr<ComputerFacts> m_facts;
     bool m_lost = false;
     bool m_processMetricsKnown = false;
     pcp::Metrics m_metrics; // the mapped metrics this computer has

@@ -24,11 +24,33 @@ QString failureText(const char* what) {
     return text.isEmpty() ? QObject::tr("Unknown error") : text;
 }
 
-// Hands questions the connected counters, and notes whether a reading found
-// the computer silent.
+// Hands questions the connected counters and facts, and notes whether a
+// reading found the computer silent.
 class WatchedCounters final : public PerfCounters {
+    class WatchedFacts final : public ComputerFacts {
+    public:
+        WatchedFacts(ComputerFacts& facts, WatchedCounters& owner)
+            : m_facts(facts), m_owner(owner) {}
+        RemoteFacts read(const FactParts& parts) override {
+            RemoteFacts facts = m_facts.read(parts);
+            (facts.reachable ? m_owner.m_answered : m_owner.m_silent) = true;
+            return facts;
+        }
+
+    private:
+        ComputerFacts& m_facts;
+        WatchedCounters& m_owner;
+    };
+
 public:
     explicit WatchedCounters(PerfCounters& counters) : m_counters(counters) {}
+    ComputerFacts* facts() override {
+        ComputerFacts* facts = m_counters.facts();
+        if (!facts)
+            return nullptr;
+        m_facts.emplace(*facts, *this);
+        return &*m_facts;
+    }
     const std::vector<ObjectInfo>& objects() const override { return m_counters.objects(); }
     QStringList instances(const QString& object) override { return m_counters.instances(object); }
     QString explanation(const QString& object, const QString& counter) override {
@@ -44,6 +66,7 @@ public:
 
 private:
     PerfCounters& m_counters;
+    std::optional<WatchedFacts> m_facts;
     bool m_answered = false;
     bool m_silent = false;
 };

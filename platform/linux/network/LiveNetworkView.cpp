@@ -3,6 +3,7 @@
 #include "platform/EscapedKeyName.h"
 #include "platform/Registry.h"
 #include "platform/linux/KernelFile.h"
+#include "platform/linux/network/NetworkKeys.h"
 #include "platform/linux/network/ResolverState.h"
 #include "platform/linux/network/RouteNetlink.h"
 #include "platform/linux/network/SambaWins.h"
@@ -18,51 +19,9 @@
 
 namespace ombrix::platform {
 
+using namespace network_keys;
+
 namespace {
-
-constexpr std::string_view kTcpipParameters = "Tcpip\\Parameters";
-constexpr std::string_view kAdapters = "NetBT\\Adapters";
-constexpr std::string_view kAdapterPrefix = "NetBT\\Adapters\\";
-constexpr std::string_view kTcpipSuffix = "\\Parameters\\Tcpip";
-
-bool sameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool startsWithText(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && sameText(text.substr(0, prefix.size()), prefix);
-}
-
-bool endsWithText(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           sameText(text.substr(text.size() - suffix.size()), suffix);
-}
-
-RegistryValueData textValue(std::string name, std::string_view text) {
-    RegistryValueData value{std::move(name), REG_SZ, {text.begin(), text.end()}};
-    value.data.push_back(0);
-    return value;
-}
-
-RegistryValueData multiTextValue(std::string name, const std::vector<std::string>& texts) {
-    RegistryValueData value{std::move(name), REG_MULTI_SZ, {}};
-    for (const auto& text : texts) {
-        value.data.insert(value.data.end(), text.begin(), text.end());
-        value.data.push_back(0);
-    }
-    value.data.push_back(0);
-    return value;
-}
-
-RegistryValueData dwordValue(std::string name, std::uint32_t number) {
-    RegistryValueData value{std::move(name), REG_DWORD, std::vector<unsigned char>(4)};
-    for (int i = 0; i < 4; ++i)
-        value.data[static_cast<std::size_t>(i)] = static_cast<unsigned char>(number >> (8 * i));
-    return value;
-}
 
 std::string joined(const std::vector<std::string>& items, char separator) {
     std::string text;

@@ -1,0 +1,69 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ombrix::platform {
+
+// What another computer's collector tells of it beside its counters. A fact
+// the collector does not carry stays empty (nullopt), never a guess.
+struct RemoteSummary {
+    std::optional<QString> nodeName;
+    std::optional<QString> kernelRelease; // "6.1.0-27-amd64"
+    std::optional<QString> kernelVersion; // uname's version text, which may hold the patch level
+    std::optional<QString> distribution;  // "Debian GNU/Linux 12 (bookworm)"
+    std::optional<QString> processorModel;
+    std::optional<QString> processorVendor;
+    std::optional<double> processorMHz;
+    std::optional<std::uint64_t> totalMemory; // bytes
+    std::optional<std::uint64_t> availableMemory;
+    std::optional<QString> timeZone; // an IANA name, else a POSIX TZ rule
+};
+
+// One network interface of that computer, by name.
+struct RemoteAdapter {
+    QString name;
+    QStringList ipv4;
+    QStringList ipv6; // with their prefix length, as the collector writes them
+    QString hardwareAddress;
+    bool loopback = false;
+};
+
+// One mounted file system: a disc, or one held in memory.
+struct RemoteVolume {
+    QString device; // empty for one held in memory
+    QString mountPoint;
+    bool inMemory = false;
+    std::optional<std::uint64_t> totalBytes;
+    std::optional<std::uint64_t> availableBytes; // to an ordinary user
+};
+
+// Which parts of the facts a reading asks for; each costs round trips.
+struct FactParts {
+    bool summary = true;
+    bool network = false;
+    bool drives = false;
+};
+
+struct RemoteFacts {
+    bool reachable = true; // false: the computer stopped answering
+    QString address;       // where the program reached it
+    RemoteSummary summary;
+    // Empty (nullopt) where not asked for or the collector carries none.
+    std::optional<std::vector<RemoteAdapter>> adapters;
+    std::optional<std::vector<RemoteVolume>> volumes; // in mount order
+};
+
+// Reads another computer's facts. Blocks on the network, so it belongs on a
+// worker thread; throws PlatformError with a reason in the user's words
+// when a request fails other than by the computer going silent.
+class ComputerFacts {
+public:
+    virtual ~ComputerFacts() = default;
+    virtual RemoteFacts read(const FactParts& parts) = 0;
+};
+
+} // namespace ombrix::platform

@@ -1,0 +1,32 @@
+#pragma once
+#include "platform/ComputerFacts.h"
+#include "platform/linux/PcpContext.h"
+
+#include <optional>
+#include <string>
+
+namespace ombrix::platform {
+
+// Another computer's facts from its pmcd, through a libpcp context of their
+// own, so that no counter's instance profile narrows them. Connecting costs
+// the connection's own messages; the first reading adds one lookup of the
+// names and one of the descriptors; every reading is one fetch, and one
+// request per instance domain named (the network's one, the drives' two).
+class PcpComputerFacts final : public ComputerFacts {
+public:
+    // Reaches host ("name", "name:port", "[address]:port") at the first
+    // address its name has, which the facts then give as where it was
+    // reached. Throws PlatformError with the reason when it cannot.
+    explicit PcpComputerFacts(const std::string& host);
+
+    RemoteFacts read(const FactParts& parts) override;
+
+private:
+    QString m_address;
+    std::optional<PcpContext> m_context;
+    bool m_lost = false;
+    bool m_known = false; // the metrics are looked up
+    pcp::Metrics m_metrics;
+};
+
+} // namespace ombrix::platform

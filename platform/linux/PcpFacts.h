@@ -1,0 +1,40 @@
+#pragma once
+// How a collector's answers become another computer's facts: plain
+// functions over libpcp's structures, without a context, so that recorded
+// answers can be fed to them.
+#include "platform/ComputerFacts.h"
+#include "platform/linux/PcpMapping.h"
+
+#include <pcp/pmapi.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ombrix::platform::pcp {
+
+// The longest text of a fact, in characters, and the most adapters or
+// volumes kept of one computer: a collector may send anything.
+inline constexpr qsizetype kLongestFactText = 256;
+inline constexpr std::size_t kMostFactItems = 1024;
+
+// The metrics the facts of every part come from, asked in one lookup.
+const std::vector<std::string>& factMetrics();
+
+// Those of the parts' metrics the computer has, to fetch together.
+std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics);
+
+// The instance domains whose names the parts' facts need.
+std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics);
+
+// Instance names by domain, then by instance id.
+using InstanceNames = std::map<pmInDom, std::map<int, std::string>>;
+
+// The facts of the parts from one fetch. A metric the computer lacks, would
+// not give, or gives of another type or dimension than expected leaves its
+// fact empty; texts are cut to kLongestFactText characters with control
+// characters replaced, numbers outside a fact's range are empty.
+RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const InstanceNames& names,
+                        const FactParts& parts);
+
+} // namespace ombrix::platform::pcp

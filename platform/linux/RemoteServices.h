@@ -1,0 +1,121 @@
+#pragma once
+#include "platform/Clock.h"
+#include "platform/ComputerFacts.h"
+#include "platform/CpuLibrary.h"
+#include "platform/FileSystem.h"
+#include "platform/FloppyDrive.h"
+#include "platform/HostInfo.h"
+#include "platform/MemoryStatus.h"
+#include "platform/SystemInfo.h"
+#include "platform/VersionInfo.h"
+
+#include <QString>
+
+namespace ombrix::platform {
+
+// Another computer's facts as its collector told them when last asked, read
+// by the services below. Replaced whole as fresh facts arrive; a reading
+// that did not ask for a part (or found the computer silent) keeps the last.
+class RemoteSnapshot {
+public:
+    // computer: as the user gave it.
+    RemoteSnapshot(QString computer, RemoteFacts facts);
+    const QString& computer() const { return m_computer; }
+    const RemoteFacts& facts() const { return m_facts; }
+    void update(RemoteFacts fresh);
+
+private:
+    QString m_computer;
+    RemoteFacts m_facts;
+};
+
+// The summary's services over a snapshot; each keeps a reference to it.
+class RemoteMemory final : public MemoryStatusProvider {
+public:
+    explicit RemoteMemory(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    // Unknown unless the collector gave both figures.
+    std::optional<MemoryStatus> query() const override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+// The kernel's version from its release (and uname's version text, which
+// may hold the patch level), the distribution's name as the service-pack
+// text; fails where the collector gave no release.
+class RemoteVersionQuery final : public VersionQuery {
+public:
+    explicit RemoteVersionQuery(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    bool GetVersionExA(OSVERSIONINFOA& record) const override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+// The version the distribution's name holds ("Debian GNU/Linux 12.8" gives
+// 12.8), else the kernel's major and minor; the build is the kernel's patch.
+class RemoteSystemInfo final : public SystemInfoProvider {
+public:
+    explicit RemoteSystemInfo(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    QString osVersion() const override;
+    long long osBuild() const override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+// The processor's model, vendor and clock as the collector gave them; the
+// extra text and the current speed are not carried: the nominal one stands.
+class RemoteCpu final : public CpuLibrary {
+public:
+    explicit RemoteCpu(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    void GetProcessor(char* model, char* vendor, char* extra) override;
+    void GetProcessorRawSpeed(char* speed) override;
+    void GetProcessorNormSpeed(char* speed) override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+// The computer's own name (else the name as given) and the address the
+// program reached it at.
+class RemoteHostInfo final : public HostInfoProvider {
+public:
+    explicit RemoteHostInfo(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    QString hostName() const override;
+    QString ipAddress() const override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+// No collector tells of a floppy drive.
+class NoFloppyDrive final : public FloppyDrive {
+public:
+    bool selectDriveA() override { return false; }
+};
+
+// The time of day in the computer's time zone; this computer's where the
+// collector named none Qt knows.
+class RemoteClock final : public Clock {
+public:
+    explicit RemoteClock(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    QDateTime now() const override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+// The computer's mounted volumes as lettered drives: C: the one at "/",
+// then the others in the collector's order, discs before those held in
+// memory, up to Z:. No serial numbers.
+class RemoteFileSystem final : public FileSystem {
+public:
+    explicit RemoteFileSystem(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    std::unique_ptr<FileSystemObject> create() const override;
+
+private:
+    const RemoteSnapshot& m_snapshot;
+};
+
+} // namespace ombrix::platform
