@@ -54,7 +54,8 @@ PrinterState printerStateFromIpp(const char* value) {
     }
 }
 
-CupsPrinters::CupsPrinters(std::chrono::milliseconds timeout) : m_timeout(timeout) {}
+CupsPrinters::CupsPrinters(std::chrono::milliseconds timeout, std::string server)
+    : m_timeout(timeout), m_server(std::move(server)) {}
 
 PrinterList CupsPrinters::query() const {
     PrinterList list;
@@ -64,8 +65,10 @@ PrinterList CupsPrinters::query() const {
     cupsSetServer(nullptr);
     // Our own connection instead of CUPS_HTTP_DEFAULT: the default one waits
     // without end on a scheduler that has stopped answering.
-    HttpPtr http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                              static_cast<int>(m_timeout.count()), nullptr));
+    const bool remote = !m_server.empty();
+    HttpPtr http(httpConnect2(remote ? m_server.c_str() : cupsServer(),
+                              remote ? IPP_PORT : ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                              1, static_cast<int>(m_timeout.count()), nullptr));
     if (!http)
         return list;
     httpSetTimeout(http.get(), static_cast<double>(m_timeout.count()) / 1000.0, giveUp, nullptr);

@@ -2,6 +2,7 @@
 #include "platform/Printers.h"
 
 #include <chrono>
+#include <string>
 
 namespace ombrix::platform {
 
@@ -12,11 +13,15 @@ namespace ombrix::platform {
 // where libcups' own default connection would wait without end.
 class CupsPrinters final : public Printers {
 public:
-    explicit CupsPrinters(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+    // server: another computer's scheduler, asked at its port 631; empty for
+    // the one libcups is configured for.
+    explicit CupsPrinters(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000),
+                          std::string server = {});
     PrinterList query() const override;
 
 private:
     std::chrono::milliseconds m_timeout;
+    std::string m_server;
 };
 
 // The scheduler's "printer-state" option value (3, 4, 5) as a state.

@@ -15,12 +15,14 @@ namespace ombrix::platform {
 // thread.
 class LazyPrinters final : public Printers {
 public:
-    explicit LazyPrinters(std::string module = "libombrix_printers.so");
+    // server: another computer's scheduler; empty for this computer's.
+    explicit LazyPrinters(std::string module = "libombrix_printers.so", std::string server = {});
     ~LazyPrinters() override;
     PrinterList query() const override;
 
 private:
     std::string m_module;
+    std::string m_server;
     mutable std::mutex m_loading;
     // The library outlives the object it made.
     mutable std::optional<SharedLibrary> m_library;

@@ -117,26 +117,6 @@ std::optional<RawValue> totalReading(const CounterMap& map, const Metrics& metri
     return RawValue{value, base, identity};
 }
 
-HostPort splitHost(const std::string& typed) {
-    HostPort where{typed};
-    std::string port;
-    if (typed.size() > 1 && typed.front() == '[') {
-        const auto close = typed.find(']');
-        if (close == std::string::npos)
-            return where;
-        where.host = typed.substr(1, close - 1);
-        if (typed.compare(close + 1, 1, ":") == 0)
-            port = typed.substr(close + 2);
-    } else if (std::count(typed.begin(), typed.end(), ':') == 1) {
-        where.host = typed.substr(0, typed.find(':'));
-        port = typed.substr(typed.find(':') + 1);
-    }
-    if (!port.empty() && port.size() <= 5 &&
-        std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        where.port = std::stoi(port);
-    return where;
-}
-
 QString connectFailure(int code, double seconds, double connectWait, int lookup,
                        const HostPort& where) {
     if (code == -EHOSTUNREACH) {

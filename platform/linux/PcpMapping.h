@@ -4,6 +4,7 @@
 // can act on. Plain functions over libpcp's structures, without a context,
 // so that recorded answers can be fed to them.
 #include "platform/PerfCounters.h"
+#include "platform/linux/HostPort.h"
 #include "platform/linux/PcpCounterMap.h"
 
 #include <pcp/pmapi.h>
@@ -44,13 +45,6 @@ bool hasOwnTotal(const CounterMap& map, const Metrics& metrics);
 // identity changes when an instance joins or leaves.
 std::optional<RawValue> totalReading(const CounterMap& map, const Metrics& metrics,
                                      const Values& values);
-
-// "name", "name:port", "[address]:port" or a bare IPv6 address, apart.
-struct HostPort {
-    std::string host;
-    int port = 44321;
-};
-HostPort splitHost(const std::string& typed);
 
 // Why no context could be made, from pmNewContext's code, how long the
 // attempt took and the longest that libpcp waits for a connection.
