@@ -2,6 +2,7 @@
 // fed answers recorded from a pmcd (descriptors as PCP 6.0 gives them), with
 // no collector: the sums, totals, units and 64-bit sizes, and the words for
 // libpcp's error codes.
+#include "fakes/RecordedAnswer.h"
 #include "platform/linux/PcpMapping.h"
 
 #include <QTest>
@@ -36,74 +37,6 @@ const pmUnits kSec = units(0, PM_TIME_SEC, 0);
 const pmUnits kCount = units(0, 0, 1);
 constexpr pmInDom kCpus = 60 << 22 | 0, kDisks = 60 << 22 | 1, kInterfaces = 60 << 22 | 3,
                   kProcesses = 3 << 22 | 9;
-
-// One metric of a recorded answer: its descriptor and values by instance,
-// or the code the computer gave instead of values.
-struct Metric {
-    std::string name;
-    int type;
-    pmUnits units;
-    pmInDom indom;
-    std::vector<std::pair<int, double>> values;
-    int refusal = 0;
-};
-using Recording = std::vector<Metric>;
-
-// A fetch's answer laid out as libpcp lays it out: 32-bit values in place,
-// wider ones in value blocks.
-class Answer {
-public:
-    explicit Answer(const Recording& recording) {
-        m_result = block(sizeof(pmResult) + recording.size() * sizeof(pmValueSet*));
-        auto* result = reinterpret_cast<pmResult*>(m_result);
-        result->numpmid = static_cast<int>(recording.size());
-        pmID next = 1;
-        for (std::size_t i = 0; i < recording.size(); ++i) {
-            const Metric& metric = recording[i];
-            const pmID pmid = next++;
-            m_metrics[metric.name] =
-                pmDesc{pmid, metric.type, metric.indom, PM_SEM_INSTANT, metric.units};
-            auto* set = reinterpret_cast<pmValueSet*>(
-                block(sizeof(pmValueSet) + metric.values.size() * sizeof(pmValue)));
-            set->pmid = pmid;
-            set->numval = metric.refusal ? metric.refusal : static_cast<int>(metric.values.size());
-            const bool wide = metric.type != PM_TYPE_32 && metric.type != PM_TYPE_U32;
-            set->valfmt = wide ? PM_VAL_DPTR : PM_VAL_INSITU;
-            for (std::size_t j = 0; j < metric.values.size(); ++j) {
-                const auto [instance, value] = metric.values[j];
-                pmValue& slot = set->vlist[j];
-                slot.inst = metric.indom == PM_INDOM_NULL ? PM_IN_NULL : instance;
-                if (!wide) {
-                    const auto whole = static_cast<std::uint32_t>(value);
-                    std::memcpy(&slot.value.lval, &whole, sizeof whole);
-                    continue;
-                }
-                auto* valueBlock = reinterpret_cast<pmValueBlock*>(block(PM_VAL_HDR_SIZE + 8));
-                valueBlock->vtype = static_cast<unsigned>(metric.type);
-                valueBlock->vlen = PM_VAL_HDR_SIZE + 8;
-                if (metric.type == PM_TYPE_DOUBLE) {
-                    std::memcpy(valueBlock->vbuf, &value, 8);
-                } else {
-                    const auto whole = static_cast<std::uint64_t>(value);
-                    std::memcpy(valueBlock->vbuf, &whole, 8);
-                }
-                slot.value.pval = valueBlock;
-            }
-            result->vset[i] = set;
-        }
-    }
-    const pmResult& result() const { return *reinterpret_cast<const pmResult*>(m_result); }
-    const Metrics& metrics() const { return m_metrics; }
-
-private:
-    char* block(std::size_t size) {
-        m_blocks.push_back(std::make_unique<char[]>(size));
-        return m_blocks.back().get();
-    }
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    char* m_result = nullptr;
-    Metrics m_metrics;
-};
 
 // The instance that stands for _Total in these tests.
 constexpr int kTotal = std::numeric_limits<int>::min();

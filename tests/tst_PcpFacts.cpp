@@ -1,0 +1,242 @@
+// How a collector's answers become another computer's facts, and the
+// services the windows and the report read them through: fed answers laid
+// out as libpcp lays them out (descriptors as PCP 6.0 gives them), with no
+// collector.
+#include "fakes/RecordedAnswer.h"
+#include "platform/linux/PcpFacts.h"
+#include "platform/linux/RemoteServices.h"
+
+#include <QTest>
+#include <QTimeZone>
+
+#include <cmath>
+#include <limits>
+
+using namespace ombrix::platform;
+using namespace ombrix::platform::pcp;
+
+namespace {
+
+pmUnits unitsOf(int dimSpace, int scaleSpace, int dimTime, int scaleTime) {
+    pmUnits u{};
+    u.dimSpace = dimSpace;
+    u.scaleSpace = static_cast<unsigned>(scaleSpace);
+    u.dimTime = dimTime;
+    u.scaleTime = static_cast<unsigned>(scaleTime);
+    return u;
+}
+const pmUnits kNone{};
+const pmUnits kKbyte = unitsOf(1, PM_SPACE_KBYTE, 0, 0);
+const pmUnits kPerMicrosecond = unitsOf(0, 0, -1, PM_TIME_USEC);
+constexpr pmInDom kCpus = 60 << 22 | 0, kNetAddresses = 60 << 22 | 17, kInterfaces = 60 << 22 | 3,
+                  kFilesys = 60 << 22 | 5, kTmpfs = 60 << 22 | 18;
+
+Metric text(const std::string& name, std::string value) {
+    return {name, PM_TYPE_STRING, kNone, PM_INDOM_NULL, {}, 0, {{0, std::move(value)}}};
+}
+
+// What a Debian 12 collector answers for the summary.
+Recording debianSummary() {
+    return {text("kernel.uname.nodename", "far"),
+            text("kernel.uname.release", "6.1.0-27-amd64"),
+            text("kernel.uname.version", "#1 SMP PREEMPT_DYNAMIC Debian 6.1.115-1 (2024-11-01)"),
+            text("kernel.uname.distro", "Debian GNU/Linux 12.8"),
+            {"hinv.cpu.model_name", PM_TYPE_STRING, kNone, kCpus, {}, 0, {{0, "AMD EPYC"}}},
+            {"hinv.cpu.clock", PM_TYPE_FLOAT, kPerMicrosecond, kCpus, {{0, 2096.0}}},
+            {"mem.physmem", PM_TYPE_U64, kKbyte, PM_INDOM_NULL, {{0, 16384}}},
+            {"mem.util.available", PM_TYPE_U64, kKbyte, PM_INDOM_NULL, {{0, 8192}}},
+            text("pmcd.zoneinfo", ":Europe/Berlin"),
+            text("pmcd.timezone", "CET-1CEST,M3.5.0,M10.5.0/3")};
+}
+
+// The recording with one metric replaced (or, with an empty name, removed).
+Recording with(Recording recording, const std::string& name, std::optional<Metric> metric) {
+    std::erase_if(recording, [&](const Metric& m) { return m.name == name; });
+    if (metric)
+        recording.push_back(*metric);
+    return recording;
+}
+
+RemoteFacts read(const Recording& recording, const InstanceNames& names = {},
+                 FactParts parts = {true, true, true}) {
+    const Answer answer(recording);
+    return remoteFacts(answer.result(), answer.metrics(), names, parts);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Recording)
+
+class tst_PcpFacts : public QObject {
+    Q_OBJECT
+private slots:
+    void summaryFactsAreTheCollectorsOrEmpty_data();
+    void summaryFactsAreTheCollectorsOrEmpty();
+    void adaptersAreJoinedByNameAndVolumesKeepTheirKind();
+    void servicesShowTheFactsAsThisComputersDo();
+};
+
+// Each fact from its metric in the program's units; a metric that is
+// missing, refused, of another type or dimension, or out of range leaves
+// its fact empty; a text is cut and cleaned, never refused.
+void tst_PcpFacts::summaryFactsAreTheCollectorsOrEmpty_data() {
+    QTest::addColumn<Recording>("recording");
+    QTest::addColumn<QString>("node");
+    QTest::addColumn<double>("totalMemory"); // -1: empty
+    QTest::addColumn<double>("mhz");         // -1: empty
+    QTest::addColumn<QString>("zone");
+
+    const double total = 16384.0 * 1024;
+    const Recording debian = debianSummary();
+    QTest::newRow("as Debian's collector gives them")
+        << debian << "far" << total << 2096.0 << "Europe/Berlin";
+    QTest::newRow("no zone file: the POSIX rule")
+        << with(debian, "pmcd.zoneinfo", std::nullopt) << "far" << total << 2096.0
+        << "CET-1CEST,M3.5.0,M10.5.0/3";
+    QTest::newRow("memory refused")
+        << with(debian, "mem.physmem",
+                Metric{"mem.physmem", PM_TYPE_U64, kKbyte, PM_INDOM_NULL, {}, PM_ERR_PERMISSION})
+        << "far" << -1.0 << 2096.0 << "Europe/Berlin";
+    QTest::newRow("memory counted, not sized")
+        << with(debian, "mem.physmem",
+                Metric{"mem.physmem", PM_TYPE_U64, kNone, PM_INDOM_NULL, {{0, 16384}}})
+        << "far" << -1.0 << 2096.0 << "Europe/Berlin";
+    QTest::newRow("memory as a text") << with(debian, "mem.physmem", text("mem.physmem", "16 GB"))
+                                      << "far" << -1.0 << 2096.0 << "Europe/Berlin";
+    for (const double bad : {-1.0, std::nan(""), std::numeric_limits<double>::infinity(), 1e300})
+        QTest::addRow("memory of %g", bad)
+            << with(debian, "mem.physmem",
+                    Metric{"mem.physmem", PM_TYPE_DOUBLE, kKbyte, PM_INDOM_NULL, {{0, bad}}})
+            << "far" << -1.0 << 2096.0 << "Europe/Berlin";
+    QTest::newRow("a clock of zero")
+        << with(debian, "hinv.cpu.clock",
+                Metric{"hinv.cpu.clock", PM_TYPE_FLOAT, kPerMicrosecond, kCpus, {{0, 0}}})
+        << "far" << total << -1.0 << "Europe/Berlin";
+    QTest::newRow("a clock in ticks per second") << with(debian, "hinv.cpu.clock",
+                                                         Metric{"hinv.cpu.clock",
+                                                                PM_TYPE_FLOAT,
+                                                                unitsOf(0, 0, -1, PM_TIME_SEC),
+                                                                kCpus,
+                                                                {{0, 2096e6}}})
+                                                 << "far" << total << 2096.0 << "Europe/Berlin";
+    QTest::newRow("control characters and bad bytes")
+        << with(debian, "kernel.uname.nodename", text("kernel.uname.nodename", "a\nb\x1b\xff"))
+        << "a\uFFFDb\uFFFD\uFFFD" << total << 2096.0 << "Europe/Berlin";
+    QTest::newRow("a megabyte of name")
+        << with(debian, "kernel.uname.nodename",
+                text("kernel.uname.nodename", std::string(1 << 20, 'n')))
+        << QString(kLongestFactText, QLatin1Char('n')) << total << 2096.0 << "Europe/Berlin";
+    QTest::newRow("nothing at all") << Recording{} << QString() << -1.0 << -1.0 << QString();
+}
+
+void tst_PcpFacts::summaryFactsAreTheCollectorsOrEmpty() {
+    QFETCH(Recording, recording);
+    QFETCH(QString, node);
+    QFETCH(double, totalMemory);
+    QFETCH(double, mhz);
+    QFETCH(QString, zone);
+    const RemoteSummary summary = read(recording).summary;
+    QCOMPARE(summary.nodeName.value_or(QString()), node);
+    QCOMPARE(summary.totalMemory ? double(*summary.totalMemory) : -1.0, totalMemory);
+    QCOMPARE(summary.processorMHz.value_or(-1.0), mhz);
+    QCOMPARE(summary.timeZone.value_or(QString()), zone);
+}
+
+// The address metrics may come in another domain than the hardware
+// address: an adapter is one name. tmpfs volumes are held in memory.
+void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
+    const Recording recording{
+        {"network.interface.hw_addr",
+         PM_TYPE_STRING,
+         kNone,
+         kInterfaces,
+         {},
+         0,
+         {{6, "02:fc:00:00:00:01"}, {0, "00:00:00:00:00:00"}}},
+        {"network.interface.inet_addr",
+         PM_TYPE_STRING,
+         kNone,
+         kNetAddresses,
+         {},
+         0,
+         {{5, "192.0.2.2"}, {3, "127.0.0.1"}}},
+        {"network.interface.ipv6_addr",
+         PM_TYPE_STRING,
+         kNone,
+         kNetAddresses,
+         {},
+         0,
+         {{5, "fd00::2/64"}, {3, "::1/128"}}},
+        {"filesys.mountdir", PM_TYPE_STRING, kNone, kFilesys, {}, 0, {{0, "/"}, {1, "/srv"}}},
+        {"filesys.capacity", PM_TYPE_U64, kKbyte, kFilesys, {{0, 100}, {1, 200}}},
+        {"filesys.avail", PM_TYPE_U64, kKbyte, kFilesys, {{0, 10}}},
+        {"tmpfs.capacity", PM_TYPE_U64, kKbyte, kTmpfs, {{0, 64}}},
+        {"tmpfs.free", PM_TYPE_U64, kKbyte, kTmpfs, {{0, 32}}}};
+    const InstanceNames names{{kInterfaces, {{0, "lo"}, {6, "eth0"}}},
+                              {kNetAddresses, {{3, "lo"}, {5, "eth0"}}},
+                              {kFilesys, {{0, "/dev/vda1"}, {1, "/dev/vdb"}}},
+                              {kTmpfs, {{0, "/dev/shm"}}}};
+    const RemoteFacts facts = read(recording, names);
+    QVERIFY(facts.adapters);
+    QCOMPARE(facts.adapters->size(), 2u);
+    for (const RemoteAdapter& adapter : *facts.adapters) {
+        const bool eth = adapter.name == QLatin1String("eth0");
+        QVERIFY2(eth || adapter.name == QLatin1String("lo"), qPrintable(adapter.name));
+        QCOMPARE(adapter.loopback, !eth);
+        QCOMPARE(adapter.ipv4, QStringList{eth ? "192.0.2.2" : "127.0.0.1"});
+        QCOMPARE(adapter.hardwareAddress, eth ? "02:fc:00:00:00:01" : "00:00:00:00:00:00");
+    }
+    QVERIFY(facts.volumes);
+    QCOMPARE(facts.volumes->size(), 3u);
+    const RemoteVolume& root = facts.volumes->at(0);
+    QCOMPARE(root.device, "/dev/vda1");
+    QCOMPARE(root.totalBytes, 100u * 1024);
+    QCOMPARE(root.availableBytes, 10u * 1024);
+    QVERIFY(!facts.volumes->at(1).availableBytes); // not given: not guessed
+    QVERIFY(facts.volumes->at(2).inMemory);
+    QCOMPARE(facts.volumes->at(2).mountPoint, "/dev/shm");
+    QCOMPARE(facts.volumes->at(2).availableBytes, 32u * 1024);
+}
+
+// The services read the facts as this computer's read the machine: drive
+// C: is the volume at "/", the version comes from the distribution's name
+// where it names one, memory is unknown unless both figures came.
+void tst_PcpFacts::servicesShowTheFactsAsThisComputersDo() {
+    RemoteFacts facts = read(debianSummary());
+    facts.address = QStringLiteral("192.0.2.2");
+    facts.volumes = std::vector<RemoteVolume>{{"", "/dev/shm", true, 64, 32},
+                                              {"/dev/vda1", "/", false, 100, 10}};
+    RemoteSnapshot snapshot(QStringLiteral("far.example:44321"), facts);
+
+    OSVERSIONINFOA record;
+    record.dwOSVersionInfoSize = sizeof record;
+    QVERIFY(RemoteVersionQuery(snapshot).GetVersionExA(record));
+    QCOMPARE(record.dwMajorVersion, 6u);
+    QCOMPARE(record.dwBuildNumber, 115u); // the patch level from uname's version text
+    QCOMPARE(RemoteSystemInfo(snapshot).osVersion(), "12.8");
+    QCOMPARE(RemoteHostInfo(snapshot).hostName(), "far");
+    QCOMPARE(RemoteHostInfo(snapshot).ipAddress(), "192.0.2.2");
+    QCOMPARE(RemoteMemory(snapshot).query()->totalPhysBytes, 16384u * 1024);
+    QCOMPARE(RemoteClock(snapshot).now().timeZone().id(), "Europe/Berlin");
+
+    const auto drives = RemoteFileSystem(snapshot).create();
+    QCOMPARE(drives->DriveLetters(), (QStringList{"C", "D"}));
+    QCOMPARE(drives->GetDrive("C:")->MountPoint(), "/");
+    QCOMPARE(drives->GetDrive("D:")->DriveType(), 5); // a RAM disc
+    QVERIFY(!drives->GetDrive("C:")->SerialNumber());
+
+    // A fresh summary keeps the volumes read before, and a silent reading
+    // keeps everything.
+    RemoteFacts fresh =
+        read(with(debianSummary(), "mem.util.available", std::nullopt), {}, {true, false, false});
+    snapshot.update(fresh);
+    QVERIFY(!RemoteMemory(snapshot).query());
+    QCOMPARE(RemoteFileSystem(snapshot).create()->DriveLetters().size(), 2);
+    RemoteFacts silent;
+    silent.reachable = false;
+    snapshot.update(silent);
+    QCOMPARE(RemoteHostInfo(snapshot).hostName(), "far");
+}
+
+QTEST_GUILESS_MAIN(tst_PcpFacts)
+#include "tst_PcpFacts.moc"
