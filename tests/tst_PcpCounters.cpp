@@ -37,17 +37,6 @@ using namespace ombrix::platform;
 
 namespace {
 
-QString run(const QString& program, const QStringList& args, int* code = nullptr,
-            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    process.waitForFinished(20000);
-    if (code)
-        *code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
-}
-
 // Interface names as /proc/net/dev lists them for this process.
 QStringList ownInterfaces() {
     QStringList names;
