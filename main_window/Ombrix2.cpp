@@ -19,6 +19,7 @@
 #include "platform/Dispatch.h"
 #include "platform/FloppyDrive.h"
 #include "platform/PlatformError.h"
+#include "platform/RemoteComputers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -92,6 +93,8 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
     createLayout();
     createMenus();
     addCopyAction(this, [this] { return VisibleLines(SummaryLines(shownFacts())); });
+    if (m_services.remote)
+        m_services.remote->link().watch(this, [this] { showCaption(); });
 }
 
 Ombrix2::~Ombrix2() = default;
@@ -192,8 +195,9 @@ void Ombrix2::Form_Load() {
     ReadHostFacts(*Winsock1, host);
     Label11->setText(host.ipAddress);
     Label20->setText(host.computerName);
-    setWindowTitle(QStringLiteral("Ombrix for ") +
-                   Winsock1->get(WinsockControl::LocalHostName).toString());
+    m_caption =
+        QStringLiteral("Ombrix for ") + Winsock1->get(WinsockControl::LocalHostName).toString();
+    showCaption();
     for (QGroupBox* box : {Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame7}) {
         // Only the caption turns bold; the frame's controls keep the window's font.
         // An explicit weight, or the children would inherit the bold one.
@@ -274,7 +278,19 @@ void Ombrix2::Timer1_Timer() {
     Timer1->start(1000 - now.msec());
 }
 
+void Ombrix2::showCaption() {
+    const bool silent = m_services.remote && !m_services.remote->link().answering();
+    setWindowTitle(silent ? m_caption + QStringLiteral(" (not answering)") : m_caption);
+}
+
 void Ombrix2::Timer2_Timer() {
+    if (m_services.remote)
+        m_services.remote->refresh(this, [this] { showReadings(); });
+    else
+        showReadings();
+}
+
+void Ombrix2::showReadings() {
     SummaryFacts memory;
     ReadMemoryFacts(m_cpuInfo, memory);
     showMemory(memory);

@@ -18,6 +18,7 @@ class Forms;
 struct SummaryFacts;
 namespace platform {
 class Clock;
+class ComputerReadings;
 class Dispatch;
 class FloppyDrive;
 class HostInfoProvider;
@@ -39,6 +40,9 @@ public:
         platform::Dispatch& printerInstall;
         platform::Clock& clock;
         std::function<void()> endProgram; // ends at once, no unload handling
+        // Set when the services read another computer: its readings are
+        // refreshed through it, and the caption says when it stops answering.
+        platform::ComputerReadings* remote = nullptr;
     };
 
     Ombrix2(Forms& forms, Services services, QWidget* parent = nullptr);
@@ -52,6 +56,8 @@ public:
 
     // Timer handlers, public so that tests can tick them with a fake clock.
     void Timer1_Timer();
+    // Memory and speed: read at once from this computer; from another,
+    // asked for and shown when they come.
     void Timer2_Timer();
 
     void Command1_Click();
@@ -66,11 +72,14 @@ private:
     void createLayout();
     void createMenus();
     void showMemory(const SummaryFacts& facts);
+    void showReadings();
+    void showCaption();
     void readOsVersionAndBuild();
     void selectFloppyDrive(bool showPresence);
 
     Forms& m_forms;
     Services m_services;
+    QString m_caption; // without the note on another computer that does not answer
     modCPUInfo m_cpuInfo;
     std::unique_ptr<platform::Dispatch> Winsock1;
     std::unique_ptr<platform::Dispatch> Ombrix1;

@@ -21,17 +21,8 @@
 #include <QVBoxLayout>
 
 namespace ombrix {
-namespace {
 
-// "\\host", "host" or "host:port" as the user typed it, as the links take it.
-QString computerAddress(const QString& typed) {
-    QString address = typed.trimmed();
-    while (address.startsWith(QLatin1Char('\\')))
-        address.remove(0, 1);
-    return address.trimmed();
-}
-
-} // namespace
+using platform::computerAddress;
 
 CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
                                QWidget* parent)
@@ -185,6 +176,13 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::Remo
     });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     fillObjects();
+    // Where the program shows another computer, the choice starts on its counters.
+    if (const QString shown = m_computers.shown(); !shown.isEmpty()) {
+        const QSignalBlocker block(m_computerName);
+        m_computerName->setEditText(QStringLiteral("\\\\") + shown);
+        m_remote->setChecked(true);
+        connectTo(shown);
+    }
 }
 
 const platform::ObjectInfo* CounterBrowser::currentObject() const {

@@ -15,6 +15,14 @@ class QObject;
 
 namespace ombrix::platform {
 
+// "\\\\host", "host" or "host:port" as a user typed it, as the links take it.
+inline QString computerAddress(const QString& typed) {
+    QString address = typed.trimmed();
+    while (address.startsWith(QLatin1Char('\\')))
+        address.remove(0, 1);
+    return address.trimmed();
+}
+
 // What a question to another computer gives back: its value, or why there
 // is none (the computer cannot be reached, or reading it failed).
 template <class T> struct LinkAnswer {
@@ -89,6 +97,23 @@ public:
     virtual ComputerLink& link(const QString& computer) = 0;
     // The computers reached in this run, the most recent first.
     virtual QStringList reached() const = 0;
+    // The computer the program shows when it is another one ("host" or
+    // "host:port"), where a choice of computer starts; empty: this one.
+    virtual QString shown() const { return {}; }
+};
+
+// The readings of another computer whose services the windows read: read
+// again on request over its link, off the user-interface thread.
+class ComputerReadings {
+public:
+    virtual ~ComputerReadings() = default;
+    // The link to that computer, whose verdict says whether it answers.
+    virtual ComputerLink& link() = 0;
+    // Reads the summary again. done() runs on the user-interface thread once
+    // the services give the fresh figures, or the computer did not answer and
+    // they keep the last; never once receiver is gone. While a reading is
+    // out no other is asked, and done() is not called for the one skipped.
+    virtual void refresh(QObject* receiver, std::function<void()> done) = 0;
 };
 
 } // namespace ombrix::platform

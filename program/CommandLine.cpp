@@ -1,5 +1,6 @@
 #include "program/CommandLine.h"
 
+#include "platform/RemoteComputers.h"
 #include "program/ReportCommand.h"
 #include "program/StandardStreams.h"
 
@@ -43,13 +44,24 @@ QString helpText(const QCommandLineParser& parser) {
            text.mid(lineEnd < 0 ? text.size() : lineEnd);
 }
 
+// A run that ends before any window, with that status.
+CommandLine ended(int status) {
+    CommandLine commandLine;
+    commandLine.exitStatus = status;
+    return commandLine;
+}
+
 } // namespace
 
 Options::Options()
     : help({QStringLiteral("h"), QStringLiteral("help")},
            QStringLiteral("Show this help and exit.")),
       version({QStringLiteral("v"), QStringLiteral("version")},
-              QStringLiteral("Show the version and exit.")) {}
+              QStringLiteral("Show the version and exit.")),
+      computer(QStringLiteral("computer"),
+               QStringLiteral("Show another computer, through its Performance Co-Pilot "
+                              "collector (pmcd, port 44321 unless given)."),
+               QStringLiteral("host[:port]")) {}
 
 void makeParser(QCommandLineParser& parser, const Options& options) {
     // Qt's own options come with one dash, so every option is read as a word.
@@ -60,6 +72,7 @@ void makeParser(QCommandLineParser& parser, const Options& options) {
                        "printers and performance counters."));
     parser.addOption(options.help);
     parser.addOption(options.version);
+    parser.addOption(options.computer);
     addReportOptions(parser);
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -78,18 +91,29 @@ CommandLine readCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     makeParser(parser, options);
     if (!parser.parse(arguments))
-        return {usageError(parser.errorText())};
+        return ended(usageError(parser.errorText()));
     if (!parser.positionalArguments().isEmpty())
-        return {usageError(
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()))};
+        return ended(usageError(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())));
     if (parser.isSet(options.help))
-        return {print(helpText(parser))};
+        return ended(print(helpText(parser)));
     if (parser.isSet(options.version))
-        return {print(QStringLiteral("ombrix " OMBRIX_VERSION "\n"))};
+        return ended(print(QStringLiteral("ombrix " OMBRIX_VERSION "\n")));
     // The report runs here, before any application object: it needs no display.
     if (asksForReport(parser))
-        return {runReport(parser)};
-    return {};
+        return ended(runReport(parser));
+    if (parser.values(options.computer).size() > 1)
+        return ended(usageError(QStringLiteral("The windows show one computer at a time.")));
+    CommandLine commandLine;
+    commandLine.computer = namedComputer(parser, options);
+    if (parser.isSet(options.computer) && commandLine.computer.isEmpty())
+        return ended(
+            usageError(QStringLiteral("--computer needs the name or address of a computer.")));
+    return commandLine;
+}
+
+QString namedComputer(const QCommandLineParser& parser, const Options& options) {
+    return platform::computerAddress(parser.value(options.computer));
 }
 
 QStringList argumentsOf(int argc, char** argv) {

@@ -12,6 +12,9 @@ namespace ombrix::program {
 struct Options {
     QCommandLineOption help;
     QCommandLineOption version;
+    // "--computer host[:port]": another computer, through its collector. The
+    // windows take one; the report reads parser.values("computer").
+    QCommandLineOption computer;
     Options();
 };
 
@@ -20,6 +23,9 @@ struct CommandLine {
     // Set when the run ends before any window: help, version, a report or
     // bad usage.
     std::optional<int> exitStatus;
+    // The other computer whose windows to open ("host" or "host:port");
+    // empty: this one.
+    QString computer;
 };
 
 inline constexpr int kUsageExitStatus = 2;
@@ -27,6 +33,10 @@ inline constexpr int kUsageExitStatus = 2;
 // A parser that knows the program's options, and quietly accepts the ones
 // Qt reads itself (such as -platform or -style), so those still reach Qt.
 void makeParser(QCommandLineParser& parser, const Options& options);
+
+// The computer --computer names, as the links take it: without the "\\"
+// a user may type before it, nor spaces around it. Empty when none is named.
+QString namedComputer(const QCommandLineParser& parser, const Options& options);
 
 // Parses the arguments, program name first. Prints help, the version or a
 // report on stdout, a usage error as one line on stderr. Needs no application object

@@ -4,18 +4,22 @@
 #include "app/Handler.h"
 #include "app/Startup.h"
 #include "main_window/PrinterInstallControl.h"
+#include "platform/PlatformError.h"
 #include "platform/linux/LinuxMachine.h"
 #include "program/CommandLine.h"
+#include "program/OtherComputer.h"
 #include "program/StandardStreams.h"
 #include "program/WindowIcon.h"
 #include "program/Windows.h"
 
+#include <cstdio>
 #include <optional>
 
 using namespace ombrix;
 
 // The program: the Linux services are made once here and handed to the
-// windows, which are made and loaded on first reference.
+// windows, which are made and loaded on first reference. With --computer the
+// windows get another computer's services in place of this one's.
 int main(int argc, char** argv) {
     program::holdClosedStandardStreams();
     // --help and --version answer before any display is needed.
@@ -25,6 +29,19 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
 
     platform::LinuxMachine m(sendToErrorSink);
+    // Another computer that cannot be reached ends the run as a missing
+    // display does: one line, before any window.
+    std::optional<program::OtherComputer> other;
+    if (!commandLine.computer.isEmpty()) {
+        try {
+            other.emplace(m, commandLine.computer);
+        } catch (const platform::PlatformError& e) {
+            const QString line =
+                program::unreachableLine(commandLine.computer, QString::fromUtf8(e.what()));
+            std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+            return 1;
+        }
+    }
     std::optional<DisplayCheck> display(std::in_place);
     Application app(argc, argv, m.boxes);
     display.reset();
@@ -32,14 +49,10 @@ int main(int argc, char** argv) {
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());
 
-    PrinterInstallControl printerInstall(m.printers);
+    PrinterInstallControl printerInstall(other ? other->machine().printers : m.printers);
+    const auto endProgram = [] { QCoreApplication::exit(0); };
     Forms forms;
-    registerWindows(forms, {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
-                             printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
-                            *m.registry,
-                            m.fileSystem,
-                            m.counterSources,
-                            m.remoteComputers,
-                            m.boxes});
+    registerWindows(forms, other ? other->windowServices(printerInstall, endProgram)
+                                 : program::windowServices(m, printerInstall, endProgram));
     return runProgram(app, forms);
 }

@@ -66,6 +66,17 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringList{"--version", "--bogus"} << 2 << QString() << usageError;
     QTest::newRow("argument") << QStringList{"file.txt"} << 2 << QString() << usageError;
     QTest::newRow("missing value") << QStringList{"-platform"} << 2 << QString() << usageError;
+    // Another computer is read before any window: one that cannot be reached
+    // ends the run with one line naming it, display or not.
+    QTest::newRow("computer that cannot be reached")
+        << QStringList{"--computer", "127.0.0.1:1"} << 1 << QString()
+        << QStringLiteral("ombrix: [^\n]*127\\.0\\.0\\.1:1[^\n]*\n");
+    QTest::newRow("computer without a name")
+        << QStringList{"--computer", " \\\\ "} << 2 << QString() << usageError;
+    QTest::newRow("two computers")
+        << QStringList{"--computer", "a", "--computer", "b"} << 2 << QString() << usageError;
+    QTest::newRow("--computer without a value")
+        << QStringList{"--computer"} << 2 << QString() << usageError;
 }
 
 void tst_CommandLine::answersWithoutADisplay() {

@@ -44,6 +44,9 @@ public:
 
     ComputerLink& link(const QString& computer) override;
     QStringList reached() const override;
+    QString shown() const override { return m_shown; }
+    // Names the other computer the program shows; empty: this one.
+    void setShown(const QString& computer) { m_shown = computer; }
 
 private:
     friend class ComputerThread;
@@ -53,6 +56,7 @@ private:
     ErrorSink m_errors;
     Backoff m_backoff;
     QStringList m_reached;
+    QString m_shown;
     std::map<QString, std::unique_ptr<ComputerThread>> m_links;
 };
 

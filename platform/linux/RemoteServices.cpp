@@ -4,6 +4,7 @@
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/OsRelease.h"
 
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -100,29 +101,40 @@ private:
 } // namespace
 
 RemoteSnapshot::RemoteSnapshot(QString computer, RemoteFacts facts)
-    : m_computer(std::move(computer)), m_facts(std::move(facts)) {}
+    : m_computer(std::move(computer)),
+      m_facts(std::make_shared<const RemoteFacts>(std::move(facts))) {}
+
+std::shared_ptr<const RemoteFacts> RemoteSnapshot::facts() const {
+    const std::lock_guard lock(m_mutex);
+    return m_facts;
+}
 
 void RemoteSnapshot::update(RemoteFacts fresh) {
     if (!fresh.reachable)
         return;
+    const std::shared_ptr<const RemoteFacts> last = facts();
     if (!fresh.adapters)
-        fresh.adapters = std::move(m_facts.adapters);
+        fresh.adapters = last->adapters;
     if (!fresh.volumes)
-        fresh.volumes = std::move(m_facts.volumes);
+        fresh.volumes = last->volumes;
     if (fresh.address.isEmpty())
-        fresh.address = m_facts.address;
-    m_facts = std::move(fresh);
+        fresh.address = last->address;
+    auto replacement = std::make_shared<const RemoteFacts>(std::move(fresh));
+    const std::lock_guard lock(m_mutex);
+    m_facts = std::move(replacement);
 }
 
 std::optional<MemoryStatus> RemoteMemory::query() const {
-    const RemoteSummary& summary = m_snapshot.facts().summary;
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
     if (!summary.totalMemory || !summary.availableMemory)
         return std::nullopt;
     return MemoryStatus{*summary.totalMemory, *summary.availableMemory};
 }
 
 bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
-    const RemoteSummary& summary = m_snapshot.facts().summary;
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
     const auto kernel = kernelOf(summary);
     if (record.dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) || !kernel)
         return false;
@@ -140,7 +152,8 @@ bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
 }
 
 QString RemoteSystemInfo::osVersion() const {
-    const RemoteSummary& summary = m_snapshot.facts().summary;
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
     static const QRegularExpression number(QStringLiteral("\\b(\\d+(?:\\.\\d+)*)\\b"));
     if (summary.distribution)
         if (const auto match = number.match(*summary.distribution); match.hasMatch())
@@ -151,12 +164,13 @@ QString RemoteSystemInfo::osVersion() const {
 }
 
 long long RemoteSystemInfo::osBuild() const {
-    const auto kernel = kernelOf(m_snapshot.facts().summary);
+    const auto kernel = kernelOf(m_snapshot.facts()->summary);
     return kernel ? kernel->patch : 0;
 }
 
 void RemoteCpu::GetProcessor(char* model, char* vendor, char* extra) {
-    const RemoteSummary& summary = m_snapshot.facts().summary;
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
     copyOut(model, summary.processorModel.value_or(QString()));
     copyOut(vendor, summary.processorVendor.value_or(QString()));
     copyOut(extra, QString());
@@ -167,22 +181,22 @@ void RemoteCpu::GetProcessorRawSpeed(char* speed) {
 }
 
 void RemoteCpu::GetProcessorNormSpeed(char* speed) {
-    const auto mhz = m_snapshot.facts().summary.processorMHz;
+    const auto mhz = m_snapshot.facts()->summary.processorMHz;
     // The collector's clock is checked to be a plausible one.
     copyOut(speed, mhz ? QString::number(std::llround(*mhz)) : QString());
 }
 
 QString RemoteHostInfo::hostName() const {
-    const auto& name = m_snapshot.facts().summary.nodeName;
+    const auto name = m_snapshot.facts()->summary.nodeName;
     return name && !name->isEmpty() ? *name : m_snapshot.computer();
 }
 
 QString RemoteHostInfo::ipAddress() const {
-    return m_snapshot.facts().address;
+    return m_snapshot.facts()->address;
 }
 
 QDateTime RemoteClock::now() const {
-    const auto& zone = m_snapshot.facts().summary.timeZone;
+    const auto zone = m_snapshot.facts()->summary.timeZone;
     const QDateTime here = QDateTime::currentDateTime();
     if (!zone)
         return here;
@@ -191,10 +205,27 @@ QDateTime RemoteClock::now() const {
 }
 
 std::unique_ptr<FileSystemObject> RemoteFileSystem::create() const {
-    const auto& volumes = m_snapshot.facts().volumes;
-    if (!volumes)
+    const auto facts = m_snapshot.facts();
+    if (!facts->volumes)
         return nullptr;
-    return std::make_unique<RemoteFileSystemObject>(*volumes);
+    return std::make_unique<RemoteFileSystemObject>(*facts->volumes);
+}
+
+void RemoteReadings::refresh(QObject* receiver, std::function<void()> done) {
+    if (m_asking)
+        return;
+    m_asking = true;
+    m_link.readFacts(&m_answers, FactParts{.summary = true, .network = false, .drives = false},
+                     [this, receiver = QPointer<QObject>(receiver),
+                      done = std::move(done)](LinkAnswer<RemoteFacts> answer) {
+                         m_asking = false;
+                         // A failed reading keeps the last facts; the link's
+                         // verdict tells whether the computer answers.
+                         if (answer.value)
+                             m_snapshot.update(std::move(*answer.value));
+                         if (receiver)
+                             done();
+                     });
 }
 
 } // namespace ombrix::platform

@@ -6,27 +6,36 @@
 #include "platform/FloppyDrive.h"
 #include "platform/HostInfo.h"
 #include "platform/MemoryStatus.h"
+#include "platform/RemoteComputers.h"
 #include "platform/SystemInfo.h"
 #include "platform/VersionInfo.h"
 
+#include <QObject>
 #include <QString>
+
+#include <memory>
+#include <mutex>
 
 namespace ombrix::platform {
 
 // Another computer's facts as its collector told them when last asked, read
 // by the services below. Replaced whole as fresh facts arrive; a reading
 // that did not ask for a part (or found the computer silent) keeps the last.
+// The services may be asked on any thread (the drive window asks off the
+// user-interface thread) while fresh facts arrive: each reader holds the
+// facts it was given, which no update changes.
 class RemoteSnapshot {
 public:
     // computer: as the user gave it.
     RemoteSnapshot(QString computer, RemoteFacts facts);
     const QString& computer() const { return m_computer; }
-    const RemoteFacts& facts() const { return m_facts; }
+    std::shared_ptr<const RemoteFacts> facts() const;
     void update(RemoteFacts fresh);
 
 private:
-    QString m_computer;
-    RemoteFacts m_facts;
+    const QString m_computer;
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const RemoteFacts> m_facts; // under m_mutex
 };
 
 // The summary's services over a snapshot; each keeps a reference to it.
@@ -116,6 +125,22 @@ public:
 
 private:
     const RemoteSnapshot& m_snapshot;
+};
+
+// Reads the computer's summary again over its link and puts it in the
+// snapshot its services read. Both must outlive this.
+class RemoteReadings final : public ComputerReadings {
+public:
+    RemoteReadings(ComputerLink& link, RemoteSnapshot& snapshot)
+        : m_link(link), m_snapshot(snapshot) {}
+    ComputerLink& link() override { return m_link; }
+    void refresh(QObject* receiver, std::function<void()> done) override;
+
+private:
+    ComputerLink& m_link;
+    RemoteSnapshot& m_snapshot;
+    QObject m_answers; // receives the link's answers as long as this lives
+    bool m_asking = false;
 };
 
 } // namespace ombrix::platform

@@ -1,8 +1,9 @@
 #pragma once
 // A pmcd of a test's or benchmark's own, with the Linux and process agents,
 // its files in a private folder, stopped when the object goes. Optionally run
-// inside a network namespace ("ip netns exec"), and with fewer agents or a
-// process agent set up as Debian sets it up.
+// inside a network namespace ("ip netns exec") and a UTS namespace of its own
+// under another host name ("unshare -u"), and with fewer agents or a process
+// agent set up as Debian sets it up.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -35,9 +36,10 @@ public:
     };
 
     // Listens on each address, at port. Empty why() when it answers.
-    TestPmcd(QStringList addresses, int port, QString netns = {}, Agents agents = Agents::Open)
+    TestPmcd(QStringList addresses, int port, QString netns = {}, Agents agents = Agents::Open,
+             QString hostName = {})
         : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)),
-          m_agents(agents) {
+          m_agents(agents), m_hostName(std::move(hostName)) {
         const QString binDir = conf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
         m_pmcd = binDir + "/pmcd";
         if (!QFile::exists(m_pmcd)) {
@@ -113,10 +115,16 @@ public:
         args << "-n" << m_dir.filePath("root") << "-c" << m_dir.filePath("pmcd.conf") << "-l"
              << m_dir.filePath("pmcd.log") << "-s" << m_dir.filePath("pmcd.socket") << "-x"
              << m_dir.filePath("pmcd.err") << "-U" << qEnvironmentVariable("USER", "root");
-        if (m_netns.isEmpty())
-            m_process.start(m_pmcd, args);
-        else
-            m_process.start("ip", QStringList{"netns", "exec", m_netns, m_pmcd} + args);
+        // Each of these programs runs the next in its place, so pmcd keeps
+        // the process that is stopped.
+        QStringList command = QStringList{m_pmcd} + args;
+        if (!m_hostName.isEmpty())
+            command = QStringList{"unshare", "-u", "sh", "-c", "hostname \"$0\" && exec \"$@\"",
+                                  m_hostName} +
+                      command;
+        if (!m_netns.isEmpty())
+            command = QStringList{"ip", "netns", "exec", m_netns} + command;
+        m_process.start(command.takeFirst(), command);
         if (!m_process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) { // ready once it answers
@@ -148,6 +156,7 @@ private:
     int m_port;
     QString m_netns;
     Agents m_agents;
+    QString m_hostName;
     QString m_pmcd, m_why;
     QTemporaryDir m_dir;
     QProcess m_process;

@@ -11,8 +11,9 @@ using namespace network_keys;
 std::vector<RemoteNetworkView::Adapter> RemoteNetworkView::adapters() const {
     std::vector<std::string> names;
     std::vector<const RemoteAdapter*> shown;
-    if (const auto& all = m_snapshot.facts().adapters)
-        for (const RemoteAdapter& adapter : *all)
+    const auto facts = m_snapshot.facts();
+    if (facts->adapters)
+        for (const RemoteAdapter& adapter : *facts->adapters)
             if (!adapter.loopback) {
                 names.push_back(adapter.name.toStdString());
                 shown.push_back(&adapter);
@@ -31,8 +32,7 @@ std::vector<RemoteNetworkView::Adapter> RemoteNetworkView::adapters() const {
 std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) const {
     ProviderKey key;
     if (sameText(relPath, kTcpipParameters)) {
-        const RemoteFacts& facts = m_snapshot.facts();
-        const QString name = facts.summary.nodeName.value_or(m_snapshot.computer());
+        const QString name = m_snapshot.facts()->summary.nodeName.value_or(m_snapshot.computer());
         key.values.push_back(textValue("Domain", ""));
         key.values.push_back(textValue("HostName", name.toStdString()));
         key.values.push_back(textValue("NameServer", ""));

@@ -1,0 +1,108 @@
+#pragma once
+// A computer of a test's own for the collector: a network namespace joined to
+// the test's by a veth pair, with a pmcd in it.
+#include "TestPmcd.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+#include <unistd.h>
+
+namespace pcp_host {
+inline QString run(const QString& program, const QStringList& args, int* code = nullptr) {
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(20000);
+    if (code)
+        *code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+} // namespace pcp_host
+
+// A network namespace joined to this one by a veth pair, with a further
+// interface pair of its own and a pmcd listening on its address. Everything
+// goes when the object does.
+class PcpHost {
+public:
+    // hostName: the name the pmcd's computer gives itself (a UTS namespace of
+    // its own); empty: this machine's. block: the second number of the
+    // addresses, so that tests running at once do not share them.
+    explicit PcpHost(QString hostName = {}, int block = 251)
+        : m_tag(QString::number(getpid() % 100000)) {
+        m_namespace = "ombrix-pcp-" + m_tag;
+        m_outside = "opo" + m_tag;
+        m_inside = "opi" + m_tag;
+        m_extra = "opx" + m_tag;
+        const int net = getpid() % 250 + 1;
+        m_address = QStringLiteral("10.%1.%2.2").arg(block).arg(net);
+        m_blackholed = QStringLiteral("10.%1.%2.1").arg(block + 1).arg(net);
+        const QString outsideAddress = QStringLiteral("10.%1.%2.1/30").arg(block).arg(net);
+        if (getuid() != 0) {
+            m_why = "needs root to make a network namespace";
+            return;
+        }
+        int code = 0;
+        pcp_host::run("ip", {"netns", "add", m_namespace}, &code);
+        if (code != 0) {
+            m_why = "this machine does not let \"ip netns add\" make a network namespace";
+            return;
+        }
+        m_madeNamespace = true;
+        const QStringList steps[] = {
+            {"link", "add", m_outside, "type", "veth", "peer", "name", m_inside, "netns",
+             m_namespace},
+            {"addr", "add", outsideAddress, "dev", m_outside},
+            {"link", "set", m_outside, "up"},
+            {"-n", m_namespace, "addr", "add", m_address + "/30", "dev", m_inside},
+            {"-n", m_namespace, "link", "set", m_inside, "up"},
+            {"-n", m_namespace, "link", "set", "lo", "up"},
+            {"-n", m_namespace, "link", "add", m_extra, "type", "veth", "peer", "name",
+             m_extra + "p"},
+            // An address routed into the namespace, which has no such address
+            // and forwards nothing: what is sent there gets no answer at all.
+            {"route", "add", m_blackholed + "/32", "via", m_address, "dev", m_outside},
+        };
+        for (const QStringList& step : steps) {
+            pcp_host::run("ip", step, &code);
+            if (code != 0) {
+                m_why = "ip " + step.join(' ') + " failed";
+                return;
+            }
+        }
+        m_pmcd.emplace(QStringList{m_address}, 44321, m_namespace, TestPmcd::Agents::Open,
+                       std::move(hostName));
+        m_why = m_pmcd->why();
+    }
+    ~PcpHost() {
+        m_pmcd.reset();
+        if (m_madeNamespace) {
+            pcp_host::run("ip", {"link", "del", m_outside});
+            pcp_host::run("ip", {"netns", "del", m_namespace});
+        }
+    }
+    const QString& why() const { return m_why; }
+    const QString& address() const { return m_address; }
+    const QString& blackholed() const { return m_blackholed; }
+    const QString& netns() const { return m_namespace; }
+    const QString& extraInterface() const { return m_extra; }
+    TestPmcd& pmcd() { return *m_pmcd; }
+
+    // The namespace's interfaces, as the namespace itself lists them.
+    QStringList interfaces() const {
+        const QString text =
+            pcp_host::run("ip", {"netns", "exec", m_namespace, "cat", "/proc/net/dev"});
+        QStringList names;
+        for (const QString& line : text.split('\n'))
+            if (line.contains(':'))
+                names << line.left(line.indexOf(':')).trimmed();
+        return names;
+    }
+
+private:
+    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_blackholed, m_why;
+    bool m_madeNamespace = false;
+    std::optional<TestPmcd> m_pmcd;
+};

@@ -1,0 +1,198 @@
+// The windows of another computer, as "--computer" opens them: over a pmcd
+// of the test's own that runs in a network namespace, under a host name of
+// its own, which the test stops and starts again while the windows are open.
+#include "FakeMessageBoxes.h"
+#include "PcpHost.h"
+#include "app/Forms.h"
+#include "app/Handler.h"
+#include "drive_details/Drive.h"
+#include "main_window/Ombrix2.h"
+#include "main_window/PrinterInstallControl.h"
+#include "network_report/frmNetCheck.h"
+#include "performance_monitor/CounterBrowser.h"
+#include "performance_monitor/SystemMonitor.h"
+#include "performance_monitor/SystemMonitorProperties.h"
+#include "performance_monitor/sysmon.h"
+#include "platform/linux/LinuxMachine.h"
+#include "program/OtherComputer.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+using namespace ombrix;
+
+class tst_RemoteWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void windowsReadThatComputer();
+    void silentComputerKeepsItsLastReadings();
+    void counterChoiceStartsOnThatComputer();
+    void drivesReadWhileFreshFactsArrive();
+
+private:
+    // The program as main() builds it for "--computer", with its message
+    // boxes recorded.
+    struct Program {
+        platform::LinuxMachine machine{sendToErrorSink};
+        program::OtherComputer other;
+        PrinterInstallControl printerInstall{other.machine().printers};
+        FakeMessageBoxes boxes;
+        Forms forms;
+        explicit Program(const QString& computer) : other(machine, computer) {
+            const WindowServices s = other.windowServices(printerInstall, [] {});
+            registerWindows(forms, {s.mainWindow, s.registry, s.fileSystem, s.counterSources,
+                                    s.remoteComputers, boxes});
+        }
+        ~Program() { forms.destroyAll(); }
+        Ombrix2* main() { return qobject_cast<Ombrix2*>(forms.showMain()); }
+    };
+
+    QString m_name; // the host name the collector's computer gives itself
+    std::unique_ptr<PcpHost> m_host;
+};
+
+void tst_RemoteWindows::initTestCase() {
+    m_name = QStringLiteral("ombrix-far-%1").arg(getpid());
+    m_host = std::make_unique<PcpHost>(m_name, 247);
+}
+
+// Skips a test where this machine will not run the test's collector.
+#define REQUIRE_COLLECTOR()                                                                        \
+    if (!m_host->why().isEmpty())                                                                  \
+    QSKIP(qPrintable("needs a collector of the test's own: " + m_host->why()))
+
+void tst_RemoteWindows::cleanupTestCase() {
+    m_host.reset();
+}
+
+// The main window names the collector's computer, and the network report
+// lists that computer's interfaces, which this one does not have.
+void tst_RemoteWindows::windowsReadThatComputer() {
+    REQUIRE_COLLECTOR();
+    Program program(m_host->address());
+    Ombrix2* main = program.main();
+    QVERIFY(main);
+    QVERIFY2(main->windowTitle().endsWith(" " + m_name), qPrintable(main->windowTitle()));
+    QCOMPARE(main->findChild<QLabel*>("Label20")->text(), m_name);
+    QCOMPARE(main->findChild<QLabel*>("Label11")->text(), m_host->address());
+    for (const char* value : {"lblRamTotal", "lblRamAvail", "LblOS"})
+        QVERIFY2(!main->findChild<QLabel*>(value)->text().isEmpty(), value);
+
+    main->findChild<QAbstractButton*>("Command3")->click();
+    auto* report = program.forms.get<frmNetCheck>();
+    QVERIFY(report && report->isVisible());
+    report->findChild<QAbstractButton*>("cmdNetCheck")->click();
+    QStringList lines;
+    const auto* list = report->findChild<QListWidget*>("List1");
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    QVERIFY2(lines.contains("Adapter Name: " + m_host->extraInterface()),
+             qPrintable(lines.join('|')));
+    QVERIFY2(lines.contains("Host Name: " + m_name), qPrintable(lines.join('|')));
+
+    // A disc of that computer is at "/": the drive window shows its size.
+    main->findChild<QAbstractButton*>("Command4")->click();
+    auto* drive = program.forms.get<Drive>();
+    QVERIFY(drive && drive->isVisible());
+    QTRY_VERIFY(!drive->findChild<QLabel*>("LblTot")->text().isEmpty());
+}
+
+// A computer that stops answering keeps its readings on show and says so
+// after the caption, until it answers again.
+void tst_RemoteWindows::silentComputerKeepsItsLastReadings() {
+    REQUIRE_COLLECTOR();
+    Program program(m_host->address());
+    Ombrix2* main = program.main();
+    const QString caption = main->windowTitle();
+    auto* total = main->findChild<QLabel*>("lblRamTotal");
+    auto* available = main->findChild<QLabel*>("lblRamAvail");
+    auto refreshed = [&](auto until) {
+        main->Timer2_Timer();
+        return until();
+    };
+    auto reached = [&] {
+        return program.machine.remoteComputers.reached().contains(m_host->address());
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(refreshed(reached), 20000);
+    QTRY_VERIFY(!available->text().isEmpty());
+    const QString lastTotal = total->text();
+    const QString lastAvailable = available->text();
+
+    m_host->pmcd().stop();
+    QTRY_VERIFY_WITH_TIMEOUT(refreshed([&] { return main->windowTitle() != caption; }), 20000);
+    QCOMPARE(main->windowTitle(), caption + " (not answering)");
+    QCOMPARE(total->text(), lastTotal);
+    QCOMPARE(available->text(), lastAvailable);
+
+    QVERIFY2(m_host->pmcd().start(), "pmcd did not start again");
+    QTRY_VERIFY_WITH_TIMEOUT(refreshed([&] { return main->windowTitle() == caption; }), 40000);
+    QVERIFY(!total->text().isEmpty());
+}
+
+// The performance monitor's choice of counters starts on that computer's.
+void tst_RemoteWindows::counterChoiceStartsOnThatComputer() {
+    REQUIRE_COLLECTOR();
+    Program program(m_host->address());
+    program.main()->Execute_Click();
+    auto* monitor = program.forms.get<sysmon>();
+    auto* control = monitor->findChild<SystemMonitor*>("SystemMonitor1");
+    QVERIFY(control && control->propertiesDialog());
+    control->propertiesDialog()->findChild<QAbstractButton*>("addCounterButton")->click();
+    CounterBrowser* browser = control->propertiesDialog()->counterBrowser();
+    QVERIFY(browser);
+    QVERIFY(browser->findChild<QRadioButton*>("remoteComputer")->isChecked());
+    QCOMPARE(browser->findChild<QComboBox*>("computerName")->currentText(),
+             "\\\\" + m_host->address());
+    // The paths chosen name that computer once its catalogue is in.
+    QTRY_VERIFY_WITH_TIMEOUT(!browser->chosenPaths().empty() &&
+                                 browser->chosenPaths().front().computer == m_host->address(),
+                             20000);
+}
+
+// The drive window asks the drives off the user-interface thread while fresh
+// facts replace the ones it reads: it reads whole facts, old or new.
+void tst_RemoteWindows::drivesReadWhileFreshFactsArrive() {
+    platform::RemoteFacts facts;
+    facts.volumes.emplace();
+    for (int i = 0; i < 20; ++i)
+        facts.volumes->push_back({"/dev/sd" + QString(QChar('a' + i)),
+                                  i ? "/m" + QString::number(i) : "/", false, 1000u * (i + 1),
+                                  10u * (i + 1)});
+    platform::RemoteMachine remote("far", facts);
+    std::atomic<bool> done = false;
+    std::atomic<int> wrong = 0;
+    std::thread reader([&] {
+        while (!done) {
+            const auto files = remote.fileSystem.create();
+            if (!files || files->DriveLetters().size() != 20)
+                ++wrong;
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        platform::RemoteFacts fresh = facts;
+        fresh.volumes->front().availableBytes = i;
+        remote.snapshot.update(std::move(fresh));
+        platform::RemoteFacts summaryOnly;
+        summaryOnly.summary.nodeName = "far";
+        remote.snapshot.update(std::move(summaryOnly)); // keeps the volumes
+    }
+    done = true;
+    reader.join();
+    QCOMPARE(wrong.load(), 0);
+    QCOMPARE(remote.fileSystem.create()->DriveLetters().size(), 20);
+}
+
+QTEST_MAIN(tst_RemoteWindows)
+#include "tst_RemoteWindows.moc"
