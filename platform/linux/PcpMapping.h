@@ -26,7 +26,14 @@ using Metrics = std::map<std::string, pmDesc>;
 // instance without a value, is absent.
 using Values = std::map<std::string, std::unordered_map<int, double>>;
 
+// A value past what a double holds (NaN, an infinity) is absent too.
 Values fetchedValues(const pmResult& result, const Metrics& metrics);
+
+// A name or text the computer gave, as a window may show it: decoded as
+// UTF-8 (what is not becomes U+FFFD), control characters and line
+// separators as U+FFFD, and cut to kMaxTextLength characters, the last an
+// ellipsis, however long it was.
+QString collectorText(const char* text);
 
 // Whether the computer has every metric of the terms.
 bool hasAll(const std::vector<Term>& terms, const Metrics& metrics);
