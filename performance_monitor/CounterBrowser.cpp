@@ -24,6 +24,16 @@ namespace ombrix {
 
 using platform::computerAddress;
 
+namespace {
+
+// An object's instances as another computer lists them, and how many it has.
+struct Listed {
+    QStringList names;
+    qsizetype count = 0;
+};
+
+} // namespace
+
 CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
                                QWidget* parent)
     : QDialog(parent), m_sources(sources), m_computers(remote),
@@ -259,8 +269,12 @@ void CounterBrowser::showStatus() {
     // An object of the computer shown that offers nothing says why, unless
     // another computer is being reached or could not be.
     const platform::ObjectInfo* object = currentObject();
-    m_computerStatus->setText(
-        m_settled && object && !object->unavailable.isEmpty() ? object->unavailable : m_connection);
+    QString text =
+        m_settled && object && !object->unavailable.isEmpty() ? object->unavailable : m_connection;
+    if (!m_instancesLeftOut.isEmpty())
+        text =
+            text.isEmpty() ? m_instancesLeftOut : text + QStringLiteral(". ") + m_instancesLeftOut;
+    m_computerStatus->setText(text);
 }
 
 // The link's verdict on the computer the lists show, as it changes.
@@ -276,6 +290,7 @@ void CounterBrowser::objectChanged() {
     const platform::ObjectInfo* object = currentObject();
     m_counterList->clear();
     m_instanceList->clear();
+    m_instancesLeftOut.clear();
     showStatus();
     if (!object)
         return;
@@ -286,19 +301,23 @@ void CounterBrowser::objectChanged() {
     m_counterList->setCurrentRow(0);
     const bool instances = object->hasInstances;
     if (instances && m_computer.isEmpty()) {
-        m_instanceList->addItems(m_sources.local().instances(object->id));
+        qsizetype count = 0;
+        QStringList names = m_sources.local().instances(object->id, &count);
+        showInstances(object->id, std::move(names), count);
     } else if (instances) {
         // Shown when they come, if the lists still show that computer's object.
         m_computers.link(m_computer)
-            .ask<QStringList>(
+            .ask<Listed>(
                 this,
                 [id = object->id](platform::PerfCounters& counters) {
-                    return counters.instances(id);
+                    Listed listed;
+                    listed.names = counters.instances(id, &listed.count);
+                    return listed;
                 },
                 [this, computer = m_computer,
-                 id = object->id](platform::LinkAnswer<QStringList> answer) {
+                 id = object->id](platform::LinkAnswer<Listed> answer) {
                     if (answer.value && m_computer == computer)
-                        showInstances(id, *answer.value);
+                        showInstances(id, std::move(answer.value->names), answer.value->count);
                 });
     }
     m_instanceList->setCurrentRow(0);
@@ -308,12 +327,20 @@ void CounterBrowser::objectChanged() {
     showExplanation();
 }
 
-void CounterBrowser::showInstances(const QString& object, const QStringList& instances) {
+void CounterBrowser::showInstances(const QString& object, QStringList instances, qsizetype count) {
     if (m_object->currentData().toString() != object)
         return;
+    const bool total = !instances.isEmpty() && instances.front() == platform::totalInstance();
+    if (instances.size() > platform::kMaxInstances + total)
+        instances.erase(instances.begin() + platform::kMaxInstances + total, instances.end());
+    const qsizetype listed = instances.size() - total;
+    m_instancesLeftOut = count > listed && listed >= platform::kMaxInstances
+                             ? tr("Listing the first %1 of %2 instances.").arg(listed).arg(count)
+                             : QString();
     m_instanceList->clear();
     m_instanceList->addItems(instances);
     m_instanceList->setCurrentRow(0);
+    showStatus();
 }
 
 void CounterBrowser::showExplanation() {

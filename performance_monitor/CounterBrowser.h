@@ -46,7 +46,9 @@ private:
     const platform::ObjectInfo* currentObject() const;
     void fillObjects();
     void objectChanged();
-    void showInstances(const QString& object, const QStringList& instances);
+    // Lists at most kMaxInstances of the object's count instances, and says so
+    // in the status line when there are more.
+    void showInstances(const QString& object, QStringList instances, qsizetype count);
     void showExplanation();
     void showStatus();
     void useLocal();
@@ -59,6 +61,7 @@ private:
     std::vector<platform::ObjectInfo> m_objects;  // of the computer the lists show
     QString m_computer;                           // that computer; empty: this one
     QString m_connection;                         // what became of the last one named
+    QString m_instancesLeftOut;                   // that the list holds only the first
     bool m_settled = true;                        // the lists show the last one named
     platform::ComputerLink* m_reaching = nullptr; // the computer named and not yet reached
     std::set<platform::ComputerLink*> m_watched;  // links whose verdict the status line follows

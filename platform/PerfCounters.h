@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -39,8 +40,19 @@ struct ObjectInfo {
     QString unavailable;   // one sentence on why a computer's object offers no counters
 };
 
+// What one computer's counters hand a window at most: the first kMaxInstances
+// instances of an object, and names and explanations cut to kMaxTextLength
+// characters, whatever another computer's collector sends.
+inline constexpr qsizetype kMaxInstances = 10000;
+inline constexpr qsizetype kMaxTextLength = 256;
+
 inline const QString totalInstance() {
     return QStringLiteral("_Total");
+}
+
+// How many instances a whole list names, "_Total" aside.
+inline qsizetype instanceCount(const QStringList& names) {
+    return names.size() - (!names.isEmpty() && names.front() == totalInstance() ? 1 : 0);
 }
 
 // Names one counter by ids: object, counter, instance and the computer that
@@ -74,8 +86,9 @@ public:
     // The catalogue: every object and its counters, with explanations.
     virtual const std::vector<ObjectInfo>& objects() const = 0;
     // The instances of the object (by id) that exist now, "_Total" first where
-    // the object offers it.
-    virtual QStringList instances(const QString& object) = 0;
+    // the object offers it. count, when given, gets how many the object has
+    // ("_Total" aside), of which the list may hold the first kMaxInstances.
+    virtual QStringList instances(const QString& object, qsizetype* count = nullptr) = 0;
     // Reads every path once; values line up with paths.
     virtual RawSample sample(const std::vector<CounterPath>& paths) = 0;
     // The explanation of one counter, with whatever the computer says of it
@@ -132,8 +145,12 @@ inline std::optional<double> counterValue(const CounterInfo& info,
                                           double currentSeconds) {
     if (!current)
         return std::nullopt;
+    // A reading past what a double holds (or not a number) is no value either.
+    const auto finite = [](double value) {
+        return std::isfinite(value) ? std::optional(value) : std::nullopt;
+    };
     if (info.kind == CounterKind::Gauge)
-        return current->value * info.factor;
+        return finite(current->value * info.factor);
     if (!previous || previous->identity != current->identity)
         return std::nullopt;
     const double delta = current->value - previous->value;
@@ -143,7 +160,7 @@ inline std::optional<double> counterValue(const CounterInfo& info,
         const double elapsed = currentSeconds - previousSeconds;
         if (!(elapsed > 0))
             return std::nullopt;
-        return delta / elapsed * info.factor;
+        return finite(delta / elapsed * info.factor);
     }
     const double baseDelta = current->base - previous->base;
     if (!(baseDelta > 0))
@@ -153,7 +170,7 @@ inline std::optional<double> counterValue(const CounterInfo& info,
     // it the readings do not belong together.
     if (delta > baseDelta * 1.1)
         return std::nullopt;
-    return std::min(100.0, 100.0 * delta / baseDelta);
+    return finite(std::min(100.0, 100.0 * delta / baseDelta));
 }
 
 } // namespace ombrix::platform

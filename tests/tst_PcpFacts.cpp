@@ -125,7 +125,8 @@ void tst_PcpFacts::summaryFactsAreTheCollectorsOrEmpty_data() {
     QTest::newRow("a megabyte of name")
         << with(debian, "kernel.uname.nodename",
                 text("kernel.uname.nodename", std::string(1 << 20, 'n')))
-        << QString(kLongestFactText, QLatin1Char('n')) << total << 2096.0 << "Europe/Berlin";
+        << QString(kMaxTextLength - 1, QLatin1Char('n')) + QChar(0x2026) << total << 2096.0
+        << "Europe/Berlin";
     QTest::newRow("nothing at all") << Recording{} << QString() << -1.0 << -1.0 << QString();
 }
 

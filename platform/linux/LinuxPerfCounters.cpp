@@ -163,7 +163,9 @@ bool LinuxPerfCounters::isPhysicalDisk(const std::string& name) {
     return it->second;
 }
 
-QStringList LinuxPerfCounters::instances(const QString& object) {
+QStringList LinuxPerfCounters::instances(const QString& object, qsizetype* count) {
+    if (count)
+        *count = 0;
     const auto& objects = linuxCounterCatalogue();
     QStringList names;
     std::string buffer;
@@ -198,6 +200,8 @@ QStringList LinuxPerfCounters::instances(const QString& object) {
         });
         names.prepend(totalInstance());
     }
+    if (count)
+        *count = instanceCount(names);
     return names;
 }
 

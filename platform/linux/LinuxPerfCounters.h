@@ -14,7 +14,7 @@ public:
     ~LinuxPerfCounters() override;
 
     const std::vector<ObjectInfo>& objects() const override;
-    QStringList instances(const QString& object) override;
+    QStringList instances(const QString& object, qsizetype* count = nullptr) override;
     RawSample sample(const std::vector<CounterPath>& paths) override;
 
 private:

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -51,20 +50,6 @@ struct CFree {
     void operator()(void* p) const { std::free(p); }
 };
 
-// A collector's text as the program shows it: bad UTF-8 as U+FFFD, control
-// characters as U+FFFD, at most kLongestFactText characters.
-QString factText(const char* bytes) {
-    const std::size_t length = ::strnlen(bytes, static_cast<std::size_t>(kLongestFactText) * 4);
-    QString text = QString::fromUtf8(bytes, static_cast<qsizetype>(length));
-    if (text.size() > kLongestFactText)
-        text.truncate(text.at(kLongestFactText - 1).isHighSurrogate() ? kLongestFactText - 1
-                                                                      : kLongestFactText);
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control)
-            c = QChar::ReplacementCharacter;
-    return text;
-}
-
 // One fetched metric's values, by instance id in increasing order.
 class Fetched {
 public:
@@ -86,7 +71,7 @@ public:
                 continue;
             std::unique_ptr<char, CFree> owned(atom.cp);
             if (owned)
-                found.emplace(set->vlist[j].inst, factText(owned.get()));
+                found.emplace(set->vlist[j].inst, collectorText(owned.get()));
         }
         return found;
     }
@@ -101,14 +86,17 @@ public:
             desc->units.dimSpace != units.dimSpace || desc->units.dimTime != units.dimTime ||
             desc->units.dimCount != units.dimCount)
             return found;
+        const std::optional<double> from = canonicalFactor(desc->units);
+        const std::optional<double> to = canonicalFactor(units);
+        if (!from || !to)
+            return found;
         for (int j = 0; j < set->numval && found.size() < kMostFactItems; ++j) {
-            pmAtomValue atom{}, converted{};
-            if (pmExtractValue(set->valfmt, &set->vlist[j], desc->type, &atom, PM_TYPE_DOUBLE) <
-                    0 ||
-                pmConvScale(PM_TYPE_DOUBLE, &atom, &desc->units, &converted, &units) < 0)
+            pmAtomValue atom{};
+            if (pmExtractValue(set->valfmt, &set->vlist[j], desc->type, &atom, PM_TYPE_DOUBLE) < 0)
                 continue;
-            if (std::isfinite(converted.d) && converted.d >= 0 && converted.d <= most)
-                found.emplace(set->vlist[j].inst, converted.d);
+            const double value = atom.d * *from / *to;
+            if (std::isfinite(value) && value >= 0 && value <= most)
+                found.emplace(set->vlist[j].inst, value);
         }
         return found;
     }
@@ -170,7 +158,7 @@ QString instanceName(const InstanceNames& names, const Metrics& metrics, const c
     if (domain == names.end())
         return {};
     const auto name = domain->second.find(instance);
-    return name == domain->second.end() ? QString() : factText(name->second.c_str());
+    return name == domain->second.end() ? QString() : collectorText(name->second.c_str());
 }
 
 bool isLoopback(const QString& address) {

@@ -13,9 +13,8 @@
 
 namespace ombrix::platform::pcp {
 
-// The longest text of a fact, in characters, and the most adapters or
-// volumes kept of one computer: a collector may send anything.
-inline constexpr qsizetype kLongestFactText = 256;
+// The most adapters or volumes kept of one computer: a collector may send
+// anything. Their texts are cut as collectorText cuts them.
 inline constexpr std::size_t kMostFactItems = 1024;
 
 // The metrics the facts of every part come from, asked in one lookup.
@@ -32,8 +31,8 @@ using InstanceNames = std::map<pmInDom, std::map<int, std::string>>;
 
 // The facts of the parts from one fetch. A metric the computer lacks, would
 // not give, or gives of another type or dimension than expected leaves its
-// fact empty; texts are cut to kLongestFactText characters with control
-// characters replaced, numbers outside a fact's range are empty.
+// fact empty; texts are cleaned and cut (collectorText), numbers outside a
+// fact's range are empty.
 RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const InstanceNames& names,
                         const FactParts& parts);
 

@@ -5,19 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include <netdb.h>
 
 namespace ombrix::platform::pcp {
 namespace {
-
-// Bytes, milliseconds and plain counts, whatever scale the metric has.
-pmUnits canonical(pmUnits units) {
-    units.scaleSpace = PM_SPACE_BYTE;
-    units.scaleTime = PM_TIME_MSEC;
-    units.scaleCount = PM_COUNT_ONE;
-    return units;
-}
 
 // The weighted sum of the terms at one instance; nullopt when one is missing.
 std::optional<double> sumAt(const std::vector<Term>& terms, int instance, const Values& values) {
@@ -41,6 +34,16 @@ std::string libpcpText(int code) {
 
 } // namespace
 
+std::optional<double> canonicalFactor(const pmUnits& units) {
+    static const double milliseconds[] = {1e-6, 1e-3, 1, 1e3, 6e4, 3.6e6}; // PM_TIME_NSEC..HOUR
+    if ((units.dimSpace != 0 && units.scaleSpace > PM_SPACE_EBYTE) ||
+        (units.dimTime != 0 && units.scaleTime > PM_TIME_HOUR))
+        return std::nullopt;
+    return std::pow(1024.0, units.dimSpace * static_cast<int>(units.scaleSpace)) *
+           std::pow(units.dimTime != 0 ? milliseconds[units.scaleTime] : 1.0, units.dimTime) *
+           std::pow(10.0, units.dimCount * units.scaleCount);
+}
+
 Values fetchedValues(const pmResult& result, const Metrics& metrics) {
     std::unordered_map<pmID, const Metrics::value_type*> byId;
     for (const auto& metric : metrics)
@@ -53,17 +56,37 @@ Values fetchedValues(const pmResult& result, const Metrics& metrics) {
         if (found == byId.end() || set->numval <= 0)
             continue;
         const auto& [name, desc] = *found->second;
-        const pmUnits target = canonical(desc.units);
+        const std::optional<double> factor = canonicalFactor(desc.units);
+        if (!factor)
+            continue;
         auto& byInstance = values[name];
         for (int j = 0; j < set->numval; ++j) {
-            pmAtomValue atom{}, converted{};
-            if (pmExtractValue(set->valfmt, &set->vlist[j], desc.type, &atom, PM_TYPE_DOUBLE) < 0 ||
-                pmConvScale(PM_TYPE_DOUBLE, &atom, &desc.units, &converted, &target) < 0)
+            pmAtomValue atom{};
+            if (pmExtractValue(set->valfmt, &set->vlist[j], desc.type, &atom, PM_TYPE_DOUBLE) < 0)
                 continue;
-            byInstance[set->vlist[j].inst] = converted.d;
+            const double value = atom.d * *factor;
+            if (std::isfinite(value))
+                byInstance[set->vlist[j].inst] = value;
         }
     }
     return values;
+}
+
+QString collectorText(const char* text) {
+    // At most four bytes a character: only what can be shown is decoded.
+    QString decoded = QString::fromUtf8(
+        text, text ? static_cast<qsizetype>(strnlen(text, 4 * kMaxTextLength + 4)) : 0);
+    for (QChar& c : decoded)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = QChar::ReplacementCharacter;
+    if (decoded.size() > kMaxTextLength) {
+        decoded.truncate(kMaxTextLength - 1);
+        if (decoded.back().isHighSurrogate())
+            decoded.chop(1);
+        decoded += QChar(0x2026);
+    }
+    return decoded;
 }
 
 bool hasAll(const std::vector<Term>& terms, const Metrics& metrics) {

@@ -27,7 +27,20 @@ using Metrics = std::map<std::string, pmDesc>;
 // instance without a value, is absent.
 using Values = std::map<std::string, std::unordered_map<int, double>>;
 
+// A value past what a double holds (NaN, an infinity) is absent too.
 Values fetchedValues(const pmResult& result, const Metrics& metrics);
+
+// What turns a value in these units into bytes, milliseconds and plain
+// counts; nullopt for a scale that has no meaning. Worked out here rather
+// than by pmConvScale, whose integer arithmetic divides by zero (SIGFPE) for
+// some units a collector may send, such as minutes to the power -6.
+std::optional<double> canonicalFactor(const pmUnits& units);
+
+// A name or text the computer gave, as a window may show it: decoded as
+// UTF-8 (what is not becomes U+FFFD), control characters and line
+// separators as U+FFFD, and cut to kMaxTextLength characters, the last an
+// ellipsis, however long it was.
+QString collectorText(const char* text);
 
 // Whether the computer has every metric of the terms.
 bool hasAll(const std::vector<Term>& terms, const Metrics& metrics);

@@ -68,7 +68,17 @@ std::vector<std::string> processMetrics() {
 
 int PcpPerfCounters::lookUp(const std::vector<std::string>& names) {
     m_context.use();
-    return lookUpMetrics(names, m_metrics);
+    pcp::Metrics found;
+    const int status = lookUpMetrics(names, found);
+    for (auto& [name, desc] : found) {
+        // A metric of another type than ours (a string for a count) is not there.
+        const bool numeric = desc.type == PM_TYPE_32 || desc.type == PM_TYPE_U32 ||
+                             desc.type == PM_TYPE_64 || desc.type == PM_TYPE_U64 ||
+                             desc.type == PM_TYPE_FLOAT || desc.type == PM_TYPE_DOUBLE;
+        if (name == kProcessCommand ? desc.type == PM_TYPE_STRING : numeric)
+            m_metrics.emplace(name, desc);
+    }
+    return status;
 }
 
 bool PcpPerfCounters::knowProcessMetrics() {
@@ -155,8 +165,10 @@ void PcpPerfCounters::restrictTo(pmInDom indom, std::vector<int> instances) {
     m_profiles[indom] = std::move(instances);
 }
 
-QStringList PcpPerfCounters::instances(const QString& objectId) {
+QStringList PcpPerfCounters::instances(const QString& objectId, qsizetype* count) {
     QStringList names;
+    if (count)
+        *count = 0;
     const ObjectInfo* object = findObject(m_objects, objectId);
     if (!object || !object->hasInstances || object->counters.empty())
         return names;
@@ -179,13 +191,15 @@ QStringList PcpPerfCounters::instances(const QString& objectId) {
         }
         std::unique_ptr<pmResult, ResultFree> result(raw);
         const pmValueSet* set = result->vset[0];
-        for (int i = 0; i < set->numval; ++i) {
+        if (count)
+            *count = std::max(set->numval, 0);
+        for (int i = 0; i < std::min(set->numval, static_cast<int>(kMaxInstances)); ++i) {
             pmAtomValue atom{};
             if (pmExtractValue(set->valfmt, &set->vlist[i], PM_TYPE_STRING, &atom, PM_TYPE_STRING) <
                 0)
                 continue;
             std::unique_ptr<char, CFree> text(atom.cp);
-            names << QString::fromUtf8(text.get()) + QLatin1Char('#') +
+            names << pcp::collectorText(text.get()) + QLatin1Char('#') +
                          QString::number(set->vlist[i].inst);
         }
         std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -194,7 +208,7 @@ QStringList PcpPerfCounters::instances(const QString& objectId) {
     } else {
         const pcp::CounterMap* map = findMap(objectId, object->counters.front().id);
         const pmDesc& desc = m_metrics.at(map->value.front().metric); // offered: it is there
-        for (const std::string& name : listInstances(desc.indom))
+        for (const std::string& name : listInstances(desc.indom, count))
             names << QString::fromStdString(pcp::ourInstance(id, name));
     }
     if (object->hasTotal)
@@ -202,17 +216,25 @@ QStringList PcpPerfCounters::instances(const QString& objectId) {
     return names;
 }
 
-std::vector<std::string> PcpPerfCounters::listInstances(pmInDom indom) {
+std::vector<std::string> PcpPerfCounters::listInstances(pmInDom indom, qsizetype* count) {
     std::vector<std::string> names;
     int* instanceIds = nullptr;
     char** instanceNames = nullptr;
-    const int count = pmGetInDom(indom, &instanceIds, &instanceNames);
-    m_lost = m_lost || pcp::connectionLost(count);
+    const int found = pmGetInDom(indom, &instanceIds, &instanceNames);
+    m_lost = m_lost || pcp::connectionLost(found);
     std::unique_ptr<int, CFree> freeIds(instanceIds);
     std::unique_ptr<char*, CFree> freeNames(instanceNames);
-    for (int i = 0; i < count; ++i) {
-        m_instanceIds[{indom, instanceNames[i]}] = instanceIds[i];
-        names.emplace_back(instanceNames[i]);
+    if (count)
+        *count = std::max(found, 0);
+    if (found < 0)
+        return names;
+    for (auto it = m_instanceIds.lower_bound({indom, {}});
+         it != m_instanceIds.end() && it->first.first == indom;)
+        it = m_instanceIds.erase(it);
+    for (int i = 0; i < std::min(found, static_cast<int>(kMaxInstances)); ++i) {
+        std::string name = pcp::collectorText(instanceNames[i]).toStdString();
+        if (m_instanceIds.emplace(std::pair{indom, name}, instanceIds[i]).second)
+            names.push_back(std::move(name));
     }
     return names;
 }
@@ -248,7 +270,7 @@ QString PcpPerfCounters::explanation(const QString& objectId, const QString& cou
             m_lost = m_lost || pcp::connectionLost(status);
             return counter->explanation; // asked again next time
         }
-        help = m_help.emplace(first, free ? QString::fromUtf8(free.get()) : QString()).first;
+        help = m_help.emplace(first, free ? pcp::collectorText(free.get()) : QString()).first;
     }
     const CounterInfo* local = findCounter(linuxCounterCatalogue(), {objectId, counterId, {}, {}});
     return withMetrics(local ? local->explanation : QString(), *map, help->second);

@@ -33,7 +33,8 @@ public:
     PcpPerfCounters& operator=(const PcpPerfCounters&) = delete;
 
     const std::vector<ObjectInfo>& objects() const override;
-    QStringList instances(const QString& object) override;
+    // At most kMaxInstances, their names cut as collectorText cuts them.
+    QStringList instances(const QString& object, qsizetype* count = nullptr) override;
     // One pmFetch for all paths (and the instance profile before it when the
     // instances wanted change). When the computer does not answer, every
     // value is missing and reachable is false; the next sample reconnects.
@@ -51,8 +52,10 @@ private:
     int lookUp(const std::vector<std::string>& names);
     // Looks up the Process object's metrics the first time they are needed.
     bool knowProcessMetrics();
-    // The domain's instance names now, their ids remembered.
-    std::vector<std::string> listInstances(pmInDom indom);
+    // The domain's first kMaxInstances instance names now, as shown, their
+    // ids remembered in place of the domain's earlier ones; count gets how
+    // many the domain has.
+    std::vector<std::string> listInstances(pmInDom indom, qsizetype* count = nullptr);
     // The id of a named instance; -1 when the computer has no such instance.
     int instanceId(pmInDom indom, const std::string& name, std::set<pmInDom>& listed);
     // Sends the instances to fetch of one domain (empty: all), when they changed.
@@ -65,9 +68,11 @@ private:
     bool m_processMetricsKnown = false;
     pcp::Metrics m_metrics; // the mapped metrics this computer has
     std::vector<ObjectInfo> m_objects;
+    // By domain and shown name; the first of a name repeated. At most
+    // kMaxInstances a domain, and only of the domains of m_metrics.
     std::map<std::pair<pmInDom, std::string>, int> m_instanceIds;
     std::map<pmInDom, std::vector<int>> m_profiles; // as last sent; empty: all instances
-    std::map<std::string, QString> m_help;          // one-line help texts asked so far
+    std::map<std::string, QString> m_help; // one-line help texts asked so far, by our metric
 };
 
 } // namespace ombrix::platform

@@ -52,7 +52,9 @@ public:
         return &*m_facts;
     }
     const std::vector<ObjectInfo>& objects() const override { return m_counters.objects(); }
-    QStringList instances(const QString& object) override { return m_counters.instances(object); }
+    QStringList instances(const QString& object, qsizetype* count = nullptr) override {
+        return m_counters.instances(object, count);
+    }
     QString explanation(const QString& object, const QString& counter) override {
         return m_counters.explanation(object, counter);
     }

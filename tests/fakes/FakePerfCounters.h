@@ -48,7 +48,11 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
         return path.computer + "|" + path.object + "|" + path.counter + "|" + path.instance;
     }
     const std::vector<ombrix::platform::ObjectInfo>& objects() const override { return catalogue; }
-    QStringList instances(const QString& object) override { return instanceLists.value(object); }
+    QStringList instances(const QString& object, qsizetype* count = nullptr) override {
+        if (count)
+            *count = ombrix::platform::instanceCount(instanceLists.value(object));
+        return instanceLists.value(object);
+    }
     QString explanation(const QString& object, const QString& counter) override {
         const QString said = explanations.value(object + "|" + counter);
         return said.isEmpty() ? PerfCounters::explanation(object, counter) : said;

@@ -3,9 +3,11 @@
 // its files in a private folder, stopped when the object goes. Optionally run
 // inside a network namespace ("ip netns exec") and a UTS namespace of its own
 // under another host name ("unshare -u"), and with fewer agents or a process
-// agent set up as Debian sets it up.
+// agent set up as Debian sets it up, or with the hostile agent
+// (hostile_pmda.py) alone in one of its modes.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -33,11 +35,13 @@ public:
         AsDebian,  // the process agent as Debian's pmcd.conf runs it: only authenticated ones
         NoProcess, // no process agent
         PmcdOnly,  // pmcd's own agent alone
+        Hostile,   // hostile_pmda.py alone, serving every metric the program reads
     };
 
     // Listens on each address, at port. Empty why() when it answers.
+    // mode: the hostile agent's (hostile_pmda.py lists them).
     TestPmcd(QStringList addresses, int port, QString netns = {}, Agents agents = Agents::Open,
-             QString hostName = {})
+             QString hostName = {}, const QString& mode = {})
         : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)),
           m_agents(agents), m_hostName(std::move(hostName)) {
         const QString binDir = conf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
@@ -49,9 +53,23 @@ public:
         // pmcd's names of the agents it runs, merged as its own set-up does.
         const QString varDir = conf("PCP_VAR_DIR", "/var/lib/pcp");
         const QString pmdas = conf("PCP_PMDAS_DIR", varDir + "/pmdas");
+        // Beside this header.
+        const QString hostile =
+            QFileInfo(QStringLiteral(__FILE__)).dir().filePath("hostile_pmda.py");
         QStringList names{"root_pmcd"};
-        if (agents != Agents::PmcdOnly)
+        if (agents == Agents::Hostile) {
+            // Its own name space, with every name the others have for what it serves.
+            QProcess pmns;
+            pmns.setStandardOutputFile(m_dir.filePath("root_hostile"));
+            pmns.start("/usr/bin/python3", {hostile, "--pmns"});
+            if (!pmns.waitForFinished(20000) || pmns.exitCode() != 0) {
+                m_why = "the hostile agent needs python3-pcp (scripts/setup.sh installs it)";
+                return;
+            }
+            names = QStringList{m_dir.filePath("root_hostile")};
+        } else if (agents != Agents::PmcdOnly) {
             names << "root_linux";
+        }
         if (agents == Agents::Open || agents == Agents::AsDebian)
             names << pmdas + "/proc/root_proc";
         QProcess merge;
@@ -69,7 +87,9 @@ public:
         // Debian runs the process agent without -A, so that it answers only
         // clients it has authenticated, which another computer's are not.
         QString lines = "pmcd\t2\tdso\tpmcd_init\t" + pmdas + "/pmcd/pmda_pmcd.so\n";
-        if (agents != Agents::PmcdOnly)
+        if (agents == Agents::Hostile)
+            lines = "hostile\t473\tpipe\tbinary\t/usr/bin/python3 " + hostile + " " + mode + "\n";
+        else if (agents != Agents::PmcdOnly)
             lines += "linux\t60\tdso\tlinux_init\t" + pmdas + "/linux/pmda_linux.so\n";
         if (agents == Agents::Open || agents == Agents::AsDebian)
             lines += "proc\t3\tpipe\tbinary\t" + pmdas + "/proc/pmdaproc -d 3 " +
@@ -89,10 +109,7 @@ public:
 
     // "pminfo -f" of one metric with a single value, from this pmcd.
     std::optional<double> pminfo(const QString& metric) const {
-        QProcess process;
-        process.start(QStringLiteral("pminfo"), {"-h", host(), "-f", metric});
-        process.waitForFinished(10000);
-        const QString text = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString text = pminfoText(metric);
         const auto at = text.indexOf(QLatin1String("value "));
         if (at < 0)
             return std::nullopt;
@@ -108,7 +125,10 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         // It goes with its caller, also one that crashed.
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        QStringList args{"-f", "-A", "-p", QString::number(m_port)};
+        // The hostile agent's slow answer is waited for, not cut off by pmcd.
+        QStringList args{"-f", "-A",
+                         "-t", m_agents == Agents::Hostile ? "30" : "5",
+                         "-p", QString::number(m_port)};
         for (const QString& address : m_addresses)
             args << "-i" << address;
         // Its files are in this private folder, so it keeps the caller's user.
@@ -128,7 +148,8 @@ public:
         if (!m_process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) { // ready once it answers
-            if (pminfo(m_agents == Agents::PmcdOnly ? "pmcd.numagents" : "hinv.ncpu"))
+            if (pminfoText(m_agents == Agents::PmcdOnly ? "pmcd.numagents" : "hinv.ncpu")
+                    .contains(QLatin1String("value ")))
                 return true;
             if (m_process.state() == QProcess::NotRunning)
                 return false;
@@ -147,6 +168,12 @@ public:
     }
 
 private:
+    QString pminfoText(const QString& metric) const {
+        QProcess process;
+        process.start(QStringLiteral("pminfo"), {"-h", host(), "-f", metric});
+        process.waitForFinished(10000);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
     QString logTail() const {
         QFile log(m_dir.filePath("pmcd.log"));
         return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll().right(400))
