@@ -53,9 +53,14 @@ public:
         // pmcd's names of the agents it runs, merged as its own set-up does.
         const QString varDir = conf("PCP_VAR_DIR", "/var/lib/pcp");
         const QString pmdas = conf("PCP_PMDAS_DIR", varDir + "/pmdas");
-        // Beside this header.
+        // Beside this header; the build names its folder, since a compiler
+        // cache may make __FILE__ relative to the build's folder.
+#ifdef OMBRIX_FAKES_DIR
+        const QString hostile = QStringLiteral(OMBRIX_FAKES_DIR "/hostile_pmda.py");
+#else
         const QString hostile =
             QFileInfo(QStringLiteral(__FILE__)).dir().filePath("hostile_pmda.py");
+#endif
         QStringList names{"root_pmcd"};
         if (agents == Agents::Hostile) {
             // Its own name space, with every name the others have for what it serves.
