@@ -58,18 +58,22 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
     lines.drive = QStringLiteral("Unit ") + lines.letter + QStringLiteral(": - ") +
                   driveTypeName(*lines.type);
     // A fact the drive cannot give leaves its line as it was; a drive
-    // without a serial number is not ready at all.
+    // that gives neither a serial number nor a size is not ready at all.
+    // Another computer's drives come without serial numbers: they show
+    // their sizes and no serial line.
     lines.serialNumber = unit->SerialNumber();
+    lines.freeBytes = unit->AvailableSpace();
+    lines.totalBytes = unit->TotalSize();
     if (lines.serialNumber) {
         lines.serial = QStringLiteral("Serial #: ") + QString::number(*lines.serialNumber);
+    } else if (lines.freeBytes || lines.totalBytes) {
+        lines.serial = QString();
     } else {
         lines.serial = QStringLiteral("Unit not ready");
         lines.free = lines.total = QString();
     }
-    lines.freeBytes = unit->AvailableSpace();
     if (lines.freeBytes)
         lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*lines.freeBytes, locale);
-    lines.totalBytes = unit->TotalSize();
     if (lines.totalBytes)
         lines.total = QStringLiteral("Total Size: ") + formatDriveSize(*lines.totalBytes, locale);
     return lines;

@@ -264,6 +264,17 @@ private slots:
         QCOMPARE(label("LblSN"), QStringLiteral("Serial #: 1234567890"));
     }
 
+    // Another computer's drives come without serial numbers: their sizes
+    // stand, and no serial line is left from the drive shown before.
+    void aDriveWithoutSerialShowsItsSizes() {
+        m_fs->drives[u'H'] = {2, std::nullopt, 2048, 4096};
+        showDrive();
+        type(QStringLiteral("c"));
+        type(QStringLiteral("h"));
+        QCOMPARE(lines(),
+                 (QStringList{"Unit H: - Hard Disk", "", "Total Size: 4 KB", "Free Space: 2 KB"}));
+    }
+
     void aSizeThatCannotBeReadKeepsItsLine() {
         m_fs->drives[u'G'] = {2, 99, std::nullopt, 4096};
         showDrive();
