@@ -3,9 +3,11 @@
 // and two fetches' results (value sets in place and behind pointers of every
 // type, odd and negative counts, any instance ids, value blocks of any length
 // and type tag), as libpcp hands them over after checking only the message's
-// lengths. They go through the mapping to readings and counter values. Any
-// crash or sanitizer report is a find; nothing touches the network.
+// lengths. They go through the mapping to readings and counter values, and
+// to the computer's facts. Any crash or sanitizer report is a find; nothing
+// touches the network.
 #include "platform/linux/PcpCounterMap.h"
+#include "platform/linux/PcpFacts.h"
 #include "platform/linux/PcpMapping.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -20,10 +22,10 @@ using namespace ombrix::platform::pcp;
 
 namespace {
 
-// Every metric name a counter reads.
+// Every metric name a counter or a remote fact reads.
 const std::vector<std::string>& metricNames() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> all;
+        std::vector<std::string> all = factMetrics();
         for (const CounterMap& map : counterMaps())
             for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
                 for (const Term& term : *terms)
@@ -124,7 +126,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The computer's names and texts, as a window would get them.
     (void)collectorText(in.ConsumeRandomLengthString(4096).c_str());
 
-    // The remote facts (PcpFacts) go here: they take first->result, metrics
-    // and instance names decoded from the rest of the input.
+    // The computer's facts from the first answer, with instance names as
+    // its collector would list them.
+    InstanceNames names;
+    const int named = in.ConsumeIntegralInRange(0, 8);
+    for (int i = 0; i < named; ++i)
+        names[1][in.ConsumeIntegralInRange(-1, 3)] = in.ConsumeRandomLengthString(300);
+    (void)remoteFacts(*first->result, metrics, names, {true, true, true});
     return 0;
 }
