@@ -124,6 +124,10 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     std::printf("eight computers / one computer, medians: %.3f s / %.3f s = %.2f\n", eightComputers,
                 oneComputer, oneComputer > 0 ? eightComputers / oneComputer : 0);
+    for (QProcess& proxy : proxies) {
+        proxy.kill();
+        proxy.waitForFinished(5000);
+    }
     proxies.clear();
     server.reset();
     return 0;
