@@ -145,8 +145,12 @@ int runReport(const QCommandLineParser& parser) {
         sections = AllSections();
 
     const bool json = format == QLatin1String("json");
-    if (parser.isSet(kComputer))
-        return runComputersReport(parser.values(kComputer), sections, json);
+    if (parser.isSet(kComputer)) {
+        const QStringList computers = parser.values(kComputer);
+        if (computers.contains(QString()))
+            return usageError(QStringLiteral("--computer needs the name of a computer"));
+        return runComputersReport(computers, sections, json);
+    }
 
     platform::LinuxMachine machine;
     const Report report = BuildReport(sections, machineSources(machine));

@@ -207,6 +207,7 @@ void tst_ReportCommand::badUsageGivesOneLineAndStatusTwo_data() {
     QTest::newRow("unknown option") << QStringList{"--report", "--colour"};
     QTest::newRow("an argument") << QStringList{"--report", "summary"};
     QTest::newRow("format without its value") << QStringList{"--report", "--format"};
+    QTest::newRow("a computer without a name") << QStringList{"--report", "--computer", ""};
 }
 
 void tst_ReportCommand::badUsageGivesOneLineAndStatusTwo() {
