@@ -1,8 +1,8 @@
 // The report of other computers 50 ms away (--report --computer), timed as
 // a whole process: one computer, then eight at once, whose ratio to the one
-// says how well they overlap; and the messages one computer's report sends
-// its pmcd. The computers are one private pmcd behind a delaying proxy per
-// computer, each on a loopback address of its own (the print scheduler's
+// says how well they overlap, beside eight programs of one computer each;
+// and the messages one computer's report sends its pmcd. The computers are one private pmcd behind
+// a delaying proxy per computer, each on a loopback address of its own (the print scheduler's
 // questions go to those addresses directly, without the delay).
 #include "PmcdRequests.h"
 #include "TestPmcd.h"
@@ -21,6 +21,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -34,6 +35,16 @@ std::list<QProcess> proxies;
 
 QString computer(int i) {
     return QStringLiteral("127.0.0.%1:%2").arg(6 + i).arg(kProxyPort);
+}
+
+// Processor seconds of the children reaped so far.
+double childrenCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Seconds the program takes to print the report of the first n computers.
@@ -61,13 +72,16 @@ double oneComputer = 0;
 double eightComputers = 0;
 
 void timeReports(benchmark::State& state, int n, double& result) {
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     for (auto _ : state) {
+        const double cpuBefore = childrenCpuSeconds();
         times.push_back(reportSeconds(n));
+        cpu.push_back(childrenCpuSeconds() - cpuBefore);
         state.SetIterationTime(times.back());
     }
     result = median(times);
     state.counters["median_s"] = result;
+    state.counters["program_cpu_s"] = median(cpu);
 }
 
 void BM_ReportOneComputer(benchmark::State& state) {
@@ -80,6 +94,31 @@ void BM_ReportEightComputers(benchmark::State& state) {
     state.counters["ratio_to_one"] = oneComputer > 0 ? eightComputers / oneComputer : 0;
 }
 BENCHMARK(BM_ReportEightComputers)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+// The same eight computers as eight programs of one computer each, at
+// once: what the eight would take if nothing in one process made them wait
+// for each other (libpcp looks up one context's names at a time).
+void BM_ReportEightProgramsOfOne(benchmark::State& state) {
+    std::vector<double> times;
+    for (auto _ : state) {
+        std::list<QProcess> programs;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kComputers; ++i)
+            programs.emplace_back().start(OMBRIX_BIN_DIR "/ombrix", {"--report", "--format", "json",
+                                                                     "--computer", computer(i)});
+        for (QProcess& program : programs)
+            program.waitForFinished(120000);
+        times.push_back(static_cast<double>(clock.nsecsElapsed()) * 1e-9);
+        state.SetIterationTime(times.back());
+    }
+    state.counters["median_s"] = median(times);
+    state.counters["ratio_to_one"] = oneComputer > 0 ? median(times) / oneComputer : 0;
+}
+BENCHMARK(BM_ReportEightProgramsOfOne)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(7);
 
 // Messages one computer's report sends its pmcd (counted there, the
 // counting's own cost measured and taken off), the summary alone and whole.
