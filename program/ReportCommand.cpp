@@ -147,8 +147,9 @@ int runReport(const QCommandLineParser& parser) {
     const bool json = format == QLatin1String("json");
     if (parser.isSet(kComputer)) {
         const QStringList computers = parser.values(kComputer);
-        if (computers.contains(QString()))
-            return usageError(QStringLiteral("--computer needs the name of a computer"));
+        for (const QString& typed : computers)
+            if (platform::computerAddress(typed).isEmpty())
+                return usageError(QStringLiteral("--computer needs the name of a computer"));
         return runComputersReport(computers, sections, json);
     }
 
