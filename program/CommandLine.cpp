@@ -60,7 +60,8 @@ Options::Options()
               QStringLiteral("Show the version and exit.")),
       computer(QStringLiteral("computer"),
                QStringLiteral("Show another computer, through its Performance Co-Pilot "
-                              "collector (pmcd, port 44321 unless given)."),
+                              "collector (pmcd, port 44321 unless given). With --report, "
+                              "repeatable: report each computer named, asked in parallel."),
                QStringLiteral("host[:port]")) {}
 
 void makeParser(QCommandLineParser& parser, const Options& options) {

@@ -2,8 +2,13 @@
 
 #include "app/VisibleText.h"
 #include "drive_details/DriveReport.h"
+#include "platform/PlatformError.h"
+#include "platform/RemoteComputers.h"
+#include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/LinuxMachine.h"
+#include "platform/linux/RemoteMachine.h"
 #include "program/StandardStreams.h"
+#include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
 #include "report/ReportSources.h"
@@ -11,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ombrix {
@@ -19,14 +25,17 @@ namespace {
 const QString kReport = QStringLiteral("report");
 const QString kFormat = QStringLiteral("format");
 const QString kSection = QStringLiteral("section");
+// The program's own option, which the windows read too.
+const QString kComputer = QStringLiteral("computer");
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "ombrix: %s\n", message.toLocal8Bit().constData());
     return 2;
 }
 
-// The sections' facts from this machine's services.
-ReportSources linuxSources(platform::LinuxMachine& m) {
+// The sections' facts from a machine's services: this computer's, or
+// another's over the facts its collector gave.
+template <class Machine> ReportSources machineSources(Machine& m) {
     ReportSources sources;
     sources.summary = [&m] {
         return ReadSummary({m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy}, QLocale());
@@ -35,6 +44,64 @@ ReportSources linuxSources(platform::LinuxMachine& m) {
     sources.drives = [&m] { return readEveryDrive(m.fileSystem, QLocale()); };
     sources.printers = [&m] { return m.printers.query(); };
     return sources;
+}
+
+// Another computer's report, named as the user typed it: its facts in one
+// reading of the parts the sections need, then the same sources as this
+// computer's. Throws PlatformError when it cannot be reached.
+ComputerReport reportOf(platform::CounterSources& counterSources, const QString& typed,
+                        const std::vector<ReportSection>& sections) {
+    const auto asked = [&](ReportSection section) {
+        return std::find(sections.begin(), sections.end(), section) != sections.end();
+    };
+    platform::FactParts parts;
+    parts.network = asked(ReportSection::Network);
+    // The network report names the computer as its summary does.
+    parts.summary = asked(ReportSection::Summary) || parts.network;
+    parts.drives = asked(ReportSection::Drives);
+    const QString computer = platform::computerAddress(typed);
+    platform::RemoteFacts facts = counterSources.connectFacts(computer)->read(parts);
+    if (!facts.reachable)
+        throw platform::PlatformError("its collector stopped answering");
+    ComputerReport report{typed, {}, UnavailableFacts(facts, sections), std::nullopt};
+    platform::RemoteMachine machine(computer, std::move(facts));
+    report.report = BuildReport(sections, machineSources(machine));
+    SetAsideUnavailable(report);
+    return report;
+}
+
+// The report of each computer named, in parallel; 1 when any of them
+// failed in whole or in part.
+int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
+                       bool json) {
+    platform::LinuxCounterSources counterSources;
+    std::vector<ComputerReport> reports =
+        ReportEachComputer(computers, [&](const QString& computer) {
+            return reportOf(counterSources, computer, sections);
+        });
+    for (ComputerReport& report : reports)
+        if (report.connectionFailure)
+            report.report.sections = sections;
+    const QByteArray output = json ? ComputersReportJson(reports) : ComputersReportText(reports);
+    if (program::writeStandardOutput(output, "report") != 0)
+        return 1;
+    int status = 0;
+    for (const ComputerReport& report : reports) {
+        const QByteArray name = VisibleText(report.computer).toLocal8Bit();
+        if (report.connectionFailure) {
+            std::fprintf(stderr, "ombrix: %s could not be reached: %s\n", name.constData(),
+                         VisibleText(*report.connectionFailure).toLocal8Bit().constData());
+            status = 1;
+        }
+        for (const auto& [section, why] : report.report.failures) {
+            std::fprintf(stderr, "ombrix: %s: the %s section %s: %s\n", name.constData(),
+                         SectionName(section).toLocal8Bit().constData(),
+                         SectionMade(report.report, section) ? "is incomplete" : "failed",
+                         VisibleText(why).toLocal8Bit().constData());
+            status = 1;
+        }
+    }
+    return status;
 }
 
 } // namespace
@@ -77,10 +144,18 @@ int runReport(const QCommandLineParser& parser) {
     if (sections.empty())
         sections = AllSections();
 
+    const bool json = format == QLatin1String("json");
+    if (parser.isSet(kComputer)) {
+        const QStringList computers = parser.values(kComputer);
+        for (const QString& typed : computers)
+            if (platform::computerAddress(typed).isEmpty())
+                return usageError(QStringLiteral("--computer needs the name of a computer"));
+        return runComputersReport(computers, sections, json);
+    }
+
     platform::LinuxMachine machine;
-    const Report report = BuildReport(sections, linuxSources(machine));
-    const QByteArray output =
-        format == QLatin1String("json") ? ReportJson(report) : ReportText(report);
+    const Report report = BuildReport(sections, machineSources(machine));
+    const QByteArray output = json ? ReportJson(report) : ReportText(report);
     if (program::writeStandardOutput(output, "report") != 0)
         return 1;
     for (const auto& [section, why] : report.failures)

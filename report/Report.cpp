@@ -85,6 +85,34 @@ std::optional<ReportSection> SectionNamed(const QString& name) {
     return std::nullopt;
 }
 
+QString SummaryFactKey(SummaryFact fact) {
+    switch (fact) {
+    case SummaryFact::OsPlatform:
+        return QStringLiteral("os_platform");
+    case SummaryFact::OsVersion:
+        return QStringLiteral("os_version");
+    case SummaryFact::OsBuild:
+        return QStringLiteral("os_build");
+    case SummaryFact::ComputerName:
+        return QStringLiteral("computer_name");
+    case SummaryFact::IpAddress:
+        return QStringLiteral("ip_address");
+    case SummaryFact::Processor:
+        return QStringLiteral("processor");
+    case SummaryFact::Vendor:
+        return QStringLiteral("vendor");
+    case SummaryFact::SpeedMhz:
+        return QStringLiteral("speed_mhz");
+    case SummaryFact::TotalMb:
+        return QStringLiteral("total_mb");
+    case SummaryFact::AvailableMb:
+        return QStringLiteral("available_mb");
+    case SummaryFact::FddPresent:
+        break;
+    }
+    return QStringLiteral("fdd_present");
+}
+
 std::vector<ReportSection> AllSections() {
     return {kSections.begin(), kSections.end()};
 }

@@ -45,6 +45,8 @@ bool SectionMade(const Report& report, ReportSection section);
 // "summary", "network", "drives", "printers".
 QString SectionName(ReportSection section);
 std::optional<ReportSection> SectionNamed(const QString& name);
+// A summary fact's key in the JSON report: "fdd_present".
+QString SummaryFactKey(SummaryFact fact);
 // Every section, in report order.
 std::vector<ReportSection> AllSections();
 

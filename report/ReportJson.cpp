@@ -2,6 +2,7 @@
 
 #include "app/VisibleText.h"
 #include "main_window/PrinterListText.h"
+#include "report/ComputerReport.h"
 #include "report/Report.h"
 
 #include <QJsonArray>
@@ -42,22 +43,16 @@ template <class T> QJsonValue optionalNumber(const std::optional<T>& value) {
 // A fact that could not be read is null.
 QJsonObject summaryObject(const SummaryFacts& facts) {
     using enum SummaryFact;
-    const std::pair<SummaryFact, std::pair<const char*, QJsonValue>> values[] = {
-        {OsPlatform, {"os_platform", text(facts.osPlatform)}},
-        {OsVersion, {"os_version", text(facts.osVersion)}},
-        {OsBuild, {"os_build", number(facts.osBuild)}},
-        {ComputerName, {"computer_name", text(facts.computerName)}},
-        {IpAddress, {"ip_address", text(facts.ipAddress)}},
-        {Processor, {"processor", text(facts.processor)}},
-        {Vendor, {"vendor", text(facts.vendor)}},
-        {SpeedMhz, {"speed_mhz", number(facts.speedMhz)}},
-        {TotalMb, {"total_mb", number(facts.totalMb)}},
-        {AvailableMb, {"available_mb", number(facts.availableMb)}},
-        {FddPresent, {"fdd_present", facts.fddPresent}}};
+    const std::pair<SummaryFact, QJsonValue> values[] = {
+        {OsPlatform, text(facts.osPlatform)}, {OsVersion, text(facts.osVersion)},
+        {OsBuild, number(facts.osBuild)},     {ComputerName, text(facts.computerName)},
+        {IpAddress, text(facts.ipAddress)},   {Processor, text(facts.processor)},
+        {Vendor, text(facts.vendor)},         {SpeedMhz, number(facts.speedMhz)},
+        {TotalMb, number(facts.totalMb)},     {AvailableMb, number(facts.availableMb)},
+        {FddPresent, facts.fddPresent}};
     QJsonObject object;
-    for (const auto& [fact, entry] : values)
-        object.insert(QLatin1String(entry.first),
-                      facts.unread.count(fact) ? QJsonValue() : entry.second);
+    for (const auto& [fact, value] : values)
+        object.insert(SummaryFactKey(fact), facts.unread.count(fact) ? QJsonValue() : value);
     return object;
 }
 
@@ -108,9 +103,9 @@ QJsonArray printersArray(const platform::PrinterList& list) {
     return array;
 }
 
-} // namespace
-
-QByteArray ReportJson(const Report& report) {
+// The report's sections, "print_service_reachable" beside the printers, and
+// "errors" when a section failed.
+QJsonObject reportObject(const Report& report) {
     QJsonObject root;
     QJsonObject failures;
     for (const auto& [section, why] : report.failures)
@@ -141,7 +136,51 @@ QByteArray ReportJson(const Report& report) {
     }
     if (!failures.isEmpty())
         root.insert("errors", failures);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return root;
+}
+
+// The value with null at the key path, in each element of the arrays on
+// the way ("adapters.gateways": in every adapter).
+QJsonValue withNullAt(const QJsonValue& value, const QStringList& path) {
+    if (path.isEmpty())
+        return QJsonValue();
+    if (value.isArray()) {
+        QJsonArray array;
+        for (const QJsonValue& item : value.toArray())
+            array.append(withNullAt(item, path));
+        return array;
+    }
+    if (!value.isObject())
+        return value;
+    QJsonObject object = value.toObject();
+    if (const auto at = object.find(path.front()); at != object.end())
+        *at = withNullAt(*at, path.mid(1));
+    return object;
+}
+
+} // namespace
+
+QByteArray ReportJson(const Report& report) {
+    return QJsonDocument(reportObject(report)).toJson(QJsonDocument::Indented);
+}
+
+QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers) {
+    QJsonArray entries;
+    for (const ComputerReport& computer : computers) {
+        QJsonObject entry = reportObject(computer.report);
+        QJsonObject errors = entry.take("errors").toObject();
+        if (computer.connectionFailure)
+            errors.insert("connection", text(*computer.connectionFailure));
+        QJsonValue facts = entry;
+        for (const QString& key : computer.unavailable)
+            facts = withNullAt(facts, key.split(u'.'));
+        entry = facts.toObject();
+        entry.insert("computer", text(computer.computer));
+        entry.insert("unavailable", texts(computer.unavailable));
+        entry.insert("errors", errors);
+        entries.append(entry);
+    }
+    return QJsonDocument(QJsonObject{{"computers", entries}}).toJson(QJsonDocument::Indented);
 }
 
 } // namespace ombrix

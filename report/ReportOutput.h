@@ -2,8 +2,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 namespace ombrix {
 
+struct ComputerReport;
 struct Report;
 
 // The report as one JSON object (UTF-8, indented, ending in a line break).
@@ -16,5 +19,17 @@ QByteArray ReportJson(const Report& report);
 // windows' Copy gives them: a line never breaks inside a value, each value
 // written as VisibleText writes it.
 QByteArray ReportText(const Report& report);
+
+// Other computers' reports as one JSON object: "computers", a list in the
+// order given of each one's sections as ReportJson writes them, its name
+// ("computer"), its facts its collector does not carry ("unavailable",
+// null where they stand) and "errors" (its failed sections, and
+// "connection" when it could not be reached).
+QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers);
+
+// Other computers' reports as text: a heading per computer, then its report
+// as ReportText writes it, the facts its collector does not carry and why it
+// could not be reached.
+QByteArray ComputersReportText(const std::vector<ComputerReport>& computers);
 
 } // namespace ombrix

@@ -2,6 +2,7 @@
 
 #include "app/VisibleText.h"
 #include "main_window/PrinterListText.h"
+#include "report/ComputerReport.h"
 #include "report/Report.h"
 
 namespace ombrix {
@@ -58,6 +59,25 @@ QByteArray ReportText(const Report& report) {
                     VisibleText(failure->second) + u'\n';
     }
     return text.toUtf8();
+}
+
+QByteArray ComputersReportText(const std::vector<ComputerReport>& computers) {
+    QByteArray text;
+    for (const ComputerReport& computer : computers) {
+        if (!text.isEmpty())
+            text += '\n';
+        text += ("=== " + VisibleText(computer.computer) + " ===\n").toUtf8();
+        if (computer.connectionFailure) {
+            text += ("It could not be reached: " + VisibleText(*computer.connectionFailure) + '\n')
+                        .toUtf8();
+            continue;
+        }
+        text += ReportText(computer.report);
+        if (!computer.unavailable.isEmpty())
+            text += ("\nNot carried by its collector: " + computer.unavailable.join(", ") + '\n')
+                        .toUtf8();
+    }
+    return text;
 }
 
 } // namespace ombrix

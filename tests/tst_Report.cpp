@@ -1,6 +1,8 @@
+#include "platform/PlatformError.h"
 #include "platform/Registry.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
+#include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
 #include "report/ReportSources.h"
@@ -10,6 +12,7 @@
 #include "FakePrinters.h"
 #include "FakeRegistryProvider.h"
 #include "FakeReportSources.h"
+#include "OmbrixRun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,6 +21,10 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTest>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
 
 using namespace ombrix;
 using namespace ombrix::platform;
@@ -109,6 +116,10 @@ private slots:
     void textValuesReadBackOneWay();
     void unreadFactsLeaveTheOthers_data();
     void unreadFactsLeaveTheOthers();
+    void eachComputerKeepsItsPlace_data();
+    void eachComputerKeepsItsPlace();
+    void unavailableFactsAreNullNotFailed_data();
+    void unavailableFactsAreNullNotFailed();
 };
 
 void tst_Report::hostileNamesGiveValidJson_data() {
@@ -241,6 +252,96 @@ void tst_Report::unreadFactsLeaveTheOthers() {
     const QString text = QString::fromUtf8(ReportText(report));
     QVERIFY2(text.contains(QStringLiteral(": PC1\n")), qPrintable(text));
     QVERIFY2(text.contains(why), qPrintable(text));
+}
+
+void tst_Report::eachComputerKeepsItsPlace_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<int>>("failing");
+    QTest::newRow("one computer") << 1 << QList<int>{};
+    QTest::newRow("more computers than workers, some failing") << 100 << QList<int>{0, 17, 99};
+    QTest::newRow("every computer failing") << 3 << QList<int>{0, 1, 2};
+}
+
+// Each computer's report, or why it failed, stands in the place it was
+// named, however many there are; never more than the pool's workers ask at once.
+void tst_Report::eachComputerKeepsItsPlace() {
+    QFETCH(int, count);
+    QFETCH(QList<int>, failing);
+    QStringList computers;
+    for (int i = 0; i < count; ++i)
+        computers << QString::number(i);
+    std::atomic<int> asking{0}, most{0};
+    const auto reports = ReportEachComputer(computers, [&](const QString& computer) {
+        const int now = ++asking;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        QThread::msleep(1); // as a computer far away would, so the workers overlap
+        --asking;
+        if (failing.contains(computer.toInt()))
+            throw PlatformError("no answer from " + computer.toStdString());
+        ComputerReport report;
+        report.computer = computer;
+        report.unavailable = {computer};
+        return report;
+    });
+    QCOMPARE(reports.size(), std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(reports[std::size_t(i)].computer, computers[i]);
+        const bool failed = failing.contains(i);
+        QCOMPARE(reports[std::size_t(i)].connectionFailure,
+                 failed ? std::optional("no answer from " + computers[i]) : std::nullopt);
+        QCOMPARE(reports[std::size_t(i)].unavailable,
+                 failed ? QStringList() : QStringList{computers[i]});
+    }
+    QVERIFY(most <= int(std::min<std::size_t>(count, kMostComputersAtOnce)));
+}
+
+void tst_Report::unavailableFactsAreNullNotFailed_data() {
+    QTest::addColumn<QStringList>("unavailable");
+    QTest::addColumn<QStringList>("failed"); // sections left under "errors"
+    QTest::newRow("facts no collector carries")
+        << QStringList{"summary.fdd_present", "network.domain", "network.adapters.gateways",
+                       "drives.serial"}
+        << QStringList();
+    QTest::newRow("a memory the collector does not tell")
+        << QStringList{"summary.total_mb", "summary.available_mb"} << QStringList();
+    QTest::newRow("the memory, and the processor library failing")
+        << QStringList{"summary.total_mb", "summary.available_mb"} << QStringList{"summary"};
+    QTest::newRow("no drives told") << QStringList{"drives"} << QStringList();
+}
+
+// A fact another computer's collector does not carry is null in the JSON
+// and named, and no failure; the facts beside it keep their values.
+void tst_Report::unavailableFactsAreNullNotFailed() {
+    QFETCH(QStringList, unavailable);
+    QFETCH(QStringList, failed);
+    HostileMachine machine;
+    if (unavailable.contains("summary.total_mb"))
+        machine.machine.memory.next.reset();
+    if (!failed.isEmpty())
+        machine.machine.cpu.failure = "libgetcpu.so cannot be loaded";
+    if (unavailable.contains("drives"))
+        machine.fileSystem.unavailable = true;
+    ComputerReport far{"far:44321", BuildReport(AllSections(), machine.sources()), unavailable,
+                       std::nullopt};
+    SetAsideUnavailable(far);
+    const ComputerReport silent{"silent", {}, {}, QStringLiteral("it did not answer")};
+    const QJsonObject json = QJsonDocument::fromJson(ComputersReportJson({far, silent})).object();
+    const QJsonArray computers = json["computers"].toArray();
+    QCOMPARE(computers.size(), 2);
+    const QJsonObject entry = computers[0].toObject();
+    QCOMPARE(entry["computer"].toString(), QString("far:44321"));
+    QCOMPARE(entry["errors"].toObject().keys(), failed);
+    QCOMPARE(entry["unavailable"].toVariant().toStringList(), unavailable);
+    for (const QString& key : unavailable) {
+        const QJsonArray values = valuesAt(entry, key.split('.'));
+        QVERIFY2(!values.isEmpty(), qPrintable(key));
+        for (const QJsonValue& value : values)
+            QVERIFY2(value.isNull(), qPrintable(key));
+    }
+    QCOMPARE(entry["summary"]["computer_name"].toString(), QString("PC1"));
+    QVERIFY(!entry["network"]["host_name"].isNull());
+    QCOMPARE(computers[1]["errors"]["connection"].toString(), QString("it did not answer"));
 }
 
 QTEST_GUILESS_MAIN(tst_Report)

@@ -1,3 +1,4 @@
+#include "OmbrixRun.h"
 #include "app/VisibleText.h"
 #include "network_report/frmNetCheck.h"
 #include "platform/EscapedKeyName.h"
@@ -31,27 +32,7 @@ using namespace ombrix;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The program as cron or ssh starts it: no display of any kind.
-Run runOmbrix(const QStringList& args) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(OMBRIX_BIN_DIR "/ombrix"), args);
-    process.waitForFinished(60000);
-    Run run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
+using Run = OmbrixRun;
 
 QString tool(const QString& program, const QStringList& args) {
     QProcess process;
@@ -226,6 +207,7 @@ void tst_ReportCommand::badUsageGivesOneLineAndStatusTwo_data() {
     QTest::newRow("unknown option") << QStringList{"--report", "--colour"};
     QTest::newRow("an argument") << QStringList{"--report", "summary"};
     QTest::newRow("format without its value") << QStringList{"--report", "--format"};
+    QTest::newRow("a computer without a name") << QStringList{"--report", "--computer", ""};
 }
 
 void tst_ReportCommand::badUsageGivesOneLineAndStatusTwo() {

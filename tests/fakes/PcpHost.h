@@ -29,9 +29,12 @@ class PcpHost {
 public:
     // hostName: the name the pmcd's computer gives itself (a UTS namespace of
     // its own); empty: this machine's. block: the second number of the
-    // addresses, so that tests running at once do not share them.
+    // addresses, so that tests running at once do not share them, nor two
+    // hosts of one test (their blocks two apart: the next one is for the
+    // address that never answers).
     explicit PcpHost(QString hostName = {}, int block = 251)
-        : m_tag(QString::number(getpid() % 100000)) {
+        : m_tag(QString::number(getpid() % 100000) +
+                (block == 251 ? QString() : "b" + QString::number(block))) {
         m_namespace = "ombrix-pcp-" + m_tag;
         m_outside = "opo" + m_tag;
         m_inside = "opi" + m_tag;
@@ -87,6 +90,7 @@ public:
     const QString& address() const { return m_address; }
     const QString& blackholed() const { return m_blackholed; }
     const QString& netns() const { return m_namespace; }
+    const QString& insideInterface() const { return m_inside; } // holds address()
     const QString& extraInterface() const { return m_extra; }
     TestPmcd& pmcd() { return *m_pmcd; }
 

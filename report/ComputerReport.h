@@ -1,0 +1,49 @@
+#pragma once
+#include "platform/ComputerFacts.h"
+#include "report/Report.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace ombrix {
+
+// The report of another computer, read through its collector.
+struct ComputerReport {
+    QString computer; // as the user named it
+    Report report;    // no section holds facts when the computer could not be reached
+    // The facts its collector does not carry, by their JSON keys
+    // ("summary.fdd_present", "network.adapters.gateways"): null in the
+    // JSON, never a guess.
+    QStringList unavailable;
+    // Why the computer could not be reached, or stopped answering.
+    std::optional<QString> connectionFailure;
+};
+
+// Most computers asked at once: a thousand computers need no thousand
+// threads, and each waits mostly on the network.
+inline constexpr std::size_t kMostComputersAtOnce = 16;
+
+// The facts the asked sections would show for that computer that its
+// collector did not give: those no collector carries (a floppy drive, the
+// name servers, gateways, masks, DHCP and WINS, volume serials), and those
+// its collector lacks (an older one without available memory).
+QStringList UnavailableFacts(const platform::RemoteFacts& facts,
+                             const std::vector<ReportSection>& sections);
+
+// Takes the unavailable facts out of the report's failures: a summary fact
+// or a section the collector does not carry is not one that failed.
+void SetAsideUnavailable(ComputerReport& computer);
+
+// The report of each computer, in the order given, read by
+// min(computers, kMostComputersAtOnce) workers at once. A read that throws
+// gives its computer's connection failure, and leaves the others.
+std::vector<ComputerReport>
+ReportEachComputer(const QStringList& computers,
+                   const std::function<ComputerReport(const QString&)>& read);
+
+} // namespace ombrix

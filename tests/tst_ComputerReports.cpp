@@ -1,0 +1,234 @@
+// The report of other computers (--report --computer), from the program
+// itself against real collectors: pmcds in network namespaces of this test,
+// each with interfaces and a host name of its own, one with pmcd's own agent
+// alone, and an address that never answers.
+#include "OmbrixRun.h"
+#include "PcpHost.h"
+#include "PmcdRequests.h"
+#include "TestPmcd.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QJsonObject json;
+    QByteArray err;
+};
+
+// The report of the computers as JSON: "--computer" before each.
+Run reportOf(const QStringList& computers, const QStringList& sections = {}) {
+    QStringList args{"--report", "--format", "json"};
+    for (const QString& computer : computers)
+        args << "--computer" << computer;
+    for (const QString& section : sections)
+        args << "--section" << section;
+    const OmbrixRun run = runOmbrix(args);
+    return {run.status, QJsonDocument::fromJson(run.out).object(), run.err};
+}
+
+QStringList strings(const QJsonValue& array) {
+    QStringList list;
+    for (const QJsonValue& v : array.toArray())
+        list << v.toString();
+    return list;
+}
+
+} // namespace
+
+class tst_ComputerReports : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void reportShowsThatComputersOwnFacts();
+    void factsNotCarriedAreNullAndListed_data();
+    void factsNotCarriedAreNullAndListed();
+    void eachComputerAnswersForItselfInOrder_data();
+    void eachComputerAnswersForItselfInOrder();
+    void fewRequestsPerComputer_data();
+    void fewRequestsPerComputer();
+
+private:
+    // Two other computers, each with its own host name.
+    std::unique_ptr<PcpHost> m_first, m_second;
+    // A collector with pmcd's own agent alone, beside the second one's.
+    std::unique_ptr<TestPmcd> m_bare;
+    QString host(const PcpHost& pcp) const { return pcp.address() + ":44321"; }
+};
+
+void tst_ComputerReports::initTestCase() {
+    m_first = std::make_unique<PcpHost>("ombrix-far-one", 249);
+    if (!m_first->why().isEmpty())
+        QSKIP(qPrintable("Skipping the other computers' report: " + m_first->why()));
+    m_second = std::make_unique<PcpHost>("ombrix-far-two", 253);
+    QVERIFY2(m_second->why().isEmpty(), qPrintable(m_second->why()));
+    m_bare = std::make_unique<TestPmcd>(QStringList{m_second->address()}, 44322, m_second->netns(),
+                                        TestPmcd::Agents::PmcdOnly);
+    QVERIFY2(m_bare->why().isEmpty(), qPrintable(m_bare->why()));
+}
+
+void tst_ComputerReports::cleanupTestCase() {
+    m_bare.reset();
+    m_second.reset();
+    m_first.reset();
+}
+
+// Its name and interfaces are its own; what it shares with this computer's
+// kernel (the memory, the processor) reads as this computer's report says.
+void tst_ComputerReports::reportShowsThatComputersOwnFacts() {
+    const QJsonObject local =
+        QJsonDocument::fromJson(
+            runOmbrix({"--report", "--format", "json", "--section", "summary"}).out)
+            .object();
+    const Run run = reportOf({host(*m_first)});
+    QCOMPARE(run.status, 0);
+    const QJsonArray computers = run.json["computers"].toArray();
+    QCOMPARE(computers.size(), 1);
+    const QJsonObject far = computers[0].toObject();
+    QCOMPARE(far["computer"].toString(), host(*m_first));
+    QCOMPARE(far["errors"].toObject(), QJsonObject());
+
+    const QJsonObject summary = far["summary"].toObject();
+    QCOMPARE(summary["computer_name"].toString(), QString("ombrix-far-one"));
+    QCOMPARE(far["network"]["host_name"].toString(), QString("ombrix-far-one"));
+    QCOMPARE(summary["ip_address"].toString(), m_first->address());
+    QCOMPARE(summary["total_mb"], local["summary"]["total_mb"]);
+    if (!summary["processor"].isNull())
+        QCOMPARE(summary["processor"], local["summary"]["processor"]);
+
+    // Every interface of its namespace but the loopback, and only those.
+    QStringList expected = m_first->interfaces();
+    expected.removeAll("lo");
+    QStringList shown;
+    for (const QJsonValue& adapter : far["network"]["adapters"].toArray())
+        shown << adapter["name"].toString();
+    expected.sort();
+    shown.sort();
+    QCOMPARE(shown, expected);
+    for (const QJsonValue& adapter : far["network"]["adapters"].toArray())
+        QCOMPARE(strings(adapter["ip_addresses"]), adapter["name"] == m_first->insideInterface()
+                                                       ? QStringList{m_first->address()}
+                                                       : QStringList());
+    QCOMPARE(far["drives"][0]["mount_point"].toString(), QString("/"));
+}
+
+void tst_ComputerReports::factsNotCarriedAreNullAndListed_data() {
+    QTest::addColumn<bool>("bare");
+    QTest::addColumn<QStringList>("listed"); // among the unavailable, at least
+    const QStringList neverCarried{
+        "summary.fdd_present",           "network.domain",
+        "network.name_servers",          "drives.serial",
+        "network.adapters.gateways",     "network.adapters.dhcp",
+        "network.adapters.subnet_masks", "network.adapters.primary_wins"};
+    QTest::newRow("a collector with the Linux agent") << false << neverCarried;
+    QTest::newRow("a collector with pmcd's own agent alone")
+        << true << QStringList{"summary.fdd_present",   "summary.processor", "summary.total_mb",
+                               "summary.computer_name", "network.adapters",  "drives"};
+}
+
+// What the collector does not carry is null and named under "unavailable";
+// it is no failure. A summary fact that is null is named there or under
+// "errors".
+void tst_ComputerReports::factsNotCarriedAreNullAndListed() {
+    QFETCH(bool, bare);
+    QFETCH(QStringList, listed);
+    const Run run = reportOf({bare ? m_bare->host() : host(*m_first)});
+    QCOMPARE(run.status, 0);
+    const QJsonObject far = run.json["computers"][0].toObject();
+    const QStringList unavailable = strings(far["unavailable"]);
+    for (const QString& key : listed)
+        QVERIFY2(unavailable.contains(key), qPrintable(key));
+    for (const QString& key : unavailable)
+        for (const QJsonValue& value : valuesAt(far, key.split('.')))
+            QVERIFY2(value.isNull(), qPrintable(key));
+    const QJsonObject summary = far["summary"].toObject();
+    for (auto at = summary.begin(); at != summary.end(); ++at)
+        if (at->isNull())
+            QVERIFY2(unavailable.contains("summary." + at.key()), qPrintable(at.key()));
+    QCOMPARE(far["errors"].toObject(), QJsonObject());
+    // Where it was reached, whatever else it lacks.
+    QCOMPARE(far["summary"]["ip_address"].toString(), (bare ? m_second : m_first)->address());
+}
+
+void tst_ComputerReports::eachComputerAnswersForItselfInOrder_data() {
+    QTest::addColumn<QStringList>("computers"); // "first", "second", "silent" or as given
+    QTest::newRow("two collectors and an address that never answers")
+        << QStringList{"first", "silent", "second"};
+    QTest::newRow("the silent one first") << QStringList{"silent", "second"};
+    QTest::newRow("a port where nothing listens") << QStringList{"127.0.0.1:1", "first"};
+    QTest::newRow("the same computer twice") << QStringList{"second", "second"};
+}
+
+// Computers asked in one report each answer for themselves, in the order
+// given: one that cannot be reached is named under its "errors" and leaves
+// the others whole; the status says that one failed.
+void tst_ComputerReports::eachComputerAnswersForItselfInOrder() {
+    QFETCH(QStringList, computers);
+    QStringList given;
+    for (const QString& computer : computers)
+        given << (computer == "first"    ? host(*m_first)
+                  : computer == "second" ? host(*m_second)
+                  : computer == "silent" ? m_first->blackholed()
+                                         : computer);
+    const Run run = reportOf(given, {"summary", "network"});
+    const QJsonArray entries = run.json["computers"].toArray();
+    QCOMPARE(entries.size(), given.size());
+    bool anyFailed = false;
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const QJsonObject entry = entries[i].toObject();
+        QCOMPARE(entry["computer"].toString(), given[i]);
+        const bool answers = computers[i] == "first" || computers[i] == "second";
+        anyFailed = anyFailed || !answers;
+        if (answers) {
+            QCOMPARE(entry["errors"].toObject(), QJsonObject());
+            QCOMPARE(entry["summary"]["computer_name"].toString(),
+                     "ombrix-far-" + QString(computers[i] == "first" ? "one" : "two"));
+        } else {
+            QVERIFY(!entry["errors"]["connection"].toString().isEmpty());
+            QVERIFY(entry["summary"].isNull());
+            QVERIFY(entry["network"].isNull());
+            QVERIFY(run.err.contains(given[i].toUtf8()));
+        }
+    }
+    QCOMPARE(run.status, anyFailed ? 1 : 0);
+}
+
+void tst_ComputerReports::fewRequestsPerComputer_data() {
+    QTest::addColumn<QStringList>("sections");
+    QTest::addColumn<int>("most");
+    QTest::newRow("the summary") << QStringList{"summary"} << 12;
+    QTest::newRow("the whole report") << QStringList() << 20;
+}
+
+// Each round trip costs a computer far away its latency: one computer's
+// report asks its pmcd a few times, not once per fact.
+void tst_ComputerReports::fewRequestsPerComputer() {
+    QFETCH(QStringList, sections);
+    QFETCH(int, most);
+    PmcdRequests requests(host(*m_second));
+    // What reading the count costs, measured as it runs.
+    const auto first = requests.read();
+    const auto second = requests.read();
+    QVERIFY(first && second);
+    const double readingCost = *second - *first;
+    const auto before = requests.read();
+    const Run run = reportOf({host(*m_second)}, sections);
+    const auto after = requests.read();
+    QVERIFY(before && after);
+    QCOMPARE(run.status, 0);
+    const double asked = *after - *before - readingCost;
+    qInfo("%s: %g requests (reading the count cost %g)", QTest::currentDataTag(), asked,
+          readingCost);
+    QVERIFY2(asked <= most, qPrintable(QString::number(asked)));
+    QVERIFY(asked > 0);
+}
+
+QTEST_MAIN(tst_ComputerReports)
+#include "tst_ComputerReports.moc"
