@@ -66,6 +66,27 @@ PcpComputerFacts::PcpComputerFacts(const std::string& host) {
     throw first ? *first : PlatformError(pcp::requestFailure(-EHOSTUNREACH).toStdString());
 }
 
+int PcpComputerFacts::lookUp() {
+    const auto& known = pcp::knownFactIds();
+    std::vector<pmID> ids;
+    for (const auto& [name, id] : known)
+        ids.push_back(id);
+    std::vector<pmDesc> descs(ids.size());
+    for (auto& desc : descs)
+        desc.pmid = PM_ID_NULL; // stays so where the computer has no such id
+    const int described = pmLookupDescs(static_cast<int>(ids.size()), ids.data(), descs.data());
+    if (described < 0 && pcp::connectionLost(described))
+        return described;
+    std::vector<std::string> unknown;
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        if (described >= 0 && descs[i].pmid == ids[i])
+            m_metrics.emplace(known[i].first, descs[i]);
+        else
+            unknown.push_back(known[i].first);
+    }
+    return unknown.empty() ? 0 : lookUpMetrics(unknown, m_metrics);
+}
+
 RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
     RemoteFacts facts;
     facts.address = m_address;
@@ -85,7 +106,7 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
         return facts;
     };
     if (!m_known) {
-        if (const int status = lookUpMetrics(pcp::factMetrics(), m_metrics); status < 0)
+        if (const int status = lookUp(); status < 0)
             return failed(status);
         m_known = true;
     }

@@ -262,6 +262,22 @@ std::vector<RemoteVolume> volumesOf(const Fetched& fetched, const Metrics& metri
 
 } // namespace
 
+const std::vector<std::pair<std::string, pmID>>& knownFactIds() {
+    // domain, cluster, item: 60 is the Linux agent, 2 pmcd's own.
+    static const std::vector<std::pair<std::string, pmID>> ids{
+        {kNodeName, pmID_build(60, 12, 4)},  {kRelease, pmID_build(60, 12, 0)},
+        {kVersion, pmID_build(60, 12, 1)},   {kDistro, pmID_build(60, 12, 7)},
+        {kModel, pmID_build(60, 18, 9)},     {kVendor, pmID_build(60, 18, 1)},
+        {kClock, pmID_build(60, 18, 0)},     {kPhysmem, pmID_build(60, 1, 0)},
+        {kAvailable, pmID_build(60, 1, 58)}, {kZoneInfo, pmID_build(2, 0, 26)},
+        {kTimeZone, pmID_build(2, 0, 5)},    {kInet, pmID_build(60, 33, 0)},
+        {kInet6, pmID_build(60, 33, 1)},     {kHardware, pmID_build(60, 33, 3)},
+        {kMountDir, pmID_build(60, 5, 7)},   {kCapacity, pmID_build(60, 5, 1)},
+        {kAvail, pmID_build(60, 5, 10)},     {kTmpfsCapacity, pmID_build(60, 34, 1)},
+        {kTmpfsFree, pmID_build(60, 34, 3)}};
+    return ids;
+}
+
 const std::vector<std::string>& factMetrics() {
     static const std::vector<std::string> all = [] {
         std::vector<std::string> names = kSummary;
