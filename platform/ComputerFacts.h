@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -48,6 +49,10 @@ struct FactParts {
     bool drives = false;
 };
 
+// The most adapters or volumes kept of one computer: a collector may send
+// anything.
+inline constexpr std::size_t kMostFactItems = 1024;
+
 struct RemoteFacts {
     bool reachable = true; // false: the computer stopped answering
     QString address;       // where the program reached it
@@ -55,6 +60,9 @@ struct RemoteFacts {
     // Empty (nullopt) where not asked for or the collector carries none.
     std::optional<std::vector<RemoteAdapter>> adapters;
     std::optional<std::vector<RemoteVolume>> volumes; // in mount order
+    // The collector listed more adapters or volumes than are kept.
+    bool adaptersCut = false;
+    bool volumesCut = false;
 };
 
 // Reads another computer's facts. Blocks on the network, so it belongs on a

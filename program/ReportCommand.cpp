@@ -64,9 +64,18 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     if (!facts.reachable)
         throw platform::PlatformError("its collector stopped answering");
     ComputerReport report{typed, {}, UnavailableFacts(facts, sections), std::nullopt};
+    const bool adaptersCut = facts.adaptersCut && parts.network;
+    const bool volumesCut = facts.volumesCut && parts.drives;
     platform::RemoteMachine machine(computer, std::move(facts));
     report.report = BuildReport(sections, machineSources(machine));
     SetAsideUnavailable(report);
+    // A list cut short is a section made in part, and says so.
+    const QString cutShort = QStringLiteral("its collector lists more %1 than the %2 shown");
+    const QString most = QString::number(platform::kMostFactItems);
+    if (adaptersCut && report.report.network)
+        report.report.failures[ReportSection::Network] = cutShort.arg("adapters", most);
+    if (volumesCut && report.report.drives)
+        report.report.failures[ReportSection::Drives] = cutShort.arg("volumes", most);
     return report;
 }
 

@@ -187,6 +187,7 @@ void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
         QCOMPARE(adapter.ipv4, QStringList{eth ? "192.0.2.2" : "127.0.0.1"});
         QCOMPARE(adapter.hardwareAddress, eth ? "02:fc:00:00:00:01" : "00:00:00:00:00:00");
     }
+    QVERIFY(!facts.adaptersCut);
     QVERIFY(facts.volumes);
     QCOMPARE(facts.volumes->size(), 3u);
     const RemoteVolume& root = facts.volumes->at(0);
@@ -197,6 +198,19 @@ void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
     QVERIFY(facts.volumes->at(2).inMemory);
     QCOMPARE(facts.volumes->at(2).mountPoint, "/dev/shm");
     QCOMPARE(facts.volumes->at(2).availableBytes, 32u * 1024);
+
+    // A collector listing more adapters than are kept: the first are kept,
+    // and the facts say the list was cut.
+    Metric many{"network.interface.hw_addr", PM_TYPE_STRING, kNone, kInterfaces, {}, 0, {}};
+    InstanceNames manyNames;
+    for (int i = 0; i < int(kMostFactItems) + 5; ++i) {
+        many.texts.push_back({i, "02:00:00:00:00:00"});
+        manyNames[kInterfaces][i] = "eth" + std::to_string(i);
+    }
+    const RemoteFacts cut = read({many}, manyNames);
+    QCOMPARE(cut.adapters->size(), kMostFactItems);
+    QVERIFY(cut.adaptersCut);
+    QVERIFY(!cut.volumesCut);
 }
 
 // The services read the facts as this computer's read the machine: drive

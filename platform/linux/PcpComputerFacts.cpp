@@ -5,10 +5,12 @@
 
 #include <QObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -120,6 +122,7 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
     const std::unique_ptr<pmResult, ResultFree> result(raw);
 
     pcp::InstanceNames names;
+    std::set<pmInDom> cut; // domains with more instances than are kept
     for (pmInDom indom : pcp::factDomains(parts, m_metrics)) {
         int* instanceIds = nullptr;
         char** instanceNames = nullptr;
@@ -131,12 +134,21 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
                 return failed(count);
             continue; // a domain without names: its facts stay empty
         }
+        if (static_cast<std::size_t>(count) > pcp::kMostFactItems)
+            cut.insert(indom);
         auto& byId = names[indom];
         for (int i = 0; i < count && byId.size() < pcp::kMostFactItems; ++i)
             byId.emplace(instanceIds[i], instanceNames[i]);
     }
     RemoteFacts read = pcp::remoteFacts(*result, m_metrics, names, parts);
     read.address = m_address;
+    const auto anyCut = [&](const FactParts& part) {
+        const auto domains = pcp::factDomains(part, m_metrics);
+        return std::any_of(domains.begin(), domains.end(),
+                           [&](pmInDom indom) { return cut.count(indom) > 0; });
+    };
+    read.adaptersCut = read.adaptersCut || (parts.network && anyCut({false, true, false}));
+    read.volumesCut = read.volumesCut || (parts.drives && anyCut({false, false, true}));
     return read;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace ombrix::platform::pcp {
 namespace {
@@ -64,6 +65,7 @@ public:
         const auto [set, desc] = find(name);
         if (!set || desc->type != PM_TYPE_STRING)
             return found;
+        m_cut = m_cut || static_cast<std::size_t>(set->numval) > kMostFactItems;
         for (int j = 0; j < set->numval && found.size() < kMostFactItems; ++j) {
             pmAtomValue atom{};
             if (pmExtractValue(set->valfmt, &set->vlist[j], PM_TYPE_STRING, &atom, PM_TYPE_STRING) <
@@ -90,6 +92,7 @@ public:
         const std::optional<double> to = canonicalFactor(units);
         if (!from || !to)
             return found;
+        m_cut = m_cut || static_cast<std::size_t>(set->numval) > kMostFactItems;
         for (int j = 0; j < set->numval && found.size() < kMostFactItems; ++j) {
             pmAtomValue atom{};
             if (pmExtractValue(set->valfmt, &set->vlist[j], desc->type, &atom, PM_TYPE_DOUBLE) < 0)
@@ -100,6 +103,10 @@ public:
         }
         return found;
     }
+
+    // Whether a value set read since the last call held more values than
+    // are kept.
+    bool takeCut() const { return std::exchange(m_cut, false); }
 
     std::optional<QString> text(const char* name) const {
         const auto all = texts(name);
@@ -120,6 +127,7 @@ private:
     }
 
     const Metrics& m_metrics;
+    mutable bool m_cut = false;
     std::map<pmID, const pmValueSet*> m_sets;
 };
 
@@ -193,7 +201,7 @@ RemoteSummary summaryOf(const Fetched& fetched) {
 }
 
 std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& metrics,
-                                      const InstanceNames& names) {
+                                      const InstanceNames& names, bool& cut) {
     std::vector<RemoteAdapter> adapters;
     std::map<QString, std::size_t> byName; // joined by name: the metrics' domains may differ
     auto adapter = [&](const char* metric, int instance) -> RemoteAdapter* {
@@ -202,8 +210,10 @@ std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& met
             return nullptr;
         if (const auto known = byName.find(name); known != byName.end())
             return &adapters[known->second];
-        if (adapters.size() >= kMostFactItems)
+        if (adapters.size() >= kMostFactItems) {
+            cut = true;
             return nullptr;
+        }
         byName.emplace(name, adapters.size());
         adapters.push_back({std::move(name), {}, {}, {}, false});
         return &adapters.back();
@@ -228,7 +238,7 @@ std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& met
 }
 
 std::vector<RemoteVolume> volumesOf(const Fetched& fetched, const Metrics& metrics,
-                                    const InstanceNames& names) {
+                                    const InstanceNames& names, bool& cut) {
     std::vector<RemoteVolume> volumes;
     const auto capacity = fetched.numbers(kCapacity, bytes(), kMostBytes);
     const auto avail = fetched.numbers(kAvail, bytes(), kMostBytes);
@@ -245,8 +255,10 @@ std::vector<RemoteVolume> volumesOf(const Fetched& fetched, const Metrics& metri
     // tmpfs names its instances by mount point; its free space is all a user may use.
     const auto free = fetched.numbers(kTmpfsFree, bytes(), kMostBytes);
     for (const auto& [instance, total] : fetched.numbers(kTmpfsCapacity, bytes(), kMostBytes)) {
-        if (volumes.size() >= kMostFactItems)
+        if (volumes.size() >= kMostFactItems) {
+            cut = true;
             break;
+        }
         RemoteVolume volume;
         volume.mountPoint = instanceName(names, metrics, kTmpfsCapacity, instance);
         if (volume.mountPoint.isEmpty())
@@ -316,12 +328,18 @@ RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const In
                         const FactParts& parts) {
     const Fetched fetched(result, metrics);
     RemoteFacts facts;
-    if (parts.summary)
+    if (parts.summary) {
         facts.summary = summaryOf(fetched);
-    if (parts.network && metrics.count(kHardware) + metrics.count(kInet) > 0)
-        facts.adapters = adaptersOf(fetched, metrics, names);
-    if (parts.drives && metrics.count(kMountDir) + metrics.count(kTmpfsCapacity) > 0)
-        facts.volumes = volumesOf(fetched, metrics, names);
+        fetched.takeCut(); // one value of each is all the summary wants
+    }
+    if (parts.network && metrics.count(kHardware) + metrics.count(kInet) > 0) {
+        facts.adapters = adaptersOf(fetched, metrics, names, facts.adaptersCut);
+        facts.adaptersCut = fetched.takeCut() || facts.adaptersCut;
+    }
+    if (parts.drives && metrics.count(kMountDir) + metrics.count(kTmpfsCapacity) > 0) {
+        facts.volumes = volumesOf(fetched, metrics, names, facts.volumesCut);
+        facts.volumesCut = fetched.takeCut() || facts.volumesCut;
+    }
     return facts;
 }
 

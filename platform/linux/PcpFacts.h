@@ -13,9 +13,9 @@
 
 namespace ombrix::platform::pcp {
 
-// The most adapters or volumes kept of one computer: a collector may send
-// anything. Their texts are cut as collectorText cuts them.
-inline constexpr std::size_t kMostFactItems = 1024;
+// Adapters and volumes beyond kMostFactItems are not kept; their texts are
+// cut as collectorText cuts them.
+using platform::kMostFactItems;
 
 // The metrics the facts of every part come from, asked in one lookup.
 const std::vector<std::string>& factMetrics();

@@ -105,12 +105,18 @@ public:
         if (!start())
             m_why = "pmcd did not start: " + logTail();
     }
-    ~TestPmcd() { stop(); }
+    ~TestPmcd() {
+        stop();
+    }
     TestPmcd(const TestPmcd&) = delete;
     TestPmcd& operator=(const TestPmcd&) = delete;
 
-    const QString& why() const { return m_why; }
-    QString host(int i = 0) const { return m_addresses.value(i) + ":" + QString::number(m_port); }
+    const QString& why() const {
+        return m_why;
+    }
+    QString host(int i = 0) const {
+        return m_addresses.value(i) + ":" + QString::number(m_port);
+    }
 
     // "pminfo -f" of one metric with a single value, from this pmcd.
     std::optional<double> pminfo(const QString& metric) const {
