@@ -129,6 +129,9 @@ public:
         return ok ? std::optional(value) : std::nullopt;
     }
 
+    bool running() const {
+        return m_process.state() != QProcess::NotRunning;
+    }
     bool start() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PCP_RUN_DIR", m_dir.path());
