@@ -54,10 +54,10 @@ PcpComputerFacts::PcpComputerFacts(const std::string& host) {
         if ((!six && at->ai_family != AF_INET) ||
             !inet_ntop(at->ai_family, bytes, text, sizeof text))
             continue;
-        std::string spec = six ? "[" : "";
-        spec.append(text).append(six ? "]:" : ":").append(std::to_string(where.port));
+        std::string target = six ? "[" : "";
+        target.append(text).append(six ? "]:" : ":").append(std::to_string(where.port));
         try {
-            m_context.emplace(spec);
+            m_context.emplace(target);
             m_address = QString::fromLatin1(text);
             return;
         } catch (const PlatformError& e) {
