@@ -1,27 +1,66 @@
 // Another computer's collector is input like a file the user opens: a pmcd of
 // this test serves, through hostile_pmda.py, every metric the program reads
-// with values chosen to hurt, and the counter browser and the chart stay
-// whole and bounded.
+// with values chosen to hurt, and the counter browser, the chart and the
+// program's report of that computer stay whole and bounded.
+#include "OmbrixRun.h"
 #include "TestPmcd.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
+#include "platform/ComputerFacts.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/RemoteComputerLinks.h"
 
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QStringDecoder>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <future>
+#include <map>
+#include <memory>
 
 #include <unistd.h>
 
 using namespace ombrix;
 using namespace ombrix::platform;
+
+namespace {
+
+const QStringList kModes{"normal",   "long",     "empty", "badutf8",  "control", "max",
+                         "zero",     "negative", "types", "repeated", "slow",    "nan",
+                         "changing", "many",     "wide",  "backwards"};
+
+// No control character, nor a line or paragraph separator.
+bool printable(const QString& text) {
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+               c.category() == QChar::Separator_Paragraph;
+    });
+}
+
+// Every string in value, with the key it is under.
+QList<std::pair<QString, QString>> allStrings(const QJsonValue& value, const QString& key = {}) {
+    if (value.isString())
+        return {{key, value.toString()}};
+    QList<std::pair<QString, QString>> all;
+    for (const QJsonValue& item : value.toArray())
+        all += allStrings(item, key);
+    const QJsonObject object = value.toObject();
+    for (auto at = object.begin(); at != object.end(); ++at)
+        all += allStrings(*at, at.key());
+    return all;
+}
+
+} // namespace
 
 class tst_HostileCollector : public QObject {
     Q_OBJECT
@@ -29,29 +68,49 @@ private slots:
     // libpcp keeps a lost connection from ending the program, as it leaves
     // SIGPIPE ignored where nobody handles it; here the test's crash handler
     // does, and a pmcd stopped under a request would end the test.
-    void initTestCase() { signal(SIGPIPE, SIG_IGN); }
+    void initTestCase();
     void windowsStayWholeAndBounded_data();
     void windowsStayWholeAndBounded();
+    void reportStaysWholeAndBounded_data();
+    void reportStaysWholeAndBounded();
 
 private:
+    // Once the link has answered every question asked before: it answers in order.
+    bool answeredAll(const QString& computer) {
+        auto answered = std::make_shared<bool>(false);
+        m_remote.link(computer).ask<bool>(
+            this, [](PerfCounters&) { return true; }, [answered](auto) { *answered = true; });
+        return QTest::qWaitFor([&] { return *answered; }, 15000);
+    }
+
     LinuxCounterSources m_sources{OMBRIX_BIN_DIR "/libombrix_pcp.so"};
     RemoteComputerLinks m_remote{m_sources, nullptr};
-    int m_port = 45000 + getpid() % 2000;
+    std::map<QString, std::unique_ptr<TestPmcd>> m_pmcds; // one a mode, for both tests
 };
+
+void tst_HostileCollector::initTestCase() {
+    signal(SIGPIPE, SIG_IGN);
+    // Every mode's collector starts at once.
+    int port = 45000 + getpid() % 2000;
+    for (const QString& mode : kModes)
+        m_pmcds[mode] =
+            std::make_unique<TestPmcd>(QStringList{"127.0.0.1"}, ++port, QString(),
+                                       TestPmcd::Agents::Hostile, QString(), mode, false);
+    for (auto& [mode, pmcd] : m_pmcds)
+        pmcd->waitUntilAnswers();
+}
 
 void tst_HostileCollector::windowsStayWholeAndBounded_data() {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("capped");    // the instance lists hold 100,000
     QTest::addColumn<bool>("backwards"); // no rate ever has a value
     QTest::addColumn<int>("values");     // some line has a value at last: 1 yes, 0 no, -1 either
-    for (const char* mode : {"normal", "long", "empty", "badutf8", "control", "max", "zero",
-                             "negative", "types", "repeated", "slow"})
-        QTest::newRow(mode) << mode << false << false << 1;
-    QTest::newRow("nan") << "nan" << false << false << 0;
-    // Which type the descriptor has when the program asks depends on the fetches before.
-    QTest::newRow("changing") << "changing" << false << false << -1;
-    QTest::newRow("many") << "many" << true << false << 1;
-    QTest::newRow("backwards") << "backwards" << false << true << 1;
+    for (const QString& mode : kModes) {
+        // Which type the descriptor has when the program asks depends on the fetches before.
+        const int values = mode == "nan" ? 0 : mode == "changing" ? -1 : 1;
+        QTest::newRow(qPrintable(mode))
+            << mode << (mode == "many") << (mode == "backwards") << values;
+    }
 }
 
 void tst_HostileCollector::windowsStayWholeAndBounded() {
@@ -59,7 +118,7 @@ void tst_HostileCollector::windowsStayWholeAndBounded() {
     QFETCH(bool, capped);
     QFETCH(bool, backwards);
     QFETCH(int, values);
-    TestPmcd pmcd({"127.0.0.1"}, ++m_port, {}, TestPmcd::Agents::Hostile, {}, mode);
+    TestPmcd& pmcd = *m_pmcds.at(mode);
     if (!pmcd.why().isEmpty())
         QSKIP(qPrintable(pmcd.why()));
 
@@ -92,7 +151,7 @@ void tst_HostileCollector::windowsStayWholeAndBounded() {
         }
         QCOMPARE(status->text().contains(QString::number(kMaxInstances)), capped && listed);
         QCOMPARE(status->text().contains("100000"), capped && listed);
-        QTest::qWait(200); // that computer's words on the first counter
+        QVERIFY(answeredAll(pmcd.host())); // that computer's words on the first counter
         QVERIFY(explanation->text().size() < 1000);
         // A counter of each object: of its _Total and of its last instance.
         instances->clearSelection();
@@ -120,9 +179,11 @@ void tst_HostileCollector::windowsStayWholeAndBounded() {
                     return true;
         return false;
     };
-    for (int tick = 0; tick < 100 && (tick < 6 || (values == 1 && !valued())); ++tick) {
+    // Each step once that computer has answered the one before.
+    for (int tick = 0; tick < 40 && (tick < 6 || (values == 1 && !valued())); ++tick) {
+        const std::size_t before = lines.front().history->size();
+        QVERIFY(QTest::qWaitFor([&] { return lines.front().history->size() > before; }, 15000));
         monitor.sampleNow();
-        QTest::qWait(300);
     }
     bool anyRate = false;
     for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -136,6 +197,64 @@ void tst_HostileCollector::windowsStayWholeAndBounded() {
     QCOMPARE(anyRate && backwards, false);
     if (values >= 0)
         QCOMPARE(valued(), values == 1);
+}
+
+void tst_HostileCollector::reportStaysWholeAndBounded_data() {
+    QTest::addColumn<QString>("mode");
+    for (const QString& mode : kModes)
+        QTest::newRow(qPrintable(mode)) << mode;
+}
+
+// The program's report of that computer ends by itself, in either format,
+// with every text cut and cleaned, every list capped, and a list it cut
+// named under the section's errors.
+void tst_HostileCollector::reportStaysWholeAndBounded() {
+    QFETCH(QString, mode);
+    TestPmcd& pmcd = *m_pmcds.at(mode);
+    if (!pmcd.why().isEmpty())
+        QSKIP(qPrintable(pmcd.why()));
+    if (mode == "slow") { // slow once: afresh after the chart's
+        pmcd.stop();
+        QVERIFY(pmcd.start());
+    }
+    // Both formats at once: a collector that does not answer is waited for once.
+    const QStringList args{"--report", "--computer", pmcd.host(), "--format"};
+    auto asText = std::async(std::launch::async, runOmbrix, args + QStringList{"text"});
+    const OmbrixRun json = runOmbrix(args + QStringList{"json"});
+    const OmbrixRun text = asText.get();
+    for (const OmbrixRun* run : {&json, &text}) {
+        QVERIFY2(run->status == 0 || run->status == 1, run->err.constData());
+        QVERIFY(run->out.size() < 2'000'000);
+    }
+
+    QJsonParseError error;
+    const QJsonArray computers = QJsonDocument::fromJson(json.out, &error)["computers"].toArray();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    QCOMPARE(computers.size(), 1);
+    const QJsonObject far = computers[0].toObject();
+    QCOMPARE(far["computer"].toString(), pmcd.host());
+    for (const QString list : {"network.adapters", "drives"})
+        for (const QJsonValue& items : valuesAt(far, list.split('.')))
+            QVERIFY(items.toArray().size() <= qsizetype(kMostFactItems));
+    // A line as the windows show it: a label before the fact.
+    for (const auto& [key, string] : allStrings(far))
+        QVERIFY2(string.size() <= kMaxTextLength + (key == "lines" ? 32 : 0) && printable(string),
+                 qPrintable(key + ": " + string.left(300)));
+    // The collector lists 1,500 adapters and volumes; with 100,000 it is too slow.
+    for (const char* section : {"network", "drives"}) {
+        const QString why = far["errors"][section].toString();
+        QCOMPARE(why.contains(QString::number(kMostFactItems)), mode == "wide");
+        QVERIFY(text.out.contains(why.toUtf8()));
+    }
+
+    // Text: a line holds a label and a collector's text whose backslashes
+    // are doubled, or the list of facts the collector does not carry.
+    for (const QByteArray& line : text.out.split('\n')) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString decoded = utf8(line);
+        QVERIFY2(!utf8.hasError() && printable(decoded), line.constData());
+        QVERIFY2(decoded.size() <= 4 * kMaxTextLength, line.constData());
+    }
 }
 
 QTEST_MAIN(tst_HostileCollector)

@@ -14,7 +14,7 @@ struct OmbrixRun {
     QByteArray err;
 };
 
-// No display of any kind; waits at most two minutes.
+// No display of any kind; ended after two minutes, which reads as a signal.
 inline OmbrixRun runOmbrix(const QStringList& args) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -22,9 +22,13 @@ inline OmbrixRun runOmbrix(const QStringList& args) {
         env.remove(name);
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(OMBRIX_BIN_DIR "/ombrix"), args);
-    process.waitForFinished(120000);
+    const bool ended = process.waitForFinished(120000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
     OmbrixRun run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.status = ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;

@@ -39,9 +39,11 @@ public:
     };
 
     // Listens on each address, at port. Empty why() when it answers.
-    // mode: the hostile agent's (hostile_pmda.py lists them).
+    // mode: the hostile agent's (hostile_pmda.py lists them). With wait
+    // false it is only started, so that several start at once, and answers
+    // once waitUntilAnswers() says so.
     TestPmcd(QStringList addresses, int port, QString netns = {}, Agents agents = Agents::Open,
-             QString hostName = {}, const QString& mode = {})
+             QString hostName = {}, const QString& mode = {}, bool wait = true)
         : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)),
           m_agents(agents), m_hostName(std::move(hostName)) {
         const QString binDir = conf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
@@ -102,7 +104,7 @@ public:
                      "\n";
         config.write((lines + "\n[access]\nallow \".*\" : fetch;\n").toLocal8Bit());
         config.close();
-        if (!start())
+        if (!launch() || (wait && !answers()))
             m_why = "pmcd did not start: " + logTail();
     }
     ~TestPmcd() {
@@ -133,6 +135,25 @@ public:
         return m_process.state() != QProcess::NotRunning;
     }
     bool start() {
+        return launch() && answers();
+    }
+    bool waitUntilAnswers() {
+        if (m_why.isEmpty() && !answers())
+            m_why = "pmcd did not start: " + logTail();
+        return m_why.isEmpty();
+    }
+    void stop() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    bool launch() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PCP_RUN_DIR", m_dir.path());
         m_process.setProcessEnvironment(env);
@@ -159,9 +180,10 @@ public:
         if (!m_netns.isEmpty())
             command = QStringList{"ip", "netns", "exec", m_netns} + command;
         m_process.start(command.takeFirst(), command);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        for (int i = 0; i < 100; ++i) { // ready once it answers
+        return m_process.waitForStarted(5000);
+    }
+    bool answers() const {
+        for (int i = 0; i < 100; ++i) {
             if (pminfoText(m_agents == Agents::PmcdOnly ? "pmcd.numagents" : "hinv.ncpu")
                     .contains(QLatin1String("value ")))
                 return true;
@@ -171,17 +193,6 @@ public:
         }
         return false;
     }
-    void stop() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-private:
     QString pminfoText(const QString& metric) const {
         QProcess process;
         process.start(QStringLiteral("pminfo"), {"-h", host(), "-f", metric});

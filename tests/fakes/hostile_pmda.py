@@ -28,10 +28,12 @@ MODES = {
     "negative": "every integer signed and negative, down to the smallest 64-bit one",
     "backwards": "counters that fall at every fetch",
     "many": "100,000 instances in every instance domain",
+    "wide": "1,500 instances in every instance domain: more than a report keeps, fewer than a window",
     "repeated": "instance names repeated, some empty",
     "types": "strings where numbers belong, mem.physmem in bytes, network bytes in Kbyte",
     "changing": "descriptors that change type and units at every fetch",
-    "slow": "the first fetch of mem.util.available answered after ten seconds",
+    "slow": "the first fetch of mem.util.available answered after six seconds, longer than "
+            "Ombrix waits",
 }
 
 # Instance domains (serial: default instance names) and metrics as PCP 6.0's Linux agent has them.
@@ -89,8 +91,9 @@ def pmns():
 
 
 def names(mode, serial):
-    if mode == "many":
-        return ["%s%d" % (INDOMS[serial][0].rstrip("0"), i) for i in range(100000)]
+    if mode in ("many", "wide"):
+        count = 100000 if mode == "many" else 1500
+        return ["%s%d" % (INDOMS[serial][0].rstrip("0"), i) for i in range(count)]
     if mode == "long":
         return [c * 1000000 for c in "abc"]
     if mode == "empty":
@@ -167,7 +170,7 @@ def main():
         name, typ, indom, sem, _ = METRICS[item]
         typ = metrics[item].m_desc.type
         if mode == "slow" and name == "mem.util.available" and not state.get("slept"):
-            state["slept"] = time.sleep(10) or True
+            state["slept"] = time.sleep(6) or True
         if indom is None:
             inst = 0
         elif not 0 < inst <= len(indoms[indom]):

@@ -8,10 +8,13 @@ namespace ombrix::platform {
 
 using namespace network_keys;
 
-std::vector<RemoteNetworkView::Adapter> RemoteNetworkView::adapters() const {
+std::shared_ptr<const std::vector<RemoteNetworkView::Adapter>> RemoteNetworkView::adapters() const {
+    const auto facts = m_snapshot.facts();
+    const std::lock_guard lock(m_mutex);
+    if (m_adapters && m_madeFrom == facts)
+        return m_adapters;
     std::vector<std::string> names;
     std::vector<const RemoteAdapter*> shown;
-    const auto facts = m_snapshot.facts();
     if (facts->adapters)
         for (const RemoteAdapter& adapter : *facts->adapters)
             if (!adapter.loopback) {
@@ -26,7 +29,9 @@ std::vector<RemoteNetworkView::Adapter> RemoteNetworkView::adapters() const {
             adapter.addresses.push_back(address.toStdString());
         adapters.push_back(std::move(adapter));
     }
-    return adapters;
+    m_madeFrom = facts;
+    m_adapters = std::make_shared<const std::vector<Adapter>>(std::move(adapters));
+    return m_adapters;
 }
 
 std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) const {
@@ -38,9 +43,9 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
         key.values.push_back(textValue("NameServer", ""));
         return key;
     }
-    const std::vector<Adapter> all = adapters();
+    const auto all = adapters();
     if (sameText(relPath, kAdapters)) {
-        for (const Adapter& adapter : all)
+        for (const Adapter& adapter : *all)
             key.subkeys.push_back(adapter.key);
         return key;
     }
@@ -50,7 +55,7 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
         return std::nullopt;
     const std::string_view name = wins ? relPath.substr(kAdapterPrefix.size())
                                        : relPath.substr(0, relPath.size() - kTcpipSuffix.size());
-    for (const Adapter& adapter : all) {
+    for (const Adapter& adapter : *all) {
         if (!sameText(adapter.key, name))
             continue;
         if (wins) {
@@ -69,7 +74,7 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
 
 std::vector<std::string> RemoteNetworkView::servedKeys() const {
     std::vector<std::string> paths{std::string(kTcpipParameters), std::string(kAdapters)};
-    for (const Adapter& adapter : adapters()) {
+    for (const Adapter& adapter : *adapters()) {
         paths.push_back(std::string(kAdapterPrefix) + adapter.key);
         paths.push_back(adapter.key + std::string(kTcpipSuffix));
     }

@@ -1,5 +1,11 @@
 #pragma once
+#include "platform/ComputerFacts.h"
 #include "platform/RegistryProvider.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace ombrix::platform {
 
@@ -21,9 +27,14 @@ private:
         std::string key;
         std::vector<std::string> addresses;
     };
-    std::vector<Adapter> adapters() const;
+    // Made again only when fresh facts have come: the network report opens
+    // a key for each value it reads, and a collector may list 1,024 adapters.
+    std::shared_ptr<const std::vector<Adapter>> adapters() const;
 
     const RemoteSnapshot& m_snapshot;
+    mutable std::mutex m_mutex;
+    mutable std::shared_ptr<const RemoteFacts> m_madeFrom;          // under m_mutex
+    mutable std::shared_ptr<const std::vector<Adapter>> m_adapters; // under m_mutex
 };
 
 } // namespace ombrix::platform
