@@ -20,6 +20,12 @@ public:
     // counters it returns block in the same way. Throws PlatformError with a
     // one-line reason when the computer cannot be reached.
     virtual std::unique_ptr<PerfCounters> connect(const QString& computer) = 0;
+    // Makes ready, on the calling thread, what reading other computers
+    // needs, before threads of its own read them: the library behind them
+    // writes the environment on first use, and no other thread may read the
+    // environment meanwhile. Call it where no other thread runs code that
+    // does. Throws PlatformError where that library cannot be loaded.
+    virtual void prepare() {}
     // The facts of another computer beside its counters, without its
     // counters' catalogue; blocks and throws like connect().
     virtual std::unique_ptr<ComputerFacts> connectFacts(const QString& computer) {

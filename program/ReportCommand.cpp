@@ -84,6 +84,12 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
 int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
                        bool json) {
     platform::LinuxCounterSources counterSources;
+    // Before the workers start; a module that cannot be loaded fails each
+    // computer with its reason instead.
+    try {
+        counterSources.prepare();
+    } catch (const std::exception&) {
+    }
     std::vector<ComputerReport> reports =
         ReportEachComputer(computers, [&](const QString& computer) {
             return reportOf(counterSources, computer, sections);

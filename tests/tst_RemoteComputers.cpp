@@ -1,6 +1,7 @@
 // The links to other computers: what fails on their threads comes back as
 // values, when they try again, and how they end.
 #include "FakeCounterSources.h"
+#include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/RemoteComputerLinks.h"
 
 #include <QProcess>
@@ -32,6 +33,7 @@ int run(const QString& program, const QStringList& args, QString* output = nullp
 class tst_RemoteComputers : public QObject {
     Q_OBJECT
 private slots:
+    void collectorLibraryIsMadeReadyByWhoNamesTheComputer();
     void init();
     void cleanup();
     void failureComesBackAndTheLinkGoesOn_data();
@@ -221,6 +223,19 @@ void tst_RemoteComputers::programEndsWhileAComputerNeverAnswers() {
     qInfo("%s", qPrintable(said));
     QCOMPARE(status, 0);
     QVERIFY2(said.startsWith("ended after"), qPrintable(said));
+}
+
+// libpcp writes the environment the first time it is used. Naming a
+// computer does that on the naming thread, before the link's own thread
+// uses the library while this one may read the environment (painting does).
+// First of these tests: nothing here has loaded the library before.
+void tst_RemoteComputers::collectorLibraryIsMadeReadyByWhoNamesTheComputer() {
+    if (qEnvironmentVariableIsSet("PCP_VAR_DIR"))
+        QSKIP("the environment names PCP's folders already");
+    LinuxCounterSources sources(OMBRIX_BIN_DIR "/libombrix_pcp.so");
+    RemoteComputerLinks links(sources, nullptr);
+    links.link(QStringLiteral("127.0.0.1:1"));
+    QVERIFY(qEnvironmentVariableIsSet("PCP_VAR_DIR"));
 }
 
 QTEST_MAIN(tst_RemoteComputers)

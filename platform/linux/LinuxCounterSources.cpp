@@ -34,6 +34,11 @@ void* LinuxCounterSources::entry(const char* name) {
     return m_library->symbol(name);
 }
 
+void LinuxCounterSources::prepare() {
+    using Prepare = void (*)();
+    reinterpret_cast<Prepare>(entry("ombrix_pcp_prepare"))();
+}
+
 std::unique_ptr<ComputerFacts> LinuxCounterSources::connectFacts(const QString& computer) {
     using Connect = ComputerFacts* (*)(const char*, char*, std::size_t);
     const auto connectTo = reinterpret_cast<Connect>(entry("ombrix_pcp_facts"));

@@ -17,6 +17,7 @@ public:
     PerfCounters& local() override { return m_local; }
     std::unique_ptr<PerfCounters> connect(const QString& computer) override;
     std::unique_ptr<ComputerFacts> connectFacts(const QString& computer) override;
+    void prepare() override;
 
 private:
     // The module's entry point of that name, the module loaded on first use.

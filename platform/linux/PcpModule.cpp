@@ -14,6 +14,12 @@ void copyReason(const std::exception& e, char* error, std::size_t size) {
 
 } // namespace
 
+// libpcp exports its configuration (PCP_*) into the environment the first
+// time it reads it; the caller asks for it here, on a thread of its choice.
+extern "C" __attribute__((visibility("default"))) void ombrix_pcp_prepare() {
+    pmGetConfig("PCP_VAR_DIR");
+}
+
 // Returns the counters of host, or nullptr with a one-line reason in error.
 extern "C" __attribute__((visibility("default"))) ombrix::platform::PerfCounters*
 ombrix_pcp_connect(const char* host, char* error, std::size_t size) {

@@ -330,8 +330,16 @@ RemoteComputerLinks::~RemoteComputerLinks() {
 
 ComputerLink& RemoteComputerLinks::link(const QString& computer) {
     auto& link = m_links[computer];
-    if (!link)
+    if (!link) {
+        // On this thread, before the link's own thread first uses the
+        // collector's library. A library that cannot be loaded is the
+        // link's first answer instead.
+        try {
+            m_sources.prepare();
+        } catch (const std::exception&) {
+        }
         link = std::make_unique<ComputerThread>(*this, computer);
+    }
     return *link;
 }
 
