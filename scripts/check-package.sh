@@ -24,6 +24,10 @@ dpkg-deb -x "$deb" "$contents"
 desktop-file-validate "$contents"/usr/share/applications/org.ombrix.Ombrix.desktop
 appstreamcli validate --no-net "$contents"/usr/share/metainfo/org.ombrix.Ombrix.metainfo.xml
 
+echo "== library search paths of the packaged binaries"
+"$root/tests/search_paths.sh" "$contents/usr/bin"
+"$root/tests/search_paths.sh" "$contents/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/ombrix"
+
 # A purge deletes the machine store: keep this machine's aside meanwhile.
 if [ -e /var/lib/ombrix ]; then
   saved=$(mktemp -d)
