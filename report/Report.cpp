@@ -43,6 +43,13 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
             break;
         case ReportSection::Printers:
             makeSection(report, section, report.printers, sources.printers);
+            // A service that is there but could not be read lists nothing:
+            // no list at all, rather than an empty one.
+            if (report.printers && !report.printers->unreadWhy.isEmpty()) {
+                report.failures[section] = QStringLiteral("the print service could not be read: ") +
+                                           report.printers->unreadWhy;
+                report.printers.reset();
+            }
             break;
         }
     }
