@@ -40,6 +40,10 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
             break;
         case ReportSection::Drives:
             makeSection(report, section, report.drives, sources.drives);
+            if (report.drives) {
+                if (const QString unread = UnreadDriveFactsText(*report.drives); !unread.isEmpty())
+                    report.failures[section] = unread;
+            }
             break;
         case ReportSection::Printers:
             makeSection(report, section, report.printers, sources.printers);

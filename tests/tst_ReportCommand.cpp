@@ -277,6 +277,10 @@ void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead_data() {
         << "printers" << QStringList();
     QTest::newRow("a FIFO in place of the system's CUPS client.conf")
         << fifoAt("/etc/cups/client.conf") << "printers" << QStringList();
+    QTest::newRow("a FIFO in place of blkid.conf")
+        << fifoAt("/etc/blkid.conf") << "drives" << QStringList();
+    QTest::newRow("a FIFO in place of libblkid's cache")
+        << fifoAt("/run/blkid/blkid.tab") << "drives" << QStringList();
 }
 
 // The real program in a mount namespace where files it or its libraries read
@@ -321,6 +325,16 @@ void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead() {
         QVERIFY(errors["printers"].isString());
     } else {
         QVERIFY2(report[section].isObject() || report[section].isArray(), err.constData());
+    }
+    if (section == "drives") {
+        // The sizes stand; a serial number that could not be read is named.
+        for (const QJsonValue& drive : report["drives"].toArray()) {
+            const QString letter = drive["letter"].toString();
+            if (letter == "C")
+                QVERIFY(drive["total_bytes"].isDouble());
+            if (drive["total_bytes"].isDouble() && drive["serial"].isNull())
+                QVERIFY2(errors["drives"].toString().contains(letter + ":"), qPrintable(letter));
+        }
     }
     if (section == "summary") {
         const QJsonObject summary = report["summary"].toObject();
