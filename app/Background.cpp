@@ -44,6 +44,10 @@ void startInBackground(std::function<void()> task) {
     threads.start([] { pool().runNext(); }); // one run for each task queued
 }
 
+bool waitForBackgroundWork(std::chrono::milliseconds bound) {
+    return pool().waitForDone(static_cast<int>(bound.count()));
+}
+
 void waitForBackgroundWork() {
     pool().waitForDone();
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPromise>
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -16,8 +17,11 @@ namespace ombrix {
 // seconds to answer (a stopped print service, a network drive that hangs).
 void startInBackground(std::function<void()> task);
 
-// Waits until every task started so far has ended. The program calls it
-// before the services its tasks use go away; tests before their fakes do.
+// Waits until every task started so far has ended, or at most `bound`;
+// false when tasks are still running then. The program calls it before the
+// services its tasks use go away.
+bool waitForBackgroundWork(std::chrono::milliseconds bound);
+// Waits as long as it takes: for tests, before their fakes go.
 void waitForBackgroundWork();
 
 // Asks `work` off the user-interface thread and hands its answer to `done`

@@ -6,6 +6,12 @@
 #include "app/Forms.h"
 #include "app/Handler.h"
 
+#include <QApplication>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+
 namespace ombrix {
 
 int runProgram(Application& app, Forms& forms) {
@@ -15,10 +21,20 @@ int runProgram(Application& app, Forms& forms) {
     int status = app.failed() ? kErrorExitStatus : app.exec();
     // Windows still loaded, hidden ones too, go without their unload handling.
     forms.destroyAll();
-    // Questions still out use the services, which go once we return.
-    waitForBackgroundWork();
     if (app.failed())
         status = kErrorExitStatus;
+    // Windows that are no form (the printers window) leave the screen now,
+    // not when their owners go after the wait below.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    // Questions still out use the services, which go once we return. One
+    // that a service holds beyond the bound (a thread stuck in the kernel)
+    // would keep the program for ever: the program ends here instead,
+    // without the exit handlers that thread may still be running in.
+    if (!waitForBackgroundWork(kMostExitWait)) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }
 

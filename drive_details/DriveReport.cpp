@@ -5,6 +5,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -60,8 +61,13 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
     // A fact the drive cannot give leaves its line as it was; a drive
     // that gives neither a serial number nor a size is not ready at all.
     // Another computer's drives come without serial numbers: they show
-    // their sizes and no serial line.
-    lines.serialNumber = unit->SerialNumber();
+    // their sizes and no serial line. So does a drive whose serial number
+    // could not be read, and the report names it.
+    try {
+        lines.serialNumber = unit->SerialNumber();
+    } catch (const platform::PlatformError& error) {
+        lines.serialUnreadWhy = QString::fromUtf8(error.what());
+    }
     lines.freeBytes = unit->AvailableSpace();
     lines.totalBytes = unit->TotalSize();
     if (lines.serialNumber) {
@@ -71,6 +77,7 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
     } else {
         lines.serial = QStringLiteral("Unit not ready");
         lines.free = lines.total = QString();
+        lines.serialUnreadWhy.clear();
     }
     if (lines.freeBytes)
         lines.free = QStringLiteral("Free Space: ") + formatDriveSize(*lines.freeBytes, locale);
@@ -88,6 +95,25 @@ std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
     for (const QString& letter : fso->DriveLetters())
         drives.push_back(readDriveLines(fileSystem, letter, locale));
     return drives;
+}
+
+QString UnreadDriveFactsText(const std::vector<DriveLines>& drives) {
+    QStringList parts;
+    QStringList letters;
+    for (auto it = drives.begin(); it != drives.end(); ++it) {
+        if (it->serialUnreadWhy.isEmpty())
+            continue;
+        letters << it->letter + QLatin1Char(':');
+        const auto next = std::find_if(std::next(it), drives.end(), [](const DriveLines& d) {
+            return !d.serialUnreadWhy.isEmpty();
+        });
+        if (next == drives.end() || next->serialUnreadWhy != it->serialUnreadWhy) {
+            parts << letters.join(QStringLiteral(", ")) + QStringLiteral(" serial number: ") +
+                         it->serialUnreadWhy;
+            letters.clear();
+        }
+    }
+    return parts.join(QStringLiteral("; "));
 }
 
 QStringList shownDriveLines(const DriveLines& lines) {

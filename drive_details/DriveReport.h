@@ -42,6 +42,9 @@ struct DriveLines {
     std::optional<std::uint64_t> totalBytes;
     std::optional<std::uint64_t> freeBytes;
     QString mountPoint;
+    // Why the serial number of a drive that gave its sizes could not be
+    // read; empty when it was, or the drive carries none.
+    QString serialUnreadWhy;
 };
 
 // The report for the drive text. Waits as long as the file-system object
@@ -53,6 +56,10 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
 // when the drives cannot be listed.
 std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
                                        const QLocale& locale);
+
+// The serial numbers that could not be read and why, drives of one reason
+// together: "C:, E: serial number: <why>"; empty when none.
+QString UnreadDriveFactsText(const std::vector<DriveLines>& drives);
 
 // The lines top to bottom as the window shows them, empty ones left out.
 QStringList shownDriveLines(const DriveLines& lines);

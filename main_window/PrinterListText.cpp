@@ -38,6 +38,9 @@ QStringList PrinterRowTexts(const platform::PrintDestination& destination) {
 }
 
 QString PrinterListMessage(const platform::PrinterList& list) {
+    if (!list.unreadWhy.isEmpty())
+        return tr("The print service could not be read (%1), so no printers are listed.")
+            .arg(list.unreadWhy);
     if (!list.serviceReachable)
         return tr("No print service could be reached, so no printers are listed.");
     if (list.destinations.empty())

@@ -17,7 +17,8 @@ QString PrinterStateText(platform::PrinterState state);
 // Name, Default, State, Location, Make and model.
 QStringList PrinterColumnTitles();
 QStringList PrinterRowTexts(const platform::PrintDestination& destination);
-// The line under the list: no service, no printers, or how many.
+// The line under the list: a service that could not be read, no service, no
+// printers, or how many.
 QString PrinterListMessage(const platform::PrinterList& list);
 // The column titles, then one line per row, columns separated by tabs and
 // each cell written as VisibleText writes it (a tab or a line break in a

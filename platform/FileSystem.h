@@ -24,6 +24,8 @@ public:
     virtual int DriveType() const = 0;
     // The drive's letter, without colon.
     virtual QString DriveLetter() const = 0;
+    // Throws PlatformError when the drive is ready but where its serial
+    // number is kept did not answer.
     virtual IfReady<std::int32_t> SerialNumber() const = 0;
     // Free bytes available to the user.
     virtual IfReady<std::uint64_t> AvailableSpace() const = 0;

@@ -20,9 +20,14 @@ struct PrintDestination {
 struct PrinterList {
     bool serviceReachable = false; // false: no print service answered
     std::vector<PrintDestination> destinations;
+    // Why a print service that is there could not be read (it took its
+    // connection but gave no answer in time, or its client settings would
+    // not open); empty when it answered or there is none.
+    QString unreadWhy = {};
 };
 
-// The system's print destinations. No service is a fact to show, not an error.
+// The system's print destinations. No service is a fact to show, not an
+// error; a service that cannot be read is a failure, named in unreadWhy.
 class Printers {
 public:
     virtual ~Printers() = default;

@@ -40,9 +40,20 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
             break;
         case ReportSection::Drives:
             makeSection(report, section, report.drives, sources.drives);
+            if (report.drives) {
+                if (const QString unread = UnreadDriveFactsText(*report.drives); !unread.isEmpty())
+                    report.failures[section] = unread;
+            }
             break;
         case ReportSection::Printers:
             makeSection(report, section, report.printers, sources.printers);
+            // A service that is there but could not be read lists nothing:
+            // no list at all, rather than an empty one.
+            if (report.printers && !report.printers->unreadWhy.isEmpty()) {
+                report.failures[section] = QStringLiteral("the print service could not be read: ") +
+                                           report.printers->unreadWhy;
+                report.printers.reset();
+            }
             break;
         }
     }

@@ -126,10 +126,10 @@ QJsonObject reportObject(const Report& report) {
                 value = drivesArray(*report.drives);
             break;
         case ReportSection::Printers:
-            if (report.printers) {
+            if (report.printers)
                 value = printersArray(*report.printers);
-                root.insert("print_service_reachable", report.printers->serviceReachable);
-            }
+            root.insert("print_service_reachable",
+                        report.printers && report.printers->serviceReachable);
             break;
         }
         root.insert(SectionName(section), value);

@@ -346,13 +346,20 @@ void tst_Printers::otherOperationsAreErrors() {
 void tst_Printers::withoutSchedulerListsNoneAndSaysSo_data() {
     QTest::addColumn<QString>("socketName");
     QTest::addColumn<bool>("listening");
-    QTest::newRow("nothing at the socket") << QStringLiteral("none.sock") << false;
-    QTest::newRow("a scheduler that never answers") << QStringLiteral("mute.sock") << true;
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nothing at the socket")
+        << QStringLiteral("none.sock") << false
+        << QStringLiteral("No print service could be reached, so no printers are listed.");
+    QTest::newRow("a scheduler that never answers")
+        << QStringLiteral("mute.sock") << true
+        << QStringLiteral("The print service could not be read (no answer), so no printers are "
+                          "listed.");
 }
 
 void tst_Printers::withoutSchedulerListsNoneAndSaysSo() {
     QFETCH(QString, socketName);
     QFETCH(bool, listening);
+    QFETCH(QString, message);
     const QString path = m_dir.filePath(socketName);
     std::optional<MuteSocket> mute;
     if (listening) {
@@ -370,8 +377,7 @@ void tst_Printers::withoutSchedulerListsNoneAndSaysSo() {
     useServer(socketPath());
 
     QCOMPARE(window->findChild<QTreeWidget*>("treePrinters")->topLevelItemCount(), 0);
-    QCOMPARE(window->findChild<QLabel*>("lblMessage")->text(),
-             QStringLiteral("No print service could be reached, so no printers are listed."));
+    QCOMPARE(window->findChild<QLabel*>("lblMessage")->text(), message);
 }
 
 void tst_Printers::schedulerWithoutQueuesListsNone() {

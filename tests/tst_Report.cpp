@@ -116,6 +116,7 @@ private slots:
     void textValuesReadBackOneWay();
     void unreadFactsLeaveTheOthers_data();
     void unreadFactsLeaveTheOthers();
+    void unreadSerialLeavesTheSizes();
     void eachComputerKeepsItsPlace_data();
     void eachComputerKeepsItsPlace();
     void unavailableFactsAreNullNotFailed_data();
@@ -252,6 +253,23 @@ void tst_Report::unreadFactsLeaveTheOthers() {
     const QString text = QString::fromUtf8(ReportText(report));
     QVERIFY2(text.contains(QStringLiteral(": PC1\n")), qPrintable(text));
     QVERIFY2(text.contains(why), qPrintable(text));
+}
+
+void tst_Report::unreadSerialLeavesTheSizes() {
+    HostileMachine machine;
+    const std::string why = "libblkid's cache was not read within 2 s";
+    machine.fileSystem.drives[u'C'].serialFailure = why;
+    machine.fileSystem.drives[u'E'] = machine.fileSystem.drives[u'C'];
+    const Report report = BuildReport({ReportSection::Drives}, machine.sources());
+
+    const QJsonObject json = QJsonDocument::fromJson(ReportJson(report)).object();
+    const QJsonObject c = json.value("drives")[0].toObject();
+    QVERIFY(c.value("serial").isNull());
+    QCOMPARE(c.value("total_bytes").toInteger(), 4096);
+    QCOMPARE(json.value("errors")["drives"].toString(),
+             "C:, E: serial number: " + QString::fromStdString(why));
+    QVERIFY(QString::fromUtf8(ReportText(report))
+                .contains("\nSome facts could not be read: C:, E: serial number: "));
 }
 
 void tst_Report::eachComputerKeepsItsPlace_data() {

@@ -19,6 +19,7 @@
 #include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
+#include "FakePrinters.h"
 #include "ProgramApplication.h"
 
 #include <QAbstractButton>
@@ -36,14 +37,10 @@ using namespace ombrix;
 namespace {
 FakeMessageBoxes* g_boxes = nullptr;
 
-struct NoPrinters final : platform::Printers {
-    platform::PrinterList query() const override { return {}; }
-};
-
 // The program as main() builds it, over fakes of the machine.
 struct Program {
     FakeMachine machine;
-    NoPrinters printers;
+    FakePrinters printers;
     PrinterInstallControl printerInstall{printers};
     platform::registry::RegistryLayer registry;
     FakeFileSystem files;
@@ -80,6 +77,22 @@ struct Program {
         return nullptr;
     }
 };
+
+// The program run to its end ("Exit") with the printers shown and a print
+// service that holds their question for an hour; run as a process of its own.
+int exitWhileThePrintersHang(int argc, char** argv) {
+    FakeMessageBoxes boxes;
+    g_boxes = &boxes;
+    Application app(argc, argv, boxes);
+    Program p;
+    p.printers.stuck = std::make_shared<FakeGate>();
+    p.printers.stuckFor = std::chrono::hours(1);
+    QTimer::singleShot(0, &app, [&] {
+        p.press("Command2");
+        p.press("Exit");
+    });
+    return runProgram(app, p.forms);
+}
 
 } // namespace
 
@@ -128,6 +141,16 @@ private slots:
         QVERIFY(!p.forms.isLoaded<Drive>());
         QVERIFY(!p.forms.isLoaded<sysmon>());
         QVERIFY(!p.forms.isLoaded<frmAbout>());
+    }
+
+    // A question a service never answers does not keep the program: it
+    // ends, where it used to wait for the answer.
+    void exitDoesNotWaitForAHungService() {
+        QProcess program;
+        program.start(QCoreApplication::applicationFilePath(), {"--exit-while-printers-hang"});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
     }
 
     // The built program itself, where no display can be opened.
@@ -197,6 +220,8 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+    if (argc == 2 && qstrcmp(argv[1], "--exit-while-printers-hang") == 0)
+        return exitWhileThePrintersHang(argc, argv);
     return runWithProgramApplication<tst_Startup>(argc, argv, &g_boxes);
 }
 

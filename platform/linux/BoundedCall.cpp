@@ -1,6 +1,7 @@
 #include "platform/linux/BoundedCall.h"
 
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -13,7 +14,7 @@ namespace {
 struct Pending {
     std::mutex mutex;
     std::set<std::string> busyKeys;
-    int running = 0;
+    std::map<std::string, int> running; // by group
 };
 
 // Deliberately never destroyed: a worker stuck in the kernel may return while
@@ -29,35 +30,37 @@ struct Task {
     bool done = false;
 };
 
-void release(const std::string& key) {
+void release(const std::string& key, const std::string& group) {
     Pending& p = pending();
     std::lock_guard lock(p.mutex);
     p.busyKeys.erase(key);
-    --p.running;
+    --p.running[group];
 }
 
 } // namespace
 
-bool runBoundedTask(const QString& key, std::chrono::milliseconds bound,
-                    std::function<void()> work) {
+bool runBoundedTask(const QString& key, std::chrono::milliseconds bound, std::function<void()> work,
+                    const BoundedGroup& group) {
     const std::string name = key.toStdString();
+    const std::string groupName = group.name;
     {
         Pending& p = pending();
         std::lock_guard lock(p.mutex);
-        if (p.busyKeys.count(name) != 0 || p.running >= kMaxPendingVolumeQueries)
+        int& running = p.running[groupName];
+        if (p.busyKeys.count(name) != 0 || running >= group.mostPending)
             return false;
         p.busyKeys.insert(name);
-        ++p.running;
+        ++running;
     }
     auto task = std::make_shared<Task>();
     try {
-        std::thread([task, name, work = std::move(work)] {
+        std::thread([task, name, groupName, work = std::move(work)] {
             try {
                 work();
             } catch (...) {
                 // Counted as no answer: the caller sees the result unset.
             }
-            release(name);
+            release(name, groupName);
             {
                 std::lock_guard lock(task->mutex);
                 task->done = true;
@@ -65,7 +68,7 @@ bool runBoundedTask(const QString& key, std::chrono::milliseconds bound,
             task->finished.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        release(name);
+        release(name, groupName);
         return false;
     }
     std::unique_lock lock(task->mutex);
@@ -75,7 +78,10 @@ bool runBoundedTask(const QString& key, std::chrono::milliseconds bound,
 int pendingBoundedTasks() {
     Pending& p = pending();
     std::lock_guard lock(p.mutex);
-    return p.running;
+    int running = 0;
+    for (const auto& [group, count] : p.running)
+        running += count;
+    return running;
 }
 
 } // namespace ombrix::platform

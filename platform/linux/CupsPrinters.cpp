@@ -76,8 +76,17 @@ PrinterList CupsPrinters::query() const {
     DestList found;
     found.count = cupsGetDests2(http.get(), &found.dests);
     // "Not found" is how a scheduler without queues answers; errors from the
-    // server range mean it did not answer at all.
+    // server range mean that the scheduler that took the connection did not
+    // answer: it is there, but could not be read.
     list.serviceReachable = found.count > 0 || cupsLastError() < IPP_STATUS_ERROR_INTERNAL;
+    // libcups reports a request that got no answer as an internal error,
+    // with errno's text, which then often reads "Success".
+    if (!list.serviceReachable) {
+        const char* why = cupsLastErrorString();
+        list.unreadWhy = cupsLastError() != IPP_STATUS_ERROR_INTERNAL && why && *why
+                             ? QString::fromUtf8(why)
+                             : QStringLiteral("no answer");
+    }
     for (int i = 0; i < found.count; ++i) {
         const cups_dest_t& dest = found.dests[i];
         PrintDestination d;

@@ -10,7 +10,9 @@ namespace ombrix::platform {
 // (client.conf, CUPS_SERVER). A scheduler that accepts a connection but does
 // not answer is given up after a bound (libcups makes two requests and waits
 // a second for each before the timeout counts: about 4 s with the default),
-// where libcups' own default connection would wait without end.
+// where libcups' own default connection would wait without end, and is named
+// as unread. libcups opens its settings files as they are, so a query may
+// still wait on one: the program asks through LazyPrinters, which bounds it.
 class CupsPrinters final : public Printers {
 public:
     // server: another computer's scheduler, asked at its port 631; empty for

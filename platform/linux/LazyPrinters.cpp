@@ -1,16 +1,26 @@
 #include "platform/linux/LazyPrinters.h"
 
-namespace ombrix::platform {
+#include "platform/linux/BoundedCall.h"
 
-LazyPrinters::LazyPrinters(std::string module, std::string server)
-    : m_module(std::move(module)), m_server(std::move(server)) {}
+namespace ombrix::platform {
+namespace {
+
+// One worker per scheduler at most, and the report asks up to 16 computers
+// at once: their questions never keep a volume's from starting, nor the
+// other way round.
+constexpr BoundedGroup kPrintServiceQueries{"print services", 32};
+
+} // namespace
+
+LazyPrinters::LazyPrinters(std::string module, std::string server, std::chrono::milliseconds bound)
+    : m_module(std::move(module)), m_server(std::move(server)), m_bound(bound) {}
 
 LazyPrinters::~LazyPrinters() {
     m_printers.reset();
 }
 
-PrinterList LazyPrinters::query() const {
-    std::unique_lock lock(m_loading);
+std::shared_ptr<Printers> LazyPrinters::loaded() const {
+    const std::lock_guard lock(m_loading);
     if (!m_printers) {
         if (!m_library)
             // libcups keeps state per thread, freed when a worker thread
@@ -26,8 +36,24 @@ PrinterList LazyPrinters::query() const {
             m_printers.reset(make(m_server.c_str()));
         }
     }
-    lock.unlock();
-    return m_printers->query();
+    return m_printers;
+}
+
+PrinterList LazyPrinters::query() const {
+    // Loaded here, not on the worker: loading is no question to the service,
+    // and a missing module is reported as such.
+    const std::shared_ptr<const Printers> printers = loaded();
+    const QString key =
+        QStringLiteral("print service at ") +
+        (m_server.empty() ? QStringLiteral("this computer") : QString::fromStdString(m_server));
+    if (std::optional<PrinterList> list = runBounded<PrinterList>(
+            key, m_bound, [printers] { return std::optional(printers->query()); },
+            kPrintServiceQueries))
+        return std::move(*list);
+    PrinterList unread;
+    unread.unreadWhy =
+        QStringLiteral("no answer within %1 s").arg(static_cast<double>(m_bound.count()) / 1000.0);
+    return unread;
 }
 
 } // namespace ombrix::platform

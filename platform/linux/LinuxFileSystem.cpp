@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxFileSystem.h"
 
+#include "platform/PlatformError.h"
 #include "platform/linux/BlockDevices.h"
 #include "platform/linux/BoundedCall.h"
 #include "platform/linux/KernelFile.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -89,38 +91,58 @@ public:
     QString DriveLetter() const override { return QString(m_entry.letter); }
 
     IfReady<std::int32_t> SerialNumber() const override {
-        if (!m_entry.mount)
+        const std::optional<Space> space = this->space();
+        if (!space)
             return NotReady;
-        const MountEntry mount = *m_entry.mount;
         const QByteArray node = m_entry.deviceNode;
-        const DevNum dev = m_entry.key;
-        const QString table = m_mountInfoPath;
+        if (node.isEmpty())
+            return space->fsid;
         // Loaded here, so that a missing module is reported like any other
         // failure of the question.
-        const VolumeReaders readers = node.isEmpty() ? VolumeReaders{} : m_volumes->load();
-        std::optional<std::int32_t> serial =
-            runBounded<std::int32_t>(queryKey(), m_bound, [mount, node, dev, table, readers] {
-                const std::optional<Space> space = readSpace(mount, table);
-                if (!space)
-                    return std::optional<std::int32_t>();
-                if (!node.isEmpty()) {
-                    // The volume itself where we may read it, else what the
-                    // system published of it to every user: a user sees the
-                    // serial root sees.
-                    VolumeIdentity identity;
-                    std::optional<std::int32_t> s;
-                    if (readers.probe(node, identity))
-                        s = serialFromIdentity(identity);
-                    std::optional<VolumeIdentity> published;
-                    if (!s && (published = publishedVolume(node, dev, mount.fsType,
-                                                           {.blkidCache = readers.cached})))
-                        s = serialFromIdentity(*published);
-                    if (s)
-                        return s;
-                }
-                return std::optional<std::int32_t>(space->fsid);
+        const VolumeReaders readers = m_volumes->load();
+        const DevNum dev = m_entry.key;
+        const QString type = m_entry.mount->fsType;
+        // The identity is read apart from the volume's sizes: the files it
+        // comes from may hang while the volume answers. What does not answer
+        // fails the serial number alone, and the sizes stand.
+        const auto deadline = std::chrono::steady_clock::now() + m_bound;
+        const auto left = [deadline] {
+            return std::max(std::chrono::milliseconds(0),
+                            std::chrono::duration_cast<std::chrono::milliseconds>(
+                                deadline - std::chrono::steady_clock::now()));
+        };
+        using Serial = std::optional<std::int32_t>;
+        // The volume itself where we may read it, else what udev published of
+        // it to every user: a user sees the serial root sees.
+        const std::optional<Serial> fromVolume =
+            runBounded<Serial>(QStringLiteral("identity of ") + QString::fromUtf8(node), left(),
+                               [node, dev, type, readers] {
+                                   VolumeIdentity identity;
+                                   Serial serial;
+                                   if (readers.probe(node, identity))
+                                       serial = serialFromIdentity(identity);
+                                   if (!serial) {
+                                       if (const std::optional<VolumeIdentity> published =
+                                               publishedVolume(node, dev, type))
+                                           serial = serialFromIdentity(*published);
+                                   }
+                                   return std::optional<Serial>(serial);
+                               });
+        if (!fromVolume)
+            throw PlatformError(notReadWithin("the volume's identity"));
+        if (*fromVolume)
+            return **fromVolume;
+        // Then what libblkid's cache holds: one file for every volume, so
+        // one question to it at a time.
+        const std::optional<Serial> fromCache =
+            runBounded<Serial>(QStringLiteral("libblkid's cache"), left(), [node, type, readers] {
+                VolumeIdentity identity{type, {}};
+                return std::optional<Serial>(
+                    readers.cached(node, identity) ? serialFromIdentity(identity) : Serial());
             });
-        return serial;
+        if (!fromCache)
+            throw PlatformError(notReadWithin("libblkid's cache"));
+        return fromCache->value_or(space->fsid);
     }
 
     IfReady<std::uint64_t> AvailableSpace() const override {
@@ -136,6 +158,13 @@ public:
     }
 
 private:
+    std::string notReadWithin(const char* what) const {
+        return QStringLiteral("%1 was not read within %2 s")
+            .arg(QLatin1String(what))
+            .arg(static_cast<double>(m_bound.count()) / 1000.0)
+            .toStdString();
+    }
+
     // One outstanding query per mount: a hung volume is not asked again until
     // it has answered the last question.
     QString queryKey() const {

@@ -16,7 +16,9 @@ namespace ombrix::platform {
 // sysfs, serial numbers from the volumes' superblocks (libblkid, in a module
 // loaded when the first serial is asked for), sizes from statvfs. Every read
 // of a volume runs on a worker and gives up after `bound`, so a volume that
-// does not answer reads as not ready.
+// does not answer reads as not ready; where the volume answers but its
+// identity does not (a device, udev's records or libblkid's cache that hang),
+// the serial number fails alone and the sizes stand.
 class LinuxFileSystem final : public FileSystem {
 public:
     explicit LinuxFileSystem(std::chrono::milliseconds bound = std::chrono::seconds(2),

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/FileSystem.h"
+#include "platform/PlatformError.h"
 
 #include "FakeGate.h"
 
@@ -11,13 +12,16 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
-// A file system of made-up drives. An unset fact reads as "not ready".
+// A file system of made-up drives. An unset fact reads as "not ready"; a
+// serial number with a failure set throws it.
 struct FakeDriveFacts {
     int type = 2;
     std::optional<std::int32_t> serial;
     std::optional<std::uint64_t> available;
     std::optional<std::uint64_t> total;
+    std::optional<std::string> serialFailure = {};
 };
 
 // A drive that hangs holds the reader of its serial number at its gate, and
@@ -35,6 +39,8 @@ public:
     std::optional<std::int32_t> SerialNumber() const override {
         if (m_hangs && !m_hangs->pass(std::chrono::seconds(2)))
             return ombrix::platform::NotReady;
+        if (m_facts.serialFailure)
+            throw ombrix::platform::PlatformError(*m_facts.serialFailure);
         return m_facts.serial;
     }
     std::optional<std::uint64_t> AvailableSpace() const override { return m_facts.available; }

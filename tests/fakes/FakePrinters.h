@@ -5,17 +5,20 @@
 #include "FakeGate.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 // A print service with the destinations given; while `stuck` holds a closed
-// gate it answers no one, as a stopped scheduler does. With `failure` set
-// every query throws it, as a missing printers module would.
+// gate it answers no one for up to `stuckFor`, as a stopped scheduler does.
+// With `failure` set every query throws it, as a missing printers module
+// would.
 class FakePrinters final : public ombrix::platform::Printers {
 public:
     std::shared_ptr<FakeGate> stuck;
+    std::chrono::milliseconds stuckFor = std::chrono::seconds(4);
     std::optional<std::string> failure;
     mutable std::atomic<int> calls = 0;
 
@@ -35,7 +38,7 @@ public:
     ombrix::platform::PrinterList query() const override {
         ++calls;
         if (const std::shared_ptr<FakeGate> gate = stuck)
-            gate->pass(std::chrono::seconds(4));
+            gate->pass(stuckFor);
         if (failure)
             throw ombrix::platform::PlatformError(*failure);
         std::lock_guard lock(m_mutex);
