@@ -2,7 +2,7 @@
 //   bench_clock [seconds=60]   (runs headless with QT_QPA_PLATFORM=offscreen)
 #include "app/Forms.h"
 #include "main_window/Ombrix2.h"
-#include "platform/linux/SystemClock.h"
+#include "platform/qt/SystemClock.h"
 
 #include "FakeMachine.h"
 

@@ -2,8 +2,8 @@
 // file-system object, the bounded volume reads and the window's report.
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
-#include "platform/linux/LinuxFileSystem.h"
-#include "platform/linux/MountInfo.h"
+#include "platform/linux/drives/LinuxFileSystem.h"
+#include "platform/linux/drives/MountInfo.h"
 
 #include <QFile>
 

@@ -6,9 +6,9 @@
 #include "TestPmcd.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
-#include "platform/linux/LinuxCounterSources.h"
-#include "platform/linux/PcpPerfCounters.h"
-#include "platform/linux/RemoteComputerLinks.h"
+#include "platform/links/RemoteComputerLinks.h"
+#include "platform/linux/counters/LinuxCounterSources.h"
+#include "platform/pcp/PcpPerfCounters.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The cost of the System Monitor control's two recurring jobs: reading the
 // charted counters once a second, and redrawing the chart.
 #include "performance_monitor/ChartPainter.h"
-#include "platform/linux/LinuxPerfCounters.h"
+#include "platform/linux/counters/LinuxPerfCounters.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // How long the printers query holds the window: with no scheduler, with a
 // scheduler that accepts but never answers (the bound), and with whatever
 // scheduler CUPS_SERVER names.
-#include "platform/linux/CupsPrinters.h"
+#include "platform/linux/printers/CupsPrinters.h"
 
 #include <benchmark/benchmark.h>
 #include <cups/cups.h>

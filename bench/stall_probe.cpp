@@ -10,8 +10,8 @@
 #include "drive_details/Drive.h"
 #include "main_window/PrinterInstallControl.h"
 #include "main_window/PrintersWindow.h"
-#include "platform/linux/LazyPrinters.h"
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/linux/drives/LinuxFileSystem.h"
+#include "platform/linux/modules/LazyPrinters.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/linux/RemoteMachine.h"
+#include "platform/remote/RemoteMachine.h"
 #include "program/Windows.h"
 
 #include <QString>

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Fails when a file includes a header from a folder it may not lean on. The
 # layers, top down: the start-up (program/) over the windows, the windows
-# over app/ and the platform interfaces, the Linux readers over the
-# interfaces and the registry engine; nothing includes upwards.
+# over app/ and the platform interfaces; below the interfaces, another
+# computer's services (platform/remote) over this computer's readers
+# (platform/linux), those over the links, Qt's services and the registry
+# engine; the PCP module leans on the interfaces and the counters' catalogue;
+# nothing includes
+# upwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# folder: the folders its files may include from (besides its own)
+# folder: the folders (or single headers) its files may include from,
+# besides its own
 declare -A allowed=(
-  [program]="app about drive_details main_window network_report performance_monitor registry report platform platform/linux platform/registry"
+  [program]="app about drive_details main_window network_report performance_monitor registry report platform platform/linux platform/registry platform/links platform/pcp platform/remote platform/qt"
   [report]="app main_window network_report drive_details registry platform"
   [main_window]="app about drive_details network_report performance_monitor platform"
   [network_report]="app registry platform"
@@ -19,15 +24,20 @@ declare -A allowed=(
   [app]="platform"
   [platform]=""
   [platform/registry]="platform"
-  [platform/linux]="platform platform/registry"
+  [platform/qt]="platform"
+  [platform/links]="platform"
+  [platform/pcp]="platform platform/linux/counters/LinuxCounterCatalogue.h"
+  [platform/linux]="platform platform/registry platform/qt platform/links"
+  [platform/remote]="platform platform/registry platform/linux platform/pcp/HostPort.h"
   [getcpu]="platform/linux/KernelFile.h"
 )
 
-# The folder a path belongs to: platform/linux/network is part of platform/linux.
+# The folder a path belongs to: this computer's rooms (drives, counters, ...)
+# are part of platform/linux.
 layer() {
   case "$1" in
     platform/linux/*) echo platform/linux ;;
-    platform/registry/*) echo platform/registry ;;
+    platform/*/*) local rest=${1#platform/}; echo "platform/${rest%%/*}" ;;
     platform/*) echo platform ;;
     *) echo "${1%%/*}" ;;
   esac

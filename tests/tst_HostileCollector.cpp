@@ -7,8 +7,8 @@
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/ComputerFacts.h"
-#include "platform/linux/LinuxCounterSources.h"
-#include "platform/linux/RemoteComputerLinks.h"
+#include "platform/links/RemoteComputerLinks.h"
+#include "platform/linux/counters/LinuxCounterSources.h"
 
 #include <QComboBox>
 #include <QJsonArray>

@@ -6,9 +6,9 @@
 #include "app/Forms.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/PlatformError.h"
-#include "platform/linux/LazyRegistryStore.h"
 #include "platform/linux/LinuxMachine.h"
-#include "platform/linux/VolumeProbe.h"
+#include "platform/linux/drives/VolumeProbe.h"
+#include "platform/linux/modules/LazyRegistryStore.h"
 #include "program/WindowIcon.h"
 #include "program/Windows.h"
 

@@ -2,12 +2,12 @@
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "drive_details/DriveReport.h"
-#include "platform/linux/BlkidProbe.h"
-#include "platform/linux/BlockDevices.h"
 #include "platform/linux/BoundedCall.h"
-#include "platform/linux/DriveTable.h"
-#include "platform/linux/LinuxFileSystem.h"
-#include "platform/linux/MountInfo.h"
+#include "platform/linux/drives/BlkidProbe.h"
+#include "platform/linux/drives/BlockDevices.h"
+#include "platform/linux/drives/DriveTable.h"
+#include "platform/linux/drives/LinuxFileSystem.h"
+#include "platform/linux/drives/MountInfo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

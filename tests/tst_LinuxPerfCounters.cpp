@@ -1,7 +1,7 @@
-#include "platform/linux/LinuxCounterCatalogue.h"
 #include "platform/linux/LinuxMemoryStatus.h"
-#include "platform/linux/LinuxPerfCounters.h"
-#include "platform/linux/ProcParsers.h"
+#include "platform/linux/counters/LinuxCounterCatalogue.h"
+#include "platform/linux/counters/LinuxPerfCounters.h"
+#include "platform/linux/counters/ProcParsers.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,14 +2,14 @@
 #include "platform/linux/KernelFile.h"
 #include "platform/linux/KernelRelease.h"
 #include "platform/linux/LinuxCpuLibrary.h"
-#include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxVersionQuery.h"
 #include "platform/linux/OsRelease.h"
-#include "platform/linux/ProcParsers.h"
+#include "platform/linux/counters/ProcParsers.h"
+#include "platform/linux/drives/LinuxFileSystem.h"
 #include "platform/linux/network/DhcpLeases.h"
 
 #include <QFile>

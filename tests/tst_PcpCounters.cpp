@@ -7,10 +7,10 @@
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
 #include "platform/PlatformError.h"
+#include "platform/links/RemoteComputerLinks.h"
 #include "platform/linux/KernelFile.h"
-#include "platform/linux/LinuxCounterSources.h"
-#include "platform/linux/PcpPerfCounters.h"
-#include "platform/linux/RemoteComputerLinks.h"
+#include "platform/linux/counters/LinuxCounterSources.h"
+#include "platform/pcp/PcpPerfCounters.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -3,8 +3,8 @@
 // out as libpcp lays them out (descriptors as PCP 6.0 gives them), with no
 // collector.
 #include "fakes/RecordedAnswer.h"
-#include "platform/linux/PcpFacts.h"
-#include "platform/linux/RemoteServices.h"
+#include "platform/pcp/PcpFacts.h"
+#include "platform/remote/RemoteServices.h"
 
 #include <QTest>
 #include <QTimeZone>

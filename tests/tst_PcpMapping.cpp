@@ -3,7 +3,7 @@
 // no collector: the sums, totals, units and 64-bit sizes, and the words for
 // libpcp's error codes.
 #include "fakes/RecordedAnswer.h"
-#include "platform/linux/PcpMapping.h"
+#include "platform/pcp/PcpMapping.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "main_window/PrinterInstallControl.h"
 #include "main_window/PrintersWindow.h"
 #include "platform/PlatformError.h"
-#include "platform/linux/CupsPrinters.h"
-#include "platform/linux/LazyPrinters.h"
+#include "platform/linux/modules/LazyPrinters.h"
+#include "platform/linux/printers/CupsPrinters.h"
 
 #include <QApplication>
 #include <QLabel>

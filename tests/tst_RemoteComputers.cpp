@@ -1,8 +1,8 @@
 // The links to other computers: what fails on their threads comes back as
 // values, when they try again, and how they end.
 #include "FakeCounterSources.h"
-#include "platform/linux/LinuxCounterSources.h"
-#include "platform/linux/RemoteComputerLinks.h"
+#include "platform/links/RemoteComputerLinks.h"
+#include "platform/linux/counters/LinuxCounterSources.h"
 
 #include <QProcess>
 #include <QTest>

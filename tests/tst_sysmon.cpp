@@ -8,7 +8,7 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 #include "platform/MessageBoxes.h"
-#include "platform/linux/LinuxCounterSources.h"
+#include "platform/linux/counters/LinuxCounterSources.h"
 
 #include <QAction>
 #include <QApplication>

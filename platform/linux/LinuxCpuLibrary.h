@@ -1,6 +1,6 @@
 #pragma once
 #include "platform/CpuLibrary.h"
-#include "platform/linux/SharedLibrary.h"
+#include "platform/linux/modules/SharedLibrary.h"
 
 #include <mutex>
 #include <optional>

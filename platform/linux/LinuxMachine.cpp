@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxMachine.h"
 
-#include "platform/linux/LazyRegistryStore.h"
+#include "platform/linux/modules/LazyRegistryStore.h"
 #include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/SystemRegistry.h"
 

@@ -1,16 +1,16 @@
 #pragma once
-#include "platform/linux/LazyPrinters.h"
-#include "platform/linux/LinuxCounterSources.h"
+#include "platform/links/RemoteComputerLinks.h"
 #include "platform/linux/LinuxCpuLibrary.h"
-#include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxMemoryStatus.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LinuxVersionQuery.h"
-#include "platform/linux/QtMessageBoxes.h"
-#include "platform/linux/RemoteComputerLinks.h"
-#include "platform/linux/SystemClock.h"
+#include "platform/linux/counters/LinuxCounterSources.h"
+#include "platform/linux/drives/LinuxFileSystem.h"
+#include "platform/linux/modules/LazyPrinters.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/SystemClock.h"
 #include "platform/registry/RegistryLayer.h"
 
 #include <memory>

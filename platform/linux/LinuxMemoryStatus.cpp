@@ -1,7 +1,7 @@
 #include "platform/linux/LinuxMemoryStatus.h"
 
 #include "platform/linux/KernelFile.h"
-#include "platform/linux/ProcParsers.h"
+#include "platform/linux/counters/ProcParsers.h"
 
 #include <QFile>
 

@@ -11,7 +11,7 @@
 #include "FakeSystemInfo.h"
 #include "FakeVersionQuery.h"
 #include "app/Handler.h"
-#include "platform/linux/RemoteComputerLinks.h"
+#include "platform/links/RemoteComputerLinks.h"
 
 #include <chrono>
 #include <cstring>

@@ -2,7 +2,7 @@
 // A collector's answer to a fetch, recorded as names, descriptors and
 // values, and laid out as libpcp lays it out, for the pure functions that
 // read such answers.
-#include "platform/linux/PcpMapping.h"
+#include "platform/pcp/PcpMapping.h"
 
 #include <pcp/pmapi.h>
 

@@ -6,9 +6,9 @@
 // lengths. They go through the mapping to readings and counter values, and
 // to the computer's facts. Any crash or sanitizer report is a find; nothing
 // touches the network.
-#include "platform/linux/PcpCounterMap.h"
-#include "platform/linux/PcpFacts.h"
-#include "platform/linux/PcpMapping.h"
+#include "platform/pcp/PcpCounterMap.h"
+#include "platform/pcp/PcpFacts.h"
+#include "platform/pcp/PcpMapping.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,0 +1,355 @@
+#include "platform/links/RemoteComputerLinks.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+namespace ombrix::platform {
+namespace {
+
+QString failureText(const char* what) {
+    const QString text = QString::fromUtf8(what).trimmed();
+    return text.isEmpty() ? QObject::tr("Unknown error") : text;
+}
+
+// Hands questions the connected counters and facts, and notes whether a
+// reading found the computer silent.
+class WatchedCounters final : public PerfCounters {
+    class WatchedFacts final : public ComputerFacts {
+    public:
+        WatchedFacts(ComputerFacts& facts, WatchedCounters& owner)
+            : m_facts(facts), m_owner(owner) {}
+        RemoteFacts read(const FactParts& parts) override {
+            RemoteFacts facts = m_facts.read(parts);
+            (facts.reachable ? m_owner.m_answered : m_owner.m_silent) = true;
+            return facts;
+        }
+
+    private:
+        ComputerFacts& m_facts;
+        WatchedCounters& m_owner;
+    };
+
+public:
+    explicit WatchedCounters(PerfCounters& counters) : m_counters(counters) {}
+    ComputerFacts* facts() override {
+        ComputerFacts* facts = m_counters.facts();
+        if (!facts)
+            return nullptr;
+        m_facts.emplace(*facts, *this);
+        return &*m_facts;
+    }
+    const std::vector<ObjectInfo>& objects() const override { return m_counters.objects(); }
+    QStringList instances(const QString& object, qsizetype* count = nullptr) override {
+        return m_counters.instances(object, count);
+    }
+    QString explanation(const QString& object, const QString& counter) override {
+        return m_counters.explanation(object, counter);
+    }
+    RawSample sample(const std::vector<CounterPath>& paths) override {
+        RawSample sample = m_counters.sample(paths);
+        (sample.reachable ? m_answered : m_silent) = true;
+        return sample;
+    }
+    bool answered() const { return m_answered; }
+    bool silent() const { return m_silent; }
+
+private:
+    PerfCounters& m_counters;
+    std::optional<WatchedFacts> m_facts;
+    bool m_answered = false;
+    bool m_silent = false;
+};
+
+} // namespace
+
+// One computer's link. Its thread asks the questions in order and leaves what
+// it has to say in an outbox, which the user-interface thread empties.
+class ComputerThread final : public QObject, public ComputerLink {
+    using Clock = std::chrono::steady_clock;
+
+public:
+    ComputerThread(RemoteComputerLinks& owner, const QString& computer)
+        : m_owner(owner), m_computer(computer), m_delay(owner.m_backoff.first),
+          m_thread([this](std::stop_token stop) { run(stop); }) {}
+    // Waits for the thread (close() asks it to stop).
+    ~ComputerThread() override = default;
+
+    QString computer() const override { return m_computer; }
+    bool answering() const override { return m_answering; }
+    QString whyNot() const override { return m_whyNot; }
+    void watch(QObject* receiver, std::function<void()> changed) override {
+        std::erase_if(m_watchers, [](const auto& watcher) { return !watcher.first; });
+        m_watchers.push_back({receiver, std::move(changed)});
+    }
+    void retry() override {
+        const std::lock_guard lock(m_mutex);
+        m_retryNow = true;
+    }
+
+    // Drops the questions not yet asked and hands nothing more over; the
+    // question under way finishes on the thread, which then ends.
+    void close() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_closed = true;
+            m_jobs.clear();
+            m_outbox.clear();
+        }
+        m_thread.request_stop();
+    }
+
+protected:
+    void submit(QObject* receiver, Work work, Deliver deliver) override {
+        const std::uint64_t id = ++m_lastJob;
+        m_pending.emplace(id, Pending{receiver, std::move(deliver)});
+        const std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return;
+        m_jobs.push_back({id, std::move(work)});
+        m_wake.notify_one();
+    }
+
+private:
+    struct Job {
+        std::uint64_t id = 0;
+        Work work;
+    };
+    // What the thread has to say: a job's end, or a new verdict.
+    struct Mail {
+        std::uint64_t job = 0; // 0: a verdict
+        QString failure;       // of the job; of the verdict, why it does not answer
+        bool answering = true;
+        bool reached = false; // a connection was just made
+    };
+    struct Pending {
+        QPointer<QObject> receiver;
+        Deliver deliver;
+    };
+
+    // On the link's thread.
+    void run(std::stop_token stop) {
+        for (;;) {
+            Job job;
+            bool retryNow = false;
+            {
+                std::unique_lock lock(m_mutex);
+                if (!m_wake.wait(lock, stop, [this] { return !m_jobs.empty(); }))
+                    break;
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+                retryNow = std::exchange(m_retryNow, false);
+            }
+            Mail mail{job.id, perform(job.work, retryNow)};
+            job.work = nullptr; // what it holds goes on this thread, before the answer is read
+            post(std::move(mail));
+        }
+        m_counters.reset(); // here: closing a connection may wait for the network too
+    }
+
+    QString perform(const Work& work, bool retryNow) {
+        if (!m_counters) {
+            if (!retryNow && Clock::now() < m_retryAt)
+                return m_reason;
+            connectNow();
+            if (!m_counters)
+                return m_reason;
+        }
+        WatchedCounters watched(*m_counters);
+        try {
+            work(watched);
+        } catch (const std::exception& e) {
+            return failureText(e.what());
+        } catch (...) {
+            return failureText(nullptr);
+        }
+        if (watched.silent()) {
+            lose();
+        } else if (watched.answered()) {
+            m_troubled = false;
+            m_delay = m_owner.m_backoff.first;
+            tell(true);
+        }
+        return {};
+    }
+
+    void connectNow() {
+        try {
+            m_counters = m_owner.m_sources.connect(m_computer);
+        } catch (const std::exception& e) {
+            m_reason = failureText(e.what());
+        } catch (...) {
+            m_reason = failureText(nullptr);
+        }
+        if (m_counters) {
+            m_reason.clear();
+            tell(true, true);
+            return;
+        }
+        backOff();
+        tell(false);
+    }
+
+    // A reading found the computer silent: the next question connects
+    // afresh, at once the first time and later after a wait.
+    void lose() {
+        m_counters.reset();
+        m_reason = tr("The computer does not answer");
+        if (m_troubled)
+            backOff();
+        else
+            m_retryAt = Clock::now();
+        m_troubled = true;
+        tell(false);
+    }
+
+    void backOff() {
+        m_retryAt = Clock::now() + m_delay;
+        m_delay = std::min(m_delay * 2, m_owner.m_backoff.longest);
+        m_troubled = true;
+    }
+
+    void tell(bool answering, bool reached = false) {
+        const QString why = answering ? QString() : m_reason;
+        if (!reached && answering == m_told && why == m_toldWhy)
+            return;
+        m_told = answering;
+        m_toldWhy = why;
+        post(Mail{0, why, answering, reached});
+    }
+
+    void post(Mail mail) {
+        const std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return;
+        m_outbox.push_back(std::move(mail));
+        // Else a note is on its way already. The note carries nothing: what
+        // crosses threads goes through the outbox, under a lock a thread
+        // checker sees.
+        if (m_outbox.size() == 1)
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+    // On the user-interface thread, at the thread's note.
+    void customEvent(QEvent*) override { deliver(); }
+    void deliver() {
+        std::vector<Mail> mail;
+        {
+            const std::lock_guard lock(m_mutex);
+            mail.swap(m_outbox);
+        }
+        for (Mail& m : mail) {
+            if (m.job == 0) {
+                changeVerdict(m);
+                continue;
+            }
+            auto it = m_pending.find(m.job);
+            if (it == m_pending.end())
+                continue;
+            Pending pending = std::move(it->second);
+            m_pending.erase(it);
+            if (pending.receiver)
+                guard([&] { pending.deliver(m.failure); });
+        }
+    }
+
+    void changeVerdict(const Mail& verdict) {
+        if (verdict.reached)
+            m_owner.noteReached(m_computer);
+        if (m_answering == verdict.answering && m_whyNot == verdict.failure)
+            return;
+        m_answering = verdict.answering;
+        m_whyNot = verdict.failure;
+        const auto watchers = m_watchers; // a watcher may add another
+        for (const auto& [receiver, changed] : watchers)
+            if (receiver)
+                guard(changed);
+    }
+
+    template <class Body> void guard(const Body& body) {
+        try {
+            body();
+        } catch (...) {
+            if (!m_owner.m_errors)
+                throw;
+            m_owner.m_errors(std::current_exception());
+        }
+    }
+
+    RemoteComputerLinks& m_owner;
+    const QString m_computer;
+
+    // Shared by both threads, under m_mutex.
+    std::mutex m_mutex;
+    std::condition_variable_any m_wake;
+    std::deque<Job> m_jobs;
+    std::vector<Mail> m_outbox;
+    bool m_retryNow = false;
+    bool m_closed = false;
+
+    // The link's thread's own.
+    std::unique_ptr<PerfCounters> m_counters;
+    QString m_reason; // why the last connection failed or was lost
+    Clock::time_point m_retryAt{};
+    Clock::duration m_delay;
+    bool m_troubled = false; // no reading has got through since the last failure
+    bool m_told = true;      // the verdict last posted
+    QString m_toldWhy;
+
+    // The user-interface thread's own.
+    std::map<std::uint64_t, Pending> m_pending;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_watchers;
+    std::uint64_t m_lastJob = 0;
+    bool m_answering = true;
+    QString m_whyNot;
+
+    std::jthread m_thread; // last: starts after the state it uses, joins before it goes
+};
+
+RemoteComputerLinks::RemoteComputerLinks(CounterSources& sources, ErrorSink errors, Backoff backoff)
+    : m_sources(sources), m_errors(std::move(errors)), m_backoff(backoff) {}
+
+RemoteComputerLinks::~RemoteComputerLinks() {
+    // Every thread is told first, so the waits overlap.
+    for (auto& [computer, link] : m_links)
+        link->close();
+    m_links.clear();
+}
+
+ComputerLink& RemoteComputerLinks::link(const QString& computer) {
+    auto& link = m_links[computer];
+    if (!link) {
+        // On this thread, before the link's own thread first uses the
+        // collector's library. A library that cannot be loaded is the
+        // link's first answer instead.
+        try {
+            m_sources.prepare();
+        } catch (const std::exception&) {
+        }
+        link = std::make_unique<ComputerThread>(*this, computer);
+    }
+    return *link;
+}
+
+QStringList RemoteComputerLinks::reached() const {
+    return m_reached;
+}
+
+void RemoteComputerLinks::noteReached(const QString& computer) {
+    m_reached.removeAll(computer);
+    m_reached.prepend(computer);
+}
+
+} // namespace ombrix::platform

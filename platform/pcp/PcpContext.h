@@ -1,0 +1,37 @@
+#pragma once
+#include "platform/pcp/PcpMapping.h"
+
+#include <pcp/pmapi.h>
+
+#include <string>
+#include <vector>
+
+namespace ombrix::platform {
+
+// A libpcp host context, destroyed with its owner however that ends.
+class PcpContext {
+public:
+    // host: "name", "name:port" or an address. Throws PlatformError with the
+    // reason, in the user's words, when no context can be made.
+    explicit PcpContext(const std::string& host);
+    ~PcpContext();
+    PcpContext(const PcpContext&) = delete;
+    PcpContext& operator=(const PcpContext&) = delete;
+    int handle() const { return m_handle; }
+    void use() const { pmUseContext(m_handle); }
+
+private:
+    int m_handle;
+};
+
+// Adds those of the names the computer has to metrics, with their
+// descriptors, in one request for the names and one for the descriptors.
+// libpcp's error code when the computer did not answer, else 0.
+int lookUpMetrics(const std::vector<std::string>& names, pcp::Metrics& metrics);
+
+// getaddrinfo's status for the host's name: 0 when it has addresses.
+int resolve(const std::string& host);
+
+double monotonicSeconds();
+
+} // namespace ombrix::platform

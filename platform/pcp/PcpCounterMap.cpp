@@ -1,0 +1,107 @@
+#include "platform/pcp/PcpCounterMap.h"
+
+#include <unistd.h>
+
+namespace ombrix::platform::pcp {
+namespace {
+
+CounterMap map(std::string object, std::string counter, std::vector<Term> value,
+               std::vector<Term> base = {}, std::vector<Term> totalValue = {},
+               std::vector<Term> totalBase = {}, bool averageTotal = false, bool hasTotal = true) {
+    return {std::move(object),     std::move(counter),   std::move(value), std::move(base),
+            std::move(totalValue), std::move(totalBase), averageTotal,     hasTotal};
+}
+
+std::vector<CounterMap> build() {
+    // PCP gives processor times in milliseconds; the /proc reader counts clock ticks.
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK) > 0 ? sysconf(_SC_CLK_TCK) : 100);
+    const double tick = ticks / 1000.0;
+    const std::vector<Term> cpuTotal = {
+        {"kernel.percpu.cpu.user"}, {"kernel.percpu.cpu.nice"},       {"kernel.percpu.cpu.sys"},
+        {"kernel.percpu.cpu.idle"}, {"kernel.percpu.cpu.wait.total"}, {"kernel.percpu.cpu.intr"},
+        {"kernel.percpu.cpu.steal"}};
+    const std::vector<Term> allTotal = {{"kernel.all.cpu.user"},       {"kernel.all.cpu.nice"},
+                                        {"kernel.all.cpu.sys"},        {"kernel.all.cpu.idle"},
+                                        {"kernel.all.cpu.wait.total"}, {"kernel.all.cpu.intr"},
+                                        {"kernel.all.cpu.steal"}};
+    const std::vector<Term> cpuBusy = {{"kernel.percpu.cpu.user"},
+                                       {"kernel.percpu.cpu.nice"},
+                                       {"kernel.percpu.cpu.sys"},
+                                       {"kernel.percpu.cpu.intr"},
+                                       {"kernel.percpu.cpu.steal"}};
+    const std::vector<Term> allBusy = {{"kernel.all.cpu.user"},
+                                       {"kernel.all.cpu.nice"},
+                                       {"kernel.all.cpu.sys"},
+                                       {"kernel.all.cpu.intr"},
+                                       {"kernel.all.cpu.steal"}};
+    std::vector<Term> allBusyTicks = allBusy;
+    for (auto& term : allBusyTicks)
+        term.weight = tick;
+    const double sector = 1.0 / 512; // the /proc reader counts 512-byte sectors
+
+    // object, counter, value, base, _Total value, _Total base, _Total is a mean, has a _Total
+    return {
+        map("processor", "processor_time", cpuBusy, cpuTotal, allBusy, allTotal),
+        map("processor", "user_time", {{"kernel.percpu.cpu.user"}, {"kernel.percpu.cpu.nice"}},
+            cpuTotal, {{"kernel.all.cpu.user"}, {"kernel.all.cpu.nice"}}, allTotal),
+        map("processor", "privileged_time", {{"kernel.percpu.cpu.sys"}, {"kernel.percpu.cpu.intr"}},
+            cpuTotal, {{"kernel.all.cpu.sys"}, {"kernel.all.cpu.intr"}}, allTotal),
+        map("processor", "interrupts", {{"kernel.percpu.intr"}}, {}, {{"kernel.all.intr"}}, {}),
+
+        map("memory", "available_bytes", {{"mem.util.available"}}),
+        map("memory", "available_mbytes", {{"mem.util.available"}}),
+        map("memory", "committed_bytes", {{"mem.util.committed_AS"}}),
+        map("memory", "page_faults", {{"mem.vmstat.pgfault"}}),
+        map("memory", "pages", {{"mem.vmstat.pgmajfault"}, {"mem.vmstat.pswpout"}}),
+
+        map("physical_disk", "read_bytes", {{"disk.dev.read_bytes", sector}}),
+        map("physical_disk", "write_bytes", {{"disk.dev.write_bytes", sector}}),
+        map("physical_disk", "transfers", {{"disk.dev.read"}, {"disk.dev.write"}}),
+        map("physical_disk", "reads", {{"disk.dev.read"}}),
+        map("physical_disk", "writes", {{"disk.dev.write"}}),
+        map("physical_disk", "disk_time", {{"disk.dev.avactive"}}, {}, {}, {}, true),
+
+        map("network_interface", "bytes_received", {{"network.interface.in.bytes"}}),
+        map("network_interface", "bytes_sent", {{"network.interface.out.bytes"}}),
+        map("network_interface", "bytes_total",
+            {{"network.interface.in.bytes"}, {"network.interface.out.bytes"}}),
+        map("network_interface", "packets",
+            {{"network.interface.in.packets"}, {"network.interface.out.packets"}}),
+        map("network_interface", "packets_received", {{"network.interface.in.packets"}}),
+        map("network_interface", "packets_sent", {{"network.interface.out.packets"}}),
+
+        map("system", "processes", {{"proc.nprocs"}}),
+        map("system", "threads", {{"kernel.all.nprocs"}}), // PCP counts threads as processes
+        map("system", "context_switches", {{"kernel.all.pswitch"}}),
+        map("system", "queue_length", {{"kernel.all.runnable"}}),
+        map("system", "up_time", {{"kernel.all.uptime", 1.0 / 1000}}),
+
+        map("process", "processor_time", {{"proc.psinfo.utime", tick}, {"proc.psinfo.stime", tick}},
+            {}, allBusyTicks, {}),
+        // The 64-bit sizes: proc.memory.vmrss and vmsize are 32-bit kilobyte
+        // counts, which wrap at 4 TiB.
+        map("process", "working_set", {{"proc.psinfo.rss"}}),
+        map("process", "virtual_bytes", {{"proc.psinfo.vsize"}}),
+        map("process", "thread_count", {{"proc.psinfo.threads"}}),
+        map("process", "id_process", {{"proc.psinfo.pid"}}, {}, {}, {}, false, false),
+    };
+}
+
+} // namespace
+
+const std::vector<CounterMap>& counterMaps() {
+    static const std::vector<CounterMap> maps = build();
+    return maps;
+}
+
+std::string ourInstance(const std::string& object, const std::string& pcpName) {
+    if (object == "processor" && pcpName.rfind("cpu", 0) == 0)
+        return pcpName.substr(3);
+    return pcpName;
+}
+
+std::string pcpInstance(const std::string& object, const std::string& ourName) {
+    return object == "processor" ? "cpu" + ourName : ourName;
+}
+
+} // namespace ombrix::platform::pcp

@@ -1,0 +1,346 @@
+#include "platform/pcp/PcpFacts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace ombrix::platform::pcp {
+namespace {
+
+const char* const kNodeName = "kernel.uname.nodename";
+const char* const kRelease = "kernel.uname.release";
+const char* const kVersion = "kernel.uname.version";
+const char* const kDistro = "kernel.uname.distro";
+const char* const kModel = "hinv.cpu.model_name";
+const char* const kVendor = "hinv.cpu.vendor";
+const char* const kClock = "hinv.cpu.clock";
+const char* const kPhysmem = "mem.physmem";
+const char* const kAvailable = "mem.util.available";
+const char* const kZoneInfo = "pmcd.zoneinfo";
+const char* const kTimeZone = "pmcd.timezone";
+const char* const kInet = "network.interface.inet_addr";
+const char* const kInet6 = "network.interface.ipv6_addr";
+const char* const kHardware = "network.interface.hw_addr";
+const char* const kMountDir = "filesys.mountdir";
+const char* const kCapacity = "filesys.capacity";
+const char* const kAvail = "filesys.avail";
+const char* const kTmpfsCapacity = "tmpfs.capacity";
+const char* const kTmpfsFree = "tmpfs.free";
+
+const std::vector<std::string> kSummary{kNodeName,  kRelease,  kVersion, kDistro,
+                                        kModel,     kVendor,   kClock,   kPhysmem,
+                                        kAvailable, kZoneInfo, kTimeZone};
+const std::vector<std::string> kNetwork{kInet, kInet6, kHardware};
+const std::vector<std::string> kDrives{kMountDir, kCapacity, kAvail, kTmpfsCapacity, kTmpfsFree};
+
+std::vector<const std::vector<std::string>*> partsMetrics(const FactParts& parts) {
+    std::vector<const std::vector<std::string>*> lists;
+    if (parts.summary)
+        lists.push_back(&kSummary);
+    if (parts.network)
+        lists.push_back(&kNetwork);
+    if (parts.drives)
+        lists.push_back(&kDrives);
+    return lists;
+}
+
+struct CFree {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// One fetched metric's values, by instance id in increasing order.
+class Fetched {
+public:
+    Fetched(const pmResult& result, const Metrics& metrics) : m_metrics(metrics) {
+        for (int i = 0; i < result.numpmid; ++i)
+            if (result.vset[i] && result.vset[i]->numval > 0)
+                m_sets.emplace(result.vset[i]->pmid, result.vset[i]);
+    }
+
+    std::map<int, QString> texts(const char* name) const {
+        std::map<int, QString> found;
+        const auto [set, desc] = find(name);
+        if (!set || desc->type != PM_TYPE_STRING)
+            return found;
+        m_cut = m_cut || static_cast<std::size_t>(set->numval) > kMostFactItems;
+        for (int j = 0; j < set->numval && found.size() < kMostFactItems; ++j) {
+            pmAtomValue atom{};
+            if (pmExtractValue(set->valfmt, &set->vlist[j], PM_TYPE_STRING, &atom, PM_TYPE_STRING) <
+                0)
+                continue;
+            std::unique_ptr<char, CFree> owned(atom.cp);
+            if (owned)
+                found.emplace(set->vlist[j].inst, collectorText(owned.get()));
+        }
+        return found;
+    }
+
+    // In the units asked for; empty where the metric's dimension differs,
+    // or the value is not a finite number within [0, most].
+    std::map<int, double> numbers(const char* name, pmUnits units, double most) const {
+        std::map<int, double> found;
+        const auto [set, desc] = find(name);
+        if (!set || desc->type == PM_TYPE_STRING || desc->type == PM_TYPE_AGGREGATE ||
+            desc->type == PM_TYPE_EVENT || desc->type == PM_TYPE_HIGHRES_EVENT ||
+            desc->units.dimSpace != units.dimSpace || desc->units.dimTime != units.dimTime ||
+            desc->units.dimCount != units.dimCount)
+            return found;
+        const std::optional<double> from = canonicalFactor(desc->units);
+        const std::optional<double> to = canonicalFactor(units);
+        if (!from || !to)
+            return found;
+        m_cut = m_cut || static_cast<std::size_t>(set->numval) > kMostFactItems;
+        for (int j = 0; j < set->numval && found.size() < kMostFactItems; ++j) {
+            pmAtomValue atom{};
+            if (pmExtractValue(set->valfmt, &set->vlist[j], desc->type, &atom, PM_TYPE_DOUBLE) < 0)
+                continue;
+            const double value = atom.d * *from / *to;
+            if (std::isfinite(value) && value >= 0 && value <= most)
+                found.emplace(set->vlist[j].inst, value);
+        }
+        return found;
+    }
+
+    // Whether a value set read since the last call held more values than
+    // are kept.
+    bool takeCut() const { return std::exchange(m_cut, false); }
+
+    std::optional<QString> text(const char* name) const {
+        const auto all = texts(name);
+        if (all.empty())
+            return std::nullopt;
+        return all.begin()->second;
+    }
+
+private:
+    std::pair<const pmValueSet*, const pmDesc*> find(const char* name) const {
+        const auto metric = m_metrics.find(name);
+        if (metric == m_metrics.end())
+            return {nullptr, nullptr};
+        const auto set = m_sets.find(metric->second.pmid);
+        if (set == m_sets.end())
+            return {nullptr, nullptr};
+        return {set->second, &metric->second};
+    }
+
+    const Metrics& m_metrics;
+    mutable bool m_cut = false;
+    std::map<pmID, const pmValueSet*> m_sets;
+};
+
+pmUnits bytes() {
+    pmUnits units{};
+    units.dimSpace = 1;
+    units.scaleSpace = PM_SPACE_BYTE;
+    return units;
+}
+
+pmUnits perMicrosecond() {
+    pmUnits units{};
+    units.dimTime = -1;
+    units.scaleTime = PM_TIME_USEC;
+    return units;
+}
+
+// Under 2^63 bytes: no memory or disc is larger, and the value fits.
+constexpr double kMostBytes = 9.2e18;
+// A processor's clock in MHz: above zero, below a terahertz.
+constexpr double kMostMHz = 1e6;
+
+std::optional<std::uint64_t> firstBytes(const Fetched& fetched, const char* name) {
+    const auto all = fetched.numbers(name, bytes(), kMostBytes);
+    if (all.empty())
+        return std::nullopt;
+    return static_cast<std::uint64_t>(all.begin()->second);
+}
+
+QString instanceName(const InstanceNames& names, const Metrics& metrics, const char* metric,
+                     int instance) {
+    const auto desc = metrics.find(metric);
+    if (desc == metrics.end())
+        return {};
+    const auto domain = names.find(desc->second.indom);
+    if (domain == names.end())
+        return {};
+    const auto name = domain->second.find(instance);
+    return name == domain->second.end() ? QString() : collectorText(name->second.c_str());
+}
+
+bool isLoopback(const QString& address) {
+    return address.startsWith(QLatin1String("127.")) || address == QLatin1String("::1") ||
+           address.startsWith(QLatin1String("::1/"));
+}
+
+RemoteSummary summaryOf(const Fetched& fetched) {
+    RemoteSummary summary;
+    summary.nodeName = fetched.text(kNodeName);
+    summary.kernelRelease = fetched.text(kRelease);
+    summary.kernelVersion = fetched.text(kVersion);
+    summary.distribution = fetched.text(kDistro);
+    summary.processorModel = fetched.text(kModel);
+    summary.processorVendor = fetched.text(kVendor);
+    const auto clocks = fetched.numbers(kClock, perMicrosecond(), kMostMHz);
+    for (const auto& [instance, mhz] : clocks)
+        if (mhz > 0) {
+            summary.processorMHz = mhz;
+            break;
+        }
+    summary.totalMemory = firstBytes(fetched, kPhysmem);
+    summary.availableMemory = firstBytes(fetched, kAvailable);
+    if (summary.totalMemory == 0)
+        summary.totalMemory.reset();
+    // The collector says ":Europe/Berlin" for the zone file it uses.
+    if (auto zone = fetched.text(kZoneInfo); zone && zone->size() > 1)
+        summary.timeZone = zone->startsWith(QLatin1Char(':')) ? zone->mid(1) : *zone;
+    else if (auto rule = fetched.text(kTimeZone); rule && !rule->isEmpty())
+        summary.timeZone = rule;
+    return summary;
+}
+
+std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& metrics,
+                                      const InstanceNames& names, bool& cut) {
+    std::vector<RemoteAdapter> adapters;
+    std::map<QString, std::size_t> byName; // joined by name: the metrics' domains may differ
+    auto adapter = [&](const char* metric, int instance) -> RemoteAdapter* {
+        QString name = instanceName(names, metrics, metric, instance);
+        if (name.isEmpty())
+            return nullptr;
+        if (const auto known = byName.find(name); known != byName.end())
+            return &adapters[known->second];
+        if (adapters.size() >= kMostFactItems) {
+            cut = true;
+            return nullptr;
+        }
+        byName.emplace(name, adapters.size());
+        adapters.push_back({std::move(name), {}, {}, {}, false});
+        return &adapters.back();
+    };
+    auto split = [](const QString& text) {
+        return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
+    for (const auto& [instance, text] : fetched.texts(kHardware))
+        if (RemoteAdapter* a = adapter(kHardware, instance))
+            a->hardwareAddress = text;
+    for (const auto& [instance, text] : fetched.texts(kInet))
+        if (RemoteAdapter* a = adapter(kInet, instance))
+            a->ipv4 += split(text);
+    for (const auto& [instance, text] : fetched.texts(kInet6))
+        if (RemoteAdapter* a = adapter(kInet6, instance))
+            a->ipv6 += split(text);
+    for (RemoteAdapter& a : adapters) {
+        const QStringList all = a.ipv4 + a.ipv6;
+        a.loopback = !all.isEmpty() && std::all_of(all.begin(), all.end(), isLoopback);
+    }
+    return adapters;
+}
+
+std::vector<RemoteVolume> volumesOf(const Fetched& fetched, const Metrics& metrics,
+                                    const InstanceNames& names, bool& cut) {
+    std::vector<RemoteVolume> volumes;
+    const auto capacity = fetched.numbers(kCapacity, bytes(), kMostBytes);
+    const auto avail = fetched.numbers(kAvail, bytes(), kMostBytes);
+    for (const auto& [instance, mountPoint] : fetched.texts(kMountDir)) {
+        RemoteVolume volume;
+        volume.device = instanceName(names, metrics, kMountDir, instance);
+        volume.mountPoint = mountPoint;
+        if (const auto it = capacity.find(instance); it != capacity.end())
+            volume.totalBytes = static_cast<std::uint64_t>(it->second);
+        if (const auto it = avail.find(instance); it != avail.end())
+            volume.availableBytes = static_cast<std::uint64_t>(it->second);
+        volumes.push_back(std::move(volume));
+    }
+    // tmpfs names its instances by mount point; its free space is all a user may use.
+    const auto free = fetched.numbers(kTmpfsFree, bytes(), kMostBytes);
+    for (const auto& [instance, total] : fetched.numbers(kTmpfsCapacity, bytes(), kMostBytes)) {
+        if (volumes.size() >= kMostFactItems) {
+            cut = true;
+            break;
+        }
+        RemoteVolume volume;
+        volume.mountPoint = instanceName(names, metrics, kTmpfsCapacity, instance);
+        if (volume.mountPoint.isEmpty())
+            continue;
+        volume.inMemory = true;
+        volume.totalBytes = static_cast<std::uint64_t>(total);
+        if (const auto it = free.find(instance); it != free.end())
+            volume.availableBytes = static_cast<std::uint64_t>(it->second);
+        volumes.push_back(std::move(volume));
+    }
+    return volumes;
+}
+
+} // namespace
+
+const std::vector<std::pair<std::string, pmID>>& knownFactIds() {
+    // domain, cluster, item: 60 is the Linux agent, 2 pmcd's own.
+    static const std::vector<std::pair<std::string, pmID>> ids{
+        {kNodeName, pmID_build(60, 12, 4)},  {kRelease, pmID_build(60, 12, 0)},
+        {kVersion, pmID_build(60, 12, 1)},   {kDistro, pmID_build(60, 12, 7)},
+        {kModel, pmID_build(60, 18, 9)},     {kVendor, pmID_build(60, 18, 1)},
+        {kClock, pmID_build(60, 18, 0)},     {kPhysmem, pmID_build(60, 1, 0)},
+        {kAvailable, pmID_build(60, 1, 58)}, {kZoneInfo, pmID_build(2, 0, 26)},
+        {kTimeZone, pmID_build(2, 0, 5)},    {kInet, pmID_build(60, 33, 0)},
+        {kInet6, pmID_build(60, 33, 1)},     {kHardware, pmID_build(60, 33, 3)},
+        {kMountDir, pmID_build(60, 5, 7)},   {kCapacity, pmID_build(60, 5, 1)},
+        {kAvail, pmID_build(60, 5, 10)},     {kTmpfsCapacity, pmID_build(60, 34, 1)},
+        {kTmpfsFree, pmID_build(60, 34, 3)}};
+    return ids;
+}
+
+const std::vector<std::string>& factMetrics() {
+    static const std::vector<std::string> all = [] {
+        std::vector<std::string> names = kSummary;
+        names.insert(names.end(), kNetwork.begin(), kNetwork.end());
+        names.insert(names.end(), kDrives.begin(), kDrives.end());
+        return names;
+    }();
+    return all;
+}
+
+std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics) {
+    std::vector<pmID> ids;
+    for (const auto* list : partsMetrics(parts))
+        for (const auto& name : *list)
+            if (const auto it = metrics.find(name); it != metrics.end())
+                ids.push_back(it->second.pmid);
+    return ids;
+}
+
+std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics) {
+    std::vector<pmInDom> domains;
+    std::vector<const char*> named;
+    if (parts.network)
+        named.insert(named.end(), {kHardware, kInet, kInet6});
+    if (parts.drives)
+        named.insert(named.end(), {kMountDir, kTmpfsCapacity});
+    for (const char* name : named)
+        if (const auto it = metrics.find(name);
+            it != metrics.end() && it->second.indom != PM_INDOM_NULL &&
+            std::find(domains.begin(), domains.end(), it->second.indom) == domains.end())
+            domains.push_back(it->second.indom);
+    return domains;
+}
+
+RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const InstanceNames& names,
+                        const FactParts& parts) {
+    const Fetched fetched(result, metrics);
+    RemoteFacts facts;
+    if (parts.summary) {
+        facts.summary = summaryOf(fetched);
+        fetched.takeCut(); // one value of each is all the summary wants
+    }
+    if (parts.network && metrics.count(kHardware) + metrics.count(kInet) > 0) {
+        facts.adapters = adaptersOf(fetched, metrics, names, facts.adaptersCut);
+        facts.adaptersCut = fetched.takeCut() || facts.adaptersCut;
+    }
+    if (parts.drives && metrics.count(kMountDir) + metrics.count(kTmpfsCapacity) > 0) {
+        facts.volumes = volumesOf(fetched, metrics, names, facts.volumesCut);
+        facts.volumesCut = fetched.takeCut() || facts.volumesCut;
+    }
+    return facts;
+}
+
+} // namespace ombrix::platform::pcp

@@ -1,0 +1,31 @@
+#include "platform/remote/RemoteMachine.h"
+
+#include "platform/linux/network/LiveNetworkView.h"
+#include "platform/pcp/HostPort.h"
+#include "platform/registry/MemoryRegistryStore.h"
+#include "platform/remote/RemoteNetworkView.h"
+
+namespace ombrix::platform {
+namespace {
+
+// The print scheduler's host: the computer's name without the collector's port.
+std::string schedulerHost(const QString& computer) {
+    return pcp::splitHost(computer.toStdString()).host;
+}
+
+} // namespace
+
+RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts)
+    : snapshot(std::move(computer), std::move(facts)),
+      printers("libombrix_printers.so", schedulerHost(snapshot.computer())),
+      registry(std::make_unique<registry::RegistryLayer>()) {
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                      HKEY_CURRENT_CONFIG})
+        registry->setStore(root, std::make_shared<registry::MemoryRegistryStore>());
+    registry->mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath),
+                    std::make_shared<RemoteNetworkView>(snapshot));
+}
+
+RemoteMachine::~RemoteMachine() = default;
+
+} // namespace ombrix::platform

@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/linux/modules/LazyPrinters.h"
+#include "platform/registry/RegistryLayer.h"
+#include "platform/remote/RemoteServices.h"
+
+#include <memory>
+
+namespace ombrix::platform {
+
+// Another computer's services for the windows and the report, over the
+// facts its collector gave (snapshot), which its reader replaces as fresh
+// ones arrive. The registry holds nothing but that computer's network
+// configuration, where the network report reads it; its printers are those
+// of its own print scheduler.
+struct RemoteMachine {
+    RemoteMachine(QString computer, RemoteFacts facts);
+    ~RemoteMachine();
+    RemoteMachine(const RemoteMachine&) = delete;
+    RemoteMachine& operator=(const RemoteMachine&) = delete;
+
+    RemoteSnapshot snapshot;
+    RemoteMemory memory{snapshot};
+    RemoteVersionQuery version{snapshot};
+    RemoteCpu cpu{snapshot};
+    RemoteHostInfo host{snapshot};
+    RemoteSystemInfo systemInfo{snapshot};
+    NoFloppyDrive floppy;
+    RemoteClock clock{snapshot};
+    RemoteFileSystem fileSystem{snapshot};
+    LazyPrinters printers;
+    std::unique_ptr<registry::RegistryLayer> registry;
+};
+
+} // namespace ombrix::platform

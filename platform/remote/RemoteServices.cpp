@@ -1,0 +1,231 @@
+#include "platform/remote/RemoteServices.h"
+
+#include "platform/linux/KernelRelease.h"
+#include "platform/linux/LinuxVersionQuery.h"
+#include "platform/linux/OsRelease.h"
+
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace ombrix::platform {
+namespace {
+
+// Into one of the processor library's buffers: 255 bytes and a zero, never
+// cutting a character in two.
+void copyOut(char* buffer, const QString& text) {
+    constexpr qsizetype kMost = 255;
+    const QByteArray bytes = text.toUtf8();
+    qsizetype n = std::min(bytes.size(), kMost);
+    while (n > 0 && n < bytes.size() && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(buffer, bytes.constData(), static_cast<std::size_t>(n));
+    buffer[n] = '\0';
+}
+
+std::optional<KernelVersion> kernelOf(const RemoteSummary& summary) {
+    if (!summary.kernelRelease)
+        return std::nullopt;
+    return parseKernelRelease(summary.kernelRelease->toStdString(),
+                              summary.kernelVersion.value_or(QString()).toStdString());
+}
+
+// One of the letters C to Z for each volume: the one at "/" first.
+std::vector<const RemoteVolume*> letteredVolumes(const std::vector<RemoteVolume>& volumes) {
+    std::vector<const RemoteVolume*> lettered;
+    for (const RemoteVolume& volume : volumes)
+        if (volume.mountPoint == QLatin1String("/"))
+            lettered.push_back(&volume);
+    for (const RemoteVolume& volume : volumes)
+        if (volume.mountPoint != QLatin1String("/") && lettered.size() < 24)
+            lettered.push_back(&volume);
+    return lettered;
+}
+
+class RemoteDrive final : public DriveObject {
+public:
+    RemoteDrive(QChar letter, RemoteVolume volume)
+        : m_letter(letter), m_volume(std::move(volume)) {}
+    int DriveType() const override { return m_volume.inMemory ? 5 : 2; }
+    QString DriveLetter() const override { return m_letter; }
+    IfReady<std::int32_t> SerialNumber() const override { return NotReady; }
+    IfReady<std::uint64_t> AvailableSpace() const override { return m_volume.availableBytes; }
+    IfReady<std::uint64_t> TotalSize() const override { return m_volume.totalBytes; }
+    QString MountPoint() const override { return m_volume.mountPoint; }
+
+private:
+    QChar m_letter;
+    RemoteVolume m_volume;
+};
+
+class RemoteFileSystemObject final : public FileSystemObject {
+public:
+    explicit RemoteFileSystemObject(const std::vector<RemoteVolume>& volumes) {
+        char16_t letter = u'C';
+        for (const RemoteVolume* volume : letteredVolumes(volumes))
+            m_drives.emplace_back(QChar(letter++), *volume);
+    }
+    // That computer has no current folder of this program's: its root stands.
+    QString GetAbsolutePathName(const QString& path) const override {
+        if (path.size() >= 2 && path[0].isLetter() && path[1] == u':')
+            return path;
+        return QStringLiteral("C:\\") + path;
+    }
+    QString GetDriveName(const QString& path) const override {
+        return path.size() >= 2 && path[0].isLetter() && path[1] == u':' ? path.left(2) : QString();
+    }
+    std::unique_ptr<DriveObject> GetDrive(const QString& driveName) const override {
+        if (driveName.isEmpty() || driveName.size() > 3 ||
+            (driveName.size() > 1 && driveName[1] != u':'))
+            return nullptr;
+        for (const auto& [letter, volume] : m_drives)
+            if (letter == driveName[0].toUpper())
+                return std::make_unique<RemoteDrive>(letter, volume);
+        return nullptr;
+    }
+    QStringList DriveLetters() const override {
+        QStringList letters;
+        for (const auto& drive : m_drives)
+            letters << QString(drive.first);
+        return letters;
+    }
+
+private:
+    std::vector<std::pair<QChar, RemoteVolume>> m_drives;
+};
+
+} // namespace
+
+RemoteSnapshot::RemoteSnapshot(QString computer, RemoteFacts facts)
+    : m_computer(std::move(computer)),
+      m_facts(std::make_shared<const RemoteFacts>(std::move(facts))) {}
+
+std::shared_ptr<const RemoteFacts> RemoteSnapshot::facts() const {
+    const std::lock_guard lock(m_mutex);
+    return m_facts;
+}
+
+void RemoteSnapshot::update(RemoteFacts fresh) {
+    if (!fresh.reachable)
+        return;
+    const std::shared_ptr<const RemoteFacts> last = facts();
+    if (!fresh.adapters)
+        fresh.adapters = last->adapters;
+    if (!fresh.volumes)
+        fresh.volumes = last->volumes;
+    if (fresh.address.isEmpty())
+        fresh.address = last->address;
+    auto replacement = std::make_shared<const RemoteFacts>(std::move(fresh));
+    const std::lock_guard lock(m_mutex);
+    m_facts = std::move(replacement);
+}
+
+std::optional<MemoryStatus> RemoteMemory::query() const {
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
+    if (!summary.totalMemory || !summary.availableMemory)
+        return std::nullopt;
+    return MemoryStatus{*summary.totalMemory, *summary.availableMemory};
+}
+
+bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
+    const auto kernel = kernelOf(summary);
+    if (record.dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) || !kernel)
+        return false;
+    OSVERSIONINFOA filled;
+    filled.dwOSVersionInfoSize = record.dwOSVersionInfoSize;
+    filled.dwMajorVersion = kernel->major;
+    filled.dwMinorVersion = kernel->minor;
+    filled.dwBuildNumber = kernel->patch;
+    filled.dwPlatformId = LinuxVersionQuery::kPlatformIdLinux;
+    const QByteArray text = servicePackText(summary.distribution.value_or(QStringLiteral("Linux")),
+                                            sizeof filled.szCSDVersion - 1);
+    std::memcpy(filled.szCSDVersion, text.constData(), static_cast<std::size_t>(text.size()));
+    record = filled;
+    return true;
+}
+
+QString RemoteSystemInfo::osVersion() const {
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
+    static const QRegularExpression number(QStringLiteral("\\b(\\d+(?:\\.\\d+)*)\\b"));
+    if (summary.distribution)
+        if (const auto match = number.match(*summary.distribution); match.hasMatch())
+            return match.captured(1);
+    if (const auto kernel = kernelOf(summary))
+        return QStringLiteral("%1.%2").arg(kernel->major).arg(kernel->minor);
+    return {};
+}
+
+long long RemoteSystemInfo::osBuild() const {
+    const auto kernel = kernelOf(m_snapshot.facts()->summary);
+    return kernel ? kernel->patch : 0;
+}
+
+void RemoteCpu::GetProcessor(char* model, char* vendor, char* extra) {
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
+    copyOut(model, summary.processorModel.value_or(QString()));
+    copyOut(vendor, summary.processorVendor.value_or(QString()));
+    copyOut(extra, QString());
+}
+
+void RemoteCpu::GetProcessorRawSpeed(char* speed) {
+    GetProcessorNormSpeed(speed);
+}
+
+void RemoteCpu::GetProcessorNormSpeed(char* speed) {
+    const auto mhz = m_snapshot.facts()->summary.processorMHz;
+    // The collector's clock is checked to be a plausible one.
+    copyOut(speed, mhz ? QString::number(std::llround(*mhz)) : QString());
+}
+
+QString RemoteHostInfo::hostName() const {
+    const auto name = m_snapshot.facts()->summary.nodeName;
+    return name && !name->isEmpty() ? *name : m_snapshot.computer();
+}
+
+QString RemoteHostInfo::ipAddress() const {
+    return m_snapshot.facts()->address;
+}
+
+QDateTime RemoteClock::now() const {
+    const auto zone = m_snapshot.facts()->summary.timeZone;
+    const QDateTime here = QDateTime::currentDateTime();
+    if (!zone)
+        return here;
+    const QTimeZone there(zone->toUtf8());
+    return there.isValid() ? here.toTimeZone(there) : here;
+}
+
+std::unique_ptr<FileSystemObject> RemoteFileSystem::create() const {
+    const auto facts = m_snapshot.facts();
+    if (!facts->volumes)
+        return nullptr;
+    return std::make_unique<RemoteFileSystemObject>(*facts->volumes);
+}
+
+void RemoteReadings::refresh(QObject* receiver, std::function<void()> done) {
+    if (m_asking)
+        return;
+    m_asking = true;
+    m_link.readFacts(&m_answers, FactParts{.summary = true, .network = false, .drives = false},
+                     [this, receiver = QPointer<QObject>(receiver),
+                      done = std::move(done)](LinkAnswer<RemoteFacts> answer) {
+                         m_asking = false;
+                         // A failed reading keeps the last facts; the link's
+                         // verdict tells whether the computer answers.
+                         if (answer.value)
+                             m_snapshot.update(std::move(*answer.value));
+                         if (receiver)
+                             done();
+                     });
+}
+
+} // namespace ombrix::platform
