@@ -103,20 +103,16 @@ public:
                 const std::optional<Space> space = readSpace(mount, table);
                 if (!space)
                     return std::optional<std::int32_t>();
+                // What the system published of the volume to every user, else
+                // the file-system id every user is told: never the volume
+                // itself, which only root may read, so that a volume has one
+                // serial whoever asks.
                 if (!node.isEmpty()) {
-                    // The volume itself where we may read it, else what the
-                    // system published of it to every user: a user sees the
-                    // serial root sees.
-                    VolumeIdentity identity;
-                    std::optional<std::int32_t> s;
-                    if (readers.probe(node, identity))
-                        s = serialFromIdentity(identity);
-                    std::optional<VolumeIdentity> published;
-                    if (!s && (published = publishedVolume(node, dev, mount.fsType,
-                                                           {.blkidCache = readers.cached})))
-                        s = serialFromIdentity(*published);
-                    if (s)
-                        return s;
+                    if (const std::optional<VolumeIdentity> published = publishedVolume(
+                            node, dev, mount.fsType, {.blkidCache = readers.cached})) {
+                        if (const std::optional<std::int32_t> s = serialFromIdentity(*published))
+                            return s;
+                    }
                 }
                 return std::optional<std::int32_t>(space->fsid);
             });
