@@ -42,6 +42,14 @@ struct DriveLines {
     std::optional<std::uint64_t> totalBytes;
     std::optional<std::uint64_t> freeBytes;
     QString mountPoint;
+    // Mounted volumes of the drive table that have no letter.
+    int volumesWithoutLetter = 0;
+};
+
+// Every lettered drive, and how many mounted volumes have no letter.
+struct EveryDrive {
+    std::vector<DriveLines> drives;
+    int volumesWithoutLetter = 0;
 };
 
 // The report for the drive text. Waits as long as the file-system object
@@ -51,8 +59,11 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
 
 // The report of every lettered drive, in letter order. Throws PlatformError
 // when the drives cannot be listed.
-std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
-                                       const QLocale& locale);
+EveryDrive readEveryDrive(const platform::FileSystem& fileSystem, const QLocale& locale);
+
+// What the drive window and the report say of mounted volumes that got no
+// letter; empty for none.
+QString volumesWithoutLetterText(int count);
 
 // The lines top to bottom as the window shows them, empty ones left out.
 QStringList shownDriveLines(const DriveLines& lines);

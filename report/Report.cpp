@@ -38,9 +38,18 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
         case ReportSection::Network:
             makeSection(report, section, report.network, sources.network);
             break;
-        case ReportSection::Drives:
-            makeSection(report, section, report.drives, sources.drives);
+        case ReportSection::Drives: {
+            // Volumes without a letter leave the section made in part.
+            std::optional<EveryDrive> every;
+            makeSection(report, section, every, sources.drives);
+            if (every) {
+                report.drives = std::move(every->drives);
+                if (every->volumesWithoutLetter > 0)
+                    report.failures[section] =
+                        volumesWithoutLetterText(every->volumesWithoutLetter);
+            }
             break;
+        }
         case ReportSection::Printers:
             makeSection(report, section, report.printers, sources.printers);
             break;

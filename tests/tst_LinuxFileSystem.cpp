@@ -422,6 +422,7 @@ private slots:
     void lettersFollowTheMountTable_data() {
         QTest::addColumn<QByteArray>("table");
         QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("withoutLetter");
         QTest::newRow("desktop with USB stick, shares, images and empty drives")
             << fixture("mountinfo_desktop.txt")
             << QStringList{"A: 1 -",
@@ -438,12 +439,17 @@ private slots:
                            "M: 0 /mnt/own fuse",
                            "N: 2 /mnt/ntfs",
                            "O: 1 -",
-                           "P: 4 -"};
+                           "P: 4 -"}
+            << 0;
         QStringList many{"A: 1 -", "C: 2 /"};
         for (int i = 0; i < 23; ++i)
             many << QStringLiteral("%1: 5 /mnt/ram disk %2").arg(QChar(u'D' + i)).arg(2 + 3 * i);
-        QTest::newRow("six hundred mounts stop at Z") << fixture("mountinfo_many.txt") << many;
-        QTest::newRow("empty table") << QByteArray() << QStringList{"A: 1 -", "D: 1 -", "E: 4 -"};
+        // 200 RAM discs, each its own device; the binds and the system's
+        // own mounts are no further drives.
+        QTest::newRow("six hundred mounts stop at Z, and count the rest")
+            << fixture("mountinfo_many.txt") << many << 200 - 23;
+        QTest::newRow("empty table")
+            << QByteArray() << QStringList{"A: 1 -", "D: 1 -", "E: 4 -"} << 0;
     }
     void lettersFollowTheMountTable() {
         QFETCH(QByteArray, table);
@@ -494,9 +500,11 @@ private slots:
             return std::nullopt;
         };
         QStringList got;
-        for (const DriveEntry& d : assignDriveLetters(parseMountInfo(table), devices, nodes))
+        const DriveTable drives = assignDriveLetters(parseMountInfo(table), devices, nodes);
+        for (const DriveEntry& d : drives.drives)
             got << tableLine(d);
         QCOMPARE(got, expected);
+        QTEST(drives.volumesWithoutLetter, "withoutLetter");
     }
 
     void serialsComeFromTheVolumeIdentity_data() {

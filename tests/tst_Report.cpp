@@ -120,6 +120,7 @@ private slots:
     void eachComputerKeepsItsPlace();
     void unavailableFactsAreNullNotFailed_data();
     void unavailableFactsAreNullNotFailed();
+    void volumesWithoutLetterAreCounted();
 };
 
 void tst_Report::hostileNamesGiveValidJson_data() {
@@ -342,6 +343,18 @@ void tst_Report::unavailableFactsAreNullNotFailed() {
     QCOMPARE(entry["summary"]["computer_name"].toString(), QString("PC1"));
     QVERIFY(!entry["network"]["host_name"].isNull());
     QCOMPARE(computers[1]["errors"]["connection"].toString(), QString("it did not answer"));
+}
+
+// Volumes past Z: leave the drives section made in part, saying how many.
+void tst_Report::volumesWithoutLetterAreCounted() {
+    HostileMachine machine;
+    machine.fileSystem.volumesWithoutLetter = 12;
+    const Report report = BuildReport({ReportSection::Drives}, machine.sources());
+    const QJsonObject json = QJsonDocument::fromJson(ReportJson(report)).object();
+    QCOMPARE(json["drives"].toArray().size(), 1);
+    const QString why = json["errors"]["drives"].toString();
+    QVERIFY2(why.startsWith("12 mounted volumes"), qPrintable(why));
+    QVERIFY(QString::fromUtf8(ReportText(report)).contains("Some facts could not be read: " + why));
 }
 
 QTEST_GUILESS_MAIN(tst_Report)

@@ -156,10 +156,11 @@ private:
 
 class LinuxFileSystemObject final : public FileSystemObject {
 public:
-    LinuxFileSystemObject(std::vector<MountEntry> mounts, std::vector<DriveEntry> drives,
+    LinuxFileSystemObject(std::vector<MountEntry> mounts, DriveTable table,
                           std::chrono::milliseconds bound, QString mountInfoPath,
                           std::shared_ptr<VolumeProbe> volumes)
-        : m_mounts(std::move(mounts)), m_drives(std::move(drives)), m_bound(bound),
+        : m_mounts(std::move(mounts)), m_drives(std::move(table.drives)),
+          m_withoutLetter(table.volumesWithoutLetter), m_bound(bound),
           m_mountInfoPath(std::move(mountInfoPath)), m_volumes(std::move(volumes)) {}
 
     QString GetAbsolutePathName(const QString& path) const override {
@@ -216,9 +217,12 @@ public:
         return letters;
     }
 
+    int VolumesWithoutLetter() const override { return m_withoutLetter; }
+
 private:
     std::vector<MountEntry> m_mounts;
     std::vector<DriveEntry> m_drives;
+    int m_withoutLetter = 0;
     std::chrono::milliseconds m_bound;
     QString m_mountInfoPath;
     std::shared_ptr<VolumeProbe> m_volumes;
@@ -235,16 +239,15 @@ std::vector<DriveEntry> LinuxFileSystem::drives() const {
     const std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
     if (!mounts)
         return {};
-    return assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
+    return assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf).drives;
 }
 
 std::unique_ptr<FileSystemObject> LinuxFileSystem::create() const {
     std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
     if (!mounts)
         return nullptr;
-    std::vector<DriveEntry> drives =
-        assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
-    return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(drives), m_bound,
+    DriveTable table = assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
+    return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(table), m_bound,
                                                    m_mountInfoPath, m_volumes);
 }
 
