@@ -248,6 +248,11 @@ void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead_data() {
     const QStringList memory{"total_mb", "available_mb"};
     QTest::newRow("/proc an empty tmpfs") << "mount -t tmpfs none /proc"
                                           << "summary" << memory;
+    // The program finds its own modules without /proc.
+    QTest::newRow("/proc an empty tmpfs, the network") << "mount -t tmpfs none /proc"
+                                                       << "network" << QStringList();
+    QTest::newRow("/proc an empty tmpfs, the printers") << "mount -t tmpfs none /proc"
+                                                        << "printers" << QStringList();
     QTest::newRow("a FIFO in place of os-release")
         << fifoOver + "/etc/os-release && "
                       "{ ! test -e /usr/lib/os-release || mount --bind $1/f /usr/lib/os-release; }"
@@ -270,7 +275,7 @@ void tst_ReportCommand::reportAnswersWhereFilesCannotBeRead() {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer's runtime reads /proc for the bounds of the stack; without
     // it, it reports errors of its own.
-    if (qstrcmp(QTest::currentDataTag(), "/proc an empty tmpfs") == 0)
+    if (QByteArray(QTest::currentDataTag()).startsWith("/proc an empty tmpfs"))
         QSKIP("AddressSanitizer needs /proc for itself");
 #endif
     QTemporaryDir dir;
