@@ -1,5 +1,7 @@
 #include "app/FitLabel.h"
 
+#include "app/VisibleText.h"
+
 #include <QPainter>
 #include <QTextLayout>
 
@@ -65,8 +67,12 @@ void FitLabel::fit(QSize area) {
     m_fittedText = text();
     m_fittedArea = area;
     m_fittedBase = font();
+    // What is drawn: a name's bidirectional controls written out.
+    const QString drawn = ShownText(m_fittedText);
     const int width = area.width();
-    m_asIs = fontMetrics().horizontalAdvance(text()) <= width;
+    m_asIs = fontMetrics().horizontalAdvance(drawn) <= width;
+    m_shown = drawn;
+    m_fittedFont = font();
     if (m_asIs)
         return;
     // The lines the label was made high enough for; a smaller font would fit
@@ -77,7 +83,7 @@ void FitLabel::fit(QSize area) {
     // the same size, so no further font has to be loaded.
     for (const qreal spacing : {100.0, 98.0, 96.0, 94.0}) {
         f.setLetterSpacing(QFont::PercentageSpacing, spacing);
-        if (std::optional<QString> shown = fitted(text(), f, width, lines)) {
+        if (std::optional<QString> shown = fitted(drawn, f, width, lines)) {
             m_fittedFont = f;
             m_shown = *shown;
             return;
@@ -90,12 +96,12 @@ void FitLabel::fit(QSize area) {
     // Text width scales with the point size, so one guess lands at or next
     // to the size that fits; each size tried loads a font, so try few.
     const qreal start = f.pointSizeF();
-    const int natural = QFontMetrics(f).horizontalAdvance(text());
+    const int natural = QFontMetrics(f).horizontalAdvance(drawn);
     qreal size = std::floor(2 * start * width * lines / std::max(natural, 1)) / 2;
     size = std::clamp(size, kSmallestPointSize, std::max(kSmallestPointSize, start - 0.5));
     for (;;) {
         f.setPointSizeF(size);
-        if (std::optional<QString> shown = fitted(text(), f, width, lines)) {
+        if (std::optional<QString> shown = fitted(drawn, f, width, lines)) {
             m_fittedFont = f;
             m_shown = *shown;
             return;
@@ -105,7 +111,7 @@ void FitLabel::fit(QSize area) {
         size = std::max(kSmallestPointSize, size - 0.5);
     }
     m_fittedFont = f;
-    m_shown = elided(text(), f, width, lines);
+    m_shown = elided(drawn, f, width, lines);
 }
 
 void FitLabel::paintEvent(QPaintEvent* event) {
@@ -114,14 +120,15 @@ void FitLabel::paintEvent(QPaintEvent* event) {
     // far more often than it changes (a clock beside it ticks).
     if (m_fittedText != text() || m_fittedArea != area.size() || m_fittedBase != font())
         fit(area.size());
-    if (m_asIs) {
+    if (m_asIs && m_shown == text()) {
         setToolTipIfChanged({});
         QLabel::paintEvent(event);
         return;
     }
     QString whole = m_shown;
     whole.replace(u'\n', u' ');
-    setToolTipIfChanged(whole == text() ? QString() : text());
+    const QString shown = ShownText(text());
+    setToolTipIfChanged(whole == shown ? QString() : shown);
     QPainter painter(this);
     painter.setFont(m_fittedFont);
     painter.setPen(palette().color(foregroundRole()));

@@ -1,6 +1,33 @@
 #include "app/VisibleText.h"
 
+#include <algorithm>
+
 namespace ombrix {
+namespace {
+
+QString unicodeEscape(char16_t u) {
+    return QStringLiteral("\\u%1").arg(u, 4, 16, QChar(u'0'));
+}
+
+} // namespace
+
+bool IsBidiControl(char16_t c) {
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+QString ShownText(const QString& text) {
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return IsBidiControl(c.unicode()); }))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (QChar c : text) {
+        if (IsBidiControl(c.unicode()))
+            out += unicodeEscape(c.unicode());
+        else
+            out += c;
+    }
+    return out;
+}
 
 QString VisibleText(const QString& text) {
     QString out;
@@ -17,8 +44,8 @@ QString VisibleText(const QString& text) {
             out += QStringLiteral("\\t");
         else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
             out += QStringLiteral("\\x%1").arg(u, 2, 16, QChar(u'0'));
-        else if (u == 0x2028 || u == 0x2029) // line and paragraph separators
-            out += QStringLiteral("\\u%1").arg(u, 4, 16, QChar(u'0'));
+        else if (u == 0x2028 || u == 0x2029 || IsBidiControl(u)) // separators, reordering
+            out += unicodeEscape(u);
         else
             out += c;
     }

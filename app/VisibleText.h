@@ -4,11 +4,23 @@
 
 namespace ombrix {
 
+// Whether a character is one of the bidirectional controls that reorder the
+// characters after it: the embeddings and overrides U+202A to U+202E and the
+// isolates U+2066 to U+2069.
+bool IsBidiControl(char16_t c);
+
+// A text as every window draws it and the JSON report writes it: each
+// bidirectional control written as \uXXXX, so that a name from the machine
+// or a collector reads in the order of its characters ("ab\u202ecd.exe",
+// never "abexe.dc"). Every other character stays as it is.
+QString ShownText(const QString& text);
+
 // How the report and every window's Copy write a value, so that a line
 // never breaks inside it and every text reads back one way: a backslash
 // becomes \\, a line break \n, a carriage return \r, a tab \t, any other
-// control character \xHH, the line and paragraph separators \u2028 and
-// \u2029; a lone surrogate U+FFFD.
+// control character \xHH, the line and paragraph separators and the
+// bidirectional controls \uXXXX (as ShownText writes them); a lone
+// surrogate U+FFFD.
 QString VisibleText(const QString& text);
 // Each line written as VisibleText writes it.
 QStringList VisibleLines(const QStringList& lines);

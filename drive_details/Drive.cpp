@@ -48,6 +48,7 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
     LblSN = makeLabel(client, "LblSN", twipsRect(120, 600, 1935, 255));
     LblTot = makeLabel(client, "LblTot", twipsRect(120, 960, 1935, 495));
     LblFree = makeLabel(client, "LblFree", twipsRect(120, 1320, 2175, 375));
+    lblWithoutLetter = makeLabel(client, "lblWithoutLetter", twipsRect(120, 1740, 2535, 375));
 
     // Holds the drive text; it lies below the client area, out of sight, and
     // is the only control that takes the keyboard focus.
@@ -72,7 +73,10 @@ Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
         shown.serial = LblSN->text();
         shown.total = LblTot->text();
         shown.free = LblFree->text();
-        return VisibleLines(shownDriveLines(shown));
+        QStringList lines = shownDriveLines(shown);
+        if (!lblWithoutLetter->text().isEmpty())
+            lines << lblWithoutLetter->text();
+        return VisibleLines(lines);
     });
 }
 
@@ -141,6 +145,7 @@ void Drive::showReport(const DriveLines& lines) {
     apply(LblSN, lines.serial);
     apply(LblTot, lines.total);
     apply(LblFree, lines.free);
+    lblWithoutLetter->setText(volumesWithoutLetterText(lines.volumesWithoutLetter));
 }
 
 } // namespace ombrix

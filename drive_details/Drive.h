@@ -41,6 +41,7 @@ private:
     QLabel* LblSN = nullptr;
     QLabel* LblTot = nullptr;
     QLabel* LblFree = nullptr;
+    QLabel* lblWithoutLetter = nullptr; // says how many volumes got no letter
     QLineEdit* Text1 = nullptr;
 };
 

@@ -46,6 +46,7 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
     if (const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create()) {
         const QString path = fso->GetAbsolutePathName(drive + QStringLiteral(":\\"));
         unit = fso->GetDrive(fso->GetDriveName(path));
+        lines.volumesWithoutLetter = fso->VolumesWithoutLetter();
     }
     if (!unit) {
         lines.drive = QStringLiteral("Unit ") + drive + QStringLiteral(": not found");
@@ -86,15 +87,24 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
     return lines;
 }
 
-std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
-                                       const QLocale& locale) {
+EveryDrive readEveryDrive(const platform::FileSystem& fileSystem, const QLocale& locale) {
     const std::unique_ptr<platform::FileSystemObject> fso = fileSystem.create();
     if (!fso)
         throw platform::PlatformError("The drives cannot be listed");
-    std::vector<DriveLines> drives;
+    EveryDrive every;
+    every.volumesWithoutLetter = fso->VolumesWithoutLetter();
     for (const QString& letter : fso->DriveLetters())
-        drives.push_back(readDriveLines(fileSystem, letter, locale));
-    return drives;
+        every.drives.push_back(readDriveLines(fileSystem, letter, locale));
+    return every;
+}
+
+QString volumesWithoutLetterText(int count) {
+    if (count <= 0)
+        return {};
+    if (count == 1)
+        return QStringLiteral("1 mounted volume has no drive letter: the letters end at Z");
+    return QStringLiteral("%1 mounted volumes have no drive letter: the letters end at Z")
+        .arg(count);
 }
 
 QString UnreadDriveFactsText(const std::vector<DriveLines>& drives) {

@@ -45,6 +45,14 @@ struct DriveLines {
     // Why the serial number of a drive that gave its sizes could not be
     // read; empty when it was, or the drive carries none.
     QString serialUnreadWhy;
+    // Mounted volumes of the drive table that have no letter.
+    int volumesWithoutLetter = 0;
+};
+
+// Every lettered drive, and how many mounted volumes have no letter.
+struct EveryDrive {
+    std::vector<DriveLines> drives;
+    int volumesWithoutLetter = 0;
 };
 
 // The report for the drive text. Waits as long as the file-system object
@@ -54,8 +62,11 @@ DriveLines readDriveLines(const platform::FileSystem& fileSystem, const QString&
 
 // The report of every lettered drive, in letter order. Throws PlatformError
 // when the drives cannot be listed.
-std::vector<DriveLines> readEveryDrive(const platform::FileSystem& fileSystem,
-                                       const QLocale& locale);
+EveryDrive readEveryDrive(const platform::FileSystem& fileSystem, const QLocale& locale);
+
+// What the drive window and the report say of mounted volumes that got no
+// letter; empty for none.
+QString volumesWithoutLetterText(int count);
 
 // The serial numbers that could not be read and why, drives of one reason
 // together: "C:, E: serial number: <why>"; empty when none.

@@ -280,7 +280,8 @@ void Ombrix2::Timer1_Timer() {
 
 void Ombrix2::showCaption() {
     const bool silent = m_services.remote && !m_services.remote->link().answering();
-    setWindowTitle(silent ? m_caption + QStringLiteral(" (not answering)") : m_caption);
+    // The host name, from the machine or its collector, reads in its order.
+    setWindowTitle(ShownText(silent ? m_caption + QStringLiteral(" (not answering)") : m_caption));
 }
 
 void Ombrix2::Timer2_Timer() {

@@ -3,6 +3,8 @@
 #include "app/Background.h"
 #include "app/CopyAction.h"
 #include "app/Handler.h"
+#include "app/ShownTextDelegate.h"
+#include "app/VisibleText.h"
 #include "main_window/PrinterListText.h"
 #include "platform/Printers.h"
 
@@ -34,6 +36,7 @@ PrintersWindow::PrintersWindow(const platform::Printers& printers, QWidget* pare
     treePrinters->setObjectName(QStringLiteral("treePrinters"));
     treePrinters->setAccessibleName(tr("Printers"));
     treePrinters->setColumnCount(ColumnCount);
+    treePrinters->setItemDelegate(new ShownTextDelegate(treePrinters));
     treePrinters->setHeaderLabels(PrinterColumnTitles());
     treePrinters->setRootIsDecorated(false);
     treePrinters->setUniformRowHeights(true);
@@ -84,7 +87,7 @@ void PrintersWindow::showList(const platform::PrinterList& list) {
     for (const platform::PrintDestination& dest : list.destinations) {
         auto* item = new QTreeWidgetItem(treePrinters, PrinterRowTexts(dest));
         if (!dest.info.isEmpty() && dest.info != dest.name)
-            item->setToolTip(NameColumn, dest.info);
+            item->setToolTip(NameColumn, ShownText(dest.info));
         if (dest.isDefault) {
             QFont bold = item->font(NameColumn);
             bold.setBold(true);

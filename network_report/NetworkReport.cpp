@@ -29,11 +29,76 @@ QString trimmedSpaces(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-// The addresses of a value's text: a registry text may hold several,
-// separated by spaces or commas.
-QStringList addressList(const QString& text) {
+// The addresses of a value's texts: each may hold several, separated by
+// spaces or commas.
+QStringList addressList(const QStringList& texts) {
     static const QRegularExpression separators(QStringLiteral("[ ,]+"));
-    return text.split(separators, Qt::SkipEmptyParts);
+    QStringList addresses;
+    for (const QString& text : texts)
+        addresses << text.split(separators, Qt::SkipEmptyParts);
+    return addresses;
+}
+
+// The name servers of the machine-wide value: its non-empty entries.
+QStringList nameServerFacts(const QString& nameServers) {
+    QStringList servers = NameServerEntries(nameServers);
+    servers.removeAll(QString());
+    return servers;
+}
+
+QString tcpipKey(const QString& adapterKey) {
+    return kServicesKey + adapterKey + QStringLiteral("\\Parameters\\Tcpip");
+}
+
+// The report's lines, and the facts as far as the lines show them: each
+// value read just before its line is added, and nothing but what the lines
+// show; the adapters' key names in `keys`.
+NetworkConfiguration readLines(const clsRegistryAccess& access, QStringList& keys) {
+    NetworkConfiguration config;
+    QStringList& lines = config.lines;
+    // A key that cannot be opened gives an absent text, shown as nothing.
+    auto value = [&](const QString& key, const char* name) {
+        return access.GetRegistryValue(key, QString::fromLatin1(name), kLocalMachine)
+            .value_or(QString());
+    };
+
+    const auto adapters = access.EnumerateRegistryKeys(kAdaptersKey, kLocalMachine);
+    if (!adapters || adapters->empty()) {
+        lines << QStringLiteral("No network adapters found");
+        return config;
+    }
+
+    config.domain = value(kParametersKey, "Domain");
+    lines << QStringLiteral("Domain: ") + config.domain;
+    config.hostName = value(kParametersKey, "HostName");
+    lines << QStringLiteral("Host Name: ") + config.hostName;
+    const QString nameServers = value(kParametersKey, "NameServer");
+    lines << NameServerLines(nameServers);
+    config.nameServers = nameServerFacts(nameServers);
+    lines << kSeparator;
+
+    for (const auto& row : *adapters) {
+        if (!config.adapters.empty())
+            lines << kSeparator;
+        AdapterConfiguration& adapter = config.adapters.emplace_back();
+        // The key is read by its name; the line shows the name it stands for.
+        const QString& key = keys.emplace_back(row.empty() ? QString() : row[0]);
+        adapter.name = AdapterName(key);
+        lines << QStringLiteral("Adapter Name: ") + adapter.name;
+        const QString wins = kAdaptersKey + u'\\' + key;
+        adapter.primaryWins = value(wins, "NameServer");
+        lines << QStringLiteral("   Primary WINS Server: ") + adapter.primaryWins;
+        adapter.backupWins = value(wins, "NameServerBackup");
+        lines << QStringLiteral("   WINS Server Backup: ") + adapter.backupWins;
+        const QString tcpip = tcpipKey(key);
+        lines << QStringLiteral("   Default Gateway(s): ") + value(tcpip, "DefaultGateway");
+        adapter.dhcp = ReadsAsTrue(value(tcpip, "EnableDHCP"));
+        lines << QStringLiteral("   DHCP Enabled: ") +
+                     (adapter.dhcp ? QStringLiteral("True") : QStringLiteral("False"));
+        lines << QStringLiteral("   IP Address: ") + value(tcpip, "IPAddress");
+        lines << QStringLiteral("   Subnet Mask(s): ") + value(tcpip, "SubnetMask");
+    }
+    return config;
 }
 
 } // namespace
@@ -83,65 +148,37 @@ QString AdapterName(const QString& keyName) {
 }
 
 NetworkConfiguration ReadNetworkConfiguration(const clsRegistryAccess& access) {
-    NetworkConfiguration config;
-    QStringList& lines = config.lines;
-    // Each value is read just before its line is added; a key that cannot be
-    // opened gives an absent text, shown as nothing.
+    QStringList keys;
+    NetworkConfiguration config = readLines(access, keys);
     auto value = [&](const QString& key, const char* name) {
         return access.GetRegistryValue(key, QString::fromLatin1(name), kLocalMachine)
             .value_or(QString());
     };
-
-    const auto adapters = access.EnumerateRegistryKeys(kAdaptersKey, kLocalMachine);
-    if (!adapters || adapters->empty()) {
-        lines << QStringLiteral("No network adapters found");
-        return config;
+    // The machine's names are facts even where it has no adapters, which
+    // the list shows alone.
+    if (config.adapters.empty()) {
+        config.domain = value(kParametersKey, "Domain");
+        config.hostName = value(kParametersKey, "HostName");
+        config.nameServers = nameServerFacts(value(kParametersKey, "NameServer"));
     }
-
-    config.domain = value(kParametersKey, "Domain");
-    lines << QStringLiteral("Domain: ") + config.domain;
-    config.hostName = value(kParametersKey, "HostName");
-    lines << QStringLiteral("Host Name: ") + config.hostName;
-    const QString nameServers = value(kParametersKey, "NameServer");
-    lines << NameServerLines(nameServers);
-    for (const QString& entry : NameServerEntries(nameServers)) {
-        if (!entry.isEmpty())
-            config.nameServers << entry;
-    }
-    lines << kSeparator;
-
-    for (const auto& row : *adapters) {
-        if (!config.adapters.empty())
-            lines << kSeparator;
-        AdapterConfiguration& adapter = config.adapters.emplace_back();
-        // The key is read by its name; the line shows the name it stands for.
-        const QString key = row.empty() ? QString() : row[0];
-        adapter.name = AdapterName(key);
-        lines << QStringLiteral("Adapter Name: ") + adapter.name;
-        const QString wins = kAdaptersKey + u'\\' + key;
-        adapter.primaryWins = value(wins, "NameServer");
-        lines << QStringLiteral("   Primary WINS Server: ") + adapter.primaryWins;
-        adapter.backupWins = value(wins, "NameServerBackup");
-        lines << QStringLiteral("   WINS Server Backup: ") + adapter.backupWins;
-        const QString tcpip = kServicesKey + key + QStringLiteral("\\Parameters\\Tcpip");
-        const QString gateways = value(tcpip, "DefaultGateway");
-        adapter.gateways = addressList(gateways);
-        lines << QStringLiteral("   Default Gateway(s): ") + gateways;
-        adapter.dhcp = ReadsAsTrue(value(tcpip, "EnableDHCP"));
-        lines << QStringLiteral("   DHCP Enabled: ") +
-                     (adapter.dhcp ? QStringLiteral("True") : QStringLiteral("False"));
-        const QString addresses = value(tcpip, "IPAddress");
-        adapter.ipAddresses = addressList(addresses);
-        lines << QStringLiteral("   IP Address: ") + addresses;
-        const QString masks = value(tcpip, "SubnetMask");
-        adapter.subnetMasks = addressList(masks);
-        lines << QStringLiteral("   Subnet Mask(s): ") + masks;
+    // A line shows a value's first text; the facts hold every address.
+    for (std::size_t i = 0; i < config.adapters.size(); ++i) {
+        AdapterConfiguration& adapter = config.adapters[i];
+        const QString tcpip = tcpipKey(keys[qsizetype(i)]);
+        auto addresses = [&](const char* name) {
+            return addressList(
+                access.registryTexts(tcpip, QString::fromLatin1(name), kLocalMachine));
+        };
+        adapter.gateways = addresses("DefaultGateway");
+        adapter.ipAddresses = addresses("IPAddress");
+        adapter.subnetMasks = addresses("SubnetMask");
     }
     return config;
 }
 
 QStringList BuildNetworkReport(const clsRegistryAccess& access) {
-    return ReadNetworkConfiguration(access).lines;
+    QStringList keys;
+    return readLines(access, keys).lines;
 }
 
 } // namespace ombrix

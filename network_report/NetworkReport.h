@@ -11,7 +11,8 @@ class clsRegistryAccess;
 // One adapter of the report, from the values its lines show.
 struct AdapterConfiguration {
     QString name;
-    QStringList ipAddresses; // the addresses of the value the line shows
+    // Every address of the value whose first text the line shows.
+    QStringList ipAddresses;
     QStringList subnetMasks;
     QStringList gateways;
     bool dhcp = false;
@@ -29,11 +30,13 @@ struct NetworkConfiguration {
 };
 
 // Reads the machine's TCP/IP configuration through the registry class from
-// HKEY_LOCAL_MACHINE, each value just before its line is added.
+// HKEY_LOCAL_MACHINE: the report's lines, each value just before its line is
+// added, then what the lines leave out: the machine-wide values where there
+// are no adapters, every address of a value that holds several.
 NetworkConfiguration ReadNetworkConfiguration(const clsRegistryAccess& access);
 
 // The lines of the network configuration report, in the order the list
-// shows them.
+// shows them; nothing is read but what they show.
 QStringList BuildNetworkReport(const clsRegistryAccess& access);
 
 // The entries of the machine-wide "NameServer" value: separated by single

@@ -2,6 +2,7 @@
 
 #include "app/CopyAction.h"
 #include "app/Handler.h"
+#include "app/ShownTextDelegate.h"
 #include "app/Twips.h"
 #include "app/VisibleText.h"
 #include "network_report/NetworkReport.h"
@@ -34,6 +35,7 @@ frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
     List1->setObjectName(QStringLiteral("List1"));
     List1->setGeometry(twipsRect(90, 90, 5280, 4155));
     List1->setSortingEnabled(false);
+    List1->setItemDelegate(new ShownTextDelegate(List1));
     // Lines can be picked for Copy.
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
 

@@ -48,6 +48,8 @@ public:
     virtual std::unique_ptr<DriveObject> GetDrive(const QString& driveName) const = 0;
     // The letter of every drive, in alphabetical order.
     virtual QStringList DriveLetters() const = 0;
+    // How many mounted volumes have no letter: there are only A: to Z:.
+    virtual int VolumesWithoutLetter() const = 0;
 };
 
 // Makes a new file-system object for every report; nothing is shared between

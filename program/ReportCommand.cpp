@@ -74,8 +74,12 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     const QString most = QString::number(platform::kMostFactItems);
     if (adaptersCut && report.report.network)
         report.report.failures[ReportSection::Network] = cutShort.arg("adapters", most);
-    if (volumesCut && report.report.drives)
-        report.report.failures[ReportSection::Drives] = cutShort.arg("volumes", most);
+    if (volumesCut && report.report.drives) {
+        // Beside the volumes past Z that it may name already.
+        QString& why = report.report.failures[ReportSection::Drives];
+        why = (why.isEmpty() ? QString() : why + QStringLiteral("; ")) +
+              cutShort.arg("volumes", most);
+    }
     return report;
 }
 

@@ -288,4 +288,44 @@ std::optional<QString> clsRegistryAccess::GetRegistryValue(QString xi_strSubKey,
     return QString::fromUtf8(reinterpret_cast<const char*>(buffer.data()), zero - buffer.begin());
 }
 
+QStringList clsRegistryAccess::registryTexts(const QString& subKey, const QString& valueName,
+                                             std::int32_t hive) const {
+    const auto path = narrowName(subKey);
+    const auto name = narrowName(valueName);
+    OpenedKey key(m_registry);
+    if (!path || !name ||
+        !key.opened(m_registry.RegOpenKeyA(hiveOf(hive), path->constData(), key.place())))
+        return {};
+    // Asked for its size first; a value that grows meanwhile is asked again.
+    DWORD type = 0;
+    QByteArray data;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = 0;
+        if (m_registry.RegQueryValueExA(key.get(), name->constData(), nullptr, &type, nullptr,
+                                        &size) != ERROR_SUCCESS)
+            return {};
+        data.resize(size);
+        const LONG status =
+            m_registry.RegQueryValueExA(key.get(), name->constData(), nullptr, &type,
+                                        reinterpret_cast<unsigned char*>(data.data()), &size);
+        if (status == ERROR_SUCCESS) {
+            data.truncate(size);
+            break;
+        }
+        if (status != ERROR_MORE_DATA)
+            return {};
+        data.clear();
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)
+        return {};
+    QStringList texts;
+    for (const QByteArray& text : data.split('\0')) {
+        if (!text.isEmpty())
+            texts << QString::fromUtf8(text);
+        if (type != REG_MULTI_SZ)
+            break;
+    }
+    return texts;
+}
+
 } // namespace ombrix

@@ -2,6 +2,7 @@
 #include "platform/Registry.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -39,6 +40,12 @@ public:
                           std::int32_t xi_lngValueType = 0) const;
     std::optional<QString> GetRegistryValue(QString xi_strSubKey, QString xi_strValueName,
                                             std::int32_t xi_lngRegistryHive = 0) const;
+
+    // Every string of a text value, whole: each of a multi-string, where
+    // GetRegistryValue gives the first; one for a plain string. Empty for a
+    // value of another type, a missing value or a key that cannot be opened.
+    QStringList registryTexts(const QString& subKey, const QString& valueName,
+                              std::int32_t hive = 0) const;
 
 private:
     platform::Registry& m_registry;

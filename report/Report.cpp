@@ -38,13 +38,23 @@ Report BuildReport(const std::vector<ReportSection>& sections, const ReportSourc
         case ReportSection::Network:
             makeSection(report, section, report.network, sources.network);
             break;
-        case ReportSection::Drives:
-            makeSection(report, section, report.drives, sources.drives);
-            if (report.drives) {
+        case ReportSection::Drives: {
+            // Volumes without a letter, or serial numbers not read, leave the
+            // section made in part.
+            std::optional<EveryDrive> every;
+            makeSection(report, section, every, sources.drives);
+            if (every) {
+                report.drives = std::move(every->drives);
+                QStringList partial;
                 if (const QString unread = UnreadDriveFactsText(*report.drives); !unread.isEmpty())
-                    report.failures[section] = unread;
+                    partial << unread;
+                if (every->volumesWithoutLetter > 0)
+                    partial << volumesWithoutLetterText(every->volumesWithoutLetter);
+                if (!partial.isEmpty())
+                    report.failures[section] = partial.join(QStringLiteral("; "));
             }
             break;
+        }
         case ReportSection::Printers:
             makeSection(report, section, report.printers, sources.printers);
             // A service that is there but could not be read lists nothing:

@@ -33,7 +33,7 @@ struct Report {
 struct ReportSources {
     std::function<SummaryFacts()> summary;
     std::function<NetworkConfiguration()> network;
-    std::function<std::vector<DriveLines>()> drives;
+    std::function<EveryDrive()> drives;
     std::function<platform::PrinterList()> printers;
 };
 

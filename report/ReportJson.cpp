@@ -158,10 +158,20 @@ QJsonValue withNullAt(const QJsonValue& value, const QStringList& path) {
     return object;
 }
 
+// The document as UTF-8, each bidirectional control in its strings written
+// as the escape \uXXXX (ShownText): read as JSON, a name is the name itself;
+// read as text, it reads in the order of its characters.
+QByteArray written(const QJsonObject& root) {
+    const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    const QString text = QString::fromUtf8(json);
+    const QString shown = ShownText(text);
+    return shown.size() == text.size() ? json : shown.toUtf8();
+}
+
 } // namespace
 
 QByteArray ReportJson(const Report& report) {
-    return QJsonDocument(reportObject(report)).toJson(QJsonDocument::Indented);
+    return written(reportObject(report));
 }
 
 QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers) {
@@ -180,7 +190,7 @@ QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers) {
         entry.insert("errors", errors);
         entries.append(entry);
     }
-    return QJsonDocument(QJsonObject{{"computers", entries}}).toJson(QJsonDocument::Indented);
+    return written(QJsonObject{{"computers", entries}});
 }
 
 } // namespace ombrix

@@ -109,6 +109,19 @@ private slots:
         QCOMPARE(m_fs->created, 3); // a fresh object for every report
     }
 
+    // Volumes mounted past Z: are named by their number under the report of
+    // any drive, as long as there are such.
+    void volumesWithoutLetterAreCounted() {
+        m_fs->volumesWithoutLetter = 12;
+        showDrive();
+        type(QStringLiteral("c"));
+        QVERIFY2(label("lblWithoutLetter").startsWith(QStringLiteral("12 mounted volumes")),
+                 qPrintable(label("lblWithoutLetter")));
+        m_fs->volumesWithoutLetter = 0;
+        type(QStringLiteral("d"));
+        QCOMPARE(label("lblWithoutLetter"), QString());
+    }
+
     void otherKeysChangeNothing_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("key");

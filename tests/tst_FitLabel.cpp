@@ -1,4 +1,5 @@
 #include "app/FitLabel.h"
+#include "app/ShownTextDelegate.h"
 
 #include <QTest>
 
@@ -62,6 +63,22 @@ private slots:
         label.setWordWrap(wrap);
         label.grab();
         QCOMPARE(label.toolTip().isEmpty(), whole);
+    }
+
+    // A name's bidirectional controls are drawn written out, in a label and
+    // in a list alike; the label keeps the name itself, for Copy and screen
+    // readers.
+    void bidiControlsAreDrawnWrittenOut() {
+        const QString name = QStringLiteral("ab") + QChar(0x202E) + QStringLiteral("cd.exe");
+        const QString written = QStringLiteral("ab\\u202ecd.exe");
+        FitLabel label(name);
+        FitLabel writtenOut(written);
+        for (FitLabel* l : {&label, &writtenOut})
+            l->setGeometry(0, 0, 200, 17);
+        QCOMPARE(label.grab().toImage(), writtenOut.grab().toImage());
+        QCOMPARE(label.text(), name);
+        QVERIFY(label.toolTip().isEmpty());
+        QCOMPARE(ShownTextDelegate().displayText(name, QLocale()), written);
     }
 };
 

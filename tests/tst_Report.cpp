@@ -1,7 +1,9 @@
+#include "app/VisibleText.h"
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
+#include "platform/remote/RemoteMachine.h"
 #include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
@@ -46,10 +48,10 @@ struct HostileMachine {
     registry::RegistryLayer registry;
     FakeFileSystem fileSystem;
     FakePrinters printers;
+    std::shared_ptr<FakeRegistryProvider> view = std::make_shared<FakeRegistryProvider>();
 
     HostileMachine() {
         machine.cpu.model = kHostileBytes;
-        auto view = std::make_shared<FakeRegistryProvider>();
         view->keys["Tcpip\\Parameters"] = {{}, {{"Domain", REG_SZ, bytes(kHostileBytes + '\0')}}};
         view->keys["NetBT\\Adapters"] = {{"lan \"0\""}, {}};
         registry.setStore(HKEY_LOCAL_MACHINE, std::make_shared<registry::MemoryRegistryStore>());
@@ -94,6 +96,14 @@ QString readBack(const QString& written) {
     return out;
 }
 
+// Whether a character reorders those after it, by its Unicode bidirectional class.
+bool reorders(QChar c) {
+    static const QList<QChar::Direction> controls{QChar::DirLRE, QChar::DirRLE, QChar::DirLRO,
+                                                  QChar::DirRLO, QChar::DirPDF, QChar::DirLRI,
+                                                  QChar::DirRLI, QChar::DirFSI, QChar::DirPDI};
+    return controls.contains(c.direction());
+}
+
 QJsonValue at(QJsonValue value, const QStringList& path) {
     for (const QString& step : path) {
         bool index = false;
@@ -121,6 +131,9 @@ private slots:
     void eachComputerKeepsItsPlace();
     void unavailableFactsAreNullNotFailed_data();
     void unavailableFactsAreNullNotFailed();
+    void namesReadInTheirOrder_data();
+    void namesReadInTheirOrder();
+    void volumesWithoutLetterAreCounted();
 };
 
 void tst_Report::hostileNamesGiveValidJson_data() {
@@ -193,6 +206,9 @@ void tst_Report::textValuesReadBackOneWay_data() {
     QTest::newRow("line and paragraph separators") << QByteArray("a\u2028b\u2029c");
     QTest::newRow("a backslash at the end") << QByteArray("C:\\");
     QTest::newRow("two backslashes") << QByteArray("\\\\n");
+    QTest::newRow("bidirectional controls")
+        << QString::fromUtf16(u"a\u202Ab\u202Bc\u202Cd\u202De\u202Ef\u2066g\u2067h\u2068i\u2069")
+               .toUtf8();
 }
 
 // Every value reads back as itself from the one line it is written on, so
@@ -360,6 +376,69 @@ void tst_Report::unavailableFactsAreNullNotFailed() {
     QCOMPARE(entry["summary"]["computer_name"].toString(), QString("PC1"));
     QVERIFY(!entry["network"]["host_name"].isNull());
     QCOMPARE(computers[1]["errors"]["connection"].toString(), QString("it did not answer"));
+}
+
+void tst_Report::namesReadInTheirOrder_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("path"); // where the JSON report holds it
+    const std::pair<const char*, QStringList> kinds[] = {
+        {"an interface name", {"network", "adapters", "0", "name"}},
+        {"a mount point", {"drives", "0", "mount_point"}},
+        {"a printer name", {"printers", "0", "name"}},
+        {"a collector's text", {"computers", "0", "summary", "computer_name"}}};
+    for (const char16_t control :
+         {0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2066, 0x2067, 0x2068, 0x2069}) {
+        for (const auto& [kind, path] : kinds)
+            QTest::addRow("U+%04X in %s", unsigned(control), kind)
+                << QStringLiteral("ab") + QChar(control) + QStringLiteral("cd.exe") << path;
+    }
+}
+
+// A name from the machine or a collector that holds a bidirectional control
+// reads in the order of its characters wherever it is shown: the text report
+// and Copy write the control as \uXXXX, the JSON report as its escape (the
+// name itself when read as JSON), the windows draw it written out.
+void tst_Report::namesReadInTheirOrder() {
+    QFETCH(QString, name);
+    QFETCH(QStringList, path);
+    HostileMachine machine;
+    machine.view->keys["NetBT\\Adapters"] = {{name.toStdString()}, {}};
+    machine.fileSystem.mountPoints[u'C'] = name;
+    machine.printers.answer(PrinterList{true, {{name, true, PrinterState::Idle, "", "", ""}}});
+    const Report report = BuildReport(AllSections(), machine.sources());
+    QByteArray text = ReportText(report);
+    QByteArray json = ReportJson(report);
+    if (path[0] == "computers") {
+        RemoteFacts facts;
+        facts.summary.nodeName = name;
+        RemoteMachine far(QStringLiteral("far"), std::move(facts));
+        ReportSources sources;
+        sources.summary = [&far] {
+            return ReadSummary(
+                {far.memory, far.version, far.cpu, far.host, far.systemInfo, far.floppy},
+                QLocale::c());
+        };
+        const ComputerReport computer{
+            "far", BuildReport({ReportSection::Summary}, sources), {}, std::nullopt};
+        text = ComputersReportText({computer});
+        json = ComputersReportJson({computer});
+    }
+    for (const QString& shown : {QString::fromUtf8(text), QString::fromUtf8(json), ShownText(name)})
+        QVERIFY2(std::none_of(shown.begin(), shown.end(), reorders), qPrintable(shown));
+    QVERIFY2(text.contains(VisibleText(name).toUtf8()), text.constData());
+    QCOMPARE(at(QJsonDocument::fromJson(json).object(), path).toString(), name);
+}
+
+// Volumes past Z: leave the drives section made in part, saying how many.
+void tst_Report::volumesWithoutLetterAreCounted() {
+    HostileMachine machine;
+    machine.fileSystem.volumesWithoutLetter = 12;
+    const Report report = BuildReport({ReportSection::Drives}, machine.sources());
+    const QJsonObject json = QJsonDocument::fromJson(ReportJson(report)).object();
+    QCOMPARE(json["drives"].toArray().size(), 1);
+    const QString why = json["errors"]["drives"].toString();
+    QVERIFY2(why.startsWith("12 mounted volumes"), qPrintable(why));
+    QVERIFY(QString::fromUtf8(ReportText(report)).contains("Some facts could not be read: " + why));
 }
 
 QTEST_GUILESS_MAIN(tst_Report)

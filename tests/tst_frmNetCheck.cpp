@@ -165,6 +165,7 @@ private slots:
     void reportLines_data();
     void reportLines();
     void valuesAreReadInReportOrder();
+    void reportFactsHoldWhatTheLinesLeaveOut();
     void pressingTwiceShowsOneReport();
     void closingReleasesAccessAndReopeningStartsEmpty();
     void enterBuildsAndEscapeCloses();
@@ -270,6 +271,25 @@ void tst_frmNetCheck::valuesAreReadInReportOrder() {
     clsRegistryAccess emptyAccess(emptyRegistry);
     BuildNetworkReport(emptyAccess);
     QVERIFY(emptyRegistry.queried.isEmpty());
+}
+
+// The report's facts beside its lines: the machine's names where the list
+// shows no adapter, and every address of a value whose first the line shows.
+void tst_frmNetCheck::reportFactsHoldWhatTheLinesLeaveOut() {
+    TestRegistry empty;
+    empty.fill(machineEntries("192.0.2.53  192.0.2.54"));
+    const NetworkConfiguration none = ReadNetworkConfiguration(clsRegistryAccess(empty.layer));
+    QCOMPARE(none.lines, QStringList{"No network adapters found"});
+    QCOMPARE(none.hostName, QString("box"));
+    QCOMPARE(none.nameServers, (QStringList{"192.0.2.53", "192.0.2.54"}));
+
+    TestRegistry one;
+    one.fill(machineEntries("a") + adapterEntries("eth0"));
+    const NetworkConfiguration config = ReadNetworkConfiguration(clsRegistryAccess(one.layer));
+    QCOMPARE(config.lines, machineLines({"Name Server(s): a"}) + adapterLines("eth0"));
+    QCOMPARE(config.adapters.at(0).ipAddresses, (QStringList{"192.0.2.20", "192.0.2.21"}));
+    QCOMPARE(config.adapters.at(0).subnetMasks, (QStringList{"255.255.255.0", "255.255.0.0"}));
+    QCOMPARE(config.adapters.at(0).gateways, QStringList{"192.0.2.1"});
 }
 
 void tst_frmNetCheck::pressingTwiceShowsOneReport() {

@@ -74,12 +74,16 @@ std::vector<HostInterfaceAddress> interfaceAddresses() {
 
 // uname(2) hands over the whole node name, up to HOST_NAME_MAX bytes, where
 // gethostname() with a buffer one byte short fails on the longest names.
-QString LinuxHostInfo::hostName() const {
+std::string nodeName() {
     utsname system{};
-    if (::uname(&system) != 0 || system.nodename[0] == '\0')
-        return QStringLiteral("localhost");
-    return QString::fromLocal8Bit(system.nodename,
-                                  qsizetype(::strnlen(system.nodename, sizeof system.nodename)));
+    if (::uname(&system) != 0)
+        return {};
+    return std::string(system.nodename, ::strnlen(system.nodename, sizeof system.nodename));
+}
+
+QString LinuxHostInfo::hostName() const {
+    const std::string name = nodeName();
+    return QString::fromLocal8Bit(name.data(), qsizetype(name.size()));
 }
 
 QString LinuxHostInfo::ipAddress() const {

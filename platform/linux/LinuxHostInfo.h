@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/HostInfo.h"
 
+#include <string>
 #include <vector>
 
 namespace ombrix::platform {
@@ -10,9 +11,14 @@ namespace ombrix::platform {
 // interface, found without sending anything.
 class LinuxHostInfo final : public HostInfoProvider {
 public:
-    QString hostName() const override;  // "localhost" when the system has no name
+    QString hostName() const override;  // nodeName(): empty when the system has no name
     QString ipAddress() const override; // see pickAddress() where there is no default route
 };
+
+// The machine's host name, the kernel's node name, as its bytes: the one
+// the main window and the network report show. Empty where the system has
+// none: no name is made up for it.
+std::string nodeName();
 
 struct HostInterfaceAddress {
     QString interfaceName;

@@ -68,6 +68,7 @@ public:
         char16_t letter = u'C';
         for (const RemoteVolume* volume : letteredVolumes(volumes))
             m_drives.emplace_back(QChar(letter++), *volume);
+        m_withoutLetter = int(volumes.size() - m_drives.size());
     }
     // That computer has no current folder of this program's: its root stands.
     QString GetAbsolutePathName(const QString& path) const override {
@@ -93,9 +94,11 @@ public:
             letters << QString(drive.first);
         return letters;
     }
+    int VolumesWithoutLetter() const override { return m_withoutLetter; }
 
 private:
     std::vector<std::pair<QChar, RemoteVolume>> m_drives;
+    int m_withoutLetter = 0;
 };
 
 } // namespace

@@ -57,9 +57,10 @@ private:
 class FakeFileSystemObject final : public ombrix::platform::FileSystemObject {
 public:
     FakeFileSystemObject(QMap<QChar, FakeDriveFacts> drives, FakeHungDrives hung,
-                         QMap<QChar, QString> mountPoints, QChar currentDrive)
+                         QMap<QChar, QString> mountPoints, QChar currentDrive, int withoutLetter)
         : m_drives(std::move(drives)), m_hung(std::move(hung)),
-          m_mountPoints(std::move(mountPoints)), m_current(currentDrive) {}
+          m_mountPoints(std::move(mountPoints)), m_current(currentDrive),
+          m_withoutLetter(withoutLetter) {}
     QString GetAbsolutePathName(const QString& path) const override {
         if (path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter())
             return path;
@@ -82,12 +83,14 @@ public:
             letters << QString(letter);
         return letters;
     }
+    int VolumesWithoutLetter() const override { return m_withoutLetter; }
 
 private:
     QMap<QChar, FakeDriveFacts> m_drives;
     FakeHungDrives m_hung;
     QMap<QChar, QString> m_mountPoints;
     QChar m_current;
+    int m_withoutLetter;
 };
 
 struct FakeFileSystem final : ombrix::platform::FileSystem {
@@ -95,12 +98,14 @@ struct FakeFileSystem final : ombrix::platform::FileSystem {
     FakeHungDrives hung;
     QMap<QChar, QString> mountPoints;     // by capital letter; none: empty
     QChar currentDrive = u'C';            // the drive of the current directory
+    int volumesWithoutLetter = 0;         // mounted past Z:
     bool unavailable = false;             // creating the object fails
     mutable std::atomic<int> created = 0; // reports are made on worker threads
     std::unique_ptr<ombrix::platform::FileSystemObject> create() const override {
         ++created;
         if (unavailable)
             return nullptr;
-        return std::make_unique<FakeFileSystemObject>(drives, hung, mountPoints, currentDrive);
+        return std::make_unique<FakeFileSystemObject>(drives, hung, mountPoints, currentDrive,
+                                                      volumesWithoutLetter);
     }
 };

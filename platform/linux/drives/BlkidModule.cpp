@@ -16,12 +16,6 @@ bool found(std::optional<ombrix::platform::VolumeIdentity> volume,
 
 } // namespace
 
-// Whether the volume at path holds a known file system, and which.
-extern "C" __attribute__((visibility("default"))) bool
-ombrix_probe_volume(const QByteArray& path, ombrix::platform::VolumeIdentity& identity) {
-    return found(ombrix::platform::probeVolume(path), identity);
-}
-
 // Whether libblkid's cache holds the UUID of the volume on a device node.
 extern "C" __attribute__((visibility("default"))) bool
 ombrix_cached_volume(const QByteArray& node, ombrix::platform::VolumeIdentity& identity) {

@@ -8,19 +8,6 @@
 namespace ombrix::platform {
 namespace {
 
-struct ProbeDeleter {
-    void operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }
-};
-using ProbePtr = std::unique_ptr<blkid_struct_probe, ProbeDeleter>;
-
-QString lookup(blkid_probe probe, const char* name) {
-    const char* value = nullptr;
-    size_t length = 0;
-    if (blkid_probe_lookup_value(probe, name, &value, &length) != 0 || !value)
-        return {};
-    return QString::fromUtf8(value); // zero-terminated by libblkid
-}
-
 struct CacheDeleter {
     void operator()(blkid_struct_cache* cache) const { blkid_put_cache(cache); }
 };
@@ -32,20 +19,6 @@ struct TagIteratorDeleter {
 using TagIteratorPtr = std::unique_ptr<blkid_struct_tag_iterate, TagIteratorDeleter>;
 
 } // namespace
-
-std::optional<VolumeIdentity> probeVolume(const QByteArray& path) {
-    ProbePtr probe(blkid_new_probe_from_filename(path.constData()));
-    if (!probe)
-        return std::nullopt;
-    blkid_probe_enable_superblocks(probe.get(), 1);
-    blkid_probe_set_superblocks_flags(probe.get(), BLKID_SUBLKS_TYPE | BLKID_SUBLKS_UUID);
-    if (blkid_do_safeprobe(probe.get()) != 0)
-        return std::nullopt;
-    VolumeIdentity identity{lookup(probe.get(), "TYPE"), lookup(probe.get(), "UUID")};
-    if (identity.type.isEmpty())
-        return std::nullopt;
-    return identity;
-}
 
 // Only read: a look-up that may probe would also write the cache back.
 std::optional<VolumeIdentity> cachedVolume(const QByteArray& node) {

@@ -178,12 +178,15 @@ const MountEntry* mountOfPath(const std::vector<MountEntry>& mounts, const QByte
     return best;
 }
 
-std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts,
-                                           const std::vector<BlockDevice>& devices,
-                                           const BlockNodeLookup& blockNodeOf) {
-    std::vector<DriveEntry> drives;
-    QList<DevNum> taken;
-    auto isTaken = [&](DevNum key) { return taken.contains(key); };
+DriveTable assignDriveLetters(const std::vector<MountEntry>& mounts,
+                              const std::vector<BlockDevice>& devices,
+                              const BlockNodeLookup& blockNodeOf) {
+    DriveTable table;
+    std::vector<DriveEntry>& drives = table.drives;
+    // Every mount is looked at, and a machine may have thousands.
+    QSet<quint64> taken;
+    auto number = [](DevNum key) { return quint64(key.major) << 32 | key.minor; };
+    auto isTaken = [&](DevNum key) { return taken.contains(number(key)); };
 
     // A: and B: belong to the floppy drives, mounted or not.
     const QString floppies[] = {QStringLiteral("fd0"), QStringLiteral("fd1")};
@@ -200,7 +203,7 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
                 break;
             }
         }
-        taken.append(it->dev);
+        taken.insert(number(it->dev));
         drives.push_back(drive);
     }
 
@@ -210,20 +213,23 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
     if (root != mounts.rend()) {
         const Classified c = classify(*root, devices, blockNodeOf);
         drives.push_back(DriveEntry{QChar(u'C'), c.type, c.key, *root, c.deviceNode});
-        taken.append(c.key);
+        taken.insert(number(c.key));
     }
 
+    // Past Z: the volumes are still counted, each device once, so that the
+    // drives they would have been are not lost without a word.
     char16_t next = u'D';
     for (const MountEntry& mount : mounts) {
-        if (next > u'Z')
-            break;
         if (mount.mountPoint == "/")
             continue;
         const Classified c = classify(mount, devices, blockNodeOf);
         if (!c.drive || isTaken(c.key))
             continue;
-        drives.push_back(DriveEntry{QChar(next++), c.type, c.key, mount, c.deviceNode});
-        taken.append(c.key);
+        if (next > u'Z')
+            ++table.volumesWithoutLetter;
+        else
+            drives.push_back(DriveEntry{QChar(next++), c.type, c.key, mount, c.deviceNode});
+        taken.insert(number(c.key));
     }
 
     for (const BlockDevice& device : devices) {
@@ -235,9 +241,9 @@ std::vector<DriveEntry> assignDriveLetters(const std::vector<MountEntry>& mounts
             continue;
         drives.push_back(DriveEntry{QChar(next++), device.optical ? kCdRom : kRemovable, device.dev,
                                     std::nullopt, "/dev/" + QFile::encodeName(device.name)});
-        taken.append(device.dev);
+        taken.insert(number(device.dev));
     }
-    return drives;
+    return table;
 }
 
 } // namespace ombrix::platform

@@ -112,22 +112,18 @@ public:
                                 deadline - std::chrono::steady_clock::now()));
         };
         using Serial = std::optional<std::int32_t>;
-        // The volume itself where we may read it, else what udev published of
-        // it to every user: a user sees the serial root sees.
-        const std::optional<Serial> fromVolume =
-            runBounded<Serial>(QStringLiteral("identity of ") + QString::fromUtf8(node), left(),
-                               [node, dev, type, readers] {
-                                   VolumeIdentity identity;
-                                   Serial serial;
-                                   if (readers.probe(node, identity))
-                                       serial = serialFromIdentity(identity);
-                                   if (!serial) {
-                                       if (const std::optional<VolumeIdentity> published =
-                                               publishedVolume(node, dev, type))
-                                           serial = serialFromIdentity(*published);
-                                   }
-                                   return std::optional<Serial>(serial);
-                               });
+        // What the system published of the volume to every user (udev's
+        // records), then libblkid's cache, else the file-system id every user
+        // is told: never the volume itself, which only root may read, so that
+        // a volume has one serial whoever asks.
+        const std::optional<Serial> fromVolume = runBounded<Serial>(
+            QStringLiteral("identity of ") + QString::fromUtf8(node), left(), [node, dev, type] {
+                Serial serial;
+                if (const std::optional<VolumeIdentity> published =
+                        publishedVolume(node, dev, type))
+                    serial = serialFromIdentity(*published);
+                return std::optional<Serial>(serial);
+            });
         if (!fromVolume)
             throw PlatformError(notReadWithin("the volume's identity"));
         if (*fromVolume)
@@ -189,10 +185,11 @@ private:
 
 class LinuxFileSystemObject final : public FileSystemObject {
 public:
-    LinuxFileSystemObject(std::vector<MountEntry> mounts, std::vector<DriveEntry> drives,
+    LinuxFileSystemObject(std::vector<MountEntry> mounts, DriveTable table,
                           std::chrono::milliseconds bound, QString mountInfoPath,
                           std::shared_ptr<VolumeProbe> volumes)
-        : m_mounts(std::move(mounts)), m_drives(std::move(drives)), m_bound(bound),
+        : m_mounts(std::move(mounts)), m_drives(std::move(table.drives)),
+          m_withoutLetter(table.volumesWithoutLetter), m_bound(bound),
           m_mountInfoPath(std::move(mountInfoPath)), m_volumes(std::move(volumes)) {}
 
     QString GetAbsolutePathName(const QString& path) const override {
@@ -249,9 +246,12 @@ public:
         return letters;
     }
 
+    int VolumesWithoutLetter() const override { return m_withoutLetter; }
+
 private:
     std::vector<MountEntry> m_mounts;
     std::vector<DriveEntry> m_drives;
+    int m_withoutLetter = 0;
     std::chrono::milliseconds m_bound;
     QString m_mountInfoPath;
     std::shared_ptr<VolumeProbe> m_volumes;
@@ -268,16 +268,15 @@ std::vector<DriveEntry> LinuxFileSystem::drives() const {
     const std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
     if (!mounts)
         return {};
-    return assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
+    return assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf).drives;
 }
 
 std::unique_ptr<FileSystemObject> LinuxFileSystem::create() const {
     std::optional<std::vector<MountEntry>> mounts = readMountTable(m_mountInfoPath);
     if (!mounts)
         return nullptr;
-    std::vector<DriveEntry> drives =
-        assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
-    return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(drives), m_bound,
+    DriveTable table = assignDriveLetters(*mounts, readBlockDevices(m_sysRoot), blockNodeOf);
+    return std::make_unique<LinuxFileSystemObject>(std::move(*mounts), std::move(table), m_bound,
                                                    m_mountInfoPath, m_volumes);
 }
 

@@ -39,12 +39,11 @@ VolumeProbe::VolumeProbe(std::string module) : m_module(std::move(module)) {}
 
 VolumeReaders VolumeProbe::load() {
     const std::lock_guard lock(m_loading);
-    if (!m_readers.probe) {
+    if (!m_readers.cached) {
         if (!m_library)
-            // A probe of a volume that hangs may still be running when the
+            // A reading of a volume that hangs may still be running when the
             // program ends.
             m_library.emplace(m_module, "volume probe module", true);
-        m_readers.probe = reinterpret_cast<VolumeReader>(m_library->symbol("ombrix_probe_volume"));
         m_readers.cached =
             reinterpret_cast<VolumeReader>(m_library->symbol("ombrix_cached_volume"));
     }

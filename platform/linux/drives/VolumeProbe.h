@@ -22,11 +22,9 @@ struct VolumeIdentity {
 // it finds nothing.
 using VolumeReader = bool (*)(const QByteArray& path, VolumeIdentity& identity);
 
-// The readers of the volume probe module.
+// The readers of the volume probe module. The volumes themselves are not
+// read: only root may, and a serial must not depend on who asks.
 struct VolumeReaders {
-    // The superblock of a block device or image file: false when it cannot be
-    // opened (a user may not read a disk) or holds no known file system.
-    VolumeReader probe = nullptr;
     // What libblkid's cache holds of a device node, as the last probe that
     // was allowed to read it found it: false when it holds no UUID.
     VolumeReader cached = nullptr;
@@ -41,8 +39,8 @@ struct VolumeRecords {
 };
 
 // The identity of the volume on a block device as udev or libblkid published
-// it: for a user who may not open the device. The type is the mount table's
-// where a record names none. nullopt when no record holds a UUID.
+// it, to every user alike. The type is the mount table's where a record
+// names none. nullopt when no record holds a UUID.
 std::optional<VolumeIdentity> publishedVolume(const QByteArray& node, DevNum dev,
                                               const QString& mountedType,
                                               const VolumeRecords& records = {});

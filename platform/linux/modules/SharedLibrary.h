@@ -6,7 +6,8 @@ namespace ombrix::platform {
 
 // A library loaded at run time by name or path. The dlopen is made from this
 // code, linked into the program, so the program's RUNPATH ($ORIGIN) is
-// searched; a bare name is also looked for beside the program.
+// searched; where the loader cannot read $ORIGIN (a process without /proc)
+// a bare name is looked for in those folders all the same.
 class SharedLibrary {
 public:
     // Throws PlatformError: "Cannot load the <what> <name>: <reason>".

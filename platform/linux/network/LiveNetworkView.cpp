@@ -3,16 +3,14 @@
 #include "platform/EscapedKeyName.h"
 #include "platform/Registry.h"
 #include "platform/linux/KernelFile.h"
+#include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/network/NetworkKeys.h"
 #include "platform/linux/network/ResolverState.h"
 #include "platform/linux/network/RouteNetlink.h"
 #include "platform/linux/network/SambaWins.h"
 #include "platform/registry/RegistryNames.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -31,13 +29,6 @@ std::string joined(const std::vector<std::string>& items, char separator) {
         text += item;
     }
     return text;
-}
-
-std::string hostName() {
-    std::array<char, 256> host{};
-    if (gethostname(host.data(), host.size() - 1) != 0)
-        return {};
-    return host.data();
 }
 
 // The key name of an interface name, its bytes escaped where they cannot
@@ -170,7 +161,8 @@ ProviderKey LiveNetworkView::tcpipParameters() const {
     const ResolverConfig resolver = ResolverState(m_sources.resolvedServers).read();
     ProviderKey key;
     key.values.push_back(textValue("Domain", resolver.domain));
-    key.values.push_back(textValue("HostName", hostName()));
+    // The name the main window shows, by the same rule.
+    key.values.push_back(textValue("HostName", nodeName()));
     key.values.push_back(textValue("NameServer", joined(resolver.nameServers, ' ')));
     return key;
 }
