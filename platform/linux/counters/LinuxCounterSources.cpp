@@ -1,8 +1,10 @@
 #include "platform/linux/counters/LinuxCounterSources.h"
 
 #include "platform/PlatformError.h"
+#include "platform/linux/KernelFile.h"
 
 #include <cstdlib>
+#include <sstream>
 
 namespace ombrix::platform {
 namespace {
@@ -20,10 +22,38 @@ void boundRemoteWaits() {
     (void)bounded;
 }
 
+// libpcp puts every setting of its configuration file into the environment
+// the first time it is used, which may be on any thread while others read
+// the environment. Each setting is put there first, as libpcp would put it
+// (the file named by PCP_CONF, else PCP_DIR's, else /etc/pcp.conf; quotes
+// around a value dropped; a setting the user's environment has kept), so
+// that libpcp finds them all set and writes nothing.
+void presetCollectorConfiguration() {
+    static const bool preset = [] {
+        std::string path = "/etc/pcp.conf";
+        if (const char* conf = std::getenv("PCP_CONF"))
+            path = conf;
+        else if (const char* dir = std::getenv("PCP_DIR"))
+            path = std::string(dir) + "/etc/pcp.conf";
+        std::istringstream lines(readKernelFile(path).value_or(std::string()));
+        for (std::string line; std::getline(lines, line);) {
+            const auto equals = line.find('=');
+            if (line.empty() || line.front() == '#' || equals == std::string::npos || equals == 0)
+                continue;
+            std::string value = line.substr(equals + 1);
+            std::erase(value, '"');
+            setenv(line.substr(0, equals).c_str(), value.c_str(), 0);
+        }
+        return true;
+    }();
+    (void)preset;
+}
+
 } // namespace
 
 LinuxCounterSources::LinuxCounterSources(std::string module) : m_module(std::move(module)) {
     boundRemoteWaits();
+    presetCollectorConfiguration();
 }
 
 void* LinuxCounterSources::entry(const char* name) {
