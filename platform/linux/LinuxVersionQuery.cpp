@@ -19,17 +19,22 @@ bool LinuxVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
     const auto kernel = runningKernelVersion();
     if (!kernel)
         return false;
-    OSVERSIONINFOA filled;
-    filled.dwOSVersionInfoSize = record.dwOSVersionInfoSize;
-    filled.dwMajorVersion = kernel->major;
-    filled.dwMinorVersion = kernel->minor;
-    filled.dwBuildNumber = kernel->patch;
-    filled.dwPlatformId = kPlatformIdLinux;
-    const QByteArray text =
-        servicePackText(readOsRelease(m_osReleasePaths).prettyName, sizeof filled.szCSDVersion - 1);
-    std::memcpy(filled.szCSDVersion, text.constData(), static_cast<std::size_t>(text.size()));
-    record = filled;
+    record = linuxVersionRecord(record.dwOSVersionInfoSize, *kernel,
+                                readOsRelease(m_osReleasePaths).prettyName);
     return true;
+}
+
+OSVERSIONINFOA linuxVersionRecord(std::uint32_t size, const KernelVersion& kernel,
+                                  const QString& distribution) {
+    OSVERSIONINFOA filled;
+    filled.dwOSVersionInfoSize = size;
+    filled.dwMajorVersion = kernel.major;
+    filled.dwMinorVersion = kernel.minor;
+    filled.dwBuildNumber = kernel.patch;
+    filled.dwPlatformId = LinuxVersionQuery::kPlatformIdLinux;
+    const QByteArray text = servicePackText(distribution, sizeof filled.szCSDVersion - 1);
+    std::memcpy(filled.szCSDVersion, text.constData(), static_cast<std::size_t>(text.size()));
+    return filled;
 }
 
 } // namespace ombrix::platform

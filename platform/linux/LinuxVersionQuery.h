@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/VersionInfo.h"
+#include "platform/linux/KernelRelease.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,5 +26,10 @@ public:
 private:
     QStringList m_osReleasePaths;
 };
+
+// The record of a Linux system of that kernel and distribution, as any
+// computer's version query fills it: the size field as the caller set it.
+OSVERSIONINFOA linuxVersionRecord(std::uint32_t size, const KernelVersion& kernel,
+                                  const QString& distribution);
 
 } // namespace ombrix::platform

@@ -141,16 +141,8 @@ bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
     const auto kernel = kernelOf(summary);
     if (record.dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) || !kernel)
         return false;
-    OSVERSIONINFOA filled;
-    filled.dwOSVersionInfoSize = record.dwOSVersionInfoSize;
-    filled.dwMajorVersion = kernel->major;
-    filled.dwMinorVersion = kernel->minor;
-    filled.dwBuildNumber = kernel->patch;
-    filled.dwPlatformId = LinuxVersionQuery::kPlatformIdLinux;
-    const QByteArray text = servicePackText(summary.distribution.value_or(QStringLiteral("Linux")),
-                                            sizeof filled.szCSDVersion - 1);
-    std::memcpy(filled.szCSDVersion, text.constData(), static_cast<std::size_t>(text.size()));
-    record = filled;
+    record = linuxVersionRecord(record.dwOSVersionInfoSize, *kernel,
+                                summary.distribution.value_or(QStringLiteral("Linux")));
     return true;
 }
 
