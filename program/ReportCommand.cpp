@@ -4,6 +4,7 @@
 #include "drive_details/DriveReport.h"
 #include "platform/PlatformError.h"
 #include "platform/RemoteComputers.h"
+#include "platform/linux/HostPort.h"
 #include "platform/linux/LinuxCounterSources.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/RemoteMachine.h"
@@ -162,9 +163,16 @@ int runReport(const QCommandLineParser& parser) {
     const bool json = format == QLatin1String("json");
     if (parser.isSet(kComputer)) {
         const QStringList computers = parser.values(kComputer);
-        for (const QString& typed : computers)
-            if (platform::computerAddress(typed).isEmpty())
+        for (const QString& typed : computers) {
+            const QString computer = platform::computerAddress(typed);
+            if (computer.isEmpty())
                 return usageError(QStringLiteral("--computer needs the name of a computer"));
+            const std::string why =
+                platform::pcp::portProblem(platform::pcp::splitHost(computer.toStdString()));
+            if (!why.empty())
+                return usageError(QStringLiteral("--computer %1: %2")
+                                      .arg(VisibleText(typed), QString::fromStdString(why)));
+        }
         return runComputersReport(computers, sections, json);
     }
 

@@ -33,6 +33,8 @@ struct AddressesFree {
 
 PcpComputerFacts::PcpComputerFacts(const std::string& host) {
     const pcp::HostPort where = pcp::splitHost(host);
+    if (const std::string why = pcp::portProblem(where); !why.empty())
+        throw PlatformError(why);
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* raw = nullptr;

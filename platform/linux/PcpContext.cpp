@@ -38,6 +38,8 @@ int resolve(const std::string& host) {
 }
 
 PcpContext::PcpContext(const std::string& host) {
+    if (const std::string why = pcp::portProblem(pcp::splitHost(host)); !why.empty())
+        throw PlatformError(why);
     const double start = monotonicSeconds();
     m_handle = pmNewContext(PM_CONTEXT_HOST, host.c_str());
     if (m_handle < 0) {
