@@ -44,8 +44,10 @@ PcpComputerFacts::PcpComputerFacts(const std::string& host) {
         throw PlatformError(
             pcp::connectFailure(-EHOSTUNREACH, 0, 0, status == 0 ? EAI_NONAME : status, where)
                 .toStdString());
-    // Each of its addresses in the resolver's order, as libpcp would try
-    // them, but knowing which one answered.
+    // Each of its addresses in the resolver's order, knowing which one
+    // answered. One that waited in vain ends the attempt, as libpcp's own
+    // attempt ends after one wait: a silent computer costs one wait, not one
+    // per address.
     std::optional<PlatformError> first;
     for (const addrinfo* at = found.get(); at; at = at->ai_next) {
         char text[INET6_ADDRSTRLEN] = {};
@@ -62,9 +64,11 @@ PcpComputerFacts::PcpComputerFacts(const std::string& host) {
             m_context.emplace(target);
             m_address = QString::fromLatin1(text);
             return;
-        } catch (const PlatformError& e) {
+        } catch (const PcpConnectFailure& e) {
             if (!first)
                 first = e;
+            if (e.waited())
+                break;
         }
     }
     throw first ? *first : PlatformError(pcp::requestFailure(-EHOSTUNREACH).toStdString());
