@@ -67,6 +67,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     ComputerReport report{typed, {}, UnavailableFacts(facts, sections), std::nullopt};
     const bool adaptersCut = facts.adaptersCut && parts.network;
     const bool volumesCut = facts.volumesCut && parts.drives;
+    const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
     platform::RemoteMachine machine(computer, std::move(facts));
     report.report = BuildReport(sections, machineSources(machine));
     SetAsideUnavailable(report);
@@ -77,6 +78,24 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
         report.report.failures[ReportSection::Network] = cutShort.arg("adapters", most);
     if (volumesCut && report.report.drives)
         report.report.failures[ReportSection::Drives] = cutShort.arg("volumes", most);
+    // So is an adapter shown without what its collector gave as addresses.
+    if (!leftOut.isEmpty() && report.report.network) {
+        constexpr qsizetype kNamed = 3;
+        QString adapters = leftOut.mid(0, kNamed).join(QStringLiteral(", "));
+        if (leftOut.size() > kNamed)
+            adapters += QStringLiteral(" and %1 more adapters").arg(leftOut.size() - kNamed);
+        const QString why =
+            QStringLiteral("what its collector gives as addresses is none, and is left out: %1")
+                .arg(adapters);
+        QString& failure = report.report.failures[ReportSection::Network];
+        failure = failure.isEmpty() ? why : failure + QStringLiteral("; ") + why;
+        if (failure.size() > platform::kMaxTextLength) { // names are a collector's texts
+            failure.truncate(platform::kMaxTextLength - 1);
+            if (failure.back().isHighSurrogate())
+                failure.chop(1);
+            failure += QChar(0x2026);
+        }
+    }
     return report;
 }
 
