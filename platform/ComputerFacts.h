@@ -63,6 +63,9 @@ struct RemoteFacts {
     // The collector listed more adapters or volumes than are kept.
     bool adaptersCut = false;
     bool volumesCut = false;
+    // The adapters shown without what their collector gave as their
+    // addresses, which was none.
+    QStringList addressesLeftOut;
 };
 
 // Reads another computer's facts. Blocks on the network, so it belongs on a

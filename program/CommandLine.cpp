@@ -1,6 +1,7 @@
 #include "program/CommandLine.h"
 
 #include "platform/RemoteComputers.h"
+#include "platform/pcp/HostPort.h"
 #include "program/ReportCommand.h"
 #include "program/StandardStreams.h"
 
@@ -110,6 +111,11 @@ CommandLine readCommandLine(const QStringList& arguments) {
     if (parser.isSet(options.computer) && commandLine.computer.isEmpty())
         return ended(
             usageError(QStringLiteral("--computer needs the name or address of a computer.")));
+    const std::string why =
+        platform::pcp::portProblem(platform::pcp::splitHost(commandLine.computer.toStdString()));
+    if (!why.empty())
+        return ended(usageError(QStringLiteral("--computer %1: %2.")
+                                    .arg(commandLine.computer, QString::fromStdString(why))));
     return commandLine;
 }
 

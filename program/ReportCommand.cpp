@@ -6,6 +6,7 @@
 #include "platform/RemoteComputers.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/counters/LinuxCounterSources.h"
+#include "platform/pcp/HostPort.h"
 #include "platform/remote/RemoteMachine.h"
 #include "program/StandardStreams.h"
 #include "report/ComputerReport.h"
@@ -66,6 +67,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     ComputerReport report{typed, {}, UnavailableFacts(facts, sections), std::nullopt};
     const bool adaptersCut = facts.adaptersCut && parts.network;
     const bool volumesCut = facts.volumesCut && parts.drives;
+    const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
     platform::RemoteMachine machine(computer, std::move(facts));
     report.report = BuildReport(sections, machineSources(machine));
     SetAsideUnavailable(report);
@@ -79,6 +81,24 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
         QString& why = report.report.failures[ReportSection::Drives];
         why = (why.isEmpty() ? QString() : why + QStringLiteral("; ")) +
               cutShort.arg("volumes", most);
+    }
+    // So is an adapter shown without what its collector gave as addresses.
+    if (!leftOut.isEmpty() && report.report.network) {
+        constexpr qsizetype kNamed = 3;
+        QString adapters = leftOut.mid(0, kNamed).join(QStringLiteral(", "));
+        if (leftOut.size() > kNamed)
+            adapters += QStringLiteral(" and %1 more adapters").arg(leftOut.size() - kNamed);
+        const QString why =
+            QStringLiteral("what its collector gives as addresses is none, and is left out: %1")
+                .arg(adapters);
+        QString& failure = report.report.failures[ReportSection::Network];
+        failure = failure.isEmpty() ? why : failure + QStringLiteral("; ") + why;
+        if (failure.size() > platform::kMaxTextLength) { // names are a collector's texts
+            failure.truncate(platform::kMaxTextLength - 1);
+            if (failure.back().isHighSurrogate())
+                failure.chop(1);
+            failure += QChar(0x2026);
+        }
     }
     return report;
 }
@@ -166,9 +186,16 @@ int runReport(const QCommandLineParser& parser) {
     const bool json = format == QLatin1String("json");
     if (parser.isSet(kComputer)) {
         const QStringList computers = parser.values(kComputer);
-        for (const QString& typed : computers)
-            if (platform::computerAddress(typed).isEmpty())
+        for (const QString& typed : computers) {
+            const QString computer = platform::computerAddress(typed);
+            if (computer.isEmpty())
                 return usageError(QStringLiteral("--computer needs the name of a computer"));
+            const std::string why =
+                platform::pcp::portProblem(platform::pcp::splitHost(computer.toStdString()));
+            if (!why.empty())
+                return usageError(QStringLiteral("--computer %1: %2")
+                                      .arg(VisibleText(typed), QString::fromStdString(why)));
+        }
         return runComputersReport(computers, sections, json);
     }
 

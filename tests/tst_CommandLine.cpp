@@ -77,6 +77,13 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringList{"--computer", "a", "--computer", "b"} << 2 << QString() << usageError;
     QTest::newRow("--computer without a value")
         << QStringList{"--computer"} << 2 << QString() << usageError;
+    // A port that is none is bad usage, for the windows and the report alike.
+    for (const char* port : {"127.0.0.2:abc", "127.0.0.2:65536"}) {
+        QTest::addRow("windows of %s", port)
+            << QStringList{"--computer", port} << 2 << QString() << usageError;
+        QTest::addRow("report of %s", port)
+            << QStringList{"--report", "--computer", port} << 2 << QString() << usageError;
+    }
 }
 
 void tst_CommandLine::answersWithoutADisplay() {

@@ -73,6 +73,8 @@ private slots:
     void summaryFactsAreTheCollectorsOrEmpty_data();
     void summaryFactsAreTheCollectorsOrEmpty();
     void adaptersAreJoinedByNameAndVolumesKeepTheirKind();
+    void adapterAddressesAreAddresses_data();
+    void adapterAddressesAreAddresses();
     void servicesShowTheFactsAsThisComputersDo();
 };
 
@@ -211,6 +213,44 @@ void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
     QCOMPARE(cut.adapters->size(), kMostFactItems);
     QVERIFY(cut.adaptersCut);
     QVERIFY(!cut.volumesCut);
+}
+
+void tst_PcpFacts::adapterAddressesAreAddresses_data() {
+    QTest::addColumn<bool>("six");
+    QTest::addColumn<QByteArray>("given");
+    QTest::addColumn<QStringList>("kept"); // none: the text is dropped and named
+    QTest::newRow("an address") << false << QByteArray("10.0.0.1") << QStringList{"10.0.0.1"};
+    QTest::newRow("two") << false << QByteArray("10.0.0.1 10.0.0.2")
+                         << QStringList{"10.0.0.1", "10.0.0.2"};
+    QTest::newRow("an address and words")
+        << false << QByteArray("10.0.0.1 (verified)") << QStringList();
+    QTest::newRow("an escape sequence") << false << QByteArray("10.0.0.1\x1b[2J") << QStringList();
+    QTest::newRow("a line break") << false << QByteArray("10.0.0.1\n10.0.0.2") << QStringList();
+    QTest::newRow("three parts") << false << QByteArray("10.0.1") << QStringList();
+    QTest::newRow("a part past 255") << false << QByteArray("10.0.0.256") << QStringList();
+    QTest::newRow("IPv6 for IPv4") << false << QByteArray("fd00::2") << QStringList();
+    QTest::newRow("IPv6 and prefix")
+        << true << QByteArray("fd00::2/64") << QStringList{"fd00::2/64"};
+    QTest::newRow("IPv6 prefix past 128") << true << QByteArray("fd00::2/129") << QStringList();
+    QTest::newRow("IPv6 of words") << true << QByteArray("fd00::zz/64") << QStringList();
+}
+
+// A text that is not an address is not shown as one: the adapter is
+// without it, and the facts name the adapter.
+void tst_PcpFacts::adapterAddressesAreAddresses() {
+    QFETCH(bool, six);
+    QFETCH(QByteArray, given);
+    QFETCH(QStringList, kept);
+    const auto addresses = [](const std::string& metric, std::string text) {
+        return Metric{metric, PM_TYPE_STRING, kNone, kNetAddresses, {}, 0, {{5, std::move(text)}}};
+    };
+    const Recording recording{
+        addresses("network.interface.inet_addr", six ? "10.0.0.9" : given.toStdString()),
+        addresses("network.interface.ipv6_addr", six ? given.toStdString() : "fd00::9/64")};
+    const RemoteFacts facts = read(recording, {{kNetAddresses, {{5, "eth0"}}}});
+    QVERIFY(facts.adapters && facts.adapters->size() == 1);
+    QCOMPARE(six ? facts.adapters->front().ipv6 : facts.adapters->front().ipv4, kept);
+    QCOMPARE(facts.addressesLeftOut, kept.isEmpty() ? QStringList{"eth0"} : QStringList());
 }
 
 // The services read the facts as this computer's read the machine: drive

@@ -264,18 +264,23 @@ void tst_PcpMapping::connectFailureSaysWhatHappened_data() {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<int>("lookup");
     QTest::addColumn<QString>("says");
-    QTest::newRow("refused at once") << -ECONNREFUSED << 0.01 << 0 << "refused the connection";
+    QTest::addColumn<bool>("waited"); // in vain, rather than failing at once
+    QTest::newRow("refused at once")
+        << -ECONNREFUSED << 0.01 << 0 << "refused the connection" << false;
     QTest::newRow("no answer until libpcp gave up")
-        << -ECONNREFUSED << 5.0 << 0 << "did not answer within 5 seconds";
+        << -ECONNREFUSED << 5.0 << 0 << "did not answer within 5 seconds" << true;
     QTest::newRow("no answer, in the kernel's words")
-        << -ETIMEDOUT << 4.0 << 0 << "did not answer within 4 seconds";
-    QTest::newRow("a name no one knows") << -EHOSTUNREACH << 0.01 << EAI_NONAME << "name is known";
-    QTest::newRow("no name server") << -EHOSTUNREACH << 2.0 << EAI_AGAIN << "no name server";
-    QTest::newRow("a known name without a route") << -EHOSTUNREACH << 0.01 << 0 << "no route";
-    QTest::newRow("connected, then silent")
-        << static_cast<int>(PM_ERR_TIMEOUT) << 10.0 << 0 << "timed out";
+        << -ETIMEDOUT << 4.0 << 0 << "did not answer within 4 seconds" << true;
+    QTest::newRow("a name no one knows")
+        << -EHOSTUNREACH << 0.01 << EAI_NONAME << "name is known" << false;
+    QTest::newRow("no name server")
+        << -EHOSTUNREACH << 2.0 << EAI_AGAIN << "no name server" << false;
+    QTest::newRow("a known name without a route")
+        << -EHOSTUNREACH << 0.01 << 0 << "no route" << false;
+    QTest::newRow("connected, never greeted")
+        << static_cast<int>(PM_ERR_TIMEOUT) << 4.0 << 0 << "timed out" << true;
     QTest::newRow("not allowed") << static_cast<int>(PM_ERR_PERMISSION) << 0.01 << 0
-                                 << "does not give this computer";
+                                 << "does not give this computer" << false;
 }
 
 void tst_PcpMapping::connectFailureSaysWhatHappened() {
@@ -283,7 +288,9 @@ void tst_PcpMapping::connectFailureSaysWhatHappened() {
     QFETCH(double, seconds);
     QFETCH(int, lookup);
     QFETCH(QString, says);
-    const QString reason = connectFailure(code, seconds, 5.0, lookup, {"far", 44321});
+    QFETCH(bool, waited);
+    QCOMPARE(waitedInVain(code, seconds, 5.0), waited);
+    const QString reason = connectFailure(code, seconds, 5.0, lookup, {"far", 44321, {}});
     QVERIFY2(reason.contains(says), qPrintable(reason));
     QVERIFY(!reason.contains('\n'));
     // A refusal names the port that refused.
@@ -293,19 +300,36 @@ void tst_PcpMapping::connectFailureSaysWhatHappened() {
 void tst_PcpMapping::hostAndPortApart_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("port"); // 0: no port, which the user is told
     QTest::newRow("name") << "far"
                           << "far" << 44321;
     QTest::newRow("name and port") << "far.example:4000"
                                    << "far.example" << 4000;
-    QTest::newRow("IPv4 and port") << "10.1.2.3:1"
-                                   << "10.1.2.3" << 1;
+    QTest::newRow("IPv4 and the first port") << "10.1.2.3:1"
+                                             << "10.1.2.3" << 1;
+    QTest::newRow("the last port") << "far:65535"
+                                   << "far" << 65535;
     QTest::newRow("bare IPv6") << "fe80::1"
                                << "fe80::1" << 44321;
-    QTest::newRow("IPv6 in brackets and port") << "[fe80::1]:4000"
-                                               << "fe80::1" << 4000;
-    QTest::newRow("a port that is not a number") << "far:x"
-                                                 << "far" << 44321;
+    QTest::newRow("IPv6 in brackets") << "[::1]"
+                                      << "::1" << 44321;
+    QTest::newRow("IPv6 in brackets and port") << "[::1]:44321"
+                                               << "::1" << 44321;
+    // Nothing is read as a port that is not one, nor wraps into one.
+    const std::pair<const char*, const char*> bad[] = {
+        {"letters", "far:abc"},
+        {"an exponent", "far:1e3"},
+        {"a sign", "far:-1"},
+        {"hexadecimal", "far:0x10"},
+        {"a space", "far: 44321"},
+        {"nothing after the colon", "far:"},
+        {"past 65535", "far:99999"},
+        {"65536", "far:65536"},
+        {"zero", "far:0"},
+        {"brackets, no colon", "[::1]44321"},
+        {"brackets, nothing after the colon", "[::1]:"}};
+    for (const auto& [what, typed] : bad)
+        QTest::newRow(what) << typed << (typed[0] == '[' ? "::1" : "far") << 0;
 }
 
 void tst_PcpMapping::hostAndPortApart() {
@@ -314,7 +338,11 @@ void tst_PcpMapping::hostAndPortApart() {
     QFETCH(int, port);
     const HostPort where = splitHost(typed.toStdString());
     QCOMPARE(QString::fromStdString(where.host), host);
-    QCOMPARE(where.port, port);
+    const QString problem = QString::fromStdString(portProblem(where));
+    QCOMPARE(problem.isEmpty(), port != 0);
+    QVERIFY(!problem.contains('\n'));
+    if (port != 0)
+        QCOMPARE(where.port, port);
 }
 
 void tst_PcpMapping::processRefusalSaysHowToAllowIt() {

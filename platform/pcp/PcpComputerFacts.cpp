@@ -33,6 +33,8 @@ struct AddressesFree {
 
 PcpComputerFacts::PcpComputerFacts(const std::string& host) {
     const pcp::HostPort where = pcp::splitHost(host);
+    if (const std::string why = pcp::portProblem(where); !why.empty())
+        throw PlatformError(why);
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* raw = nullptr;
@@ -42,8 +44,10 @@ PcpComputerFacts::PcpComputerFacts(const std::string& host) {
         throw PlatformError(
             pcp::connectFailure(-EHOSTUNREACH, 0, 0, status == 0 ? EAI_NONAME : status, where)
                 .toStdString());
-    // Each of its addresses in the resolver's order, as libpcp would try
-    // them, but knowing which one answered.
+    // Each of its addresses in the resolver's order, knowing which one
+    // answered. One that waited in vain ends the attempt, as libpcp's own
+    // attempt ends after one wait: a silent computer costs one wait, not one
+    // per address.
     std::optional<PlatformError> first;
     for (const addrinfo* at = found.get(); at; at = at->ai_next) {
         char text[INET6_ADDRSTRLEN] = {};
@@ -60,9 +64,11 @@ PcpComputerFacts::PcpComputerFacts(const std::string& host) {
             m_context.emplace(target);
             m_address = QString::fromLatin1(text);
             return;
-        } catch (const PlatformError& e) {
+        } catch (const PcpConnectFailure& e) {
             if (!first)
                 first = e;
+            if (e.waited())
+                break;
         }
     }
     throw first ? *first : PlatformError(pcp::requestFailure(-EHOSTUNREACH).toStdString());

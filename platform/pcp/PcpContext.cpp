@@ -1,12 +1,15 @@
 #include "platform/pcp/PcpContext.h"
 
-#include "platform/PlatformError.h"
-
 #include <cerrno>
 #include <cstdlib>
 
 #include <netdb.h>
 #include <time.h>
+
+// libpcp's wait for each answer: it reads PMCD_REQUEST_TIMEOUT on the first
+// call, and until then waits 10 s for a collector's greeting whatever the
+// environment says.
+extern "C" double __pmRequestTimeout(void);
 
 namespace ombrix::platform {
 namespace {
@@ -38,14 +41,20 @@ int resolve(const std::string& host) {
 }
 
 PcpContext::PcpContext(const std::string& host) {
+    // Before the first connection: a collector that takes the connection
+    // and never greets is given up as one that stops answering.
+    __pmRequestTimeout();
+    if (const std::string why = pcp::portProblem(pcp::splitHost(host)); !why.empty())
+        throw PcpConnectFailure(why, false);
     const double start = monotonicSeconds();
     m_handle = pmNewContext(PM_CONTEXT_HOST, host.c_str());
     if (m_handle < 0) {
         const pcp::HostPort where = pcp::splitHost(host);
         const int lookup = m_handle == -EHOSTUNREACH ? resolve(where.host) : 0;
-        throw PlatformError(
-            pcp::connectFailure(m_handle, monotonicSeconds() - start, connectWait(), lookup, where)
-                .toStdString());
+        const double seconds = monotonicSeconds() - start;
+        throw PcpConnectFailure(
+            pcp::connectFailure(m_handle, seconds, connectWait(), lookup, where).toStdString(),
+            pcp::waitedInVain(m_handle, seconds, connectWait()));
     }
 }
 

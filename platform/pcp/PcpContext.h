@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/PlatformError.h"
 #include "platform/pcp/PcpMapping.h"
 
 #include <pcp/pmapi.h>
@@ -8,11 +9,23 @@
 
 namespace ombrix::platform {
 
+// Why no context could be made, in the user's words, and whether the
+// attempt waited in vain for an answer rather than failing at once.
+class PcpConnectFailure : public PlatformError {
+public:
+    PcpConnectFailure(const std::string& reason, bool waited)
+        : PlatformError(reason), m_waited(waited) {}
+    bool waited() const { return m_waited; }
+
+private:
+    bool m_waited;
+};
+
 // A libpcp host context, destroyed with its owner however that ends.
 class PcpContext {
 public:
-    // host: "name", "name:port" or an address. Throws PlatformError with the
-    // reason, in the user's words, when no context can be made.
+    // host: "name", "name:port" or an address. Throws PcpConnectFailure when
+    // no context can be made.
     explicit PcpContext(const std::string& host);
     ~PcpContext();
     PcpContext(const PcpContext&) = delete;

@@ -1,5 +1,7 @@
 #include "platform/pcp/PcpFacts.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -169,6 +171,25 @@ QString instanceName(const InstanceNames& names, const Metrics& metrics, const c
     return name == domain->second.end() ? QString() : collectorText(name->second.c_str());
 }
 
+// A dotted IPv4 address, or an IPv6 one with or without its prefix length,
+// as the collector writes them; nothing else.
+bool isAddress(const QString& text, bool six) {
+    if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x7e; }))
+        return false;
+    QByteArray address = text.toLatin1();
+    if (const qsizetype slash = address.indexOf('/'); six && slash >= 0) {
+        const QByteArray prefix = address.mid(slash + 1);
+        if (prefix.isEmpty() || prefix.size() > 3 ||
+            !std::all_of(prefix.begin(), prefix.end(),
+                         [](char c) { return c >= '0' && c <= '9'; }) ||
+            prefix.toInt() > 128)
+            return false;
+        address.truncate(slash);
+    }
+    unsigned char bytes[16];
+    return inet_pton(six ? AF_INET6 : AF_INET, address.constData(), bytes) == 1;
+}
+
 bool isLoopback(const QString& address) {
     return address.startsWith(QLatin1String("127.")) || address == QLatin1String("::1") ||
            address.startsWith(QLatin1String("::1/"));
@@ -201,7 +222,7 @@ RemoteSummary summaryOf(const Fetched& fetched) {
 }
 
 std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& metrics,
-                                      const InstanceNames& names, bool& cut) {
+                                      const InstanceNames& names, bool& cut, QStringList& leftOut) {
     std::vector<RemoteAdapter> adapters;
     std::map<QString, std::size_t> byName; // joined by name: the metrics' domains may differ
     auto adapter = [&](const char* metric, int instance) -> RemoteAdapter* {
@@ -218,18 +239,25 @@ std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& met
         adapters.push_back({std::move(name), {}, {}, {}, false});
         return &adapters.back();
     };
-    auto split = [](const QString& text) {
-        return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    // Addresses apart, each one an address, or the whole text is dropped.
+    auto addresses = [&](const RemoteAdapter& a, const QString& text, bool six) {
+        const QStringList all = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (std::all_of(all.begin(), all.end(),
+                        [six](const auto& one) { return isAddress(one, six); }))
+            return all;
+        if (!leftOut.contains(a.name))
+            leftOut << a.name;
+        return QStringList();
     };
     for (const auto& [instance, text] : fetched.texts(kHardware))
         if (RemoteAdapter* a = adapter(kHardware, instance))
             a->hardwareAddress = text;
     for (const auto& [instance, text] : fetched.texts(kInet))
         if (RemoteAdapter* a = adapter(kInet, instance))
-            a->ipv4 += split(text);
+            a->ipv4 += addresses(*a, text, false);
     for (const auto& [instance, text] : fetched.texts(kInet6))
         if (RemoteAdapter* a = adapter(kInet6, instance))
-            a->ipv6 += split(text);
+            a->ipv6 += addresses(*a, text, true);
     for (RemoteAdapter& a : adapters) {
         const QStringList all = a.ipv4 + a.ipv6;
         a.loopback = !all.isEmpty() && std::all_of(all.begin(), all.end(), isLoopback);
@@ -333,7 +361,8 @@ RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const In
         fetched.takeCut(); // one value of each is all the summary wants
     }
     if (parts.network && metrics.count(kHardware) + metrics.count(kInet) > 0) {
-        facts.adapters = adaptersOf(fetched, metrics, names, facts.adaptersCut);
+        facts.adapters =
+            adaptersOf(fetched, metrics, names, facts.adaptersCut, facts.addressesLeftOut);
         facts.adaptersCut = fetched.takeCut() || facts.adaptersCut;
     }
     if (parts.drives && metrics.count(kMountDir) + metrics.count(kTmpfsCapacity) > 0) {

@@ -149,15 +149,20 @@ QString connectFailure(int code, double seconds, double connectWait, int lookup,
             return QObject::tr("its name could not be looked up, as no name server answered");
         return QObject::tr("no route leads to it");
     }
-    // A refusal comes back within one round trip; libpcp reports a
-    // connection that got no answer in its whole wait as refused too.
-    if ((code == -ECONNREFUSED && seconds >= 0.9 * connectWait) || code == -ETIMEDOUT)
+    if (code != PM_ERR_TIMEOUT && waitedInVain(code, seconds, connectWait))
         return QObject::tr("it did not answer within %1 seconds (the connection timed out)")
             .arg(std::lround(seconds));
     if (code == -ECONNREFUSED)
         return QObject::tr("it refused the connection (no collector listens at port %1 there)")
             .arg(where.port);
     return requestFailure(code);
+}
+
+bool waitedInVain(int code, double seconds, double connectWait) {
+    // A refusal comes back within one round trip; libpcp reports a
+    // connection that got no answer in its whole wait as refused too.
+    return (code == -ECONNREFUSED && seconds >= 0.9 * connectWait) || code == -ETIMEDOUT ||
+           code == PM_ERR_TIMEOUT;
 }
 
 bool connectionLost(int code) {

@@ -67,6 +67,10 @@ std::optional<RawValue> totalReading(const CounterMap& map, const Metrics& metri
 QString connectFailure(int code, double seconds, double connectWait, int lookup,
                        const HostPort& where);
 
+// Whether a connection that failed so waited in vain for an answer, rather
+// than failing at once (refused, no route, a name no one knows).
+bool waitedInVain(int code, double seconds, double connectWait);
+
 // Whether a failed request lost the connection, which the next sample then
 // makes again.
 bool connectionLost(int code);
