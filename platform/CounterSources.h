@@ -26,8 +26,9 @@ public:
     // environment meanwhile. Call it where no other thread runs code that
     // does. Throws PlatformError where that library cannot be loaded.
     virtual void prepare() {}
-    // The facts of another computer beside its counters, without its
-    // counters' catalogue; blocks and throws like connect().
+    // The facts of another computer alone, over a connection of their own,
+    // without its counters' catalogue (the report, which keeps no link);
+    // blocks and throws like connect().
     virtual std::unique_ptr<ComputerFacts> connectFacts(const QString& computer) {
         throw PlatformError("no facts of " + computer.toStdString() + " can be read");
     }

@@ -94,9 +94,9 @@ public:
     // The explanation of one counter, with whatever the computer says of it
     // (another computer is asked only now, so this may block like sample()).
     virtual QString explanation(const QString& object, const QString& counter);
-    // The computer's facts beside its counters, through a connection of
-    // their own made on first use (which may block and throw PlatformError);
-    // nullptr where the counters come with none, as this computer's.
+    // The computer's facts beside its counters, over the same connection
+    // (reading them blocks and may throw PlatformError); nullptr where the
+    // counters come with none, as this computer's.
     virtual ComputerFacts* facts() { return nullptr; }
 };
 

@@ -30,6 +30,17 @@ template <class T> struct LinkAnswer {
     QString failure; // empty when value holds
 };
 
+// The question that reads a computer's facts of those parts over the
+// connection its counters came by.
+inline auto factsOf(FactParts parts) {
+    return [parts](PerfCounters& counters) {
+        ComputerFacts* facts = counters.facts();
+        if (!facts)
+            throw PlatformError("its collector tells nothing of it beside its counters");
+        return facts->read(parts);
+    };
+}
+
 // One other computer, reached on a thread of its own so that the
 // user-interface thread never waits for the network. Every window that names
 // the computer shares its one connection, and its one verdict on whether the
@@ -66,18 +77,25 @@ public:
             });
     }
 
-    // Reads the computer's facts of those parts, in order with every other
-    // question, and hands them to done(LinkAnswer<RemoteFacts>).
+    // Asks work(counters) as ask() does, and waits on this thread for its
+    // answer: for the program's start, before there is an event loop.
+    template <class T, class Work> LinkAnswer<T> askNow(Work work) {
+        LinkAnswer<T> answer;
+        answer.failure = submitAndWait(
+            [&answer, &work](PerfCounters& counters) { answer.value.emplace(work(counters)); });
+        if (!answer.failure.isEmpty())
+            answer.value.reset();
+        return answer;
+    }
+
+    // Reads the computer's facts of those parts over its connection, in
+    // order with every other question, and hands them to
+    // done(LinkAnswer<RemoteFacts>).
     template <class Done> void readFacts(QObject* receiver, FactParts parts, Done done) {
-        ask<RemoteFacts>(
-            receiver,
-            [parts](PerfCounters& counters) {
-                ComputerFacts* facts = counters.facts();
-                if (!facts)
-                    throw PlatformError("its collector tells nothing of it beside its counters");
-                return facts->read(parts);
-            },
-            std::move(done));
+        ask<RemoteFacts>(receiver, factsOf(parts), std::move(done));
+    }
+    LinkAnswer<RemoteFacts> readFactsNow(FactParts parts) {
+        return askNow<RemoteFacts>(factsOf(parts));
     }
 
 protected:
@@ -86,6 +104,8 @@ protected:
     // Runs on the user-interface thread: failure is empty when work returned.
     using Deliver = std::function<void(const QString& failure)>;
     virtual void submit(QObject* receiver, Work work, Deliver deliver) = 0;
+    // Runs work as submit() does and returns its failure, once it ran.
+    virtual QString submitAndWait(Work work) = 0;
 };
 
 // The links to other computers, one per computer, owned with the machine's

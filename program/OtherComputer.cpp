@@ -6,13 +6,16 @@
 namespace ombrix::program {
 namespace {
 
-platform::RemoteFacts readAll(platform::CounterSources& sources, const QString& computer) {
-    const auto facts = sources.connectFacts(computer);
-    platform::RemoteFacts read =
-        facts->read(platform::FactParts{.summary = true, .network = true, .drives = true});
-    if (!read.reachable)
+// Over the link the windows read the computer by later: the collector
+// counts one client.
+platform::RemoteFacts readAll(platform::ComputerLink& link) {
+    platform::LinkAnswer<platform::RemoteFacts> read =
+        link.readFactsNow(platform::FactParts{.summary = true, .network = true, .drives = true});
+    if (!read.value)
+        throw platform::PlatformError(read.failure.toStdString());
+    if (!read.value->reachable)
         throw platform::PlatformError("The computer does not answer");
-    return read;
+    return std::move(*read.value);
 }
 
 } // namespace
@@ -29,7 +32,7 @@ WindowServices windowServices(platform::LinuxMachine& m, platform::Dispatch& pri
 }
 
 OtherComputer::OtherComputer(platform::LinuxMachine& local, const QString& computer)
-    : m_local(local), m_machine(computer, readAll(local.counterSources, computer)),
+    : m_local(local), m_machine(computer, readAll(local.remoteComputers.link(computer))),
       m_readings(local.remoteComputers.link(computer), m_machine.snapshot) {
     local.remoteComputers.setShown(computer);
 }

@@ -19,8 +19,8 @@ WindowServices windowServices(platform::LinuxMachine& machine, platform::Dispatc
                               std::function<void()> endProgram);
 
 // Another computer whose windows the program opens in place of this one's:
-// its facts read once, whole, when it is named; its services over them; its
-// readings refreshed over the link this machine keeps to it. The windows'
+// its facts read once, whole, when it is named, and its readings refreshed
+// later, over the link this machine keeps to it; its services over them. The windows'
 // counters and links stay this machine's.
 class OtherComputer {
 public:

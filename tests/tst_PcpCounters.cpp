@@ -90,7 +90,7 @@ private slots:
     void processSizesPastFourTebibytes();
     void defaultCollectorSaysWhyProcessesAreMissing();
     void collectorWithoutProcessAgent();
-    void collectorWithNoCounterIsLeftBehindClosed();
+    void collectorWithNoCounterStillTellsFacts();
     void unreachableComputerIsReportedInOneLine_data();
     void unreachableComputerIsReportedInOneLine();
     void chartOutlivesPmcdStoppedAndStarted();
@@ -277,19 +277,28 @@ void tst_PcpCounters::collectorWithoutProcessAgent() {
     QVERIFY(sample.values[3]);
 }
 
-void tst_PcpCounters::collectorWithNoCounterIsLeftBehindClosed() {
-    // A collector with none of the metrics behind our counters is refused
-    // with the reason, and the connection made to learn that is closed.
+void tst_PcpCounters::collectorWithNoCounterStillTellsFacts() {
+    // A collector with none of the metrics behind our counters is taken for
+    // the facts it has: every object says why it offers nothing, the facts
+    // come over the same connection, and the connection closes with them.
     TestPmcd bare({m_host->address()}, 44324, m_host->netns(), TestPmcd::Agents::PmcdOnly);
     if (!bare.why().isEmpty())
         QSKIP(qPrintable(bare.why()));
     const auto clients = bare.pminfo("pmcd.numclients"); // with pminfo's own
     QVERIFY(clients);
-    try {
+    {
         PcpPerfCounters counters(bare.host().toStdString());
-        QFAIL("a computer without any of the counters was taken");
-    } catch (const PlatformError& e) {
-        QVERIFY2(QString::fromUtf8(e.what()).contains("none of the counters"), e.what());
+        QVERIFY(!counters.objects().empty());
+        for (const ObjectInfo& object : counters.objects()) {
+            QVERIFY(object.counters.empty());
+            QVERIFY2(object.unavailable.contains("none of the counters"),
+                     qPrintable(object.unavailable));
+        }
+        const RemoteFacts facts = counters.facts()->read({});
+        QVERIFY(facts.reachable);
+        QCOMPARE(facts.address, m_host->address());
+        QVERIFY(facts.summary.timeZone); // pmcd's own agent tells it
+        QCOMPARE(bare.pminfo("pmcd.numclients"), std::optional(*clients + 1));
     }
     QTRY_COMPARE(bare.pminfo("pmcd.numclients"), clients);
 }

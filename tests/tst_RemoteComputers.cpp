@@ -40,6 +40,7 @@ private slots:
     void failureComesBackAndTheLinkGoesOn_data();
     void failureComesBackAndTheLinkGoesOn();
     void connectsAgainAfterALossOrWhenAsked();
+    void answerWaitedForOnTheAskingThread();
     void endWaitsForTheQuestionUnderWay_data();
     void endWaitsForTheQuestionUnderWay();
     void programEndsWhileAComputerNeverAnswers();
@@ -168,6 +169,19 @@ void tst_RemoteComputers::connectsAgainAfterALossOrWhenAsked() {
     QVERIFY(sample(link).reachable);
     QVERIFY(link.answering());
     QCOMPARE(m_sources->connected().size(), 4);
+}
+
+// As the program's start asks, before there is an event loop: the answer,
+// or why there is none.
+void tst_RemoteComputers::answerWaitedForOnTheAskingThread() {
+    m_sources->setUnreachable({"gone"});
+    const auto failed = m_links->link("gone").askNow<int>([](PerfCounters&) { return 1; });
+    QCOMPARE(failed.failure, "No route to host");
+    QVERIFY(!failed.value);
+    const auto answered =
+        m_links->link("far").askNow<int>([](PerfCounters& c) { return int(c.objects().size()); });
+    QCOMPARE(answered.value, std::optional(2));
+    QVERIFY(answered.failure.isEmpty());
 }
 
 void tst_RemoteComputers::endWaitsForTheQuestionUnderWay_data() {

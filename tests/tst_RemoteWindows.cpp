@@ -1,6 +1,7 @@
 // The windows of another computer, as "--computer" opens them: over a pmcd
 // of the test's own that runs in a network namespace, under a host name of
 // its own, which the test stops and starts again while the windows are open.
+#include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 #include "PcpHost.h"
 #include "app/Forms.h"
@@ -39,6 +40,8 @@ private slots:
     void cleanupTestCase();
     void windowsReadThatComputer();
     void silentComputerKeepsItsLastReadings();
+    void mainWindowShowsEachReading();
+    void collectorWithoutCountersKeepsAnswering();
     void counterChoiceStartsOnThatComputer();
     void drivesReadWhileFreshFactsArrive();
 
@@ -154,10 +157,93 @@ void tst_RemoteWindows::silentComputerKeepsItsLastReadings() {
     QVERIFY(!total->text().isEmpty());
 }
 
-// The performance monitor's choice of counters starts on that computer's.
+// The main window over readings the test sets: each fresh one is shown;
+// while the computer does not answer the last stays, and the caption says so.
+void tst_RemoteWindows::mainWindowShowsEachReading() {
+    FakeMachine fake;
+    auto facts = std::make_shared<FakeComputerFacts>();
+    facts->down = fake.counterSources.remoteDown;
+    fake.counterSources.remote.computerFacts = facts;
+    platform::RemoteFacts read;
+    read.summary.nodeName = "far";
+    read.summary.totalMemory = 512ull << 20;
+    read.summary.availableMemory = 100ull << 20;
+    facts->set(read);
+    platform::RemoteMachine remote("far", read);
+    platform::RemoteReadings readings(fake.remoteComputers.link("far"), remote.snapshot);
+    Forms forms;
+    forms.addMain<Ombrix2>([&] {
+        auto w = std::make_unique<Ombrix2>(
+            forms, Ombrix2::Services{remote.memory, remote.version, remote.cpu, remote.host,
+                                     remote.systemInfo, remote.floppy, fake.printers, remote.clock,
+                                     [] {}, &readings});
+        w->Form_Load();
+        return w;
+    });
+    const auto destroy = qScopeGuard([&] { forms.destroyAll(); });
+    auto* main = qobject_cast<Ombrix2*>(forms.showMain());
+    const QString caption = main->windowTitle();
+    auto* available = main->findChild<QLabel*>("lblRamAvail");
+    auto refreshed = [&](auto until) {
+        main->Timer2_Timer();
+        return until();
+    };
+    const QString first = available->text();
+    read.summary.availableMemory = 300ull << 20;
+    facts->set(read);
+    QTRY_VERIFY(refreshed([&] { return available->text() != first; }));
+    const QString second = available->text();
+
+    *fake.counterSources.remoteDown = true;
+    read.summary.availableMemory = 200ull << 20;
+    facts->set(read);
+    QTRY_VERIFY(refreshed([&] { return main->windowTitle() != caption; }));
+    QCOMPARE(main->windowTitle(), caption + " (not answering)");
+    QCOMPARE(available->text(), second);
+
+    *fake.counterSources.remoteDown = false;
+    QTRY_VERIFY(refreshed([&] { return main->windowTitle() == caption; }));
+    QTRY_VERIFY(refreshed([&] { return available->text() != second; }));
+    QVERIFY(available->text() != first);
+}
+
+// A collector that runs only pmcd's own agent offers none of the counters
+// yet answers: the windows of its computer read it over its link and never
+// say it does not answer.
+void tst_RemoteWindows::collectorWithoutCountersKeepsAnswering() {
+    REQUIRE_COLLECTOR();
+    TestPmcd bare({m_host->address()}, 44326, m_host->netns(), TestPmcd::Agents::PmcdOnly);
+    if (!bare.why().isEmpty())
+        QSKIP(qPrintable(bare.why()));
+    Program program(bare.host());
+    Ombrix2* main = program.main();
+    const QString caption = main->windowTitle();
+    QVERIFY(!caption.endsWith(" (not answering)"));
+    auto reached = [&] {
+        main->Timer2_Timer();
+        return program.machine.remoteComputers.reached().contains(bare.host());
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(reached(), 20000);
+    // Readings keep coming, as the window's refreshes ask them.
+    platform::ComputerLink& link = program.machine.remoteComputers.link(bare.host());
+    int read = 0;
+    for (int i = 0; i < 3; ++i)
+        link.readFacts(this, {}, [&](platform::LinkAnswer<platform::RemoteFacts> answer) {
+            read += answer.value && answer.value->reachable;
+        });
+    QTRY_COMPARE(read, 3);
+    QVERIFY(link.answering());
+    QCOMPARE(main->windowTitle(), caption);
+}
+
+// The performance monitor's choice of counters starts on that computer's;
+// the windows, their readings and the counters share one connection.
 void tst_RemoteWindows::counterChoiceStartsOnThatComputer() {
     REQUIRE_COLLECTOR();
+    const auto clients = m_host->pmcd().pminfo("pmcd.numclients"); // pminfo's own
+    QVERIFY(clients);
     Program program(m_host->address());
+    program.main()->Timer2_Timer(); // asked before the counters
     program.main()->Execute_Click();
     auto* monitor = program.forms.get<sysmon>();
     auto* control = monitor->findChild<SystemMonitor*>("SystemMonitor1");
@@ -172,6 +258,7 @@ void tst_RemoteWindows::counterChoiceStartsOnThatComputer() {
     QTRY_VERIFY_WITH_TIMEOUT(!browser->chosenPaths().empty() &&
                                  browser->chosenPaths().front().computer == m_host->address(),
                              20000);
+    QTRY_COMPARE(m_host->pmcd().pminfo("pmcd.numclients"), std::optional(*clients + 1));
 }
 
 // The drive window asks the drives off the user-interface thread while fresh

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -118,14 +119,31 @@ protected:
         const std::lock_guard lock(m_mutex);
         if (m_closed)
             return;
-        m_jobs.push_back({id, std::move(work)});
+        m_jobs.push_back({id, std::move(work), {}});
         m_wake.notify_one();
+    }
+    QString submitAndWait(Work work) override {
+        auto done = std::make_shared<std::promise<QString>>();
+        std::future<QString> failure = done->get_future();
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_closed)
+                return tr("The program is ending");
+            m_jobs.push_back({0, std::move(work), std::move(done)});
+            m_wake.notify_one();
+        }
+        try {
+            return failure.get();
+        } catch (const std::future_error&) { // dropped by close()
+            return tr("The program is ending");
+        }
     }
 
 private:
     struct Job {
         std::uint64_t id = 0;
         Work work;
+        std::shared_ptr<std::promise<QString>> waiter; // set: someone waits for its failure
     };
     // What the thread has to say: a job's end, or a new verdict.
     struct Mail {
@@ -154,7 +172,10 @@ private:
             }
             Mail mail{job.id, perform(job.work, retryNow)};
             job.work = nullptr; // what it holds goes on this thread, before the answer is read
-            post(std::move(mail));
+            if (job.waiter)
+                job.waiter->set_value(std::move(mail.failure));
+            else
+                post(std::move(mail));
         }
         m_counters.reset(); // here: closing a connection may wait for the network too
     }

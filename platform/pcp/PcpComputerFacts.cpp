@@ -12,10 +12,6 @@
 #include <optional>
 #include <set>
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-
 namespace ombrix::platform {
 namespace {
 
@@ -25,60 +21,19 @@ struct ResultFree {
 struct CFree {
     void operator()(void* p) const { std::free(p); }
 };
-struct AddressesFree {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-
 } // namespace
 
-PcpComputerFacts::PcpComputerFacts(const std::string& host) {
-    const pcp::HostPort where = pcp::splitHost(host);
-    if (const std::string why = pcp::portProblem(where); !why.empty())
-        throw PlatformError(why);
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* raw = nullptr;
-    const int status = getaddrinfo(where.host.c_str(), nullptr, &hints, &raw);
-    const std::unique_ptr<addrinfo, AddressesFree> found(raw);
-    if (status != 0 || !found)
-        throw PlatformError(
-            pcp::connectFailure(-EHOSTUNREACH, 0, 0, status == 0 ? EAI_NONAME : status, where)
-                .toStdString());
-    // Each of its addresses in the resolver's order, knowing which one
-    // answered. One that waited in vain ends the attempt, as libpcp's own
-    // attempt ends after one wait: a silent computer costs one wait, not one
-    // per address.
-    std::optional<PlatformError> first;
-    for (const addrinfo* at = found.get(); at; at = at->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const bool six = at->ai_family == AF_INET6;
-        const void* bytes =
-            six ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(at->ai_addr)->sin6_addr)
-                : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(at->ai_addr)->sin_addr);
-        if ((!six && at->ai_family != AF_INET) ||
-            !inet_ntop(at->ai_family, bytes, text, sizeof text))
-            continue;
-        std::string target = six ? "[" : "";
-        target.append(text).append(six ? "]:" : ":").append(std::to_string(where.port));
-        try {
-            m_context.emplace(target);
-            m_address = QString::fromLatin1(text);
-            return;
-        } catch (const PcpConnectFailure& e) {
-            if (!first)
-                first = e;
-            if (e.waited())
-                break;
-        }
-    }
-    throw first ? *first : PlatformError(pcp::requestFailure(-EHOSTUNREACH).toStdString());
-}
+PcpComputerFacts::PcpComputerFacts(const std::string& host)
+    : m_own(std::make_unique<PcpConnection>(host)), m_connection(*m_own), m_known(false) {}
+
+PcpComputerFacts::PcpComputerFacts(PcpConnection& connection, bool known)
+    : m_connection(connection), m_known(known) {}
 
 int PcpComputerFacts::lookUp() {
-    const auto& known = pcp::knownFactIds();
+    const auto& known = pcp::factMetricTable();
     std::vector<pmID> ids;
-    for (const auto& [name, id] : known)
-        ids.push_back(id);
+    for (const auto& metric : known)
+        ids.push_back(metric.knownId);
     std::vector<pmDesc> descs(ids.size());
     for (auto& desc : descs)
         desc.pmid = PM_ID_NULL; // stays so where the computer has no such id
@@ -88,27 +43,22 @@ int PcpComputerFacts::lookUp() {
     std::vector<std::string> unknown;
     for (std::size_t i = 0; i < known.size(); ++i) {
         if (described >= 0 && descs[i].pmid == ids[i])
-            m_metrics.emplace(known[i].first, descs[i]);
+            m_connection.add(known[i].name, descs[i]);
         else
-            unknown.push_back(known[i].first);
+            unknown.push_back(known[i].name);
     }
-    return unknown.empty() ? 0 : lookUpMetrics(unknown, m_metrics);
+    return unknown.empty() ? 0 : m_connection.lookUp(unknown);
 }
 
 RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
     RemoteFacts facts;
-    facts.address = m_address;
-    m_context->use();
-    if (m_lost) {
-        if (pmReconnectContext(m_context->handle()) < 0) {
-            facts.reachable = false;
-            return facts;
-        }
-        m_lost = false;
+    facts.address = m_connection.address();
+    if (!m_connection.use()) {
+        facts.reachable = false;
+        return facts;
     }
     auto failed = [&](int code) {
-        m_lost = pcp::connectionLost(code);
-        if (!m_lost)
+        if (!m_connection.note(code))
             throw PlatformError(pcp::requestFailure(code).toStdString());
         facts.reachable = false;
         return facts;
@@ -118,9 +68,15 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
             return failed(status);
         m_known = true;
     }
-    std::vector<pmID> ids = pcp::factIds(parts, m_metrics);
+    const pcp::Metrics& metrics = m_connection.metrics();
+    std::vector<pmID> ids = pcp::factIds(parts, metrics);
     if (ids.empty())
         return facts; // the collector carries none of them: every fact empty
+    // Every instance of the domains read, whatever the counters asked last.
+    for (const auto& [name, desc] : metrics)
+        if (desc.indom != PM_INDOM_NULL &&
+            std::find(ids.begin(), ids.end(), desc.pmid) != ids.end())
+            m_connection.restrictTo(desc.indom, {});
     pmResult* raw = nullptr;
     const int status = pmFetch(static_cast<int>(ids.size()), ids.data(), &raw);
     if (status < 0)
@@ -129,7 +85,7 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
 
     pcp::InstanceNames names;
     std::set<pmInDom> cut; // domains with more instances than are kept
-    for (pmInDom indom : pcp::factDomains(parts, m_metrics)) {
+    for (pmInDom indom : pcp::factDomains(parts, metrics)) {
         int* instanceIds = nullptr;
         char** instanceNames = nullptr;
         const int count = pmGetInDom(indom, &instanceIds, &instanceNames);
@@ -146,10 +102,10 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
         for (int i = 0; i < count && byId.size() < pcp::kMostFactItems; ++i)
             byId.emplace(instanceIds[i], instanceNames[i]);
     }
-    RemoteFacts read = pcp::remoteFacts(*result, m_metrics, names, parts);
-    read.address = m_address;
+    RemoteFacts read = pcp::remoteFacts(*result, metrics, names, parts);
+    read.address = m_connection.address();
     const auto anyCut = [&](const FactParts& part) {
-        const auto domains = pcp::factDomains(part, m_metrics);
+        const auto domains = pcp::factDomains(part, metrics);
         return std::any_of(domains.begin(), domains.end(),
                            [&](pmInDom indom) { return cut.count(indom) > 0; });
     };

@@ -1,23 +1,25 @@
 #pragma once
 #include "platform/ComputerFacts.h"
-#include "platform/pcp/PcpContext.h"
+#include "platform/pcp/PcpConnection.h"
 
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace ombrix::platform {
 
-// Another computer's facts from its pmcd, through a libpcp context of their
-// own, so that no counter's instance profile narrows them. Connecting costs
-// the connection's own messages; the first reading adds one lookup of the
-// descriptors; every reading is one fetch, and one request per instance
-// domain named (the network's one, the drives' two).
+// Another computer's facts from its pmcd, over its one connection, which its
+// counters may share. The first reading over a connection whose table lacks
+// the facts' metrics adds one lookup of their descriptors; every reading is
+// one fetch, and one request per instance domain named (the network's one,
+// the drives' two).
 class PcpComputerFacts final : public ComputerFacts {
 public:
-    // Reaches host ("name", "name:port", "[address]:port") at the first
-    // address its name has, which the facts then give as where it was
-    // reached. Throws PlatformError with the reason when it cannot.
+    // Over a connection of their own (see PcpConnection). Throws
+    // PlatformError with the reason when the computer cannot be reached.
     explicit PcpComputerFacts(const std::string& host);
+    // Over the connection given, which must outlive this. known: its table
+    // holds the facts' metrics already.
+    PcpComputerFacts(PcpConnection& connection, bool known);
 
     RemoteFacts read(const FactParts& parts) override;
 
@@ -29,11 +31,9 @@ private:
     // for each one's names in turn. libpcp's error code, else 0.
     int lookUp();
 
-    QString m_address;
-    std::optional<PcpContext> m_context;
-    bool m_lost = false;
-    bool m_known = false; // the metrics are looked up
-    pcp::Metrics m_metrics;
+    std::unique_ptr<PcpConnection> m_own;
+    PcpConnection& m_connection;
+    bool m_known; // the metrics are looked up
 };
 
 } // namespace ombrix::platform

@@ -1,5 +1,7 @@
 #include "platform/pcp/PcpCounterMap.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace ombrix::platform::pcp {
@@ -87,11 +89,92 @@ std::vector<CounterMap> build() {
     };
 }
 
+void addOnce(std::vector<std::string>& names, const std::string& name) {
+    if (std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
+}
+
 } // namespace
 
 const std::vector<CounterMap>& counterMaps() {
     static const std::vector<CounterMap> maps = build();
     return maps;
+}
+
+const std::vector<FactMetric>& factMetricTable() {
+    // domain, cluster, item: 60 is the Linux agent, 2 pmcd's own.
+    using enum FactPart;
+    static const std::vector<FactMetric> table{
+        {kNodeName, pmID_build(60, 12, 4), Summary, true},
+        {kRelease, pmID_build(60, 12, 0), Summary, true},
+        {kVersion, pmID_build(60, 12, 1), Summary, true},
+        {kDistro, pmID_build(60, 12, 7), Summary, true},
+        {kModel, pmID_build(60, 18, 9), Summary, true},
+        {kVendor, pmID_build(60, 18, 1), Summary, true},
+        {kClock, pmID_build(60, 18, 0), Summary, false},
+        {kPhysmem, pmID_build(60, 1, 0), Summary, false},
+        {kAvailable, pmID_build(60, 1, 58), Summary, false},
+        {kZoneInfo, pmID_build(2, 0, 26), Summary, true},
+        {kTimeZone, pmID_build(2, 0, 5), Summary, true},
+        {kInet, pmID_build(60, 33, 0), Network, true},
+        {kInet6, pmID_build(60, 33, 1), Network, true},
+        {kHardware, pmID_build(60, 33, 3), Network, true},
+        {kMountDir, pmID_build(60, 5, 7), Drives, true},
+        {kCapacity, pmID_build(60, 5, 1), Drives, false},
+        {kAvail, pmID_build(60, 5, 10), Drives, false},
+        {kTmpfsCapacity, pmID_build(60, 34, 1), Drives, false},
+        {kTmpfsFree, pmID_build(60, 34, 3), Drives, false}};
+    return table;
+}
+
+const std::vector<std::string>& factMetrics() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const FactMetric& metric : factMetricTable())
+            all.push_back(metric.name);
+        return all;
+    }();
+    return names;
+}
+
+const std::vector<std::string>& processMetrics() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all{kProcessCommand};
+        for (const auto& map : counterMaps())
+            if (map.object == "process")
+                for (const auto* terms : {&map.value, &map.base})
+                    for (const auto& term : *terms)
+                        if (term.metric != kProcessId)
+                            addOnce(all, term.metric);
+        return all;
+    }();
+    return names;
+}
+
+const std::vector<std::string>& connectionMetrics() {
+    static const std::vector<std::string> names = [] {
+        const std::vector<std::string>& later = processMetrics();
+        std::vector<std::string> all{kProcessId};
+        for (const auto& map : counterMaps())
+            for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
+                for (const auto& term : *terms)
+                    if (std::find(later.begin(), later.end(), term.metric) == later.end())
+                        addOnce(all, term.metric);
+        for (const std::string& name : factMetrics())
+            addOnce(all, name);
+        return all;
+    }();
+    return names;
+}
+
+bool ofItsType(const std::string& name, const pmDesc& desc) {
+    const auto& facts = factMetricTable();
+    const auto fact = std::find_if(facts.begin(), facts.end(),
+                                   [&](const FactMetric& metric) { return name == metric.name; });
+    if (name == kProcessCommand || (fact != facts.end() && fact->text))
+        return desc.type == PM_TYPE_STRING;
+    return desc.type == PM_TYPE_32 || desc.type == PM_TYPE_U32 || desc.type == PM_TYPE_64 ||
+           desc.type == PM_TYPE_U64 || desc.type == PM_TYPE_FLOAT || desc.type == PM_TYPE_DOUBLE;
 }
 
 std::string ourInstance(const std::string& object, const std::string& pcpName) {

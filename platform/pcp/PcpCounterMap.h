@@ -1,4 +1,8 @@
 #pragma once
+// The metrics the program reads of another computer's collector, in one
+// table: those behind each counter, and those the computer's facts come from.
+#include <pcp/pmapi.h>
+
 #include <string>
 #include <vector>
 
@@ -27,6 +31,64 @@ struct CounterMap {
 // Every counter PCP can stand in for; a counter missing here, or whose
 // metrics the computer lacks, is not offered for that computer.
 const std::vector<CounterMap>& counterMaps();
+
+// The metric names of the facts.
+inline constexpr const char* kNodeName = "kernel.uname.nodename";
+inline constexpr const char* kRelease = "kernel.uname.release";
+inline constexpr const char* kVersion = "kernel.uname.version";
+inline constexpr const char* kDistro = "kernel.uname.distro";
+inline constexpr const char* kModel = "hinv.cpu.model_name";
+inline constexpr const char* kVendor = "hinv.cpu.vendor";
+inline constexpr const char* kClock = "hinv.cpu.clock";
+inline constexpr const char* kPhysmem = "mem.physmem";
+inline constexpr const char* kAvailable = "mem.util.available";
+inline constexpr const char* kZoneInfo = "pmcd.zoneinfo";
+inline constexpr const char* kTimeZone = "pmcd.timezone";
+inline constexpr const char* kInet = "network.interface.inet_addr";
+inline constexpr const char* kInet6 = "network.interface.ipv6_addr";
+inline constexpr const char* kHardware = "network.interface.hw_addr";
+inline constexpr const char* kMountDir = "filesys.mountdir";
+inline constexpr const char* kCapacity = "filesys.capacity";
+inline constexpr const char* kAvail = "filesys.avail";
+inline constexpr const char* kTmpfsCapacity = "tmpfs.capacity";
+inline constexpr const char* kTmpfsFree = "tmpfs.free";
+
+// Process instances are named by their command, which no counter reads.
+inline constexpr const char* kProcessCommand = "proc.psinfo.cmd";
+inline constexpr const char* kProcessId = "proc.psinfo.pid";
+
+// Which part of the facts a metric belongs to.
+enum class FactPart { Summary, Network, Drives };
+
+// One metric of the facts: the id the default agents (the Linux agent,
+// pmcd's own) give it, and whether it is a text. An agent never gives an id
+// another meaning, so a collector's descriptors can be asked by these ids
+// without asking for the names first.
+struct FactMetric {
+    const char* name;
+    pmID knownId;
+    FactPart part;
+    bool text;
+};
+
+const std::vector<FactMetric>& factMetricTable();
+
+// The facts' metric names, every part's.
+const std::vector<std::string>& factMetrics();
+
+// The process agent answers pmcd for each of its metrics in a message of its
+// own, so the Process object's metrics (with the command) are asked only
+// when they are used.
+const std::vector<std::string>& processMetrics();
+
+// What is asked on connecting: every counter's metrics but the Process
+// object's own (its process id says whether there is a process agent), and
+// every fact's.
+const std::vector<std::string>& connectionMetrics();
+
+// Whether a descriptor is of the type the program reads that metric as: a
+// text for the command and the facts' texts, a number for every other.
+bool ofItsType(const std::string& name, const pmDesc& desc);
 
 // Instance names: PCP's per-processor "cpu0" is our "0"; others are the same.
 std::string ourInstance(const std::string& object, const std::string& pcpName);

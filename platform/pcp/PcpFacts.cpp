@@ -12,41 +12,15 @@
 namespace ombrix::platform::pcp {
 namespace {
 
-const char* const kNodeName = "kernel.uname.nodename";
-const char* const kRelease = "kernel.uname.release";
-const char* const kVersion = "kernel.uname.version";
-const char* const kDistro = "kernel.uname.distro";
-const char* const kModel = "hinv.cpu.model_name";
-const char* const kVendor = "hinv.cpu.vendor";
-const char* const kClock = "hinv.cpu.clock";
-const char* const kPhysmem = "mem.physmem";
-const char* const kAvailable = "mem.util.available";
-const char* const kZoneInfo = "pmcd.zoneinfo";
-const char* const kTimeZone = "pmcd.timezone";
-const char* const kInet = "network.interface.inet_addr";
-const char* const kInet6 = "network.interface.ipv6_addr";
-const char* const kHardware = "network.interface.hw_addr";
-const char* const kMountDir = "filesys.mountdir";
-const char* const kCapacity = "filesys.capacity";
-const char* const kAvail = "filesys.avail";
-const char* const kTmpfsCapacity = "tmpfs.capacity";
-const char* const kTmpfsFree = "tmpfs.free";
-
-const std::vector<std::string> kSummary{kNodeName,  kRelease,  kVersion, kDistro,
-                                        kModel,     kVendor,   kClock,   kPhysmem,
-                                        kAvailable, kZoneInfo, kTimeZone};
-const std::vector<std::string> kNetwork{kInet, kInet6, kHardware};
-const std::vector<std::string> kDrives{kMountDir, kCapacity, kAvail, kTmpfsCapacity, kTmpfsFree};
-
-std::vector<const std::vector<std::string>*> partsMetrics(const FactParts& parts) {
-    std::vector<const std::vector<std::string>*> lists;
-    if (parts.summary)
-        lists.push_back(&kSummary);
-    if (parts.network)
-        lists.push_back(&kNetwork);
-    if (parts.drives)
-        lists.push_back(&kDrives);
-    return lists;
+// The names of the parts' metrics, in the table's order.
+std::vector<std::string> partsMetrics(const FactParts& parts) {
+    std::vector<std::string> names;
+    for (const FactMetric& metric : factMetricTable())
+        if ((metric.part == FactPart::Summary && parts.summary) ||
+            (metric.part == FactPart::Network && parts.network) ||
+            (metric.part == FactPart::Drives && parts.drives))
+            names.push_back(metric.name);
+    return names;
 }
 
 struct CFree {
@@ -302,38 +276,11 @@ std::vector<RemoteVolume> volumesOf(const Fetched& fetched, const Metrics& metri
 
 } // namespace
 
-const std::vector<std::pair<std::string, pmID>>& knownFactIds() {
-    // domain, cluster, item: 60 is the Linux agent, 2 pmcd's own.
-    static const std::vector<std::pair<std::string, pmID>> ids{
-        {kNodeName, pmID_build(60, 12, 4)},  {kRelease, pmID_build(60, 12, 0)},
-        {kVersion, pmID_build(60, 12, 1)},   {kDistro, pmID_build(60, 12, 7)},
-        {kModel, pmID_build(60, 18, 9)},     {kVendor, pmID_build(60, 18, 1)},
-        {kClock, pmID_build(60, 18, 0)},     {kPhysmem, pmID_build(60, 1, 0)},
-        {kAvailable, pmID_build(60, 1, 58)}, {kZoneInfo, pmID_build(2, 0, 26)},
-        {kTimeZone, pmID_build(2, 0, 5)},    {kInet, pmID_build(60, 33, 0)},
-        {kInet6, pmID_build(60, 33, 1)},     {kHardware, pmID_build(60, 33, 3)},
-        {kMountDir, pmID_build(60, 5, 7)},   {kCapacity, pmID_build(60, 5, 1)},
-        {kAvail, pmID_build(60, 5, 10)},     {kTmpfsCapacity, pmID_build(60, 34, 1)},
-        {kTmpfsFree, pmID_build(60, 34, 3)}};
-    return ids;
-}
-
-const std::vector<std::string>& factMetrics() {
-    static const std::vector<std::string> all = [] {
-        std::vector<std::string> names = kSummary;
-        names.insert(names.end(), kNetwork.begin(), kNetwork.end());
-        names.insert(names.end(), kDrives.begin(), kDrives.end());
-        return names;
-    }();
-    return all;
-}
-
 std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics) {
     std::vector<pmID> ids;
-    for (const auto* list : partsMetrics(parts))
-        for (const auto& name : *list)
-            if (const auto it = metrics.find(name); it != metrics.end())
-                ids.push_back(it->second.pmid);
+    for (const auto& name : partsMetrics(parts))
+        if (const auto it = metrics.find(name); it != metrics.end())
+            ids.push_back(it->second.pmid);
     return ids;
 }
 

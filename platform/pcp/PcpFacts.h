@@ -17,15 +17,6 @@ namespace ombrix::platform::pcp {
 // cut as collectorText cuts them.
 using platform::kMostFactItems;
 
-// The metrics the facts of every part come from, asked in one lookup.
-const std::vector<std::string>& factMetrics();
-
-// The ids the default agents (the Linux agent, pmcd's own) give the facts'
-// metrics, by name. An agent never gives an id another meaning, so a
-// collector's descriptors can be asked by these ids without asking for the
-// names first.
-const std::vector<std::pair<std::string, pmID>>& knownFactIds();
-
 // Those of the parts' metrics the computer has, to fetch together.
 std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics);
 

@@ -43,75 +43,33 @@ QString withMetrics(const QString& explanation, const pcp::CounterMap& map, cons
            QObject::tr(" From Performance Co-Pilot: %1.").arg(metrics.join(QLatin1String(", ")));
 }
 
-// Process instances are named by their command, which no counter reads.
-const char* const kProcessCommand = "proc.psinfo.cmd";
-const char* const kProcessId = "proc.psinfo.pid";
-
-// The metrics of the Process object's own instances, and the command.
-std::vector<std::string> processMetrics() {
-    std::vector<std::string> names{kProcessCommand};
-    for (const auto& map : pcp::counterMaps())
-        if (map.object == "process")
-            for (const auto* terms : {&map.value, &map.base})
-                for (const auto& term : *terms)
-                    if (term.metric != kProcessId &&
-                        std::find(names.begin(), names.end(), term.metric) == names.end())
-                        names.push_back(term.metric);
-    return names;
-}
-
-[[noreturn]] void fail(const QString& reason) {
-    throw PlatformError(reason.toStdString());
-}
+using pcp::kProcessCommand;
+using pcp::kProcessId;
 
 } // namespace
-
-int PcpPerfCounters::lookUp(const std::vector<std::string>& names) {
-    m_context.use();
-    pcp::Metrics found;
-    const int status = lookUpMetrics(names, found);
-    for (auto& [name, desc] : found) {
-        // A metric of another type than ours (a string for a count) is not there.
-        const bool numeric = desc.type == PM_TYPE_32 || desc.type == PM_TYPE_U32 ||
-                             desc.type == PM_TYPE_64 || desc.type == PM_TYPE_U64 ||
-                             desc.type == PM_TYPE_FLOAT || desc.type == PM_TYPE_DOUBLE;
-        if (name == kProcessCommand ? desc.type == PM_TYPE_STRING : numeric)
-            m_metrics.emplace(name, desc);
-    }
-    return status;
-}
 
 bool PcpPerfCounters::knowProcessMetrics() {
     if (m_processMetricsKnown)
         return true;
-    const int status = lookUp(processMetrics());
-    m_lost = m_lost || pcp::connectionLost(status);
+    const int status = m_connection.lookUp(pcp::processMetrics());
+    m_connection.note(status);
     m_processMetricsKnown = status == 0;
     return m_processMetricsKnown;
 }
 
-PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_host(host), m_context(host) {
-    // Which of the mapped metrics this computer has, with their types and
-    // units, in one request for the names and one for the descriptors. The
-    // process agent answers pmcd for each of its metrics in a message of its
-    // own, so the Process object's wait until it is used; its process id
-    // says whether there is a process agent.
-    const std::vector<std::string> later = processMetrics();
-    std::vector<std::string> names{kProcessId};
-    for (const auto& map : pcp::counterMaps())
-        for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
-            for (const auto& term : *terms)
-                if (std::find(names.begin(), names.end(), term.metric) == names.end() &&
-                    std::find(later.begin(), later.end(), term.metric) == later.end())
-                    names.push_back(term.metric);
-    if (const int status = lookUp(names); status < 0)
-        fail(pcp::requestFailure(status));
+PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_connection(host) {
+    // Which of the table's metrics this computer has, the counters' and the
+    // facts', with their types and units, in one request for the names and
+    // one for the descriptors; the Process object's wait until it is used.
+    if (const int status = m_connection.lookUp(pcp::connectionMetrics()); status < 0)
+        throw PlatformError(pcp::requestFailure(status).toStdString());
+    m_facts.emplace(m_connection, true);
 
     // A collector may keep processes from clients it has not authenticated;
     // asking for the name of process 1 tells, in one request.
-    const auto processId = m_metrics.find(kProcessId);
+    const auto processId = metrics().find(kProcessId);
     QString processesRefused;
-    if (processId != m_metrics.end()) {
+    if (processId != metrics().end()) {
         char* name = nullptr;
         const int status = pmNameInDom(processId->second.indom, 1, &name);
         std::unique_ptr<char, CFree> free(status >= 0 ? name : nullptr);
@@ -133,9 +91,9 @@ PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_host(host), m_cont
         }
         for (const CounterInfo& counter : object.counters) {
             const pcp::CounterMap* map = findMap(object.id, counter.id);
-            if (!map || (processes ? processId == m_metrics.end()
-                                   : !pcp::hasAll(map->value, m_metrics) ||
-                                         !pcp::hasAll(map->base, m_metrics)))
+            if (!map || (processes ? processId == metrics().end()
+                                   : !pcp::hasAll(map->value, metrics()) ||
+                                         !pcp::hasAll(map->base, metrics())))
                 continue;
             CounterInfo mapped = counter;
             mapped.explanation = withMetrics(counter.explanation, *map, {});
@@ -144,25 +102,21 @@ PcpPerfCounters::PcpPerfCounters(const std::string& host) : m_host(host), m_cont
         if (!offered.counters.empty())
             m_objects.push_back(std::move(offered));
     }
+    // A collector without any of them still tells the computer's facts.
     if (std::none_of(m_objects.begin(), m_objects.end(),
-                     [](const ObjectInfo& object) { return !object.counters.empty(); }))
-        fail(QObject::tr("its collector offers none of the counters this program reads"));
+                     [](const ObjectInfo& object) { return !object.counters.empty(); })) {
+        m_objects.clear();
+        for (const ObjectInfo& object : linuxCounterCatalogue()) {
+            ObjectInfo offered{object.id, object.name, {}, {}, false, false, {}};
+            offered.unavailable =
+                QObject::tr("Its collector offers none of the counters this program reads.");
+            m_objects.push_back(std::move(offered));
+        }
+    }
 }
 
 const std::vector<ObjectInfo>& PcpPerfCounters::objects() const {
     return m_objects;
-}
-
-void PcpPerfCounters::restrictTo(pmInDom indom, std::vector<int> instances) {
-    std::sort(instances.begin(), instances.end());
-    instances.erase(std::unique(instances.begin(), instances.end()), instances.end());
-    const auto known = m_profiles.find(indom);
-    if (known == m_profiles.end() ? instances.empty() : known->second == instances)
-        return;
-    pmDelProfile(indom, 0, nullptr);
-    pmAddProfile(indom, static_cast<int>(instances.size()),
-                 instances.empty() ? nullptr : instances.data());
-    m_profiles[indom] = std::move(instances);
 }
 
 QStringList PcpPerfCounters::instances(const QString& objectId, qsizetype* count) {
@@ -172,21 +126,22 @@ QStringList PcpPerfCounters::instances(const QString& objectId, qsizetype* count
     const ObjectInfo* object = findObject(m_objects, objectId);
     if (!object || !object->hasInstances || object->counters.empty())
         return names;
-    m_context.use();
+    if (!m_connection.use())
+        return names;
     const std::string id = objectId.toStdString();
     if (id == "process") {
         // Named like this computer's: the command and the process id.
         if (!knowProcessMetrics())
             return names;
-        const auto cmd = m_metrics.find(kProcessCommand);
-        if (cmd == m_metrics.end())
+        const auto cmd = metrics().find(kProcessCommand);
+        if (cmd == metrics().end())
             return names;
-        restrictTo(cmd->second.indom, {});
+        m_connection.restrictTo(cmd->second.indom, {});
         pmID pmid = cmd->second.pmid;
         pmResult* raw = nullptr;
         const int status = pmFetch(1, &pmid, &raw);
         if (status < 0) {
-            m_lost = m_lost || pcp::connectionLost(status);
+            m_connection.note(status);
             return names;
         }
         std::unique_ptr<pmResult, ResultFree> result(raw);
@@ -207,7 +162,7 @@ QStringList PcpPerfCounters::instances(const QString& objectId, qsizetype* count
         });
     } else {
         const pcp::CounterMap* map = findMap(objectId, object->counters.front().id);
-        const pmDesc& desc = m_metrics.at(map->value.front().metric); // offered: it is there
+        const pmDesc& desc = metrics().at(map->value.front().metric); // offered: it is there
         for (const std::string& name : listInstances(desc.indom, count))
             names << QString::fromStdString(pcp::ourInstance(id, name));
     }
@@ -221,7 +176,7 @@ std::vector<std::string> PcpPerfCounters::listInstances(pmInDom indom, qsizetype
     int* instanceIds = nullptr;
     char** instanceNames = nullptr;
     const int found = pmGetInDom(indom, &instanceIds, &instanceNames);
-    m_lost = m_lost || pcp::connectionLost(found);
+    m_connection.note(found);
     std::unique_ptr<int, CFree> freeIds(instanceIds);
     std::unique_ptr<char*, CFree> freeNames(instanceNames);
     if (count)
@@ -259,15 +214,16 @@ QString PcpPerfCounters::explanation(const QString& objectId, const QString& cou
     if (help == m_help.end()) {
         if (objectId == QLatin1String("process") && !knowProcessMetrics())
             return counter->explanation;
-        const auto metric = m_metrics.find(first);
-        if (metric == m_metrics.end())
+        const auto metric = metrics().find(first);
+        if (metric == metrics().end())
             return counter->explanation;
-        m_context.use();
+        if (!m_connection.use())
+            return counter->explanation;
         char* text = nullptr;
         const int status = pmLookupText(metric->second.pmid, PM_TEXT_ONELINE, &text);
         std::unique_ptr<char, CFree> free(status >= 0 ? text : nullptr);
         if (status < 0 && status != PM_ERR_TEXT) {
-            m_lost = m_lost || pcp::connectionLost(status);
+            m_connection.note(status);
             return counter->explanation; // asked again next time
         }
         help = m_help.emplace(first, free ? pcp::collectorText(free.get()) : QString()).first;
@@ -277,22 +233,16 @@ QString PcpPerfCounters::explanation(const QString& objectId, const QString& cou
 }
 
 ComputerFacts* PcpPerfCounters::facts() {
-    if (!m_facts)
-        m_facts = std::make_unique<PcpComputerFacts>(m_host);
-    return m_facts.get();
+    return &*m_facts;
 }
 
 RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
     RawSample result;
     result.values.assign(paths.size(), std::nullopt);
-    m_context.use();
-    if (m_lost) {
-        if (pmReconnectContext(m_context.handle()) < 0) {
-            result.seconds = monotonicSeconds();
-            result.reachable = false;
-            return result;
-        }
-        m_lost = false;
+    if (!m_connection.use()) {
+        result.seconds = monotonicSeconds();
+        result.reachable = false;
+        return result;
     }
 
     // Every metric the paths need, fetched together, and which instances
@@ -301,8 +251,8 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
     std::vector<pmID> ids;
     auto need = [&](const std::vector<pcp::Term>& terms) {
         for (const auto& term : terms) {
-            const auto it = m_metrics.find(term.metric);
-            if (it != m_metrics.end() &&
+            const auto it = metrics().find(term.metric);
+            if (it != metrics().end() &&
                 std::find(ids.begin(), ids.end(), it->second.pmid) == ids.end())
                 ids.push_back(it->second.pmid);
         }
@@ -310,7 +260,7 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
     if (std::any_of(
             paths.begin(), paths.end(),
             [](const CounterPath& path) { return path.object == QLatin1String("process"); }) &&
-        !knowProcessMetrics() && m_lost) {
+        !knowProcessMetrics() && m_connection.lost()) {
         result.seconds = monotonicSeconds();
         result.reachable = false;
         return result;
@@ -328,13 +278,13 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
         if (path.instance == totalInstance()) {
             if (!map->hasTotal)
                 continue;
-            if (pcp::hasOwnTotal(*map, m_metrics)) {
+            if (pcp::hasOwnTotal(*map, metrics())) {
                 need(map->totalValue);
                 need(map->totalBase);
-            } else if (pcp::hasAll(map->value, m_metrics) && pcp::hasAll(map->base, m_metrics)) {
+            } else if (pcp::hasAll(map->value, metrics()) && pcp::hasAll(map->base, metrics())) {
                 need(map->value);
                 need(map->base);
-                const pmDesc& first = m_metrics.at(map->value.front().metric);
+                const pmDesc& first = metrics().at(map->value.front().metric);
                 if (first.indom != PM_INDOM_NULL)
                     all.insert(first.indom);
             } else {
@@ -343,9 +293,9 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
             maps[i] = map;
             continue;
         }
-        if (!pcp::hasAll(map->value, m_metrics) || !pcp::hasAll(map->base, m_metrics))
+        if (!pcp::hasAll(map->value, metrics()) || !pcp::hasAll(map->base, metrics()))
             continue;
-        const pmDesc& first = m_metrics.at(map->value.front().metric);
+        const pmDesc& first = metrics().at(map->value.front().metric);
         if (first.indom != PM_INDOM_NULL) {
             if (path.object == QLatin1String("process")) {
                 // "command#pid": the process id is the instance id.
@@ -370,24 +320,24 @@ RawSample PcpPerfCounters::sample(const std::vector<CounterPath>& paths) {
     for (pmInDom indom : all)
         wanted[indom].clear();
     for (auto& [indom, list] : wanted)
-        restrictTo(indom, std::move(list));
+        m_connection.restrictTo(indom, std::move(list));
     result.seconds = monotonicSeconds();
     if (ids.empty())
         return result;
     pmResult* raw = nullptr;
     const int status = pmFetch(static_cast<int>(ids.size()), ids.data(), &raw);
     result.seconds = monotonicSeconds();
-    m_lost = status < 0;
     if (status < 0) {
+        m_connection.lose();
         result.reachable = false;
         return result;
     }
     std::unique_ptr<pmResult, ResultFree> fetched(raw);
-    const pcp::Values values = pcp::fetchedValues(*fetched, m_metrics);
+    const pcp::Values values = pcp::fetchedValues(*fetched, metrics());
     for (std::size_t i = 0; i < paths.size(); ++i)
         if (maps[i])
             result.values[i] = paths[i].instance == totalInstance()
-                                   ? pcp::totalReading(*maps[i], m_metrics, values)
+                                   ? pcp::totalReading(*maps[i], metrics(), values)
                                    : pcp::instanceReading(*maps[i], instances[i], values);
     return result;
 }

@@ -1,12 +1,13 @@
 #pragma once
 #include "platform/PerfCounters.h"
-#include "platform/pcp/PcpContext.h"
+#include "platform/pcp/PcpComputerFacts.h"
+#include "platform/pcp/PcpConnection.h"
 #include "platform/pcp/PcpMapping.h"
 
 #include <pcp/pmapi.h>
 
 #include <map>
-#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,19 +16,21 @@ namespace ombrix::platform {
 
 // The counters of another computer, read from its pmcd through a libpcp host
 // context and mapped onto the same objects and counters as /proc's
-// (PcpCounterMap, PcpMapping). Every call blocks on the network: it belongs
+// (PcpCounterMap, PcpMapping), and its facts over the same connection, which
+// the collector counts as one client. Every call blocks on the network: it belongs
 // on a worker thread, one per computer. Lives in the PCP module, so libpcp is
 // loaded only by those who name another computer.
 //
 // Round trips are few, since another computer may be far away: connecting
-// asks for the names and the descriptors once each, and whether processes
-// may be read; instances are asked when an object's are wanted, help texts
-// when an explanation is, and a sample is one fetch.
+// asks for the names and the descriptors of the counters' and the facts'
+// metrics once each, and whether processes may be read; instances are asked when an object's are
+// wanted, help texts when an explanation is, and a sample is one fetch.
 class PcpPerfCounters final : public PerfCounters {
 public:
     // host: "name", "name:port" or an address. Throws PlatformError with the
-    // reason, in the user's words, when no context can be made or the
-    // computer offers none of the counters.
+    // reason, in the user's words, when no context can be made. A computer
+    // that offers none of the counters is taken for its facts: each of its
+    // objects then offers no counter and says why.
     explicit PcpPerfCounters(const std::string& host);
     PcpPerfCounters(const PcpPerfCounters&) = delete;
     PcpPerfCounters& operator=(const PcpPerfCounters&) = delete;
@@ -42,14 +45,11 @@ public:
     // The catalogue's explanation with that computer's own help text of the
     // counter's first metric, asked once.
     QString explanation(const QString& object, const QString& counter) override;
-    // Through a context of their own, so that the counters' instance
-    // profiles do not narrow them.
+    // Over the counters' connection; asking costs no message.
     ComputerFacts* facts() override;
 
 private:
-    // Adds the names' metrics that the computer has to m_metrics, in two
-    // requests; libpcp's error code when it did not answer.
-    int lookUp(const std::vector<std::string>& names);
+    const pcp::Metrics& metrics() const { return m_connection.metrics(); }
     // Looks up the Process object's metrics the first time they are needed.
     bool knowProcessMetrics();
     // The domain's first kMaxInstances instance names now, as shown, their
@@ -58,20 +58,14 @@ private:
     std::vector<std::string> listInstances(pmInDom indom, qsizetype* count = nullptr);
     // The id of a named instance; -1 when the computer has no such instance.
     int instanceId(pmInDom indom, const std::string& name, std::set<pmInDom>& listed);
-    // Sends the instances to fetch of one domain (empty: all), when they changed.
-    void restrictTo(pmInDom indom, std::vector<int> instances);
 
-    std::string m_host;
-    PcpContext m_context;
-    std::unique_ptr<ComputerFacts> m_facts;
-    bool m_lost = false;
+    PcpConnection m_connection;
+    std::optional<PcpComputerFacts> m_facts; // over m_connection
     bool m_processMetricsKnown = false;
-    pcp::Metrics m_metrics; // the mapped metrics this computer has
     std::vector<ObjectInfo> m_objects;
     // By domain and shown name; the first of a name repeated. At most
-    // kMaxInstances a domain, and only of the domains of m_metrics.
+    // kMaxInstances a domain, and only of the domains of the counters' metrics.
     std::map<std::pair<pmInDom, std::string>, int> m_instanceIds;
-    std::map<pmInDom, std::vector<int>> m_profiles; // as last sent; empty: all instances
     std::map<std::string, QString> m_help; // one-line help texts asked so far, by our metric
 };
 

@@ -41,6 +41,7 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
                 counters->gateBound = remote.gateBound;
                 counters->broken = remote.broken;
                 counters->explanations = remote.explanations;
+                counters->computerFacts = remote.computerFacts;
             }
         }
         const bool given = !connectGate || connectGate->pass(connectBound);

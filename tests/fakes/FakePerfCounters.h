@@ -1,5 +1,6 @@
 #pragma once
 #include "FakeGate.h"
+#include "platform/ComputerFacts.h"
 #include "platform/PerfCounters.h"
 
 #include <QHash>
@@ -7,7 +8,28 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
+
+// Another computer's facts as the test sets them, read on a link's thread;
+// while down is set the computer does not answer.
+struct FakeComputerFacts final : ombrix::platform::ComputerFacts {
+    std::shared_ptr<std::atomic<bool>> down;
+    void set(ombrix::platform::RemoteFacts facts) {
+        const std::lock_guard lock(m_mutex);
+        m_next = std::move(facts);
+    }
+    ombrix::platform::RemoteFacts read(const ombrix::platform::FactParts&) override {
+        if (down && *down)
+            return {false, {}, {}, {}, {}, false, false};
+        const std::lock_guard lock(m_mutex);
+        return m_next;
+    }
+
+private:
+    std::mutex m_mutex;
+    ombrix::platform::RemoteFacts m_next;
+};
 
 // Counters whose readings the test sets: a rate, a fraction and a gauge.
 struct FakePerfCounters final : ombrix::platform::PerfCounters {
@@ -39,10 +61,13 @@ struct FakePerfCounters final : ombrix::platform::PerfCounters {
     QHash<QString, QString> explanations; // by "object|counter": what the computer says of it
     double seconds = 0;
     int samples = 0;
-    std::shared_ptr<std::atomic<bool>> down;    // set: the computer does not answer
-    std::shared_ptr<FakeGate> gate;             // set: a reading waits until it opens...
-    std::chrono::milliseconds gateBound{10000}; // ...or until this has passed
-    std::shared_ptr<std::atomic<bool>> broken;  // set: a reading throws
+    std::shared_ptr<std::atomic<bool>> down;          // set: the computer does not answer
+    std::shared_ptr<FakeGate> gate;                   // set: a reading waits until it opens...
+    std::chrono::milliseconds gateBound{10000};       // ...or until this has passed
+    std::shared_ptr<std::atomic<bool>> broken;        // set: a reading throws
+    std::shared_ptr<FakeComputerFacts> computerFacts; // none: the counters come without facts
+
+    ombrix::platform::ComputerFacts* facts() override { return computerFacts.get(); }
 
     static QString key(const CounterPath& path) {
         return path.computer + "|" + path.object + "|" + path.counter + "|" + path.instance;

@@ -25,11 +25,8 @@ namespace {
 // Every metric name a counter or a remote fact reads.
 const std::vector<std::string>& metricNames() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> all = factMetrics();
-        for (const CounterMap& map : counterMaps())
-            for (const auto* terms : {&map.value, &map.base, &map.totalValue, &map.totalBase})
-                for (const Term& term : *terms)
-                    all.push_back(term.metric);
+        std::vector<std::string> all = connectionMetrics();
+        all.insert(all.end(), processMetrics().begin(), processMetrics().end());
         return all;
     }();
     return names;
