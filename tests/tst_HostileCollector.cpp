@@ -105,7 +105,7 @@ private:
     // Once the link has answered every question asked before: it answers in order.
     bool answeredAll(const QString& computer) {
         auto answered = std::make_shared<bool>(false);
-        m_remote.link(computer).ask<bool>(
+        m_remote.link(computer)->ask<bool>(
             this, [](PerfCounters&) { return true; }, [answered](auto) { *answered = true; });
         return QTest::qWaitFor([&] { return *answered; }, 15000);
     }
