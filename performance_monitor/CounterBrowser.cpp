@@ -229,6 +229,10 @@ void CounterBrowser::connectTo(const QString& typed) {
     if (address.isEmpty() || !m_remote->isChecked() ||
         (m_reaching ? m_reaching->computer() == address : m_computer == address))
         return;
+    if (const QString why = m_computers.badName(address); !why.isEmpty()) {
+        m_reaching.reset();
+        return showNone(QStringLiteral("\\\\%1: %2").arg(address, why));
+    }
     m_reaching = m_computers.link(address);
     platform::ComputerLink& link = *m_reaching;
     link.watch(this, [this, &link] { showVerdict(link); });
@@ -244,10 +248,18 @@ void CounterBrowser::connectTo(const QString& typed) {
             std::shared_ptr<platform::ComputerLink> reaching = std::move(m_reaching);
             if (answer.value)
                 return reached(std::move(reaching), std::move(*answer.value));
-            // The lists keep what they showed; the next edit tries again.
-            m_connection = tr("Cannot reach \\\\%1: %2").arg(link.computer(), answer.failure);
-            showStatus();
+            // The next edit tries again.
+            showNone(tr("Cannot reach \\\\%1: %2").arg(link.computer(), answer.failure));
         });
+}
+
+void CounterBrowser::showNone(const QString& why) {
+    m_link.reset();
+    m_computer.clear();
+    m_objects.clear();
+    m_connection = tr("%1. No counters are listed.").arg(why);
+    m_settled = true;
+    fillObjects();
 }
 
 void CounterBrowser::reached(std::shared_ptr<platform::ComputerLink> link,

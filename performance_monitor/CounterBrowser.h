@@ -55,6 +55,9 @@ private:
     void connectTo(const QString& typed);
     void reached(std::shared_ptr<platform::ComputerLink> link,
                  std::vector<platform::ObjectInfo> objects);
+    // The computer named cannot be shown: the lists are emptied, and the
+    // status line says why.
+    void showNone(const QString& why);
     void showVerdict(const platform::ComputerLink& link);
 
     platform::CounterSources& m_sources;

@@ -100,6 +100,9 @@ public:
     // The link to computer ("host" or "host:port"), made on first use and
     // kept while the pointer is held; its answers come while it is.
     virtual std::shared_ptr<ComputerLink> link(const QString& computer) = 0;
+    // Why no link can reach the computer so named (a port that is none), in
+    // a few words; empty where one can.
+    virtual QString badName(const QString& /*computer*/) const { return {}; }
     // The computers reached in this run, the most recent first.
     virtual QStringList reached() const = 0;
     // The computer the program shows when it is another one ("host" or

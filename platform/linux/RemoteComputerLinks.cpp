@@ -1,5 +1,7 @@
 #include "platform/linux/RemoteComputerLinks.h"
 
+#include "platform/linux/HostPort.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -375,6 +377,10 @@ std::shared_ptr<ComputerLink> RemoteComputerLinks::link(const QString& computer)
         link = std::make_unique<ComputerThread>(*this, computer);
     }
     return link->use();
+}
+
+QString RemoteComputerLinks::badName(const QString& computer) const {
+    return QString::fromStdString(pcp::portProblem(pcp::splitHost(computer.toStdString())));
 }
 
 void RemoteComputerLinks::sweepSoon() {

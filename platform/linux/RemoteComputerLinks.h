@@ -56,6 +56,7 @@ public:
     RemoteComputerLinks& operator=(const RemoteComputerLinks&) = delete;
 
     std::shared_ptr<ComputerLink> link(const QString& computer) override;
+    QString badName(const QString& computer) const override;
     QStringList reached() const override;
     QString shown() const override { return m_shown; }
     // Names the other computer the program shows; empty: this one.
