@@ -214,7 +214,8 @@ void CounterBrowser::fillObjects() {
 
 void CounterBrowser::useLocal() {
     m_typing->stop();
-    m_reaching = nullptr;
+    m_reaching.reset();
+    m_link.reset();
     m_computer.clear();
     m_connection.clear();
     m_settled = true;
@@ -228,10 +229,13 @@ void CounterBrowser::connectTo(const QString& typed) {
     if (address.isEmpty() || !m_remote->isChecked() ||
         (m_reaching ? m_reaching->computer() == address : m_computer == address))
         return;
-    platform::ComputerLink& link = m_computers.link(address);
-    m_reaching = &link;
-    if (m_watched.insert(&link).second)
-        link.watch(this, [this, &link] { showVerdict(link); });
+    if (const QString why = m_computers.badName(address); !why.isEmpty()) {
+        m_reaching.reset();
+        return showNone(QStringLiteral("\\\\%1: %2").arg(address, why));
+    }
+    m_reaching = m_computers.link(address);
+    platform::ComputerLink& link = *m_reaching;
+    link.watch(this, [this, &link] { showVerdict(link); });
     link.retry(); // named by the user: no waiting after an earlier failure
     m_connection = tr("Connecting to \\\\%1...").arg(address);
     m_settled = false;
@@ -239,19 +243,29 @@ void CounterBrowser::connectTo(const QString& typed) {
     link.ask<std::vector<platform::ObjectInfo>>(
         this, [](platform::PerfCounters& counters) { return counters.objects(); },
         [this, &link](platform::LinkAnswer<std::vector<platform::ObjectInfo>> answer) {
-            if (m_reaching != &link)
+            if (m_reaching.get() != &link)
                 return; // another computer was named since
-            m_reaching = nullptr;
+            std::shared_ptr<platform::ComputerLink> reaching = std::move(m_reaching);
             if (answer.value)
-                return reached(link.computer(), std::move(*answer.value));
-            // The lists keep what they showed; the next edit tries again.
-            m_connection = tr("Cannot reach \\\\%1: %2").arg(link.computer(), answer.failure);
-            showStatus();
+                return reached(std::move(reaching), std::move(*answer.value));
+            // The next edit tries again.
+            showNone(tr("Cannot reach \\\\%1: %2").arg(link.computer(), answer.failure));
         });
 }
 
-void CounterBrowser::reached(const QString& computer, std::vector<platform::ObjectInfo> objects) {
-    m_computer = computer;
+void CounterBrowser::showNone(const QString& why) {
+    m_link.reset();
+    m_computer.clear();
+    m_objects.clear();
+    m_connection = tr("%1. No counters are listed.").arg(why);
+    m_settled = true;
+    fillObjects();
+}
+
+void CounterBrowser::reached(std::shared_ptr<platform::ComputerLink> link,
+                             std::vector<platform::ObjectInfo> objects) {
+    m_link = std::move(link);
+    m_computer = m_link->computer();
     m_objects = std::move(objects);
     m_connection = tr("Counters of \\\\%1").arg(m_computer);
     m_settled = true;
@@ -306,19 +320,17 @@ void CounterBrowser::objectChanged() {
         showInstances(object->id, std::move(names), count);
     } else if (instances) {
         // Shown when they come, if the lists still show that computer's object.
-        m_computers.link(m_computer)
-            .ask<Listed>(
-                this,
-                [id = object->id](platform::PerfCounters& counters) {
-                    Listed listed;
-                    listed.names = counters.instances(id, &listed.count);
-                    return listed;
-                },
-                [this, computer = m_computer,
-                 id = object->id](platform::LinkAnswer<Listed> answer) {
-                    if (answer.value && m_computer == computer)
-                        showInstances(id, std::move(answer.value->names), answer.value->count);
-                });
+        m_link->ask<Listed>(
+            this,
+            [id = object->id](platform::PerfCounters& counters) {
+                Listed listed;
+                listed.names = counters.instances(id, &listed.count);
+                return listed;
+            },
+            [this, computer = m_computer, id = object->id](platform::LinkAnswer<Listed> answer) {
+                if (answer.value && m_computer == computer)
+                    showInstances(id, std::move(answer.value->names), answer.value->count);
+            });
     }
     m_instanceList->setCurrentRow(0);
     m_allInstances->setEnabled(instances);
@@ -355,19 +367,18 @@ void CounterBrowser::showExplanation() {
     // That computer's own words for it follow when it has given them.
     if (!counter || m_computer.isEmpty())
         return;
-    m_computers.link(m_computer)
-        .ask<QString>(
-            this,
-            [object = m_object->currentData().toString(), id = counter->id](
-                platform::PerfCounters& counters) { return counters.explanation(object, id); },
-            [this, computer = m_computer, object = m_object->currentData().toString(),
-             id = counter->id](platform::LinkAnswer<QString> answer) {
-                const QListWidgetItem* item = m_counterList->currentItem();
-                if (answer.value && m_computer == computer && item &&
-                    m_object->currentData().toString() == object &&
-                    item->data(Qt::UserRole).toString() == id)
-                    m_explain->setText(*answer.value);
-            });
+    m_link->ask<QString>(
+        this,
+        [object = m_object->currentData().toString(), id = counter->id](
+            platform::PerfCounters& counters) { return counters.explanation(object, id); },
+        [this, computer = m_computer, object = m_object->currentData().toString(),
+         id = counter->id](platform::LinkAnswer<QString> answer) {
+            const QListWidgetItem* item = m_counterList->currentItem();
+            if (answer.value && m_computer == computer && item &&
+                m_object->currentData().toString() == object &&
+                item->data(Qt::UserRole).toString() == id)
+                m_explain->setText(*answer.value);
+        });
 }
 
 std::vector<platform::CounterPath> CounterBrowser::chosenPaths() const {

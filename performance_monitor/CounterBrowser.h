@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include <set>
+#include <memory>
 #include <vector>
 
 class QCloseEvent;
@@ -53,18 +53,22 @@ private:
     void showStatus();
     void useLocal();
     void connectTo(const QString& typed);
-    void reached(const QString& computer, std::vector<platform::ObjectInfo> objects);
+    void reached(std::shared_ptr<platform::ComputerLink> link,
+                 std::vector<platform::ObjectInfo> objects);
+    // The computer named cannot be shown: the lists are emptied, and the
+    // status line says why.
+    void showNone(const QString& why);
     void showVerdict(const platform::ComputerLink& link);
 
     platform::CounterSources& m_sources;
     platform::RemoteComputers& m_computers;
-    std::vector<platform::ObjectInfo> m_objects;  // of the computer the lists show
-    QString m_computer;                           // that computer; empty: this one
-    QString m_connection;                         // what became of the last one named
-    QString m_instancesLeftOut;                   // that the list holds only the first
-    bool m_settled = true;                        // the lists show the last one named
-    platform::ComputerLink* m_reaching = nullptr; // the computer named and not yet reached
-    std::set<platform::ComputerLink*> m_watched;  // links whose verdict the status line follows
+    std::vector<platform::ObjectInfo> m_objects;        // of the computer the lists show
+    QString m_computer;                                 // that computer; empty: this one
+    std::shared_ptr<platform::ComputerLink> m_link;     // to that computer, while the lists show it
+    QString m_connection;                               // what became of the last one named
+    QString m_instancesLeftOut;                         // that the list holds only the first
+    bool m_settled = true;                              // the lists show the last one named
+    std::shared_ptr<platform::ComputerLink> m_reaching; // to the one named and not yet reached
     QRadioButton* m_local = nullptr;
     QRadioButton* m_remote = nullptr;
     QComboBox* m_computerName = nullptr;

@@ -227,9 +227,8 @@ void SystemMonitor::applySettings(const MonitorSettings& settings) {
         // old ticket: it is dropped when it comes.
         Remote& remote = remotes[path.computer];
         if (!remote.link) {
-            remote.link = &m_remote.link(path.computer);
-            if (m_watched.insert(remote.link).second)
-                remote.link->watch(this, [this] { rebuildLegend(); });
+            remote.link = m_remote.link(path.computer);
+            remote.link->watch(this, [this] { rebuildLegend(); });
         }
         remote.paths.push_back(path);
         remote.series.push_back(i);

@@ -11,8 +11,8 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 class QLabel;
@@ -68,7 +68,7 @@ private:
         double rawSeconds = 0;
     };
     struct Remote {
-        platform::ComputerLink* link = nullptr;
+        std::shared_ptr<platform::ComputerLink> link; // held while a series charts it
         std::vector<platform::CounterPath> paths;
         std::vector<std::size_t> series; // where each path's values go
         std::uint64_t ticket = 0;        // of the sample asked for and not yet back; 0: none
@@ -95,7 +95,6 @@ private:
     std::vector<platform::CounterPath> m_paths; // this computer's
     std::vector<std::size_t> m_localSeries;
     std::map<QString, Remote> m_remotes;
-    std::set<platform::ComputerLink*> m_watched; // links whose verdict the legend follows
     std::uint64_t m_lastTicket = 0;
     bool m_readOnly = false;
     QTimer* m_timer = nullptr;

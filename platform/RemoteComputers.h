@@ -55,7 +55,8 @@ public:
     // one gets through again; whyNot() says why.
     virtual bool answering() const = 0;
     virtual QString whyNot() const = 0;
-    // Calls changed() each time answering() or whyNot() changes.
+    // Calls changed() each time answering() or whyNot() changes; a
+    // receiver's second call replaces its first.
     virtual void watch(QObject* receiver, std::function<void()> changed) = 0;
     // The next question connects at once, even while the link waits before
     // trying again: the user named the computer.
@@ -109,12 +110,19 @@ protected:
 };
 
 // The links to other computers, one per computer, owned with the machine's
-// other services and living as long as they do.
+// other services. A link lasts while what link() returned is held (by a
+// chart's series, a window, the counter browser showing its computer), and
+// a while after: one that nobody holds and that has no question under way
+// ends after a short idle time, and only a few such are kept.
 class RemoteComputers {
 public:
     virtual ~RemoteComputers() = default;
-    // The link to computer ("host" or "host:port"), made on first use.
-    virtual ComputerLink& link(const QString& computer) = 0;
+    // The link to computer ("host" or "host:port"), made on first use and
+    // kept while the pointer is held; its answers come while it is.
+    virtual std::shared_ptr<ComputerLink> link(const QString& computer) = 0;
+    // Why no link can reach the computer so named (a port that is none), in
+    // a few words; empty where one can.
+    virtual QString badName(const QString& /*computer*/) const { return {}; }
     // The computers reached in this run, the most recent first.
     virtual QStringList reached() const = 0;
     // The computer the program shows when it is another one ("host" or

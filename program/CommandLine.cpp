@@ -1,7 +1,7 @@
 #include "program/CommandLine.h"
 
+#include "platform/HostPort.h"
 #include "platform/RemoteComputers.h"
-#include "platform/pcp/HostPort.h"
 #include "program/ReportCommand.h"
 #include "program/StandardStreams.h"
 

@@ -2,11 +2,11 @@
 
 #include "app/VisibleText.h"
 #include "drive_details/DriveReport.h"
+#include "platform/HostPort.h"
 #include "platform/PlatformError.h"
 #include "platform/RemoteComputers.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/counters/LinuxCounterSources.h"
-#include "platform/pcp/HostPort.h"
 #include "platform/remote/RemoteMachine.h"
 #include "program/StandardStreams.h"
 #include "report/ComputerReport.h"

@@ -29,6 +29,19 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
 
     platform::LinuxMachine m(sendToErrorSink);
+    // The collector's library writes the environment on first use: here,
+    // before the application object starts threads that read it.
+    if (!commandLine.computer.isEmpty()) {
+        try {
+            m.counterSources.prepare();
+        } catch (const std::exception&) {
+            // Reading the computer says why, below.
+        }
+    }
+    // No display is found out before another computer is waited for.
+    std::optional<DisplayCheck> display(std::in_place);
+    Application app(argc, argv, m.boxes);
+    display.reset();
     // Another computer that cannot be reached ends the run as a missing
     // display does: one line, before any window.
     std::optional<program::OtherComputer> other;
@@ -42,9 +55,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::optional<DisplayCheck> display(std::in_place);
-    Application app(argc, argv, m.boxes);
-    display.reset();
     Application::setApplicationName(QStringLiteral("Ombrix"));
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());

@@ -28,7 +28,7 @@ declare -A allowed=(
   [platform/links]="platform"
   [platform/pcp]="platform platform/linux/counters/LinuxCounterCatalogue.h"
   [platform/linux]="platform platform/registry platform/qt platform/links"
-  [platform/remote]="platform platform/registry platform/linux platform/pcp/HostPort.h"
+  [platform/remote]="platform platform/registry platform/linux"
   [getcpu]="platform/linux/KernelFile.h"
 )
 

@@ -21,13 +21,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QObject receiver;
     bool answered = false;
-    machine->remoteComputers.link(QString::fromLocal8Bit(argv[1]))
-        .ask<int>(
-            &receiver,
-            [](platform::PerfCounters& counters) {
-                return static_cast<int>(counters.objects().size());
-            },
-            [&](const platform::LinkAnswer<int>&) { answered = true; });
+    const auto link = machine->remoteComputers.link(QString::fromLocal8Bit(argv[1]));
+    link->ask<int>(
+        &receiver,
+        [](platform::PerfCounters& counters) {
+            return static_cast<int>(counters.objects().size());
+        },
+        [&](const platform::LinkAnswer<int>&) { answered = true; });
     QThread::msleep(500); // the link's thread is in its connection by now
     QCoreApplication::processEvents();
     QElapsedTimer clock;

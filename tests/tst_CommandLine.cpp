@@ -66,11 +66,14 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringList{"--version", "--bogus"} << 2 << QString() << usageError;
     QTest::newRow("argument") << QStringList{"file.txt"} << 2 << QString() << usageError;
     QTest::newRow("missing value") << QStringList{"-platform"} << 2 << QString() << usageError;
-    // Another computer is read before any window: one that cannot be reached
-    // ends the run with one line naming it, display or not.
-    QTest::newRow("computer that cannot be reached")
+    // Another computer is read before any window, once there is a display:
+    // one that cannot be reached ends the run with one line naming it.
+    QTest::newRow("computer, without a display")
         << QStringList{"--computer", "127.0.0.1:1"} << 1 << QString()
-        << QStringLiteral("ombrix: [^\n]*127\\.0\\.0\\.1:1[^\n]*\n");
+        << QStringLiteral("ombrix: cannot open the display; run it in a desktop session\n");
+    QTest::newRow("computer that cannot be reached") // after what Qt says of its platform
+        << QStringList{"-platform", "offscreen", "--computer", "127.0.0.1:1"} << 1 << QString()
+        << QStringLiteral("([^\n]*\n)*ombrix: [^\n]*127\\.0\\.0\\.1:1[^\n]*\n");
     QTest::newRow("computer without a name")
         << QStringList{"--computer", " \\\\ "} << 2 << QString() << usageError;
     QTest::newRow("two computers")

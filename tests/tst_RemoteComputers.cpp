@@ -29,6 +29,17 @@ int run(const QString& program, const QStringList& args, QString* output = nullp
     return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+// The threads of this process, as the kernel counts them.
+int threadCount() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    return -1;
+}
+
 } // namespace
 
 class tst_RemoteComputers : public QObject {
@@ -44,6 +55,8 @@ private slots:
     void endWaitsForTheQuestionUnderWay_data();
     void endWaitsForTheQuestionUnderWay();
     void programEndsWhileAComputerNeverAnswers();
+    void linksNobodyHoldsEnd_data();
+    void linksNobodyHoldsEnd();
 
 private:
     // Asks the link a question and waits for its answer.
@@ -103,7 +116,8 @@ void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn() {
     QFETCH(QString, thrown);
     QFETCH(QString, failure);
     QFETCH(QStringList, errors);
-    ComputerLink& link = m_links->link("far");
+    const auto held = m_links->link("far");
+    ComputerLink& link = *held;
     std::optional<LinkAnswer<int>> answer;
     link.ask<int>(
         this,
@@ -132,7 +146,8 @@ void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn() {
 
 void tst_RemoteComputers::connectsAgainAfterALossOrWhenAsked() {
     m_sources->setUnreachable({"far"});
-    ComputerLink& link = m_links->link("far");
+    const auto held = m_links->link("far");
+    ComputerLink& link = *held;
     int verdicts = 0;
     link.watch(this, [&] { ++verdicts; });
     auto objects = [&] {
@@ -175,11 +190,11 @@ void tst_RemoteComputers::connectsAgainAfterALossOrWhenAsked() {
 // or why there is none.
 void tst_RemoteComputers::answerWaitedForOnTheAskingThread() {
     m_sources->setUnreachable({"gone"});
-    const auto failed = m_links->link("gone").askNow<int>([](PerfCounters&) { return 1; });
+    const auto failed = m_links->link("gone")->askNow<int>([](PerfCounters&) { return 1; });
     QCOMPARE(failed.failure, "No route to host");
     QVERIFY(!failed.value);
     const auto answered =
-        m_links->link("far").askNow<int>([](PerfCounters& c) { return int(c.objects().size()); });
+        m_links->link("far")->askNow<int>([](PerfCounters& c) { return int(c.objects().size()); });
     QCOMPARE(answered.value, std::optional(2));
     QVERIFY(answered.failure.isEmpty());
 }
@@ -197,7 +212,7 @@ void tst_RemoteComputers::endWaitsForTheQuestionUnderWay() {
     (connecting ? m_sources->connectGate : m_sources->remote.gate) = gate;
     m_sources->remote.gateBound = m_sources->connectBound = std::chrono::milliseconds(500);
     bool answered = false;
-    m_links->link("far").ask<RawSample>(
+    m_links->link("far")->ask<RawSample>(
         this, [](PerfCounters& c) { return c.sample({}); },
         [&](const LinkAnswer<RawSample>&) { answered = true; });
     m_links->link("near"); // a link that waits for nothing
@@ -238,6 +253,33 @@ void tst_RemoteComputers::programEndsWhileAComputerNeverAnswers() {
     qInfo("%s", qPrintable(said));
     QCOMPARE(status, 0);
     QVERIFY2(said.startsWith("ended after"), qPrintable(said));
+}
+
+void tst_RemoteComputers::linksNobodyHoldsEnd_data() {
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("kept"); // links nobody holds that may stay
+    QTest::newRow("after their idle time") << 50 << 0;
+    QTest::newRow("beyond the few kept") << 3600 * 1000 << int(kMostIdleLinks);
+}
+
+// A name typed after another: each link answers while it is held, and the
+// threads of those let go fall back, while the one held stays.
+void tst_RemoteComputers::linksNobodyHoldsEnd() {
+    QFETCH(int, idleMs);
+    QFETCH(int, kept);
+    const int before = threadCount();
+    QVERIFY(before > 0);
+    RemoteComputerLinks links(*m_sources, nullptr, LinkBackoff{},
+                              std::chrono::milliseconds(idleMs));
+    const auto objects = [](PerfCounters& c) { return int(c.objects().size()); };
+    const auto held = links.link("held");
+    for (int i = 0; i < 30; ++i)
+        QCOMPARE(ask<int>(*links.link(QString("far%1").arg(i)), objects).value, std::optional(2));
+    QTRY_VERIFY2(threadCount() <= before + 1 + kept, qPrintable(QString::number(threadCount())));
+    QCOMPARE(ask<int>(*held, objects).value, std::optional(2));
+    // A computer named again after its link ended is reached afresh.
+    QCOMPARE(ask<int>(*links.link("far0"), objects).value, std::optional(2));
+    QCOMPARE(m_sources->connected().count("far0"), 2);
 }
 
 // libpcp puts its configuration into the environment the first time it is

@@ -225,14 +225,14 @@ void tst_RemoteWindows::collectorWithoutCountersKeepsAnswering() {
     };
     QTRY_VERIFY_WITH_TIMEOUT(reached(), 20000);
     // Readings keep coming, as the window's refreshes ask them.
-    platform::ComputerLink& link = program.machine.remoteComputers.link(bare.host());
+    const auto link = program.machine.remoteComputers.link(bare.host());
     int read = 0;
     for (int i = 0; i < 3; ++i)
-        link.readFacts(this, {}, [&](platform::LinkAnswer<platform::RemoteFacts> answer) {
+        link->readFacts(this, {}, [&](platform::LinkAnswer<platform::RemoteFacts> answer) {
             read += answer.value && answer.value->reachable;
         });
     QTRY_COMPARE(read, 3);
-    QVERIFY(link.answering());
+    QVERIFY(link->answering());
     QCOMPARE(main->windowTitle(), caption);
 }
 

@@ -499,18 +499,28 @@ void tst_sysmon::browserReadsTheComputerNamed() {
     QCOMPARE(platform::counterPathText(browser.chosenPaths().front(), m_counters->objects()),
              QStringLiteral("\\\\far:4000\\Processor(_Total)\\% Processor Time"));
 
-    // A computer that cannot be reached says so in one line; the lists stay.
-    // Enter there connects and adds nothing; the keyboard's focus is on the
-    // field, which hands keys to its line edit.
+    // A computer that cannot be reached says so in one line, and the lists
+    // no longer show the one before. Enter there connects and adds nothing;
+    // the keyboard's focus is on the field, which hands keys to its line edit.
     int added = 0;
     connect(&browser, &CounterBrowser::countersChosen, this, [&] { ++added; });
     name->lineEdit()->selectAll();
     QTest::keyClicks(name->lineEdit(), "nowhere");
     QTest::keyClick(name, Qt::Key_Return);
     QCOMPARE(added, 0);
-    QTRY_COMPARE(status->text(), QStringLiteral("Cannot reach \\\\nowhere: No route to host"));
-    QCOMPARE(objects->count(), 1);
-    QCOMPARE(instances->count(), 5);
+    QTRY_COMPARE(status->text(),
+                 QStringLiteral("Cannot reach \\\\nowhere: No route to host. No counters are "
+                                "listed."));
+    QCOMPARE(objects->count(), 0);
+    QCOMPARE(instances->count(), 0);
+    QVERIFY(browser.chosenPaths().empty());
+    // A port that is none is named as such, and nothing is tried.
+    name->lineEdit()->selectAll();
+    QTest::keyClicks(name->lineEdit(), "far:99999");
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(status->text(), QStringLiteral("\\\\far:99999: \"99999\" is not a port (a port is a "
+                                            "number from 1 to 65535). No counters are listed."));
+    QCOMPARE(m_sources->connected(), (QStringList{"far:4000", "nowhere"}));
 
     // Back to this computer; the one used before is offered again.
     local->click();

@@ -1,9 +1,12 @@
 #include "platform/links/RemoteComputerLinks.h"
 
+#include "platform/HostPort.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -84,15 +87,36 @@ class ComputerThread final : public QObject, public ComputerLink {
 public:
     ComputerThread(RemoteComputerLinks& owner, const QString& computer)
         : m_owner(owner), m_computer(computer), m_delay(owner.m_backoff.first),
-          m_thread([this](std::stop_token stop) { run(stop); }) {}
+          m_quietSince(Clock::now()), m_thread([this](std::stop_token stop) { run(stop); }) {}
     // Waits for the thread (close() asks it to stop).
     ~ComputerThread() override = default;
+
+    // The link for one more holder.
+    std::shared_ptr<ComputerLink> use() {
+        if (auto held = m_use.lock())
+            return held;
+        std::shared_ptr<ComputerLink> held(this, [link = QPointer(this)](ComputerLink*) {
+            if (link)
+                link->quiet();
+        });
+        m_use = held;
+        return held;
+    }
+    // Since when nobody holds the link and no question is under way; none
+    // while either is.
+    std::optional<Clock::time_point> idleSince() const {
+        if (!m_use.expired() || !m_pending.empty())
+            return std::nullopt;
+        return m_quietSince;
+    }
 
     QString computer() const override { return m_computer; }
     bool answering() const override { return m_answering; }
     QString whyNot() const override { return m_whyNot; }
     void watch(QObject* receiver, std::function<void()> changed) override {
-        std::erase_if(m_watchers, [](const auto& watcher) { return !watcher.first; });
+        std::erase_if(m_watchers, [receiver](const auto& watcher) {
+            return !watcher.first || watcher.first == receiver;
+        });
         m_watchers.push_back({receiver, std::move(changed)});
     }
     void retry() override {
@@ -281,9 +305,18 @@ private:
                 continue;
             Pending pending = std::move(it->second);
             m_pending.erase(it);
+            if (m_pending.empty())
+                quiet();
             if (pending.receiver)
                 guard([&] { pending.deliver(m.failure); });
         }
+    }
+
+    // The last question was answered, or the last holder let go.
+    void quiet() {
+        m_quietSince = Clock::now();
+        if (idleSince())
+            m_owner.sweepSoon();
     }
 
     void changeVerdict(const Mail& verdict) {
@@ -330,6 +363,8 @@ private:
     QString m_toldWhy;
 
     // The user-interface thread's own.
+    std::weak_ptr<ComputerLink> m_use; // what link() handed out
+    Clock::time_point m_quietSince;
     std::map<std::uint64_t, Pending> m_pending;
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_watchers;
     std::uint64_t m_lastJob = 0;
@@ -339,8 +374,9 @@ private:
     std::jthread m_thread; // last: starts after the state it uses, joins before it goes
 };
 
-RemoteComputerLinks::RemoteComputerLinks(CounterSources& sources, ErrorSink errors, Backoff backoff)
-    : m_sources(sources), m_errors(std::move(errors)), m_backoff(backoff) {}
+RemoteComputerLinks::RemoteComputerLinks(CounterSources& sources, ErrorSink errors, Backoff backoff,
+                                         Clock::duration idleTime)
+    : m_sources(sources), m_errors(std::move(errors)), m_backoff(backoff), m_idleTime(idleTime) {}
 
 RemoteComputerLinks::~RemoteComputerLinks() {
     // Every thread is told first, so the waits overlap.
@@ -349,7 +385,7 @@ RemoteComputerLinks::~RemoteComputerLinks() {
     m_links.clear();
 }
 
-ComputerLink& RemoteComputerLinks::link(const QString& computer) {
+std::shared_ptr<ComputerLink> RemoteComputerLinks::link(const QString& computer) {
     auto& link = m_links[computer];
     if (!link) {
         // On this thread, before the link's own thread first uses the
@@ -361,7 +397,50 @@ ComputerLink& RemoteComputerLinks::link(const QString& computer) {
         }
         link = std::make_unique<ComputerThread>(*this, computer);
     }
-    return *link;
+    return link->use();
+}
+
+QString RemoteComputerLinks::badName(const QString& computer) const {
+    return QString::fromStdString(pcp::portProblem(pcp::splitHost(computer.toStdString())));
+}
+
+void RemoteComputerLinks::sweepSoon() {
+    if (!m_sweep) {
+        if (!QCoreApplication::instance())
+            return;
+        m_sweep = std::make_unique<QTimer>();
+        m_sweep->setSingleShot(true);
+        QObject::connect(m_sweep.get(), &QTimer::timeout, [this] { sweep(); });
+    }
+    m_sweep->start(0);
+}
+
+// On the event loop, never inside a link's own call: a link ended here is
+// idle, its thread waiting for a question, so its end waits for nothing.
+void RemoteComputerLinks::sweep() {
+    const Clock::time_point now = Clock::now();
+    std::vector<std::pair<Clock::time_point, QString>> idle;
+    for (const auto& [computer, link] : m_links)
+        if (const auto since = link->idleSince())
+            idle.emplace_back(*since, computer);
+    std::sort(idle.begin(), idle.end()); // the longest idle first
+    std::vector<std::unique_ptr<ComputerThread>> ending;
+    std::optional<Clock::time_point> next;
+    for (std::size_t i = 0; i < idle.size(); ++i) {
+        const auto& [since, computer] = idle[i];
+        if (idle.size() - i > kMostIdleLinks || since + m_idleTime <= now) {
+            auto found = m_links.find(computer);
+            ending.push_back(std::move(found->second));
+            m_links.erase(found);
+        } else if (!next || since + m_idleTime < *next) {
+            next = since + m_idleTime;
+        }
+    }
+    for (auto& link : ending) // every thread told first, so that the waits overlap
+        link->close();
+    ending.clear();
+    if (next)
+        m_sweep->start(std::chrono::ceil<std::chrono::milliseconds>(*next - now));
 }
 
 QStringList RemoteComputerLinks::reached() const {

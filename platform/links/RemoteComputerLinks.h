@@ -7,10 +7,20 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
+
+class QTimer;
 
 namespace ombrix::platform {
 
 class ComputerThread;
+
+// How long a link that nobody holds, and that has no question under way,
+// keeps its connection and its thread before it ends.
+inline constexpr std::chrono::seconds kLinkIdleTime{10};
+// How many such idle links are kept at most; beyond that the longest idle
+// ends at once.
+inline constexpr std::size_t kMostIdleLinks = 4;
 
 // How long a link waits before it tries again after a failed connection:
 // first, then twice as long each time, up to longest.
@@ -24,7 +34,9 @@ struct LinkBackoff {
 // fails, a computer that stops answering and a question that throws come
 // back in the answers and the verdict, never as an exception on its thread.
 // After a failed connection the link waits before it tries again, twice as
-// long each time; after a loss it tries again at the next question.
+// long each time; after a loss it tries again at the next question. A link
+// nobody holds ends after idleTime without a question, its thread and
+// connection with it; the next to name its computer gets a new one.
 class RemoteComputerLinks final : public RemoteComputers {
 public:
     using Clock = std::chrono::steady_clock;
@@ -34,7 +46,8 @@ public:
     using ErrorSink = std::function<void(std::exception_ptr)>;
 
     // Starts no thread: each link starts its own when it is first named.
-    RemoteComputerLinks(CounterSources& sources, ErrorSink errors, Backoff backoff = {});
+    RemoteComputerLinks(CounterSources& sources, ErrorSink errors, Backoff backoff = {},
+                        Clock::duration idleTime = kLinkIdleTime);
     // Asks every link to stop, then waits for their threads: at most as long
     // as the longest question under way, which the collector's time-outs
     // bound. The counter sources must outlive this.
@@ -42,7 +55,8 @@ public:
     RemoteComputerLinks(const RemoteComputerLinks&) = delete;
     RemoteComputerLinks& operator=(const RemoteComputerLinks&) = delete;
 
-    ComputerLink& link(const QString& computer) override;
+    std::shared_ptr<ComputerLink> link(const QString& computer) override;
+    QString badName(const QString& computer) const override;
     QStringList reached() const override;
     QString shown() const override { return m_shown; }
     // Names the other computer the program shows; empty: this one.
@@ -51,13 +65,18 @@ public:
 private:
     friend class ComputerThread;
     void noteReached(const QString& computer);
+    // Ends, soon after on the event loop, the links gone idle.
+    void sweepSoon();
+    void sweep();
 
     CounterSources& m_sources;
     ErrorSink m_errors;
     Backoff m_backoff;
+    Clock::duration m_idleTime;
     QStringList m_reached;
     QString m_shown;
     std::map<QString, std::unique_ptr<ComputerThread>> m_links;
+    std::unique_ptr<QTimer> m_sweep; // made once there is an event loop to run it
 };
 
 } // namespace ombrix::platform

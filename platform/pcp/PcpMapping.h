@@ -3,8 +3,8 @@
 // readings of our counters, and libpcp's error codes become reasons a user
 // can act on. Plain functions over libpcp's structures, without a context,
 // so that recorded answers can be fed to them.
+#include "platform/HostPort.h"
 #include "platform/PerfCounters.h"
-#include "platform/pcp/HostPort.h"
 #include "platform/pcp/PcpCounterMap.h"
 
 #include <pcp/pmapi.h>

@@ -1,7 +1,7 @@
 #include "platform/remote/RemoteMachine.h"
 
+#include "platform/HostPort.h"
 #include "platform/linux/network/LiveNetworkView.h"
-#include "platform/pcp/HostPort.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/remote/RemoteNetworkView.h"
 

@@ -210,17 +210,17 @@ void RemoteReadings::refresh(QObject* receiver, std::function<void()> done) {
     if (m_asking)
         return;
     m_asking = true;
-    m_link.readFacts(&m_answers, FactParts{.summary = true, .network = false, .drives = false},
-                     [this, receiver = QPointer<QObject>(receiver),
-                      done = std::move(done)](LinkAnswer<RemoteFacts> answer) {
-                         m_asking = false;
-                         // A failed reading keeps the last facts; the link's
-                         // verdict tells whether the computer answers.
-                         if (answer.value)
-                             m_snapshot.update(std::move(*answer.value));
-                         if (receiver)
-                             done();
-                     });
+    m_link->readFacts(&m_answers, FactParts{.summary = true, .network = false, .drives = false},
+                      [this, receiver = QPointer<QObject>(receiver),
+                       done = std::move(done)](LinkAnswer<RemoteFacts> answer) {
+                          m_asking = false;
+                          // A failed reading keeps the last facts; the link's
+                          // verdict tells whether the computer answers.
+                          if (answer.value)
+                              m_snapshot.update(std::move(*answer.value));
+                          if (receiver)
+                              done();
+                      });
 }
 
 } // namespace ombrix::platform

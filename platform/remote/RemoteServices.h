@@ -127,17 +127,17 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// Reads the computer's summary again over its link and puts it in the
-// snapshot its services read. Both must outlive this.
+// Reads the computer's summary again over its link, which it holds, and
+// puts it in the snapshot its services read, which must outlive this.
 class RemoteReadings final : public ComputerReadings {
 public:
-    RemoteReadings(ComputerLink& link, RemoteSnapshot& snapshot)
-        : m_link(link), m_snapshot(snapshot) {}
-    ComputerLink& link() override { return m_link; }
+    RemoteReadings(std::shared_ptr<ComputerLink> link, RemoteSnapshot& snapshot)
+        : m_link(std::move(link)), m_snapshot(snapshot) {}
+    ComputerLink& link() override { return *m_link; }
     void refresh(QObject* receiver, std::function<void()> done) override;
 
 private:
-    ComputerLink& m_link;
+    std::shared_ptr<ComputerLink> m_link;
     RemoteSnapshot& m_snapshot;
     QObject m_answers; // receives the link's answers as long as this lives
     bool m_asking = false;
