@@ -68,6 +68,11 @@ struct RemoteFacts {
     QStringList addressesLeftOut;
 };
 
+// The facts a machine's services cannot give, its collector not carrying
+// them, by the report's keys ("summary.fdd_present", "network.adapters.gateways",
+// "drives" where it lists no volumes at all), in the report's order.
+using NotCarried = QStringList;
+
 // Reads another computer's facts. Blocks on the network, so it belongs on a
 // worker thread; throws PlatformError with a reason in the user's words
 // when a request fails other than by the computer going silent.

@@ -64,12 +64,12 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     platform::RemoteFacts facts = counterSources.connectFacts(computer)->read(parts);
     if (!facts.reachable)
         throw platform::PlatformError("its collector stopped answering");
-    ComputerReport report{typed, {}, UnavailableFacts(facts, sections), std::nullopt};
     const bool adaptersCut = facts.adaptersCut && parts.network;
     const bool volumesCut = facts.volumesCut && parts.drives;
     const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
     platform::RemoteMachine machine(computer, std::move(facts));
-    report.report = BuildReport(sections, machineSources(machine));
+    ComputerReport report{typed, BuildReport(sections, machineSources(machine)),
+                          UnavailableFacts(machine.notCarried(), sections), std::nullopt};
     SetAsideUnavailable(report);
     // A list cut short is a section made in part, and says so.
     const QString cutShort = QStringLiteral("its collector lists more %1 than the %2 shown");

@@ -8,74 +8,22 @@
 namespace ombrix {
 namespace {
 
-bool asked(const std::vector<ReportSection>& sections, ReportSection section) {
-    return std::find(sections.begin(), sections.end(), section) != sections.end();
-}
-
 QString summaryKey(SummaryFact fact) {
     return QStringLiteral("summary.") + SummaryFactKey(fact);
 }
 
-// Whether the collector gave none of the volumes this figure.
-template <class Figure>
-bool noVolumeHas(const std::vector<platform::RemoteVolume>& volumes, Figure figure) {
-    return !volumes.empty() && std::none_of(volumes.begin(), volumes.end(),
-                                            [&](const auto& volume) { return figure(volume); });
-}
-
 } // namespace
 
-QStringList UnavailableFacts(const platform::RemoteFacts& facts,
+QStringList UnavailableFacts(const platform::NotCarried& notCarried,
                              const std::vector<ReportSection>& sections) {
-    using enum SummaryFact;
-    const platform::RemoteSummary& summary = facts.summary;
-    const bool named = summary.nodeName && !summary.nodeName->isEmpty();
     QStringList keys;
-    if (asked(sections, ReportSection::Summary)) {
-        if (!summary.kernelRelease)
-            keys << summaryKey(OsPlatform);
-        if (!summary.kernelRelease && !summary.distribution)
-            keys << summaryKey(OsVersion);
-        if (!summary.kernelRelease)
-            keys << summaryKey(OsBuild);
-        if (!named)
-            keys << summaryKey(ComputerName);
-        if (facts.address.isEmpty())
-            keys << summaryKey(IpAddress);
-        if (!summary.processorModel)
-            keys << summaryKey(Processor);
-        if (!summary.processorVendor)
-            keys << summaryKey(Vendor);
-        if (!summary.processorMHz)
-            keys << summaryKey(SpeedMhz);
-        // The summary reads both figures together, as the window does.
-        if (!summary.totalMemory || !summary.availableMemory)
-            keys << summaryKey(TotalMb) << summaryKey(AvailableMb);
-        keys << summaryKey(FddPresent);
-    }
-    if (asked(sections, ReportSection::Network)) {
-        keys << QStringLiteral("network.domain");
-        if (!named)
-            keys << QStringLiteral("network.host_name");
-        keys << QStringLiteral("network.name_servers");
-        if (!facts.adapters)
-            keys << QStringLiteral("network.adapters");
-        else
-            for (const char* key :
-                 {"subnet_masks", "gateways", "dhcp", "primary_wins", "backup_wins"})
-                keys << QStringLiteral("network.adapters.") + QLatin1String(key);
-    }
-    if (asked(sections, ReportSection::Drives)) {
-        if (!facts.volumes) {
-            keys << QStringLiteral("drives");
-        } else {
-            keys << QStringLiteral("drives.serial");
-            if (noVolumeHas(*facts.volumes, [](const auto& v) { return v.totalBytes; }))
-                keys << QStringLiteral("drives.total_bytes");
-            if (noVolumeHas(*facts.volumes, [](const auto& v) { return v.availableBytes; }))
-                keys << QStringLiteral("drives.free_bytes");
-        }
-    }
+    for (const QString& key : notCarried)
+        for (ReportSection section : sections)
+            if (const QString name = SectionName(section);
+                key == name || key.startsWith(name + u'.')) {
+                keys << key;
+                break;
+            }
     return keys;
 }
 

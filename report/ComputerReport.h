@@ -28,11 +28,12 @@ struct ComputerReport {
 // threads, and each waits mostly on the network.
 inline constexpr std::size_t kMostComputersAtOnce = 16;
 
-// The facts the asked sections would show for that computer that its
-// collector did not give: those no collector carries (a floppy drive, the
-// name servers, gateways, masks, DHCP and WINS, volume serials), and those
-// its collector lacks (an older one without available memory).
-QStringList UnavailableFacts(const platform::RemoteFacts& facts,
+// Of the facts another computer's services cannot give (RemoteMachine's
+// notCarried: those no collector carries, such as a floppy drive, the name
+// servers, gateways, masks, DHCP and WINS, volume serials, and those its
+// collector lacks, such as an older one's available memory), the ones the
+// asked sections would show.
+QStringList UnavailableFacts(const platform::NotCarried& notCarried,
                              const std::vector<ReportSection>& sections);
 
 // Takes the unavailable facts out of the report's failures: a summary fact

@@ -8,9 +8,30 @@
 #include <QThread>
 
 #include <cstdio>
+#include <fstream>
 #include <optional>
+#include <sstream>
+#include <string>
 
 using namespace ombrix;
+
+namespace {
+
+// Whether a TCP socket of this network namespace is in SYN-SENT.
+bool connecting() {
+    std::ifstream table("/proc/self/net/tcp");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        if (fields >> slot >> local >> remote >> state && state == "02")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -28,7 +49,17 @@ int main(int argc, char** argv) {
             return static_cast<int>(counters.objects().size());
         },
         [&](const platform::LinkAnswer<int>&) { answered = true; });
-    QThread::msleep(500); // the link's thread is in its connection by now
+    // Until the link's thread is in its connection: this process, alone in
+    // its network namespace, has a TCP socket waiting for the answer to its SYN.
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!connecting()) {
+        if (waiting.elapsed() > 10000) {
+            std::fputs("remote_exit_probe: the link never began its connection\n", stderr);
+            return 1;
+        }
+        QThread::msleep(10);
+    }
     QCoreApplication::processEvents();
     QElapsedTimer clock;
     clock.start();

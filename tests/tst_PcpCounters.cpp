@@ -24,7 +24,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,17 +65,25 @@ void pointAt(CounterBrowser& browser, const QString& computer) {
     QTest::keyClick(name->lineEdit(), Qt::Key_Return);
 }
 
-// Runs the chart's sampling as its timer would, a little faster, until done() holds.
+// Runs the chart's sampling as its timer would, each tick once the last has
+// been charted (answered, or a gap where the computer is silent), until
+// done() holds.
 template <class Done> bool tickUntil(SystemMonitor& monitor, Done done) {
     QElapsedTimer clock;
     clock.start();
+    const auto charted = [&] {
+        std::size_t least = SIZE_MAX;
+        for (const auto& line : monitor.chartLines())
+            least = std::min(least, line.history->size());
+        return least;
+    };
     while (clock.elapsed() < 20000) {
+        const std::size_t before = charted();
         monitor.sampleNow();
-        QTest::qWait(250);
-        if (done())
+        if (QTest::qWaitFor([&] { return done() || charted() > before; }, 5000) && done())
             return true;
     }
-    return false;
+    return done();
 }
 
 } // namespace
@@ -155,7 +165,15 @@ void tst_PcpCounters::browserAsksFewRequests() {
     auto* status = browser.findChild<QLabel*>("computerStatus");
     QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Counters of"), 10000);
     QTRY_VERIFY(browser.findChild<QListWidget*>("instanceList")->count() > 0);
-    QTest::qWait(500); // the explanation, and anything else still on its way
+    // The explanation and anything else the browser asked are answered
+    // before a question asked after them: the link answers in order.
+    QObject receiver;
+    bool answered = false;
+    m_remote.link(m_host->address())
+        ->ask<int>(
+            &receiver, [](platform::PerfCounters&) { return 0; },
+            [&](const platform::LinkAnswer<int>&) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 10000);
     const auto after = requests.read();
     QVERIFY(after);
     QVERIFY2(*after - *before <= 12, qPrintable(QString::number(*after - *before)));

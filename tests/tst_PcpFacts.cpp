@@ -4,6 +4,7 @@
 // collector.
 #include "fakes/RecordedAnswer.h"
 #include "platform/pcp/PcpFacts.h"
+#include "platform/remote/RemoteMachine.h"
 #include "platform/remote/RemoteServices.h"
 
 #include <QTest>
@@ -66,6 +67,7 @@ RemoteFacts read(const Recording& recording, const InstanceNames& names = {},
 } // namespace
 
 Q_DECLARE_METATYPE(Recording)
+Q_DECLARE_METATYPE(RemoteFacts)
 
 class tst_PcpFacts : public QObject {
     Q_OBJECT
@@ -76,6 +78,8 @@ private slots:
     void adapterAddressesAreAddresses_data();
     void adapterAddressesAreAddresses();
     void servicesShowTheFactsAsThisComputersDo();
+    void servicesNameWhatTheyCannotGive_data();
+    void servicesNameWhatTheyCannotGive();
 };
 
 // Each fact from its metric in the program's units; a metric that is
@@ -287,6 +291,78 @@ void tst_PcpFacts::servicesShowTheFactsAsThisComputersDo() {
     silent.reachable = false;
     snapshot.update(silent);
     QCOMPARE(RemoteHostInfo(snapshot).hostName(), "far");
+}
+
+void tst_PcpFacts::servicesNameWhatTheyCannotGive_data() {
+    QTest::addColumn<RemoteFacts>("facts");
+    QTest::addColumn<QStringList>("notCarried");
+    RemoteFacts debian = read(debianSummary());
+    debian.address = QStringLiteral("192.0.2.2");
+    debian.adapters = std::vector<RemoteAdapter>{};
+    debian.volumes = std::vector<RemoteVolume>{{"/dev/vda1", "/", false, 100, 10}};
+    const QStringList never{"summary.fdd_present",
+                            "network.domain",
+                            "network.name_servers",
+                            "network.adapters.subnet_masks",
+                            "network.adapters.gateways",
+                            "network.adapters.dhcp",
+                            "network.adapters.primary_wins",
+                            "network.adapters.backup_wins",
+                            "drives.serial"};
+    // Debian's collector names no processor vendor.
+    QTest::newRow("as Debian's collector gives them")
+        << debian << never + QStringList{"summary.vendor"};
+    RemoteFacts facts = debian;
+    facts.summary.kernelRelease = QStringLiteral("linux");
+    QTest::newRow("a kernel release without a version")
+        << facts
+        << never + QStringList{"summary.vendor", "summary.os_platform", "summary.os_build"};
+    facts.summary.distribution = QStringLiteral("Debian GNU/Linux");
+    QTest::newRow("and a distribution without one")
+        << facts
+        << never + QStringList{"summary.vendor", "summary.os_platform", "summary.os_version",
+                               "summary.os_build"};
+    facts = debian;
+    facts.summary.availableMemory.reset();
+    QTest::newRow("no available memory")
+        << facts
+        << never + QStringList{"summary.vendor", "summary.total_mb", "summary.available_mb"};
+    facts = debian;
+    facts.summary.nodeName = QString();
+    facts.address.clear();
+    QTest::newRow("an empty name, no address")
+        << facts
+        << never + QStringList{"summary.vendor", "summary.computer_name", "summary.ip_address",
+                               "network.host_name"};
+    facts = debian;
+    facts.volumes = std::vector<RemoteVolume>{{"", "/", false, std::nullopt, std::nullopt}};
+    QTest::newRow("volumes without sizes")
+        << facts
+        << never + QStringList{"summary.vendor", "drives.total_bytes", "drives.free_bytes"};
+    facts = debian;
+    facts.adapters.reset();
+    facts.volumes.reset();
+    QTest::newRow("no adapters or volumes")
+        << facts << QStringList{"summary.vendor",       "summary.fdd_present", "network.domain",
+                                "network.name_servers", "network.adapters",    "drives"};
+}
+
+// What the machine's services cannot give is named by those services, each
+// fact once.
+void tst_PcpFacts::servicesNameWhatTheyCannotGive() {
+    QFETCH(RemoteFacts, facts);
+    QFETCH(QStringList, notCarried);
+    RemoteMachine far(QStringLiteral("far"), facts);
+    QStringList named = far.notCarried();
+    named.sort();
+    notCarried.sort();
+    QCOMPARE(named, notCarried);
+    // Where a service says so, it gives nothing for that fact.
+    OSVERSIONINFOA record;
+    record.dwOSVersionInfoSize = sizeof record;
+    QCOMPARE(far.version.GetVersionExA(record), !named.contains("summary.os_platform"));
+    QCOMPARE(far.systemInfo.osVersion().isEmpty(), named.contains("summary.os_version"));
+    QCOMPARE(far.memory.query().has_value(), !named.contains("summary.total_mb"));
 }
 
 QTEST_GUILESS_MAIN(tst_PcpFacts)

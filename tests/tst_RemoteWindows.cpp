@@ -145,9 +145,17 @@ void tst_RemoteWindows::silentComputerKeepsItsLastReadings() {
     const QString lastTotal = total->text();
     const QString lastAvailable = available->text();
     QVERIFY(!lastAvailable.isEmpty());
-    for (int i = 0; i < 3; ++i) {
+    // Each refresh is over once a question asked after it on the same link
+    // has its answer: the link answers in order.
+    QObject receiver;
+    int answered = 0;
+    for (int i = 1; i <= 3; ++i) {
         main->Timer2_Timer();
-        QTest::qWait(100);
+        program.machine.remoteComputers.link(m_host->address())
+            ->ask<int>(
+                &receiver, [](platform::PerfCounters&) { return 0; },
+                [&](const platform::LinkAnswer<int>&) { ++answered; });
+        QTRY_COMPARE_WITH_TIMEOUT(answered, i, 20000);
     }
     QCOMPARE(total->text(), lastTotal);
     QCOMPARE(available->text(), lastAvailable);

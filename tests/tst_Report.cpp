@@ -131,6 +131,8 @@ private slots:
     void eachComputerKeepsItsPlace();
     void unavailableFactsAreNullNotFailed_data();
     void unavailableFactsAreNullNotFailed();
+    void unavailableFactsAreThoseOfTheSectionsAsked_data();
+    void unavailableFactsAreThoseOfTheSectionsAsked();
     void namesReadInTheirOrder_data();
     void namesReadInTheirOrder();
     void volumesWithoutLetterAreCounted();
@@ -328,6 +330,29 @@ void tst_Report::eachComputerKeepsItsPlace() {
                  failed ? QStringList() : QStringList{computers[i]});
     }
     QVERIFY(most <= int(std::min<std::size_t>(count, kMostComputersAtOnce)));
+}
+
+void tst_Report::unavailableFactsAreThoseOfTheSectionsAsked_data() {
+    QTest::addColumn<QStringList>("sections");
+    QTest::addColumn<QStringList>("unavailable");
+    QTest::newRow("the summary") << QStringList{"summary"} << QStringList{"summary.fdd_present"};
+    QTest::newRow("network and drives")
+        << QStringList{"drives", "network"}
+        << QStringList{"network.domain", "network.adapters.gateways", "drives"};
+    QTest::newRow("printers") << QStringList{"printers"} << QStringList();
+}
+
+// Of what another computer's services cannot give, the report names what
+// the sections asked for would show, in the services' order.
+void tst_Report::unavailableFactsAreThoseOfTheSectionsAsked() {
+    QFETCH(QStringList, sections);
+    QFETCH(QStringList, unavailable);
+    std::vector<ReportSection> asked;
+    for (const QString& name : sections)
+        asked.push_back(*SectionNamed(name));
+    const QStringList notCarried{"summary.fdd_present", "network.domain",
+                                 "network.adapters.gateways", "drives"};
+    QCOMPARE(UnavailableFacts(notCarried, asked), unavailable);
 }
 
 void tst_Report::unavailableFactsAreNullNotFailed_data() {

@@ -7,6 +7,8 @@
 
 namespace ombrix::platform {
 
+class RemoteNetworkView;
+
 // Another computer's services for the windows and the report, over the
 // facts its collector gave (snapshot), which its reader replaces as fresh
 // ones arrive. The registry holds nothing but that computer's network
@@ -18,6 +20,10 @@ struct RemoteMachine {
     RemoteMachine(const RemoteMachine&) = delete;
     RemoteMachine& operator=(const RemoteMachine&) = delete;
 
+    // What its services cannot give, as each of them says: the summary's,
+    // the network report's, then the drives'.
+    NotCarried notCarried() const;
+
     RemoteSnapshot snapshot;
     RemoteMemory memory{snapshot};
     RemoteVersionQuery version{snapshot};
@@ -28,6 +34,7 @@ struct RemoteMachine {
     RemoteClock clock{snapshot};
     RemoteFileSystem fileSystem{snapshot};
     LazyPrinters printers;
+    std::shared_ptr<RemoteNetworkView> network; // mounted in the registry
     std::unique_ptr<registry::RegistryLayer> registry;
 };
 

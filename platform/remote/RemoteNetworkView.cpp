@@ -72,6 +72,18 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
     return std::nullopt;
 }
 
+NotCarried RemoteNetworkView::notCarried() const {
+    NotCarried keys{QStringLiteral("network.domain")};
+    if (!m_snapshot.ownName())
+        keys << QStringLiteral("network.host_name");
+    keys << QStringLiteral("network.name_servers");
+    if (!m_snapshot.facts()->adapters)
+        return keys << QStringLiteral("network.adapters");
+    for (const char* key : {"subnet_masks", "gateways", "dhcp", "primary_wins", "backup_wins"})
+        keys << QStringLiteral("network.adapters.") + QLatin1String(key);
+    return keys;
+}
+
 std::vector<std::string> RemoteNetworkView::servedKeys() const {
     std::vector<std::string> paths{std::string(kTcpipParameters), std::string(kAdapters)};
     for (const Adapter& adapter : *adapters()) {

@@ -21,6 +21,8 @@ public:
     explicit RemoteNetworkView(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
     std::optional<ProviderKey> openKey(std::string_view relPath) const override;
     std::vector<std::string> servedKeys() const override;
+    // What the network report lacks here: all of the above that stays empty.
+    NotCarried notCarried() const;
 
 private:
     struct Adapter {

@@ -127,12 +127,24 @@ void RemoteSnapshot::update(RemoteFacts fresh) {
     m_facts = std::move(replacement);
 }
 
+std::optional<QString> RemoteSnapshot::ownName() const {
+    const auto name = facts()->summary.nodeName;
+    return name && !name->isEmpty() ? name : std::nullopt;
+}
+
 std::optional<MemoryStatus> RemoteMemory::query() const {
     const auto facts = m_snapshot.facts();
     const RemoteSummary& summary = facts->summary;
     if (!summary.totalMemory || !summary.availableMemory)
         return std::nullopt;
     return MemoryStatus{*summary.totalMemory, *summary.availableMemory};
+}
+
+NotCarried RemoteMemory::notCarried() const {
+    // The summary reads both figures together, as the window does.
+    if (query())
+        return {};
+    return {QStringLiteral("summary.total_mb"), QStringLiteral("summary.available_mb")};
 }
 
 bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
@@ -144,6 +156,12 @@ bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
     record = linuxVersionRecord(record.dwOSVersionInfoSize, *kernel,
                                 summary.distribution.value_or(QStringLiteral("Linux")));
     return true;
+}
+
+NotCarried RemoteVersionQuery::notCarried() const {
+    if (kernelOf(m_snapshot.facts()->summary))
+        return {};
+    return {QStringLiteral("summary.os_platform")};
 }
 
 QString RemoteSystemInfo::osVersion() const {
@@ -161,6 +179,15 @@ QString RemoteSystemInfo::osVersion() const {
 long long RemoteSystemInfo::osBuild() const {
     const auto kernel = kernelOf(m_snapshot.facts()->summary);
     return kernel ? kernel->patch : 0;
+}
+
+NotCarried RemoteSystemInfo::notCarried() const {
+    NotCarried keys;
+    if (osVersion().isEmpty())
+        keys << QStringLiteral("summary.os_version");
+    if (!kernelOf(m_snapshot.facts()->summary))
+        keys << QStringLiteral("summary.os_build");
+    return keys;
 }
 
 void RemoteCpu::GetProcessor(char* model, char* vendor, char* extra) {
@@ -181,13 +208,35 @@ void RemoteCpu::GetProcessorNormSpeed(char* speed) {
     copyOut(speed, mhz ? QString::number(std::llround(*mhz)) : QString());
 }
 
+NotCarried RemoteCpu::notCarried() const {
+    const auto facts = m_snapshot.facts();
+    const RemoteSummary& summary = facts->summary;
+    NotCarried keys;
+    if (!summary.processorModel)
+        keys << QStringLiteral("summary.processor");
+    if (!summary.processorVendor)
+        keys << QStringLiteral("summary.vendor");
+    if (!summary.processorMHz)
+        keys << QStringLiteral("summary.speed_mhz");
+    return keys;
+}
+
 QString RemoteHostInfo::hostName() const {
-    const auto name = m_snapshot.facts()->summary.nodeName;
-    return name && !name->isEmpty() ? *name : m_snapshot.computer();
+    return m_snapshot.ownName().value_or(m_snapshot.computer());
 }
 
 QString RemoteHostInfo::ipAddress() const {
     return m_snapshot.facts()->address;
+}
+
+NotCarried RemoteHostInfo::notCarried() const {
+    NotCarried keys;
+    // The name as the user gave it stands in the window, never in the report.
+    if (!m_snapshot.ownName())
+        keys << QStringLiteral("summary.computer_name");
+    if (ipAddress().isEmpty())
+        keys << QStringLiteral("summary.ip_address");
+    return keys;
 }
 
 QDateTime RemoteClock::now() const {
@@ -204,6 +253,23 @@ std::unique_ptr<FileSystemObject> RemoteFileSystem::create() const {
     if (!facts->volumes)
         return nullptr;
     return std::make_unique<RemoteFileSystemObject>(*facts->volumes);
+}
+
+NotCarried RemoteFileSystem::notCarried() const {
+    const auto facts = m_snapshot.facts();
+    if (!facts->volumes)
+        return {QStringLiteral("drives")};
+    const auto& volumes = *facts->volumes;
+    // A figure is missing where the collector gave it for none of the volumes.
+    const auto noneHas = [&](auto figure) {
+        return !volumes.empty() && std::none_of(volumes.begin(), volumes.end(), figure);
+    };
+    NotCarried keys{QStringLiteral("drives.serial")};
+    if (noneHas([](const RemoteVolume& v) { return v.totalBytes.has_value(); }))
+        keys << QStringLiteral("drives.total_bytes");
+    if (noneHas([](const RemoteVolume& v) { return v.availableBytes.has_value(); }))
+        keys << QStringLiteral("drives.free_bytes");
+    return keys;
 }
 
 void RemoteReadings::refresh(QObject* receiver, std::function<void()> done) {

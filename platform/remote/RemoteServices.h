@@ -31,6 +31,8 @@ public:
     const QString& computer() const { return m_computer; }
     std::shared_ptr<const RemoteFacts> facts() const;
     void update(RemoteFacts fresh);
+    // The computer's own name, where its collector gave one.
+    std::optional<QString> ownName() const;
 
 private:
     const QString m_computer;
@@ -44,6 +46,9 @@ public:
     explicit RemoteMemory(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
     // Unknown unless the collector gave both figures.
     std::optional<MemoryStatus> query() const override;
+    // Each service below names the facts it cannot give, from the same facts
+    // it answers from.
+    NotCarried notCarried() const;
 
 private:
     const RemoteSnapshot& m_snapshot;
@@ -56,6 +61,7 @@ class RemoteVersionQuery final : public VersionQuery {
 public:
     explicit RemoteVersionQuery(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
     bool GetVersionExA(OSVERSIONINFOA& record) const override;
+    NotCarried notCarried() const;
 
 private:
     const RemoteSnapshot& m_snapshot;
@@ -68,6 +74,7 @@ public:
     explicit RemoteSystemInfo(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
     QString osVersion() const override;
     long long osBuild() const override;
+    NotCarried notCarried() const;
 
 private:
     const RemoteSnapshot& m_snapshot;
@@ -81,6 +88,7 @@ public:
     void GetProcessor(char* model, char* vendor, char* extra) override;
     void GetProcessorRawSpeed(char* speed) override;
     void GetProcessorNormSpeed(char* speed) override;
+    NotCarried notCarried() const;
 
 private:
     const RemoteSnapshot& m_snapshot;
@@ -93,6 +101,7 @@ public:
     explicit RemoteHostInfo(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
     QString hostName() const override;
     QString ipAddress() const override;
+    NotCarried notCarried() const;
 
 private:
     const RemoteSnapshot& m_snapshot;
@@ -102,6 +111,7 @@ private:
 class NoFloppyDrive final : public FloppyDrive {
 public:
     bool selectDriveA() override { return false; }
+    NotCarried notCarried() const { return {QStringLiteral("summary.fdd_present")}; }
 };
 
 // The time of day in the computer's time zone; this computer's where the
@@ -122,6 +132,7 @@ class RemoteFileSystem final : public FileSystem {
 public:
     explicit RemoteFileSystem(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
     std::unique_ptr<FileSystemObject> create() const override;
+    NotCarried notCarried() const;
 
 private:
     const RemoteSnapshot& m_snapshot;
