@@ -20,8 +20,11 @@ struct FakeComputerFacts final : ombrix::platform::ComputerFacts {
         m_next = std::move(facts);
     }
     ombrix::platform::RemoteFacts read(const ombrix::platform::FactParts&) override {
-        if (down && *down)
-            return {false, {}, {}, {}, {}, false, false};
+        if (down && *down) {
+            ombrix::platform::RemoteFacts silent;
+            silent.reachable = false;
+            return silent;
+        }
         const std::lock_guard lock(m_mutex);
         return m_next;
     }
