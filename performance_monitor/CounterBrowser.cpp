@@ -34,10 +34,8 @@ struct Listed {
 
 } // namespace
 
-CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
-                               QWidget* parent)
-    : QDialog(parent), m_sources(sources), m_computers(remote),
-      m_objects(sources.local().objects()) {
+CounterBrowser::CounterBrowser(platform::RemoteComputers& computers, QWidget* parent)
+    : QDialog(parent), m_computers(computers) {
     setWindowTitle(tr("Add Counters"));
 
     m_local = new QRadioButton(tr("Use &local computer counters"), this);
@@ -185,7 +183,7 @@ CounterBrowser::CounterBrowser(platform::CounterSources& sources, platform::Remo
         });
     });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    fillObjects();
+    reach({});
     // Where the program shows another computer, the choice starts on its counters.
     if (const QString shown = m_computers.shown(); !shown.isEmpty()) {
         const QSignalBlocker block(m_computerName);
@@ -214,13 +212,7 @@ void CounterBrowser::fillObjects() {
 
 void CounterBrowser::useLocal() {
     m_typing->stop();
-    m_reaching.reset();
-    m_link.reset();
-    m_computer.clear();
-    m_connection.clear();
-    m_settled = true;
-    m_objects = m_sources.local().objects();
-    fillObjects();
+    reach({});
 }
 
 void CounterBrowser::connectTo(const QString& typed) {
@@ -233,11 +225,17 @@ void CounterBrowser::connectTo(const QString& typed) {
         m_reaching.reset();
         return showNone(QStringLiteral("\\\\%1: %2").arg(address, why));
     }
-    m_reaching = m_computers.link(address);
+    reach(address);
+}
+
+// Lists the counters of the computer so named (empty: this one) once its
+// link gives them, which this computer's does at once.
+void CounterBrowser::reach(const QString& computer) {
+    m_reaching = m_computers.link(computer);
     platform::ComputerLink& link = *m_reaching;
     link.watch(this, [this, &link] { showVerdict(link); });
     link.retry(); // named by the user: no waiting after an earlier failure
-    m_connection = tr("Connecting to \\\\%1...").arg(address);
+    m_connection = computer.isEmpty() ? QString() : tr("Connecting to \\\\%1...").arg(computer);
     m_settled = false;
     showStatus();
     link.ask<std::vector<platform::ObjectInfo>>(
@@ -267,10 +265,11 @@ void CounterBrowser::reached(std::shared_ptr<platform::ComputerLink> link,
     m_link = std::move(link);
     m_computer = m_link->computer();
     m_objects = std::move(objects);
-    m_connection = tr("Counters of \\\\%1").arg(m_computer);
     m_settled = true;
+    // This computer's counters need no word, and its name is offered from the start.
+    m_connection = m_computer.isEmpty() ? QString() : tr("Counters of \\\\%1").arg(m_computer);
     const QString item = QStringLiteral("\\\\") + m_computer;
-    if (m_computerName->findText(item) < 0) {
+    if (!m_computer.isEmpty() && m_computerName->findText(item) < 0) {
         QSignalBlocker block(m_computerName);
         const QString typed = m_computerName->currentText();
         m_computerName->addItem(item);
@@ -314,11 +313,7 @@ void CounterBrowser::objectChanged() {
     }
     m_counterList->setCurrentRow(0);
     const bool instances = object->hasInstances;
-    if (instances && m_computer.isEmpty()) {
-        qsizetype count = 0;
-        QStringList names = m_sources.local().instances(object->id, &count);
-        showInstances(object->id, std::move(names), count);
-    } else if (instances) {
+    if (instances) {
         // Shown when they come, if the lists still show that computer's object.
         m_link->ask<Listed>(
             this,
@@ -365,7 +360,7 @@ void CounterBrowser::showExplanation() {
             : nullptr;
     m_explain->setText(counter ? counter->explanation : QString());
     // That computer's own words for it follow when it has given them.
-    if (!counter || m_computer.isEmpty())
+    if (!counter)
         return;
     m_link->ask<QString>(
         this,

@@ -1,5 +1,4 @@
 #pragma once
-#include "platform/CounterSources.h"
 #include "platform/RemoteComputers.h"
 
 #include <QDialog>
@@ -24,8 +23,8 @@ class FitLabel;
 class CounterBrowser : public QDialog {
     Q_OBJECT
 public:
-    CounterBrowser(platform::CounterSources& sources, platform::RemoteComputers& remote,
-                   QWidget* parent = nullptr);
+    // Lists every computer's counters over its link, this computer's too.
+    explicit CounterBrowser(platform::RemoteComputers& computers, QWidget* parent = nullptr);
 
     // The paths the current choice names.
     std::vector<platform::CounterPath> chosenPaths() const;
@@ -53,6 +52,7 @@ private:
     void showStatus();
     void useLocal();
     void connectTo(const QString& typed);
+    void reach(const QString& computer);
     void reached(std::shared_ptr<platform::ComputerLink> link,
                  std::vector<platform::ObjectInfo> objects);
     // The computer named cannot be shown: the lists are emptied, and the
@@ -60,7 +60,6 @@ private:
     void showNone(const QString& why);
     void showVerdict(const platform::ComputerLink& link);
 
-    platform::CounterSources& m_sources;
     platform::RemoteComputers& m_computers;
     std::vector<platform::ObjectInfo> m_objects;        // of the computer the lists show
     QString m_computer;                                 // that computer; empty: this one

@@ -75,7 +75,7 @@ enum LegendColumn {
 
 SystemMonitor::SystemMonitor(platform::CounterSources& sources, platform::RemoteComputers& remote,
                              QWidget* parent)
-    : QWidget(parent), m_sources(sources), m_remote(remote) {
+    : QWidget(parent), m_sources(sources), m_links(remote) {
     m_chart = new ChartView(*this, this);
     m_chart->setObjectName(QStringLiteral("chart"));
     m_chart->setAccessibleName(tr("Chart"));
@@ -181,7 +181,7 @@ bool SystemMonitor::showPropertyPages() {
     if (m_readOnly)
         return false;
     if (!m_dialog) {
-        m_dialog = new SystemMonitorProperties(m_settings, m_sources, m_remote, this);
+        m_dialog = new SystemMonitorProperties(m_settings, m_sources, m_links, this);
         m_dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_dialog, &SystemMonitorProperties::applied, this,
                 [this](const MonitorSettings& settings) { applySettings(settings); });
@@ -213,27 +213,20 @@ void SystemMonitor::applySettings(const MonitorSettings& settings) {
         }
     }
     m_series = std::move(series);
-    m_paths.clear();
-    m_localSeries.clear();
-    std::map<QString, Remote> remotes;
+    std::map<QString, Computer> computers;
     for (std::size_t i = 0; i < m_series.size(); ++i) {
         const platform::CounterPath& path = m_series[i].counter.path;
-        if (path.computer.isEmpty()) {
-            m_paths.push_back(path);
-            m_localSeries.push_back(i);
-            continue;
-        }
         // A sample asked for before is answered for the old paths, under its
         // old ticket: it is dropped when it comes.
-        Remote& remote = remotes[path.computer];
-        if (!remote.link) {
-            remote.link = m_remote.link(path.computer);
-            remote.link->watch(this, [this] { rebuildLegend(); });
+        Computer& computer = computers[path.computer];
+        if (!computer.link) {
+            computer.link = m_links.link(path.computer);
+            computer.link->watch(this, [this] { rebuildLegend(); });
         }
-        remote.paths.push_back(path);
-        remote.series.push_back(i);
+        computer.paths.push_back(path);
+        computer.series.push_back(i);
     }
-    m_remotes = std::move(remotes);
+    m_computers = std::move(computers);
     m_settings = settings;
     m_timer->setInterval(std::max(1, m_settings.sampleIntervalSeconds) * 1000);
     m_valueBar->setVisible(m_settings.showValueBar);
@@ -256,17 +249,15 @@ std::vector<ChartLine> SystemMonitor::chartLines() const {
 void SystemMonitor::sampleNow() {
     if (m_series.empty())
         return;
-    if (!m_paths.empty())
-        push(m_localSeries, m_sources.local().sample(m_paths));
-    for (auto& [computer, remote] : m_remotes) {
-        if (remote.ticket == 0) {
-            askRemote(computer, remote);
+    for (auto& [name, computer] : m_computers) {
+        if (computer.ticket == 0) {
+            ask(name, computer);
             continue;
         }
         // Still no answer to the last request: a gap, and no second request behind it.
         platform::RawSample silent;
-        silent.values.assign(remote.paths.size(), std::nullopt);
-        push(remote.series, silent);
+        silent.values.assign(computer.paths.size(), std::nullopt);
+        push(computer.series, silent);
     }
     updateValueBar();
     m_chart->update();
@@ -286,34 +277,38 @@ void SystemMonitor::push(const std::vector<std::size_t>& series,
     }
 }
 
-void SystemMonitor::askRemote(const QString& computer, Remote& remote) {
-    remote.ticket = ++m_lastTicket;
-    remote.link->ask<platform::RawSample>(
+// The ticket is set before the question goes: a link may answer before
+// ask() returns (this computer's does).
+void SystemMonitor::ask(const QString& name, Computer& computer) {
+    computer.ticket = ++m_lastTicket;
+    computer.link->ask<platform::RawSample>(
         this,
-        [paths = remote.paths](platform::PerfCounters& counters) { return counters.sample(paths); },
-        [this, computer, ticket = remote.ticket,
-         paths = remote.paths](platform::LinkAnswer<platform::RawSample> sample) {
-            remoteSampled(computer, {ticket, paths, std::move(sample)});
+        [paths = computer.paths](platform::PerfCounters& counters) {
+            return counters.sample(paths);
+        },
+        [this, name, ticket = computer.ticket,
+         paths = computer.paths](platform::LinkAnswer<platform::RawSample> sample) {
+            sampled(name, {ticket, paths, std::move(sample)});
         });
 }
 
-void SystemMonitor::remoteSampled(const QString& computer, RemoteAnswer answer) {
-    auto it = m_remotes.find(computer);
+void SystemMonitor::sampled(const QString& name, Answer answer) {
+    auto it = m_computers.find(name);
     // An answer to a request made before the counters changed, or for other
     // paths, has no series here.
-    if (it == m_remotes.end() || it->second.ticket != answer.ticket ||
+    if (it == m_computers.end() || it->second.ticket != answer.ticket ||
         it->second.paths != answer.paths)
         return;
-    Remote& remote = it->second;
-    remote.ticket = 0;
+    Computer& computer = it->second;
+    computer.ticket = 0;
     platform::RawSample sample;
     if (answer.sample.value)
         sample = std::move(*answer.sample.value);
     else
-        sample.values.assign(remote.paths.size(), std::nullopt); // a gap
-    push(remote.series, sample);
-    if (remote.failure != answer.sample.failure) {
-        remote.failure = answer.sample.failure;
+        sample.values.assign(computer.paths.size(), std::nullopt); // a gap
+    push(computer.series, sample);
+    if (computer.failure != answer.sample.failure) {
+        computer.failure = answer.sample.failure;
         rebuildLegend();
     }
     updateValueBar();
@@ -340,18 +335,19 @@ void SystemMonitor::rebuildLegend() {
         item->setText(InstanceColumn, s.counter.path.instance.isEmpty() ? QStringLiteral("---")
                                                                         : s.counter.path.instance);
         item->setText(ObjectColumn, object ? object->name : s.counter.path.object);
-        const QString& computer = s.counter.path.computer;
-        auto remote = m_remotes.find(computer);
-        if (computer.isEmpty()) {
-            item->setText(ComputerColumn, QStringLiteral("\\\\") + QSysInfo::machineHostName());
-        } else if (remote == m_remotes.end() ||
-                   (remote->second.link->answering() && remote->second.failure.isEmpty())) {
-            item->setText(ComputerColumn, QStringLiteral("\\\\") + computer);
+        // This computer goes by its host name.
+        const QString& name = s.counter.path.computer;
+        const QString computerText =
+            QStringLiteral("\\\\") + (name.isEmpty() ? QSysInfo::machineHostName() : name);
+        auto computer = m_computers.find(name);
+        if (computer == m_computers.end() ||
+            (computer->second.link->answering() && computer->second.failure.isEmpty())) {
+            item->setText(ComputerColumn, computerText);
         } else {
-            const QString trouble = remote->second.link->answering()
-                                        ? tr(" (failed: %1)").arg(remote->second.failure)
+            const QString trouble = computer->second.link->answering()
+                                        ? tr(" (failed: %1)").arg(computer->second.failure)
                                         : tr(" (not answering)");
-            item->setText(ComputerColumn, QStringLiteral("\\\\") + computer + trouble);
+            item->setText(ComputerColumn, computerText + trouble);
             for (int column = 0; column < m_legend->columnCount(); ++column)
                 item->setForeground(column, palette().brush(QPalette::Disabled, QPalette::Text));
         }

@@ -51,8 +51,9 @@ public:
     void applySettings(const MonitorSettings& settings);
     std::vector<ChartLine> chartLines() const;
 
-    // One sampling step, as the timer runs it: this computer's counters are
-    // read at once, other computers' are asked for and charted as they answer.
+    // One sampling step, as the timer runs it: every computer's counters are
+    // asked for over its link and charted as they answer (this computer's at
+    // once).
     void sampleNow();
 
 protected:
@@ -67,34 +68,33 @@ private:
         std::optional<platform::RawValue> raw;
         double rawSeconds = 0;
     };
-    struct Remote {
+    // The series of one computer, sampled together over its link.
+    struct Computer {
         std::shared_ptr<platform::ComputerLink> link; // held while a series charts it
         std::vector<platform::CounterPath> paths;
         std::vector<std::size_t> series; // where each path's values go
         std::uint64_t ticket = 0;        // of the sample asked for and not yet back; 0: none
         QString failure;                 // why the last sample brought nothing
     };
-    // A sample of another computer as it comes back: the answer to the
-    // request with that ticket, read for those paths.
-    struct RemoteAnswer {
+    // A sample of a computer as it comes back: the answer to the request
+    // with that ticket, read for those paths.
+    struct Answer {
         std::uint64_t ticket = 0;
         std::vector<platform::CounterPath> paths;
         platform::LinkAnswer<platform::RawSample> sample;
     };
     void push(const std::vector<std::size_t>& series, const platform::RawSample& sample);
-    void askRemote(const QString& computer, Remote& remote);
-    void remoteSampled(const QString& computer, RemoteAnswer answer);
+    void ask(const QString& computer, Computer& asked);
+    void sampled(const QString& computer, Answer answer);
     void rebuildLegend();
     void updateValueBar();
     int selectedIndex() const;
 
     platform::CounterSources& m_sources;
-    platform::RemoteComputers& m_remote;
+    platform::RemoteComputers& m_links;
     MonitorSettings m_settings;
     std::vector<Series> m_series;
-    std::vector<platform::CounterPath> m_paths; // this computer's
-    std::vector<std::size_t> m_localSeries;
-    std::map<QString, Remote> m_remotes;
+    std::map<QString, Computer> m_computers; // by name; empty: this one
     std::uint64_t m_lastTicket = 0;
     bool m_readOnly = false;
     QTimer* m_timer = nullptr;

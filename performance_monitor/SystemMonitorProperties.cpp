@@ -207,7 +207,7 @@ CounterBrowser* SystemMonitorProperties::counterBrowser() const {
 
 void SystemMonitorProperties::openBrowser() {
     if (!m_browser) {
-        m_browser = new CounterBrowser(m_sources, m_remote, this);
+        m_browser = new CounterBrowser(m_remote, this);
         m_browser->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_browser, &CounterBrowser::countersChosen, this,
                 [this](const std::vector<platform::CounterPath>& paths) { addCounters(paths); });

@@ -45,11 +45,13 @@ inline auto factsOf(FactParts parts) {
 // user-interface thread never waits for the network. Every window that names
 // the computer shares its one connection, and its one verdict on whether the
 // computer answers. Used from the user-interface thread; answers come back
-// there, and nothing is handed to a receiver that is gone.
+// there, and nothing is handed to a receiver that is gone. This computer is
+// reached the same way: its link answers every question at once, before
+// ask() returns.
 class ComputerLink {
 public:
     virtual ~ComputerLink() = default;
-    // "host" or "host:port", as given to RemoteComputers::link.
+    // "host" or "host:port", as given to RemoteComputers::link; empty: this one.
     virtual QString computer() const = 0;
     // False once a connection or a reading found the computer silent, until
     // one gets through again; whyNot() says why.
@@ -117,8 +119,8 @@ protected:
 class RemoteComputers {
 public:
     virtual ~RemoteComputers() = default;
-    // The link to computer ("host" or "host:port"), made on first use and
-    // kept while the pointer is held; its answers come while it is.
+    // The link to computer ("host" or "host:port"; empty: this one), made on
+    // first use and kept while the pointer is held; its answers come while it is.
     virtual std::shared_ptr<ComputerLink> link(const QString& computer) = 0;
     // Why no link can reach the computer so named (a port that is none), in
     // a few words; empty where one can.

@@ -149,7 +149,7 @@ void tst_HostileCollector::windowsStayWholeAndBounded() {
     if (!pmcd.why().isEmpty())
         QSKIP(qPrintable(pmcd.why()));
 
-    CounterBrowser browser(m_sources, m_remote);
+    CounterBrowser browser(m_remote);
     browser.show();
     browser.findChild<QRadioButton*>("remoteComputer")->click();
     auto* name = browser.findChild<QComboBox*>("computerName");

@@ -125,7 +125,7 @@ void tst_PcpCounters::browserListsThatComputersInterfaces() {
     const QStringList expected = m_host->interfaces();
     QVERIFY(expected.contains(m_host->extraInterface()));
     QVERIFY(!ownInterfaces().contains(m_host->extraInterface()));
-    CounterBrowser browser(m_sources, m_remote);
+    CounterBrowser browser(m_remote);
     browser.show();
     pointAt(browser, "\\\\" + m_host->address() + ":44321");
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -159,7 +159,7 @@ void tst_PcpCounters::browserAsksFewRequests() {
     PmcdRequests requests(m_host->address());
     const auto before = requests.read();
     QVERIFY(before);
-    CounterBrowser browser(m_sources, m_remote);
+    CounterBrowser browser(m_remote);
     browser.show();
     pointAt(browser, "\\\\" + m_host->address());
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -256,7 +256,7 @@ void tst_PcpCounters::defaultCollectorSaysWhyProcessesAreMissing() {
     TestPmcd debian({m_host->address()}, 44322, m_host->netns(), TestPmcd::Agents::AsDebian);
     if (!debian.why().isEmpty())
         QSKIP(qPrintable(debian.why()));
-    CounterBrowser browser(m_sources, m_remote);
+    CounterBrowser browser(m_remote);
     browser.show();
     pointAt(browser, debian.host());
     auto* status = browser.findChild<QLabel*>("computerStatus");
@@ -334,7 +334,7 @@ void tst_PcpCounters::unreachableComputerIsReportedInOneLine_data() {
 void tst_PcpCounters::unreachableComputerIsReportedInOneLine() {
     QFETCH(QString, computer);
     QFETCH(QString, says);
-    CounterBrowser browser(m_sources, m_remote);
+    CounterBrowser browser(m_remote);
     browser.show();
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     const int before = objects->count();

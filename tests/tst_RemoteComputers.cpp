@@ -99,24 +99,36 @@ void tst_RemoteComputers::cleanup() {
 }
 
 void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn_data() {
-    QTest::addColumn<QString>("thrown"); // by the question, or "handler" by its answer's handler
+    QTest::addColumn<QString>("computer"); // empty: this one
+    QTest::addColumn<QString>("thrown");   // by the question, or "handler" by its answer's handler
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QStringList>("errors");
-    QTest::newRow("standard exception") << "bad reply"
+    QTest::newRow("standard exception") << "far"
+                                        << "bad reply"
                                         << "bad reply" << QStringList();
-    QTest::newRow("exception without a message") << ""
+    QTest::newRow("exception without a message") << "far"
+                                                 << ""
                                                  << "Unknown error" << QStringList();
-    QTest::newRow("anything else") << "int"
+    QTest::newRow("anything else") << "far"
+                                   << "int"
                                    << "Unknown error" << QStringList();
-    QTest::newRow("in the answer's handler") << "handler"
+    QTest::newRow("in the answer's handler") << "far"
+                                             << "handler"
                                              << "" << QStringList{"handler"};
+    QTest::newRow("this computer, standard exception") << ""
+                                                       << "bad reply"
+                                                       << "bad reply" << QStringList();
+    QTest::newRow("this computer, in the answer's handler") << ""
+                                                            << "handler"
+                                                            << "" << QStringList{"handler"};
 }
 
 void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn() {
+    QFETCH(QString, computer);
     QFETCH(QString, thrown);
     QFETCH(QString, failure);
     QFETCH(QStringList, errors);
-    const auto held = m_links->link("far");
+    const auto held = m_links->link(computer);
     ComputerLink& link = *held;
     std::optional<LinkAnswer<int>> answer;
     link.ask<int>(
@@ -133,6 +145,8 @@ void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn() {
             if (thrown == "handler")
                 throw std::runtime_error("handler");
         });
+    // This computer's link has answered before ask() returns.
+    QCOMPARE(answer.has_value(), computer.isEmpty());
     QTRY_VERIFY(answer.has_value());
     QCOMPARE(answer->failure, failure);
     QCOMPARE(answer->value.has_value(), failure.isEmpty());
@@ -141,7 +155,11 @@ void tst_RemoteComputers::failureComesBackAndTheLinkGoesOn() {
     const auto next = ask<int>(link, [](PerfCounters& c) { return int(c.objects().size()); });
     QCOMPARE(next.value, std::optional(2));
     QVERIFY(link.answering());
-    QCOMPARE(m_sources->connected(), QStringList{"far"});
+    // This computer needs no connection, nor the library other computers do.
+    const QStringList connected = computer.isEmpty() ? QStringList() : QStringList{computer};
+    QCOMPARE(m_sources->connected(), connected);
+    QCOMPARE(m_sources->prepared, int(connected.size()));
+    QCOMPARE(m_links->reached(), connected);
 }
 
 void tst_RemoteComputers::connectsAgainAfterALossOrWhenAsked() {

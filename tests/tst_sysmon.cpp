@@ -143,10 +143,11 @@ private:
         return m_forms->get<sysmon>()->findChild<SystemMonitor*>("SystemMonitor1");
     }
 
-    std::unique_ptr<FakeMachine> m_machine;       // its links end after the windows
-    FakeCounterSources* m_sources = nullptr;      // the machine's
-    FakePerfCounters* m_counters = nullptr;       // this computer's
-    platform::CounterSources* m_active = nullptr; // what the window is built with
+    std::unique_ptr<FakeMachine> m_machine;             // its links end after the windows
+    FakeCounterSources* m_sources = nullptr;            // the machine's
+    FakePerfCounters* m_counters = nullptr;             // this computer's
+    platform::CounterSources* m_active = nullptr;       // what the window is built with...
+    platform::RemoteComputers* m_activeLinks = nullptr; // ...and the links it reads them over
     std::unique_ptr<RecordingMessageBoxes> m_boxes;
     std::unique_ptr<Forms> m_forms;
     std::vector<QString> m_errors;
@@ -158,6 +159,7 @@ void tst_sysmon::init() {
     m_sources = &m_machine->counterSources;
     m_counters = &m_sources->localCounters;
     m_active = m_sources;
+    m_activeLinks = &m_machine->remoteComputers;
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     m_forms = std::make_unique<Forms>();
     m_errors.clear();
@@ -169,8 +171,7 @@ void tst_sysmon::init() {
         }
     });
     m_forms->add<sysmon>([this] {
-        auto w =
-            std::make_unique<sysmon>(*m_active, m_machine->remoteComputers, *m_boxes, *m_forms);
+        auto w = std::make_unique<sysmon>(*m_active, *m_activeLinks, *m_boxes, *m_forms);
         w->Form_Load();
         return w;
     });
@@ -394,7 +395,9 @@ void tst_sysmon::valueBarShowsGapsNotNonsense() {
 
 void tst_sysmon::machineCountersReachTheValueBar() {
     platform::LinuxCounterSources machine;
+    platform::RemoteComputerLinks links(machine, nullptr);
     m_active = &machine;
+    m_activeLinks = &links;
     QWidget* window = open();
     SystemMonitorProperties* dialog = visibleDialog();
     addThroughBrowser(dialog, "Memory", {"Available Bytes"}, {});
@@ -448,7 +451,7 @@ void tst_sysmon::browserChoosesCountersAndInstances() {
     QFETCH(QString, counterChoice);
     QFETCH(QString, instanceChoice);
     QFETCH(QStringList, paths);
-    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
+    CounterBrowser browser(m_machine->remoteComputers);
     browser.show();
     // Picking from the lists is where the browser starts.
     QVERIFY(browser.findChild<QRadioButton*>("selectCounters")->isChecked());
@@ -478,7 +481,7 @@ void tst_sysmon::browserReadsTheComputerNamed() {
     m_sources->remote.catalogue.pop_back(); // that computer offers the processor only
     m_sources->remote.instanceLists = {{"processor", {"_Total", "0", "1", "2", "3"}}};
     m_sources->setUnreachable({"nowhere"});
-    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
+    CounterBrowser browser(m_machine->remoteComputers);
     browser.show();
     auto* local = browser.findChild<QRadioButton*>("localComputer");
     QVERIFY(local->isChecked());
@@ -528,7 +531,7 @@ void tst_sysmon::browserReadsTheComputerNamed() {
     QVERIFY(browser.chosenPaths().front().computer.isEmpty());
     QVERIFY(name->findText("\\\\far:4000") >= 0);
     // A browser opened later offers it too, and not the one never reached.
-    CounterBrowser later(*m_sources, m_machine->remoteComputers);
+    CounterBrowser later(m_machine->remoteComputers);
     auto* offered = later.findChild<QComboBox*>("computerName");
     QVERIFY(offered->findText("\\\\far:4000") >= 0);
     QCOMPARE(offered->findText("\\\\nowhere"), -1);
@@ -541,7 +544,7 @@ void tst_sysmon::browserSaysWhyAnObjectOffersNothing() {
     platform::ObjectInfo processes{"process", "Process", "Processes.", {}, true, true, why};
     m_sources->remote.catalogue.push_back(processes);
     m_sources->remote.explanations["processor|processor_time"] = "Busy share, over there.";
-    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
+    CounterBrowser browser(m_machine->remoteComputers);
     browser.show();
     auto* objects = browser.findChild<QComboBox*>("performanceObject");
     auto* counters = browser.findChild<QListWidget*>("counterList");
@@ -581,7 +584,7 @@ void tst_sysmon::browserStaysOnTheScreen() {
     QFETCH(int, length);
     const QString computer = QString(length, 'w');
     m_sources->setUnreachable({computer});
-    CounterBrowser browser(*m_sources, m_machine->remoteComputers);
+    CounterBrowser browser(m_machine->remoteComputers);
     browser.show();
     QVERIFY(QTest::qWaitForWindowExposed(&browser));
     browser.findChild<QRadioButton*>("remoteComputer")->click();

@@ -28,6 +28,59 @@ QString failureText(const char* what) {
     return text.isEmpty() ? QObject::tr("Unknown error") : text;
 }
 
+// Runs work over the counters: what it throws comes back as the failure,
+// empty when it returned.
+QString failureOf(const std::function<void(PerfCounters&)>& work, PerfCounters& counters) {
+    try {
+        work(counters);
+    } catch (const std::exception& e) {
+        return failureText(e.what());
+    } catch (...) {
+        return failureText(nullptr);
+    }
+    return {};
+}
+
+// Runs an answer's handler: what escapes it goes to the error sink, or on
+// where there is none.
+template <class Body> void guarded(const RemoteComputerLinks::ErrorSink& errors, const Body& body) {
+    try {
+        body();
+    } catch (...) {
+        if (!errors)
+            throw;
+        errors(std::current_exception());
+    }
+}
+
+// This computer, reached as another is: its questions run at once, on the
+// asking thread, over its own counters, and it always answers. The answer
+// is handed over before ask() returns.
+class ThisComputerLink final : public ComputerLink {
+public:
+    ThisComputerLink(PerfCounters& counters, RemoteComputerLinks::ErrorSink errors)
+        : m_counters(counters), m_errors(std::move(errors)) {}
+    QString computer() const override { return {}; }
+    bool answering() const override { return true; }
+    QString whyNot() const override { return {}; }
+    void watch(QObject*, std::function<void()>) override {} // the verdict never changes
+    void retry() override {}
+
+protected:
+    void submit(QObject* receiver, Work work, Deliver deliver) override {
+        const QPointer<QObject> alive(receiver);
+        const QString failure = failureOf(work, m_counters);
+        work = nullptr; // what it holds goes before the answer is read, as on a link's thread
+        if (alive)
+            guarded(m_errors, [&] { deliver(failure); });
+    }
+    QString submitAndWait(Work work) override { return failureOf(work, m_counters); }
+
+private:
+    PerfCounters& m_counters;
+    RemoteComputerLinks::ErrorSink m_errors;
+};
+
 // Hands questions the connected counters and facts, and notes whether a
 // reading found the computer silent.
 class WatchedCounters final : public PerfCounters {
@@ -213,13 +266,8 @@ private:
                 return m_reason;
         }
         WatchedCounters watched(*m_counters);
-        try {
-            work(watched);
-        } catch (const std::exception& e) {
-            return failureText(e.what());
-        } catch (...) {
-            return failureText(nullptr);
-        }
+        if (QString failure = failureOf(work, watched); !failure.isEmpty())
+            return failure;
         if (watched.silent()) {
             lose();
         } else if (watched.answered()) {
@@ -332,15 +380,7 @@ private:
                 guard(changed);
     }
 
-    template <class Body> void guard(const Body& body) {
-        try {
-            body();
-        } catch (...) {
-            if (!m_owner.m_errors)
-                throw;
-            m_owner.m_errors(std::current_exception());
-        }
-    }
+    template <class Body> void guard(const Body& body) { guarded(m_owner.m_errors, body); }
 
     RemoteComputerLinks& m_owner;
     const QString m_computer;
@@ -386,6 +426,12 @@ RemoteComputerLinks::~RemoteComputerLinks() {
 }
 
 std::shared_ptr<ComputerLink> RemoteComputerLinks::link(const QString& computer) {
+    if (computer.isEmpty()) {
+        // Needs no thread, and not the collector's library.
+        if (!m_thisComputer)
+            m_thisComputer = std::make_shared<ThisComputerLink>(m_sources.local(), m_errors);
+        return m_thisComputer;
+    }
     auto& link = m_links[computer];
     if (!link) {
         // On this thread, before the link's own thread first uses the

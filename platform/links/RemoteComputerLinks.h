@@ -29,7 +29,8 @@ struct LinkBackoff {
     std::chrono::steady_clock::duration longest = std::chrono::seconds(30);
 };
 
-// Each other computer on a std::jthread of its own, connected through the
+// This computer's link asks its own counters at once (named by an empty
+// name); each other computer is on a std::jthread of its own, connected through the
 // counter sources. A link reports what fails as values: a connection that
 // fails, a computer that stops answering and a question that throws come
 // back in the answers and the verdict, never as an exception on its thread.
@@ -76,7 +77,8 @@ private:
     QStringList m_reached;
     QString m_shown;
     std::map<QString, std::unique_ptr<ComputerThread>> m_links;
-    std::unique_ptr<QTimer> m_sweep; // made once there is an event loop to run it
+    std::shared_ptr<ComputerLink> m_thisComputer; // made when first named
+    std::unique_ptr<QTimer> m_sweep;              // made once there is an event loop to run it
 };
 
 } // namespace ombrix::platform

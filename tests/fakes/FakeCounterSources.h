@@ -22,6 +22,9 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
     std::shared_ptr<FakeGate> connectGate;
     std::chrono::milliseconds connectBound{1000};
     std::atomic<int> connectsEnded = 0;
+    int prepared = 0; // times the library behind other computers was made ready
+
+    void prepare() override { ++prepared; }
 
     ombrix::platform::PerfCounters& local() override { return localCounters; }
     std::unique_ptr<ombrix::platform::PerfCounters> connect(const QString& computer) override {
