@@ -201,7 +201,7 @@ private slots:
         Program p;
         p.forms.showMain();
         QTest::mouseClick(p.main()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
-        QCOMPARE(p.machine.printers.calls, QList<int>{5});
+        QCOMPARE(p.machine.printerInstall.calls, QList<int>{5});
     }
 
     void openingCommandsKeepOneWindow_data() {

@@ -14,8 +14,8 @@
 #include "performance_monitor/SystemMonitor.h"
 #include "performance_monitor/SystemMonitorProperties.h"
 #include "performance_monitor/sysmon.h"
-#include "platform/linux/LinuxMachine.h"
-#include "program/OtherComputer.h"
+#include "platform/remote/RemoteMachine.h"
+#include "program/Program.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -49,18 +49,20 @@ private:
     // The program as main() builds it for "--computer", with its message
     // boxes recorded.
     struct Program {
-        platform::LinuxMachine machine{sendToErrorSink};
-        program::OtherComputer other;
-        PrinterInstallControl printerInstall{other.machine().printers};
+        program::Program parts{sendToErrorSink};
+        std::optional<PrinterInstallControl> printerInstall;
         FakeMessageBoxes boxes;
         Forms forms;
-        explicit Program(const QString& computer) : other(machine, computer) {
-            const WindowServices s = other.windowServices(printerInstall, [] {});
-            registerWindows(forms, {s.mainWindow, s.registry, s.fileSystem, s.counterSources,
+        explicit Program(const QString& computer) {
+            parts.showComputer(computer);
+            printerInstall.emplace(parts.machine().printers);
+            const WindowServices s = parts.windowServices(*printerInstall, [] {});
+            registerWindows(forms, {s.machine, s.printerInstall, s.endProgram, s.counterSources,
                                     s.remoteComputers, boxes});
         }
         ~Program() { forms.destroyAll(); }
         Ombrix2* main() { return qobject_cast<Ombrix2*>(forms.showMain()); }
+        platform::RemoteComputerLinks& links() { return parts.local().remoteComputers; }
     };
 
     QString m_name; // the host name the collector's computer gives itself
@@ -126,9 +128,7 @@ void tst_RemoteWindows::silentComputerKeepsItsLastReadings() {
         main->Timer2_Timer();
         return until();
     };
-    auto reached = [&] {
-        return program.machine.remoteComputers.reached().contains(m_host->address());
-    };
+    auto reached = [&] { return program.links().reached().contains(m_host->address()); };
     QTRY_VERIFY_WITH_TIMEOUT(refreshed(reached), 20000);
     QTRY_VERIFY(!available->text().isEmpty());
 
@@ -151,7 +151,8 @@ void tst_RemoteWindows::silentComputerKeepsItsLastReadings() {
     int answered = 0;
     for (int i = 1; i <= 3; ++i) {
         main->Timer2_Timer();
-        program.machine.remoteComputers.link(m_host->address())
+        program.links()
+            .link(m_host->address())
             ->ask<int>(
                 &receiver, [](platform::PerfCounters&) { return 0; },
                 [&](const platform::LinkAnswer<int>&) { ++answered; });
@@ -177,14 +178,13 @@ void tst_RemoteWindows::mainWindowShowsEachReading() {
     read.summary.totalMemory = 512ull << 20;
     read.summary.availableMemory = 100ull << 20;
     facts->set(read);
-    platform::RemoteMachine remote("far", read);
-    platform::RemoteReadings readings(fake.remoteComputers.link("far"), remote.snapshot);
+    platform::RemoteMachine remote("far", read, fake.remoteComputers.link("far"));
     Forms forms;
     forms.addMain<Ombrix2>([&] {
         auto w = std::make_unique<Ombrix2>(
             forms, Ombrix2::Services{remote.memory, remote.version, remote.cpu, remote.host,
-                                     remote.systemInfo, remote.floppy, fake.printers, remote.clock,
-                                     [] {}, &readings});
+                                     remote.systemInfo, remote.floppy, fake.printerInstall,
+                                     remote.clock, [] {}, remote.readings});
         w->Form_Load();
         return w;
     });
@@ -229,11 +229,11 @@ void tst_RemoteWindows::collectorWithoutCountersKeepsAnswering() {
     QVERIFY(!caption.endsWith(" (not answering)"));
     auto reached = [&] {
         main->Timer2_Timer();
-        return program.machine.remoteComputers.reached().contains(bare.host());
+        return program.links().reached().contains(bare.host());
     };
     QTRY_VERIFY_WITH_TIMEOUT(reached(), 20000);
     // Readings keep coming, as the window's refreshes ask them.
-    const auto link = program.machine.remoteComputers.link(bare.host());
+    const auto link = program.links().link(bare.host());
     int read = 0;
     for (int i = 0; i < 3; ++i)
         link->readFacts(this, {}, [&](platform::LinkAnswer<platform::RemoteFacts> answer) {
