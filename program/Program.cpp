@@ -1,6 +1,5 @@
 #include "program/Program.h"
 
-#include "drive_details/DriveReport.h"
 #include "platform/PlatformError.h"
 #include "platform/remote/RemoteMachine.h"
 #include "report/ReportSources.h"
@@ -50,18 +49,7 @@ WindowServices Program::windowServices(platform::Dispatch& printerInstall,
 }
 
 ReportSources Program::reportSources() {
-    return program::reportSources(machine());
-}
-
-ReportSources reportSources(const platform::Machine& m) {
-    ReportSources sources;
-    sources.summary = [m] {
-        return ReadSummary({m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy}, QLocale());
-    };
-    sources.network = [m] { return ReadNetwork(m.registry); };
-    sources.drives = [m] { return readEveryDrive(m.fileSystem, QLocale()); };
-    sources.printers = [m] { return m.printers.query(); };
-    return sources;
+    return SourcesOf(machine(), QLocale());
 }
 
 QString unreachableLine(const QString& computer, const QString& reason) {

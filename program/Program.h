@@ -54,9 +54,6 @@ private:
     std::unique_ptr<platform::RemoteMachine> m_shown;
 };
 
-// The report's facts from a computer's services, read as the windows read them.
-ReportSources reportSources(const platform::Machine& machine);
-
 // The line that tells why the computer named could not be shown.
 QString unreachableLine(const QString& computer, const QString& reason);
 

@@ -10,8 +10,10 @@
 #include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
+#include "report/ReportSources.h"
 
 #include <QCommandLineParser>
+#include <QLocale>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,7 +53,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     const bool volumesCut = facts.volumesCut && parts.drives;
     const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
     platform::RemoteMachine machine(computer, std::move(facts));
-    ComputerReport report{typed, BuildReport(sections, program::reportSources(machine.machine())),
+    ComputerReport report{typed, BuildReport(sections, SourcesOf(machine.machine(), QLocale())),
                           UnavailableFacts(machine.notCarried(), sections), std::nullopt};
     SetAsideUnavailable(report);
     // A list cut short is a section made in part, and says so.
