@@ -92,8 +92,8 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
 // failed in whole or in part.
 int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
                        bool json) {
-    program::Program program;
-    platform::LinuxCounterSources& counterSources = program.local().counterSources;
+    program::Program thisProgram;
+    platform::LinuxCounterSources& counterSources = thisProgram.local().counterSources;
     // Before the workers start; a module that cannot be loaded fails each
     // computer with its reason instead.
     try {
@@ -185,8 +185,8 @@ int runReport(const QCommandLineParser& parser) {
         return runComputersReport(computers, sections, json);
     }
 
-    program::Program program;
-    const Report report = BuildReport(sections, program.reportSources());
+    program::Program thisProgram;
+    const Report report = BuildReport(sections, thisProgram.reportSources());
     const QByteArray output = json ? ReportJson(report) : ReportText(report);
     if (program::writeStandardOutput(output, "report") != 0)
         return 1;

@@ -27,25 +27,25 @@ int main(int argc, char** argv) {
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
 
-    program::Program program(sendToErrorSink);
+    program::Program parts(sendToErrorSink);
     // The collector's library writes the environment on first use: here,
     // before the application object starts threads that read it.
     if (!commandLine.computer.isEmpty()) {
         try {
-            program.local().counterSources.prepare();
+            parts.local().counterSources.prepare();
         } catch (const std::exception&) {
             // Reading the computer says why, below.
         }
     }
     // No display is found out before another computer is waited for.
     std::optional<DisplayCheck> display(std::in_place);
-    Application app(argc, argv, program.local().boxes);
+    Application app(argc, argv, parts.local().boxes);
     display.reset();
     // Another computer that cannot be reached ends the run as a missing
     // display does: one line, before any window.
     if (!commandLine.computer.isEmpty()) {
         try {
-            program.showComputer(commandLine.computer);
+            parts.showComputer(commandLine.computer);
         } catch (const platform::PlatformError& e) {
             const QString line =
                 program::unreachableLine(commandLine.computer, QString::fromUtf8(e.what()));
@@ -57,9 +57,8 @@ int main(int argc, char** argv) {
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());
 
-    PrinterInstallControl printerInstall(program.machine().printers);
+    PrinterInstallControl printerInstall(parts.machine().printers);
     Forms forms;
-    registerWindows(forms,
-                    program.windowServices(printerInstall, [] { QCoreApplication::exit(0); }));
+    registerWindows(forms, parts.windowServices(printerInstall, [] { QCoreApplication::exit(0); }));
     return runProgram(app, forms);
 }
