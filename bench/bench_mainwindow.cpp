@@ -26,9 +26,9 @@ struct MainWindow {
     platform::LinuxMachine& m = linuxMachine();
     PrinterInstallControl printers{m.printers};
     Forms forms;
-    Ombrix2 window{
-        forms,
-        {m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy, printers, m.clock, [] {}}};
+    Ombrix2 window{forms,
+                   {m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy, printers, m.clock,
+                    [] {}, m.readings}};
 };
 
 MainWindow& machine() {

@@ -18,8 +18,8 @@
 #include "platform/Clock.h"
 #include "platform/Dispatch.h"
 #include "platform/FloppyDrive.h"
+#include "platform/Machine.h"
 #include "platform/PlatformError.h"
-#include "platform/RemoteComputers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -93,8 +93,7 @@ Ombrix2::Ombrix2(Forms& forms, Services services, QWidget* parent)
     createLayout();
     createMenus();
     addCopyAction(this, [this] { return VisibleLines(SummaryLines(shownFacts())); });
-    if (m_services.remote)
-        m_services.remote->link().watch(this, [this] { showCaption(); });
+    m_services.readings.watch(this, [this] { showCaption(); });
 }
 
 Ombrix2::~Ombrix2() = default;
@@ -279,16 +278,13 @@ void Ombrix2::Timer1_Timer() {
 }
 
 void Ombrix2::showCaption() {
-    const bool silent = m_services.remote && !m_services.remote->link().answering();
+    const bool silent = !m_services.readings.answering();
     // The host name, from the machine or its collector, reads in its order.
     setWindowTitle(ShownText(silent ? m_caption + QStringLiteral(" (not answering)") : m_caption));
 }
 
 void Ombrix2::Timer2_Timer() {
-    if (m_services.remote)
-        m_services.remote->refresh(this, [this] { showReadings(); });
-    else
-        showReadings();
+    m_services.readings.refresh(this, [this] { showReadings(); });
 }
 
 void Ombrix2::showReadings() {

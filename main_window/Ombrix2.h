@@ -40,9 +40,9 @@ public:
         platform::Dispatch& printerInstall;
         platform::Clock& clock;
         std::function<void()> endProgram; // ends at once, no unload handling
-        // Set when the services read another computer: its readings are
-        // refreshed through it, and the caption says when it stops answering.
-        platform::ComputerReadings* remote = nullptr;
+        // Memory and speed are taken again through it, and the caption says
+        // when the computer does not answer.
+        platform::ComputerReadings& readings;
     };
 
     Ombrix2(Forms& forms, Services services, QWidget* parent = nullptr);
@@ -56,8 +56,7 @@ public:
 
     // Timer handlers, public so that tests can tick them with a fake clock.
     void Timer1_Timer();
-    // Memory and speed: read at once from this computer; from another,
-    // asked for and shown when they come.
+    // Memory and speed: asked for, and shown once the readings are fresh.
     void Timer2_Timer();
 
     void Command1_Click();
@@ -79,7 +78,7 @@ private:
 
     Forms& m_forms;
     Services m_services;
-    QString m_caption; // without the note on another computer that does not answer
+    QString m_caption; // without the note on a computer that does not answer
     modCPUInfo m_cpuInfo;
     std::unique_ptr<platform::Dispatch> Winsock1;
     std::unique_ptr<platform::Dispatch> Ombrix1;

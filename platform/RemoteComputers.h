@@ -132,18 +132,4 @@ public:
     virtual QString shown() const { return {}; }
 };
 
-// The readings of another computer whose services the windows read: read
-// again on request over its link, off the user-interface thread.
-class ComputerReadings {
-public:
-    virtual ~ComputerReadings() = default;
-    // The link to that computer, whose verdict says whether it answers.
-    virtual ComputerLink& link() = 0;
-    // Reads the summary again. done() runs on the user-interface thread once
-    // the services give the fresh figures, or the computer did not answer and
-    // they keep the last; never once receiver is gone. While a reading is
-    // out no other is asked, and done() is not called for the one skipped.
-    virtual void refresh(QObject* receiver, std::function<void()> done) = 0;
-};
-
 } // namespace ombrix::platform

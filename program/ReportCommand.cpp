@@ -1,13 +1,11 @@
 #include "program/ReportCommand.h"
 
 #include "app/VisibleText.h"
-#include "drive_details/DriveReport.h"
 #include "platform/HostPort.h"
 #include "platform/PlatformError.h"
 #include "platform/RemoteComputers.h"
-#include "platform/linux/LinuxMachine.h"
-#include "platform/linux/counters/LinuxCounterSources.h"
 #include "platform/remote/RemoteMachine.h"
+#include "program/Program.h"
 #include "program/StandardStreams.h"
 #include "report/ComputerReport.h"
 #include "report/Report.h"
@@ -34,19 +32,6 @@ int usageError(const QString& message) {
     return 2;
 }
 
-// The sections' facts from a machine's services: this computer's, or
-// another's over the facts its collector gave.
-template <class Machine> ReportSources machineSources(Machine& m) {
-    ReportSources sources;
-    sources.summary = [&m] {
-        return ReadSummary({m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy}, QLocale());
-    };
-    sources.network = [&m] { return ReadNetwork(*m.registry); };
-    sources.drives = [&m] { return readEveryDrive(m.fileSystem, QLocale()); };
-    sources.printers = [&m] { return m.printers.query(); };
-    return sources;
-}
-
 // Another computer's report, named as the user typed it: its facts in one
 // reading of the parts the sections need, then the same sources as this
 // computer's. Throws PlatformError when it cannot be reached.
@@ -68,7 +53,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     const bool volumesCut = facts.volumesCut && parts.drives;
     const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
     platform::RemoteMachine machine(computer, std::move(facts));
-    ComputerReport report{typed, BuildReport(sections, machineSources(machine)),
+    ComputerReport report{typed, BuildReport(sections, SourcesOf(machine.machine(), QLocale())),
                           UnavailableFacts(machine.notCarried(), sections), std::nullopt};
     SetAsideUnavailable(report);
     // A list cut short is a section made in part, and says so.
@@ -107,7 +92,8 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
 // failed in whole or in part.
 int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
                        bool json) {
-    platform::LinuxCounterSources counterSources;
+    program::Program thisProgram;
+    platform::LinuxCounterSources& counterSources = thisProgram.local().counterSources;
     // Before the workers start; a module that cannot be loaded fails each
     // computer with its reason instead.
     try {
@@ -199,8 +185,8 @@ int runReport(const QCommandLineParser& parser) {
         return runComputersReport(computers, sections, json);
     }
 
-    platform::LinuxMachine machine;
-    const Report report = BuildReport(sections, machineSources(machine));
+    program::Program thisProgram;
+    const Report report = BuildReport(sections, thisProgram.reportSources());
     const QByteArray output = json ? ReportJson(report) : ReportText(report);
     if (program::writeStandardOutput(output, "report") != 0)
         return 1;

@@ -11,18 +11,30 @@
 namespace ombrix {
 
 void registerWindows(Forms& forms, const WindowServices& services) {
-    // The factories run later, on first reference: they keep copies.
-    forms.addMain<Ombrix2>([&forms, main = services.mainWindow] {
+    // The factories run later, on first reference: they keep copies, or
+    // refer to what the services refer to.
+    const platform::Machine& m = services.machine;
+    Ombrix2::Services main{m.memory,
+                           m.version,
+                           m.cpu,
+                           m.host,
+                           m.systemInfo,
+                           m.floppy,
+                           services.printerInstall,
+                           m.clock,
+                           services.endProgram,
+                           m.readings};
+    forms.addMain<Ombrix2>([&forms, main] {
         auto w = std::make_unique<Ombrix2>(forms, main);
         w->Form_Load();
         return w;
     });
-    forms.add<frmNetCheck>([&registry = services.registry] {
+    forms.add<frmNetCheck>([&registry = m.registry] {
         auto w = std::make_unique<frmNetCheck>(registry);
         w->Form_Load();
         return w;
     });
-    forms.add<Drive>([&forms, &fileSystem = services.fileSystem] {
+    forms.add<Drive>([&forms, &fileSystem = m.fileSystem] {
         auto w = std::make_unique<Drive>(fileSystem, forms);
         w->Form_Load();
         return w;

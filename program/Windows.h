@@ -1,21 +1,24 @@
 #pragma once
 #include "main_window/Ombrix2.h"
+#include "platform/Machine.h"
+
+#include <functional>
 
 namespace ombrix {
 class Forms;
 namespace platform {
-class FileSystem;
-class MessageBoxes;
 class CounterSources;
-class Registry;
+class Dispatch;
+class MessageBoxes;
 class RemoteComputers;
 } // namespace platform
 
-// What the windows ask the machine, beyond the main window's own services.
+// What the windows ask: the services of the computer they show, and the
+// program's own, which stay this computer's whichever computer is shown.
 struct WindowServices {
-    Ombrix2::Services mainWindow;
-    platform::Registry& registry;
-    platform::FileSystem& fileSystem;
+    platform::Machine machine;
+    platform::Dispatch& printerInstall; // shows the machine's printers
+    std::function<void()> endProgram;
     platform::CounterSources& counterSources;
     platform::RemoteComputers& remoteComputers;
     platform::MessageBoxes& boxes;

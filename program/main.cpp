@@ -5,9 +5,8 @@
 #include "app/Startup.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/PlatformError.h"
-#include "platform/linux/LinuxMachine.h"
 #include "program/CommandLine.h"
-#include "program/OtherComputer.h"
+#include "program/Program.h"
 #include "program/StandardStreams.h"
 #include "program/WindowIcon.h"
 #include "program/Windows.h"
@@ -17,9 +16,9 @@
 
 using namespace ombrix;
 
-// The program: the Linux services are made once here and handed to the
-// windows, which are made and loaded on first reference. With --computer the
-// windows get another computer's services in place of this one's.
+// The program: its parts are made once here and handed to the windows, which
+// are made and loaded on first reference. With --computer the windows get
+// another computer's services in place of this one's.
 int main(int argc, char** argv) {
     program::holdClosedStandardStreams();
     // --help and --version answer before any display is needed.
@@ -28,26 +27,25 @@ int main(int argc, char** argv) {
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
 
-    platform::LinuxMachine m(sendToErrorSink);
+    program::Program parts(sendToErrorSink);
     // The collector's library writes the environment on first use: here,
     // before the application object starts threads that read it.
     if (!commandLine.computer.isEmpty()) {
         try {
-            m.counterSources.prepare();
+            parts.local().counterSources.prepare();
         } catch (const std::exception&) {
             // Reading the computer says why, below.
         }
     }
     // No display is found out before another computer is waited for.
     std::optional<DisplayCheck> display(std::in_place);
-    Application app(argc, argv, m.boxes);
+    Application app(argc, argv, parts.local().boxes);
     display.reset();
     // Another computer that cannot be reached ends the run as a missing
     // display does: one line, before any window.
-    std::optional<program::OtherComputer> other;
     if (!commandLine.computer.isEmpty()) {
         try {
-            other.emplace(m, commandLine.computer);
+            parts.showComputer(commandLine.computer);
         } catch (const platform::PlatformError& e) {
             const QString line =
                 program::unreachableLine(commandLine.computer, QString::fromUtf8(e.what()));
@@ -59,10 +57,8 @@ int main(int argc, char** argv) {
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());
 
-    PrinterInstallControl printerInstall(other ? other->machine().printers : m.printers);
-    const auto endProgram = [] { QCoreApplication::exit(0); };
+    PrinterInstallControl printerInstall(parts.machine().printers);
     Forms forms;
-    registerWindows(forms, other ? other->windowServices(printerInstall, endProgram)
-                                 : program::windowServices(m, printerInstall, endProgram));
+    registerWindows(forms, parts.windowServices(printerInstall, [] { QCoreApplication::exit(0); }));
     return runProgram(app, forms);
 }

@@ -9,11 +9,14 @@ namespace platform {
 class CpuLibrary;
 class FloppyDrive;
 class HostInfoProvider;
+struct Machine;
 class MemoryStatusProvider;
 class Registry;
 class SystemInfoProvider;
 class VersionQuery;
 } // namespace platform
+
+struct ReportSources;
 
 // The services the main window reads its facts from.
 struct SummaryServices {
@@ -31,5 +34,9 @@ SummaryFacts ReadSummary(const SummaryServices& services, const QLocale& locale)
 // The network window's report and its facts, read through the registry
 // class from a registry with the live network view mounted.
 NetworkConfiguration ReadNetwork(platform::Registry& registry);
+
+// Every section's facts from a computer's services, read as its windows read
+// them. The services must outlive the sources.
+ReportSources SourcesOf(const platform::Machine& machine, const QLocale& locale);
 
 } // namespace ombrix

@@ -77,7 +77,7 @@ private slots:
         auto* printers = w.findChild<QAbstractButton*>("Command2");
         QAccessible::queryAccessibleInterface(printers)->actionInterface()->doAction(
             QAccessibleActionInterface::pressAction());
-        QTRY_COMPARE(m.printers.calls, QList<int>{5}); // an animated click
+        QTRY_COMPARE(m.printerInstall.calls, QList<int>{5}); // an animated click
         QCOMPARE(w.findChild<QLabel*>("Label9")->text(), QString());
 
         // Menu entries are reachable and pressable from the menu bar.

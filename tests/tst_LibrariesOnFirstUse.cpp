@@ -9,8 +9,8 @@
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/drives/VolumeProbe.h"
 #include "platform/linux/modules/LazyRegistryStore.h"
+#include "program/Program.h"
 #include "program/WindowIcon.h"
-#include "program/Windows.h"
 
 #include "ProgramApplication.h"
 
@@ -41,18 +41,12 @@ QStringList mappedFiles(const QString& part) {
 }
 
 struct Program {
-    platform::LinuxMachine m;
-    PrinterInstallControl printerInstall{m.printers};
+    program::Program program;
+    PrinterInstallControl printerInstall{program.machine().printers};
     Forms forms;
 
     Program() {
-        registerWindows(forms, {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
-                                 printerInstall, m.clock, [] {}},
-                                *m.registry,
-                                m.fileSystem,
-                                m.counterSources,
-                                m.remoteComputers,
-                                m.boxes});
+        registerWindows(forms, program.windowServices(printerInstall, [] {}));
     }
 };
 
@@ -103,7 +97,7 @@ private slots:
     void firstUseMapsTheLibrary() {
         QFETCH(QString, use);
         QFETCH(QString, part);
-        platform::LinuxMachine& m = m_program->m;
+        platform::LinuxMachine& m = m_program->program.local();
         if (use == "registry") {
             platform::HKEY key = 0;
             const platform::LONG status = m.registry->RegOpenKeyExA(

@@ -166,6 +166,48 @@ private slots:
         QCOMPARE(p.machine.cpu.processorCalls, 1); // model and vendor are not re-read
     }
 
+    // Readings that come later, as another computer's over its link: the
+    // window shows them once they are in, not before; the caption says
+    // whether the computer answers, and a silent one's services keep the
+    // last figures.
+    void readingsShowOnceInAndTheCaptionSaysWhetherTheComputerAnswers_data() {
+        QTest::addColumn<bool>("answering");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("available");
+        QTest::addColumn<QString>("speed");
+        QTest::newRow("silent: the last readings stay") << false << "Ombrix for PC1 (not answering)"
+                                                        << "515"
+                                                        << "2596";
+        QTest::newRow("answering again: fresh readings") << true << "Ombrix for PC1"
+                                                         << "257"
+                                                         << "3100";
+    }
+    void readingsShowOnceInAndTheCaptionSaysWhetherTheComputerAnswers() {
+        QFETCH(bool, answering);
+        QFETCH(QString, caption);
+        QFETCH(QString, available);
+        QFETCH(QString, speed);
+        Program p;
+        FakeReadings& readings = p.machine.readings;
+        readings.held = true;
+        p.forms.showMain();
+        readings.setAnswering(false);
+        readings.setAnswering(answering);
+        QCOMPARE(p.main()->windowTitle(), caption);
+        if (answering) {
+            p.machine.memory.next = platform::MemoryStatus{8589934592ull, 268435456ull};
+            p.machine.cpu.normSpeed = "3100";
+        }
+        p.main()->Timer2_Timer();
+        QCOMPARE(readings.refreshes, 1);
+        QCOMPARE(p.text("lblRamAvail"), QString("515")); // not before they are in
+        QCOMPARE(p.text("LblNormSpeed"), QString("2596"));
+        QVERIFY(readings.finish());
+        QCOMPARE(p.text("lblRamAvail"), available);
+        QCOMPARE(p.text("LblNormSpeed"), speed);
+        QCOMPARE(p.main()->windowTitle(), caption);
+    }
+
     void unreadableMemoryIsNeverShownAsZero() {
         Program p;
         p.machine.memory.next.reset();
@@ -201,7 +243,7 @@ private slots:
         Program p;
         p.forms.showMain();
         QTest::mouseClick(p.main()->findChild<QPushButton*>("Command2"), Qt::LeftButton);
-        QCOMPARE(p.machine.printers.calls, QList<int>{5});
+        QCOMPARE(p.machine.printerInstall.calls, QList<int>{5});
     }
 
     void openingCommandsKeepOneWindow_data() {

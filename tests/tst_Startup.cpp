@@ -11,15 +11,10 @@
 #include "main_window/PrinterInstallControl.h"
 #include "network_report/frmNetCheck.h"
 #include "performance_monitor/sysmon.h"
-#include "platform/Printers.h"
-#include "platform/registry/MemoryRegistryStore.h"
-#include "platform/registry/RegistryLayer.h"
 #include "program/Windows.h"
 
-#include "FakeFileSystem.h"
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
-#include "FakePrinters.h"
 #include "ProgramApplication.h"
 
 #include <QAbstractButton>
@@ -40,23 +35,13 @@ FakeMessageBoxes* g_boxes = nullptr;
 // The program as main() builds it, over fakes of the machine.
 struct Program {
     FakeMachine machine;
-    FakePrinters printers;
-    PrinterInstallControl printerInstall{printers};
-    platform::registry::RegistryLayer registry;
-    FakeFileSystem files;
+    PrinterInstallControl printerInstall{machine.printers};
     Forms forms;
 
     Program() {
-        registry.setStore(platform::HKEY_LOCAL_MACHINE,
-                          std::make_shared<platform::registry::MemoryRegistryStore>());
         FakeMachine& m = machine;
-        registerWindows(forms, {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy,
-                                 printerInstall, m.clock, [] { QCoreApplication::exit(0); }},
-                                registry,
-                                files,
-                                m.counterSources,
-                                m.remoteComputers,
-                                *g_boxes});
+        registerWindows(forms, {m.machine(), printerInstall, [] { QCoreApplication::exit(0); },
+                                m.counterSources, m.remoteComputers, *g_boxes});
     }
 
     void press(const QString& command) {
@@ -85,8 +70,8 @@ int exitWhileThePrintersHang(int argc, char** argv) {
     g_boxes = &boxes;
     Application app(argc, argv, boxes);
     Program p;
-    p.printers.stuck = std::make_shared<FakeGate>();
-    p.printers.stuckFor = std::chrono::hours(1);
+    p.machine.printers.stuck = std::make_shared<FakeGate>();
+    p.machine.printers.stuckFor = std::chrono::hours(1);
     QTimer::singleShot(0, &app, [&] {
         p.press("Command2");
         p.press("Exit");

@@ -20,4 +20,9 @@ LinuxMachine::LinuxMachine(RemoteComputerLinks::ErrorSink errors)
 
 LinuxMachine::~LinuxMachine() = default;
 
+Machine LinuxMachine::machine() {
+    return {memory,   version,    cpu,       host,  systemInfo, floppy,
+            printers, fileSystem, *registry, clock, readings};
+}
+
 } // namespace ombrix::platform

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Machine.h"
 #include "platform/links/RemoteComputerLinks.h"
 #include "platform/linux/LinuxCpuLibrary.h"
 #include "platform/linux/LinuxFloppyDrive.h"
@@ -17,7 +18,9 @@
 
 namespace ombrix::platform {
 
-// Every service of this machine, made once and handed to the windows; the
+// Every service of this machine, made once: those its windows and report
+// read (machine()), and those the program keeps whichever computer it shows
+// (the counters, the links to other computers, the message boxes). The
 // tests' FakeMachine is its stand-in. Nothing here reads the machine before
 // it is asked, so the services may be made before the application object.
 struct LinuxMachine {
@@ -41,11 +44,15 @@ struct LinuxMachine {
     // where the network report reads it.
     std::unique_ptr<registry::RegistryLayer> registry;
     QtMessageBoxes boxes;
+    LocalReadings readings;
 
     // errors: where an exception goes that escapes the handler of an answer
     // from another computer.
     explicit LinuxMachine(RemoteComputerLinks::ErrorSink errors = nullptr);
     ~LinuxMachine();
+
+    // The services this computer's windows and report read.
+    Machine machine();
 };
 
 } // namespace ombrix::platform

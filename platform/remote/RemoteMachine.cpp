@@ -15,11 +15,12 @@ std::string schedulerHost(const QString& computer) {
 
 } // namespace
 
-RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts)
+RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts,
+                             std::shared_ptr<ComputerLink> link)
     : snapshot(std::move(computer), std::move(facts)),
       printers("libombrix_printers.so", schedulerHost(snapshot.computer())),
       network(std::make_shared<RemoteNetworkView>(snapshot)),
-      registry(std::make_unique<registry::RegistryLayer>()) {
+      registry(std::make_unique<registry::RegistryLayer>()), readings(std::move(link), snapshot) {
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                       HKEY_CURRENT_CONFIG})
         registry->setStore(root, std::make_shared<registry::MemoryRegistryStore>());
@@ -27,6 +28,11 @@ RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts)
 }
 
 RemoteMachine::~RemoteMachine() = default;
+
+Machine RemoteMachine::machine() {
+    return {memory,   version,    cpu,       host,  systemInfo, floppy,
+            printers, fileSystem, *registry, clock, readings};
+}
 
 NotCarried RemoteMachine::notCarried() const {
     return version.notCarried() + systemInfo.notCarried() + host.notCarried() + cpu.notCarried() +

@@ -10,12 +10,14 @@ namespace ombrix::platform {
 class RemoteNetworkView;
 
 // Another computer's services for the windows and the report, over the
-// facts its collector gave (snapshot), which its reader replaces as fresh
-// ones arrive. The registry holds nothing but that computer's network
+// facts its collector gave (snapshot), which its readings replace with fresh
+// ones over its link. The registry holds nothing but that computer's network
 // configuration, where the network report reads it; its printers are those
 // of its own print scheduler.
 struct RemoteMachine {
-    RemoteMachine(QString computer, RemoteFacts facts);
+    // link: the one its readings are taken again over; none for facts read
+    // once (a report).
+    RemoteMachine(QString computer, RemoteFacts facts, std::shared_ptr<ComputerLink> link = {});
     ~RemoteMachine();
     RemoteMachine(const RemoteMachine&) = delete;
     RemoteMachine& operator=(const RemoteMachine&) = delete;
@@ -23,6 +25,8 @@ struct RemoteMachine {
     // What its services cannot give, as each of them says: the summary's,
     // the network report's, then the drives'.
     NotCarried notCarried() const;
+    // Its services as the windows and the report take them.
+    Machine machine();
 
     RemoteSnapshot snapshot;
     RemoteMemory memory{snapshot};
@@ -36,6 +40,7 @@ struct RemoteMachine {
     LazyPrinters printers;
     std::shared_ptr<RemoteNetworkView> network; // mounted in the registry
     std::unique_ptr<registry::RegistryLayer> registry;
+    RemoteReadings readings;
 };
 
 } // namespace ombrix::platform

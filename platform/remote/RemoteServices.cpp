@@ -272,7 +272,16 @@ NotCarried RemoteFileSystem::notCarried() const {
     return keys;
 }
 
+void RemoteReadings::watch(QObject* receiver, std::function<void()> changed) {
+    if (m_link)
+        m_link->watch(receiver, std::move(changed));
+}
+
 void RemoteReadings::refresh(QObject* receiver, std::function<void()> done) {
+    if (!m_link) {
+        done();
+        return;
+    }
     if (m_asking)
         return;
     m_asking = true;

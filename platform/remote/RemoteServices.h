@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FloppyDrive.h"
 #include "platform/HostInfo.h"
+#include "platform/Machine.h"
 #include "platform/MemoryStatus.h"
 #include "platform/RemoteComputers.h"
 #include "platform/SystemInfo.h"
@@ -139,12 +140,15 @@ private:
 };
 
 // Reads the computer's summary again over its link, which it holds, and
-// puts it in the snapshot its services read, which must outlive this.
+// puts it in the snapshot its services read, which must outlive this. The
+// link's verdict says whether the computer answers. Without a link (facts
+// read once, for a report) the computer answers and its facts stand as read.
 class RemoteReadings final : public ComputerReadings {
 public:
     RemoteReadings(std::shared_ptr<ComputerLink> link, RemoteSnapshot& snapshot)
         : m_link(std::move(link)), m_snapshot(snapshot) {}
-    ComputerLink& link() override { return *m_link; }
+    bool answering() const override { return !m_link || m_link->answering(); }
+    void watch(QObject* receiver, std::function<void()> changed) override;
     void refresh(QObject* receiver, std::function<void()> done) override;
 
 private:

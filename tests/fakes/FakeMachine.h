@@ -5,20 +5,27 @@
 #include "FakeCounterSources.h"
 #include "FakeCpuLibrary.h"
 #include "FakeDispatch.h"
+#include "FakeFileSystem.h"
 #include "FakeFloppyDrive.h"
 #include "FakeHostInfo.h"
 #include "FakeMemoryStatus.h"
+#include "FakePrinters.h"
+#include "FakeReadings.h"
 #include "FakeSystemInfo.h"
 #include "FakeVersionQuery.h"
 #include "app/Handler.h"
+#include "platform/Machine.h"
 #include "platform/links/RemoteComputerLinks.h"
+#include "platform/registry/MemoryRegistryStore.h"
+#include "platform/registry/RegistryLayer.h"
 
 #include <chrono>
 #include <cstring>
 
 // Everything the main window asks the machine, as plain state: 256 MiB total,
 // 512 MiB available, an AMD EPYC at 2596 MHz, Debian 12 on kernel 6.1.115,
-// host PC1 at 192.0.2.20, no drive A:; fake counters here and on other
+// host PC1 at 192.0.2.20, no drive A:, no printers, no drives, an empty
+// registry, readings that answer at once; fake counters here and on other
 // computers, reached through real links that try again after 20 ms.
 struct FakeMachine {
     FakeMemoryStatus memory;
@@ -27,8 +34,12 @@ struct FakeMachine {
     FakeHostInfo host;
     FakeSystemInfo systemInfo;
     FakeFloppyDrive floppy;
-    FakeDispatch printers;
+    FakeDispatch printerInstall; // the main window's printer control
     FakeClock clock;
+    FakePrinters printers;
+    FakeFileSystem fileSystem;
+    ombrix::platform::registry::RegistryLayer registry;
+    FakeReadings readings;
     FakeCounterSources counterSources;
     ombrix::platform::RemoteComputerLinks remoteComputers{
         counterSources,
@@ -52,6 +63,13 @@ struct FakeMachine {
         host.ip = "192.0.2.20";
         systemInfo.version = "12";
         systemInfo.build = 115;
+        registry.setStore(ombrix::platform::HKEY_LOCAL_MACHINE,
+                          std::make_shared<ombrix::platform::registry::MemoryRegistryStore>());
+    }
+
+    ombrix::platform::Machine machine() {
+        return {memory,   version,    cpu,      host,  systemInfo, floppy,
+                printers, fileSystem, registry, clock, readings};
     }
 
     // Real services may stand in for the clock or the processor library.
@@ -63,8 +81,9 @@ struct FakeMachine {
                 host,
                 systemInfo,
                 floppy,
-                printers,
+                printerInstall,
                 realClock ? *realClock : clock,
-                [this] { ++ends; }};
+                [this] { ++ends; },
+                readings};
     }
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Machine.h"
 #include "platform/Registry.h"
 #include "report/Report.h"
 #include "report/ReportSources.h"
@@ -14,14 +15,8 @@ inline ombrix::ReportSources fakeReportSources(FakeMachine& machine,
                                                ombrix::platform::Registry& registry,
                                                FakeFileSystem& fileSystem, FakePrinters& printers,
                                                const QLocale& locale) {
-    ombrix::ReportSources sources;
-    sources.summary = [&machine, locale] {
-        return ombrix::ReadSummary({machine.memory, machine.version, machine.cpu, machine.host,
-                                    machine.systemInfo, machine.floppy},
-                                   locale);
-    };
-    sources.network = [&registry] { return ombrix::ReadNetwork(registry); };
-    sources.drives = [&fileSystem, locale] { return ombrix::readEveryDrive(fileSystem, locale); };
-    sources.printers = [&printers] { return printers.query(); };
-    return sources;
+    return ombrix::SourcesOf({machine.memory, machine.version, machine.cpu, machine.host,
+                              machine.systemInfo, machine.floppy, printers, fileSystem, registry,
+                              machine.clock, machine.readings},
+                             locale);
 }

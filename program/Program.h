@@ -1,0 +1,61 @@
+#pragma once
+#include "platform/linux/LinuxMachine.h"
+#include "program/Windows.h"
+#include "report/Report.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace ombrix {
+namespace platform {
+class Dispatch;
+struct RemoteMachine;
+} // namespace platform
+
+namespace program {
+
+// The program's parts, made once: this computer's machine, which it keeps
+// whichever computer it shows (the counters, the links to other computers,
+// the message boxes), and the computer it shows: this one, or another named
+// on the command line. The windows' and the report's services come from
+// here, in the program as in its tests.
+class Program {
+public:
+    // errors: where an exception goes that escapes the handler of an answer
+    // from another computer.
+    explicit Program(platform::RemoteComputerLinks::ErrorSink errors = nullptr);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    platform::LinuxMachine& local() { return m_local; }
+
+    // Shows computer ("host" or "host:port") in place of this one: its
+    // facts read once, whole, over the link this computer keeps to it (so
+    // that its collector counts one client), and its readings taken again
+    // later over the same link. Blocks while it reads (the collector's
+    // time-outs bound it). Throws PlatformError with a one-line reason when
+    // the computer cannot be reached or does not answer.
+    void showComputer(const QString& computer);
+
+    // The services of the computer shown.
+    platform::Machine machine();
+    // The windows' services: the computer shown, and the program's own.
+    WindowServices windowServices(platform::Dispatch& printerInstall,
+                                  std::function<void()> endProgram);
+    // The report's facts, of the computer shown.
+    ReportSources reportSources();
+
+private:
+    platform::LinuxMachine m_local;
+    // Ends before the links it reads over.
+    std::unique_ptr<platform::RemoteMachine> m_shown;
+};
+
+// The line that tells why the computer named could not be shown.
+QString unreachableLine(const QString& computer, const QString& reason);
+
+} // namespace program
+} // namespace ombrix
