@@ -9,6 +9,7 @@
 #include "platform/linux/counters/LinuxCounterSources.h"
 #include "platform/remote/RemoteMachine.h"
 #include "program/StandardStreams.h"
+#include "report/ComputerList.h"
 #include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace ombrix {
 namespace {
@@ -28,10 +30,38 @@ const QString kFormat = QStringLiteral("format");
 const QString kSection = QStringLiteral("section");
 // The program's own option, which the windows read too.
 const QString kComputer = QStringLiteral("computer");
+const QString kComputers = QStringLiteral("computers");
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "ombrix: %s\n", message.toLocal8Bit().constData());
     return 2;
+}
+
+// The computers --computer and --computers name, in the order given; throws
+// the usage error of a list that cannot be read.
+QStringList namedComputers(const QCommandLineParser& parser) {
+    const QStringList typed = parser.values(kComputer);
+    const QStringList files = parser.values(kComputers);
+    qsizetype nextTyped = 0;
+    qsizetype nextFile = 0;
+    QStringList computers;
+    for (const QString& option : parser.optionNames()) {
+        if (option == kComputer && nextTyped < typed.size()) {
+            computers << typed[nextTyped++];
+        } else if (option == kComputers && nextFile < files.size()) {
+            const QString& file = files[nextFile++];
+            ComputerList list = ReadComputerList(file);
+            if (!list.failure.isEmpty())
+                throw std::invalid_argument(QStringLiteral("--computers %1 %2")
+                                                .arg(file == QLatin1String("-")
+                                                         ? QStringLiteral("- (standard input)")
+                                                         : VisibleText(file),
+                                                     list.failure)
+                                                .toStdString());
+            computers << list.names;
+        }
+    }
+    return computers;
 }
 
 // The sections' facts from a machine's services: this computer's, or
@@ -184,8 +214,13 @@ int runReport(const QCommandLineParser& parser) {
         sections = AllSections();
 
     const bool json = format == QLatin1String("json");
-    if (parser.isSet(kComputer)) {
-        const QStringList computers = parser.values(kComputer);
+    if (parser.isSet(kComputer) || parser.isSet(kComputers)) {
+        QStringList computers;
+        try {
+            computers = namedComputers(parser);
+        } catch (const std::invalid_argument& e) {
+            return usageError(QString::fromStdString(e.what()));
+        }
         for (const QString& typed : computers) {
             const QString computer = platform::computerAddress(typed);
             if (computer.isEmpty())

@@ -42,7 +42,8 @@ void SetAsideUnavailable(ComputerReport& computer);
 
 // The report of each computer, in the order given, read by
 // min(computers, kMostComputersAtOnce) workers at once. A read that throws
-// gives its computer's connection failure, and leaves the others.
+// gives its computer's connection failure, and leaves the others. A computer
+// named twice (ComputerKey) is read once and reported under each name.
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
                    const std::function<ComputerReport(const QString&)>& read);

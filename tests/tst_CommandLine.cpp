@@ -78,6 +78,13 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringList{"--computer", " \\\\ "} << 2 << QString() << usageError;
     QTest::newRow("two computers")
         << QStringList{"--computer", "a", "--computer", "b"} << 2 << QString() << usageError;
+    QTest::newRow("a list of computers that is not there")
+        << QStringList{"--report", "--computers", "/nonexistent/ombrix-hosts"} << 2 << QString()
+        << QStringLiteral("ombrix: --computers /nonexistent/ombrix-hosts cannot be read: [^\n]+\n");
+    QTest::newRow("a folder as a list of computers")
+        << QStringList{"--report", "--computers", "/"} << 2 << QString() << usageError;
+    QTest::newRow("a list of computers for the windows")
+        << QStringList{"--computers", "-"} << 2 << QString() << usageError;
     QTest::newRow("--computer without a value")
         << QStringList{"--computer"} << 2 << QString() << usageError;
     // A port that is none is bad usage, for the windows and the report alike.
