@@ -8,6 +8,7 @@
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/counters/LinuxCounterSources.h"
 #include "platform/remote/RemoteMachine.h"
+#include "program/ProgressLine.h"
 #include "program/StandardStreams.h"
 #include "report/ComputerList.h"
 #include "report/ComputerReport.h"
@@ -144,10 +145,16 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
         counterSources.prepare();
     } catch (const std::exception&) {
     }
-    std::vector<ComputerReport> reports =
-        ReportEachComputer(computers, [&](const QString& computer) {
-            return reportOf(counterSources, computer, sections);
-        });
+    ReportProgress progress;
+    progress.all = CountComputers(computers);
+    std::vector<ComputerReport> reports;
+    {
+        const program::ProgressLine line(progress);
+        reports = ReportEachComputer(
+            computers,
+            [&](const QString& computer) { return reportOf(counterSources, computer, sections); },
+            &progress);
+    }
     for (ComputerReport& report : reports)
         if (report.connectionFailure)
             report.report.sections = sections;

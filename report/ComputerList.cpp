@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cstdio>
 
@@ -52,6 +53,13 @@ QString ComputerKey(const QString& typed) {
     if (where.badPort) // not read at all; kept apart as typed
         return typed;
     return QString::fromStdString(where.host).toLower() + u':' + QString::number(where.port);
+}
+
+std::size_t CountComputers(const QStringList& names) {
+    QSet<QString> keys;
+    for (const QString& name : names)
+        keys.insert(ComputerKey(name));
+    return static_cast<std::size_t>(keys.size());
 }
 
 } // namespace ombrix

@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <cstddef>
+
 namespace ombrix {
 
 // A list of computers as sysadmins keep them: one name a line; "#" starts a
@@ -25,5 +27,8 @@ ComputerList ReadComputerList(const QString& path);
 // One computer however it was named: "Web1", "\\\\web1 " and "web1:44321"
 // are the same collector, and are read once.
 QString ComputerKey(const QString& typed);
+
+// How many computers the names are, each counted once.
+std::size_t CountComputers(const QStringList& names);
 
 } // namespace ombrix

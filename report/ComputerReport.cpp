@@ -49,7 +49,8 @@ void SetAsideUnavailable(ComputerReport& computer) {
 
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
-                   const std::function<ComputerReport(const QString&)>& read) {
+                   const std::function<ComputerReport(const QString&)>& read,
+                   ReportProgress* progress) {
     // A computer named more than once is read once, under its first name.
     QStringList once;
     std::vector<std::size_t> readAs;
@@ -66,6 +67,9 @@ ReportEachComputer(const QStringList& computers,
         once << computer;
     }
     std::vector<ComputerReport> answers(static_cast<std::size_t>(once.size()));
+    ReportProgress unseen;
+    ReportProgress& shown = progress ? *progress : unseen;
+    shown.all = answers.size();
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         for (std::size_t i = next++; i < answers.size(); i = next++) {
@@ -75,7 +79,9 @@ ReportEachComputer(const QStringList& computers,
             } catch (const std::exception& error) {
                 answers[i].computer = computer;
                 answers[i].connectionFailure = QString::fromUtf8(error.what());
+                ++shown.notAnswering;
             }
+            ++shown.done;
         }
     };
     std::vector<std::jthread> workers;
