@@ -32,16 +32,30 @@ ProgressLine::ProgressLine(const ReportProgress& progress) : m_progress(progress
     const auto start = std::chrono::steady_clock::now();
     draw(start); // at once, however soon the report ends
     m_thread = std::jthread([this, start](std::stop_token stop) {
-        std::mutex mutex;
+        std::mutex sleeping;
         std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
-        while (!wake.wait_for(lock, stop, kRedrawEvery, [] { return false; }) &&
+        std::unique_lock asleep(sleeping);
+        while (!wake.wait_for(asleep, stop, kRedrawEvery, [] { return false; }) &&
                !stop.stop_requested())
             draw(start);
         // Clear the line, so that what follows starts at its beginning.
-        std::fputs("\r\x1b[K", stderr);
-        std::fflush(stderr);
+        const std::lock_guard lock(m_mutex);
+        clear();
     });
+}
+
+void ProgressLine::above(const std::function<void()>& write) {
+    const std::lock_guard lock(m_mutex);
+    clear();
+    write();
+}
+
+void ProgressLine::clear() {
+    if (!m_shown)
+        return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    m_shown = false;
 }
 
 ProgressLine::~ProgressLine() = default; // the thread is asked to stop, clears and is joined
@@ -52,8 +66,10 @@ void ProgressLine::draw(std::chrono::steady_clock::time_point start) {
     const QString text = progressText(m_progress.done.load(), m_progress.all.load(),
                                       m_progress.notAnswering.load(), elapsed);
     // At the line's start, and what the last drawing left beyond it cleared.
+    const std::lock_guard lock(m_mutex);
     std::fprintf(stderr, "\r%s\x1b[K", text.toLocal8Bit().constData());
     std::fflush(stderr);
+    m_shown = true;
 }
 
 } // namespace ombrix::program

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 namespace ombrix::program {
@@ -25,8 +27,17 @@ public:
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
+    // Runs write (of standard output) with the line taken away, so that
+    // what it writes on the same terminal starts at a line's beginning; the
+    // line comes back at its next drawing.
+    void above(const std::function<void()>& write);
+
 private:
     void draw(std::chrono::steady_clock::time_point start);
+    void clear();
+
+    std::mutex m_mutex; // one writer of the terminal at a time
+    bool m_shown = false;
 
     const ReportProgress& m_progress;
     std::jthread m_thread; // last: it ends before what it reads

@@ -134,10 +134,28 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     return report;
 }
 
+enum class Format { Text, Json, JsonLines };
+
+// What failed of a computer's report, a line each for standard error.
+QByteArray failureLines(const ComputerReport& report) {
+    const QByteArray name = VisibleText(report.computer).toLocal8Bit();
+    QByteArray lines;
+    if (report.connectionFailure)
+        lines += "ombrix: " + name +
+                 " could not be reached: " + VisibleText(*report.connectionFailure).toLocal8Bit() +
+                 '\n';
+    for (const auto& [section, why] : report.report.failures)
+        lines += "ombrix: " + name + ": the " + SectionName(section).toLocal8Bit() + " section " +
+                 (SectionMade(report.report, section) ? "is incomplete" : "failed") + ": " +
+                 VisibleText(why).toLocal8Bit() + '\n';
+    return lines;
+}
+
 // The report of each computer named, in parallel; 1 when any of them
-// failed in whole or in part.
+// failed in whole or in part. As JSON Lines each computer's line is written
+// as soon as it is read, and nothing of it is kept.
 int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
-                       bool json) {
+                       Format format) {
     platform::LinuxCounterSources counterSources;
     // Before the workers start; a module that cannot be loaded fails each
     // computer with its reason instead.
@@ -148,36 +166,38 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
     ReportProgress progress;
     progress.all = CountComputers(computers);
     std::vector<ComputerReport> reports;
+    if (format != Format::JsonLines)
+        reports.resize(static_cast<std::size_t>(computers.size()));
+    QByteArray failures; // written after the progress line is gone
+    bool unwritten = false;
     {
-        const program::ProgressLine line(progress);
-        reports = ReportEachComputer(
+        program::ProgressLine line(progress);
+        ReadEachComputer(
             computers,
             [&](const QString& computer) { return reportOf(counterSources, computer, sections); },
+            [&](std::size_t name, ComputerReport report) {
+                if (report.connectionFailure)
+                    report.report.sections = sections;
+                failures += failureLines(report);
+                if (format != Format::JsonLines) {
+                    reports[name] = std::move(report);
+                } else if (!unwritten) {
+                    const QByteArray json = ComputerReportJsonLine(report);
+                    line.above(
+                        [&] { unwritten = program::writeStandardOutput(json, "report") != 0; });
+                }
+            },
             &progress);
     }
-    for (ComputerReport& report : reports)
-        if (report.connectionFailure)
-            report.report.sections = sections;
-    const QByteArray output = json ? ComputersReportJson(reports) : ComputersReportText(reports);
-    if (program::writeStandardOutput(output, "report") != 0)
-        return 1;
-    int status = 0;
-    for (const ComputerReport& report : reports) {
-        const QByteArray name = VisibleText(report.computer).toLocal8Bit();
-        if (report.connectionFailure) {
-            std::fprintf(stderr, "ombrix: %s could not be reached: %s\n", name.constData(),
-                         VisibleText(*report.connectionFailure).toLocal8Bit().constData());
-            status = 1;
-        }
-        for (const auto& [section, why] : report.report.failures) {
-            std::fprintf(stderr, "ombrix: %s: the %s section %s: %s\n", name.constData(),
-                         SectionName(section).toLocal8Bit().constData(),
-                         SectionMade(report.report, section) ? "is incomplete" : "failed",
-                         VisibleText(why).toLocal8Bit().constData());
-            status = 1;
-        }
+    if (format != Format::JsonLines) {
+        const QByteArray output =
+            format == Format::Json ? ComputersReportJson(reports) : ComputersReportText(reports);
+        unwritten = program::writeStandardOutput(output, "report") != 0;
     }
-    return status;
+    if (unwritten)
+        return 1;
+    std::fputs(failures.constData(), stderr);
+    return failures.isEmpty() ? 0 : 1;
 }
 
 } // namespace
@@ -185,7 +205,9 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
 void addReportOptions(QCommandLineParser& parser) {
     parser.addOption({kReport, QStringLiteral("Print a report of the machine's facts and exit; "
                                               "no display is needed.")});
-    parser.addOption({kFormat, QStringLiteral("Format of the report: text (default) or json."),
+    parser.addOption({kFormat,
+                      QStringLiteral("Format of the report: text (default), json, or jsonl (JSON "
+                                     "Lines: one object a computer, written as each is read)."),
                       QStringLiteral("format"), QStringLiteral("text")});
     parser.addOption({kSection,
                       QStringLiteral("Report only this section: summary, network, drives or "
@@ -204,9 +226,10 @@ int runReport(const QCommandLineParser& parser) {
         return usageError(QStringLiteral("unexpected argument \"%1\"")
                               .arg(parser.positionalArguments().constFirst()));
     const QString format = parser.value(kFormat);
-    if (format != QLatin1String("text") && format != QLatin1String("json"))
+    if (format != QLatin1String("text") && format != QLatin1String("json") &&
+        format != QLatin1String("jsonl"))
         return usageError(
-            QStringLiteral("unknown report format \"%1\" (use text or json)").arg(format));
+            QStringLiteral("unknown report format \"%1\" (use text, json or jsonl)").arg(format));
 
     std::vector<ReportSection> sections;
     for (const QString& name : parser.values(kSection)) {
@@ -220,7 +243,9 @@ int runReport(const QCommandLineParser& parser) {
     if (sections.empty())
         sections = AllSections();
 
-    const bool json = format == QLatin1String("json");
+    const Format as = format == QLatin1String("json")    ? Format::Json
+                      : format == QLatin1String("jsonl") ? Format::JsonLines
+                                                         : Format::Text;
     if (parser.isSet(kComputer) || parser.isSet(kComputers)) {
         QStringList computers;
         try {
@@ -238,12 +263,14 @@ int runReport(const QCommandLineParser& parser) {
                 return usageError(QStringLiteral("--computer %1: %2")
                                       .arg(VisibleText(typed), QString::fromStdString(why)));
         }
-        return runComputersReport(computers, sections, json);
+        return runComputersReport(computers, sections, as);
     }
 
     platform::LinuxMachine machine;
     const Report report = BuildReport(sections, machineSources(machine));
-    const QByteArray output = json ? ReportJson(report) : ReportText(report);
+    const QByteArray output = as == Format::Json        ? ReportJson(report)
+                              : as == Format::JsonLines ? ReportJsonLine(report)
+                                                        : ReportText(report);
     if (program::writeStandardOutput(output, "report") != 0)
         return 1;
     for (const auto& [section, why] : report.failures)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace ombrix {
@@ -47,56 +48,66 @@ void SetAsideUnavailable(ComputerReport& computer) {
             report.failures.erase(section);
 }
 
+void ReadEachComputer(const QStringList& computers,
+                      const std::function<ComputerReport(const QString&)>& read,
+                      const std::function<void(std::size_t, ComputerReport)>& finished,
+                      ReportProgress* progress) {
+    // A computer named more than once is read once, under its first name,
+    // and handed on under each.
+    QStringList once;
+    std::vector<std::vector<std::size_t>> namedAt;
+    QHash<QString, std::size_t> seen;
+    for (qsizetype i = 0; i < computers.size(); ++i) {
+        const QString key = ComputerKey(computers[i]);
+        auto at = seen.constFind(key);
+        if (at == seen.cend()) {
+            at = seen.insert(key, namedAt.size());
+            once << computers[i];
+            namedAt.emplace_back();
+        }
+        namedAt[*at].push_back(static_cast<std::size_t>(i));
+    }
+    ReportProgress unseen;
+    ReportProgress& shown = progress ? *progress : unseen;
+    shown.all = namedAt.size();
+    std::mutex handing;
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < namedAt.size(); i = next++) {
+            const QString& computer = once[static_cast<qsizetype>(i)];
+            ComputerReport answer;
+            try {
+                answer = read(computer);
+            } catch (const std::exception& error) {
+                answer.computer = computer;
+                answer.connectionFailure = QString::fromUtf8(error.what());
+                ++shown.notAnswering;
+            }
+            ++shown.done;
+            const std::lock_guard lock(handing);
+            for (std::size_t name : namedAt[i]) {
+                ComputerReport report = name == namedAt[i].back() ? std::move(answer) : answer;
+                report.computer = computers[static_cast<qsizetype>(name)];
+                finished(name, std::move(report));
+            }
+        }
+    };
+    std::vector<std::jthread> workers;
+    const std::size_t count = std::min(namedAt.size(), kMostComputersAtOnce);
+    for (std::size_t i = 0; i + 1 < count; ++i)
+        workers.emplace_back(work);
+    work(); // this thread is one of them
+}
+
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
                    const std::function<ComputerReport(const QString&)>& read,
                    ReportProgress* progress) {
-    // A computer named more than once is read once, under its first name.
-    QStringList once;
-    std::vector<std::size_t> readAs;
-    readAs.reserve(static_cast<std::size_t>(computers.size()));
-    QHash<QString, std::size_t> seen;
-    for (const QString& computer : computers) {
-        const auto at = seen.constFind(ComputerKey(computer));
-        if (at != seen.cend()) {
-            readAs.push_back(*at);
-            continue;
-        }
-        seen.insert(ComputerKey(computer), static_cast<std::size_t>(once.size()));
-        readAs.push_back(static_cast<std::size_t>(once.size()));
-        once << computer;
-    }
-    std::vector<ComputerReport> answers(static_cast<std::size_t>(once.size()));
-    ReportProgress unseen;
-    ReportProgress& shown = progress ? *progress : unseen;
-    shown.all = answers.size();
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i = next++; i < answers.size(); i = next++) {
-            const QString& computer = once[static_cast<qsizetype>(i)];
-            try {
-                answers[i] = read(computer);
-            } catch (const std::exception& error) {
-                answers[i].computer = computer;
-                answers[i].connectionFailure = QString::fromUtf8(error.what());
-                ++shown.notAnswering;
-            }
-            ++shown.done;
-        }
-    };
-    std::vector<std::jthread> workers;
-    const std::size_t count = std::min(answers.size(), kMostComputersAtOnce);
-    for (std::size_t i = 0; i + 1 < count; ++i)
-        workers.emplace_back(work);
-    work();          // this thread is one of them
-    workers.clear(); // joined before the reports leave
-    // Each name given keeps its place, with the report of its computer.
-    std::vector<ComputerReport> reports;
-    reports.reserve(readAs.size());
-    for (qsizetype i = 0; i < computers.size(); ++i) {
-        reports.push_back(answers[readAs[static_cast<std::size_t>(i)]]);
-        reports.back().computer = computers[i];
-    }
+    std::vector<ComputerReport> reports(static_cast<std::size_t>(computers.size()));
+    ReadEachComputer(
+        computers, read,
+        [&reports](std::size_t name, ComputerReport report) { reports[name] = std::move(report); },
+        progress);
     return reports;
 }
 

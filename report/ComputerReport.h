@@ -53,6 +53,14 @@ struct ReportProgress {
 // min(computers, kMostComputersAtOnce) workers at once. A read that throws
 // gives its computer's connection failure, and leaves the others. A computer
 // named twice (ComputerKey) is read once and reported under each name.
+// Reads each computer as ReportEachComputer does, and hands each name's
+// report to finished(index of the name, report) as soon as its computer is
+// read, on the worker that read it, one call at a time: nothing is kept.
+void ReadEachComputer(const QStringList& computers,
+                      const std::function<ComputerReport(const QString&)>& read,
+                      const std::function<void(std::size_t, ComputerReport)>& finished,
+                      ReportProgress* progress = nullptr);
+
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
                    const std::function<ComputerReport(const QString&)>& read,

@@ -23,20 +23,22 @@ struct Run {
     QByteArray err;
 };
 
-enum class Named { Arguments, ListFile, StandardInput };
+// How the computers are named, and the form of their report: JSON, or JSON
+// Lines (one object a computer, in the order they were read).
+enum class Named { Arguments, ListFile, StandardInput, JsonLines };
 
 // The report of the computers as JSON: "--computer" before each, or in a
 // list as a sysadmin keeps one, with comments and blank lines.
 Run reportOf(const QStringList& computers, const QStringList& sections = {},
              Named named = Named::Arguments) {
-    QStringList args{"--report", "--format", "json"};
+    QStringList args{"--report", "--format", named == Named::JsonLines ? "jsonl" : "json"};
     QByteArray list = "# computers to report\n\n";
     for (const QString& computer : computers) {
         args << "--computer" << computer;
         list += "  " + computer.toUtf8() + "  # a comment\n\n";
     }
     QTemporaryFile file;
-    if (named != Named::Arguments) {
+    if (named == Named::ListFile || named == Named::StandardInput) {
         args = args.mid(0, 3);
         if (named == Named::ListFile &&
             (!file.open() || file.write(list) != list.size() || !file.flush()))
@@ -46,6 +48,20 @@ Run reportOf(const QStringList& computers, const QStringList& sections = {},
     for (const QString& section : sections)
         args << "--section" << section;
     const OmbrixRun run = runOmbrix(args, named == Named::StandardInput ? list : QByteArray());
+    if (named == Named::JsonLines) { // each computer's line, put back in the order given
+        QList<QJsonObject> lines;
+        for (const QByteArray& line : run.out.split('\n'))
+            if (!line.isEmpty())
+                lines << QJsonDocument::fromJson(line).object();
+        QJsonArray inOrder;
+        for (const QString& computer : computers)
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                if (lines[i]["computer"] == computer) {
+                    inOrder.append(lines.takeAt(i));
+                    break;
+                }
+        return {run.status, QJsonObject{{"computers", inOrder}}, run.err};
+    }
     return {run.status, QJsonDocument::fromJson(run.out).object(), run.err};
 }
 
@@ -188,6 +204,8 @@ void tst_ComputerReports::eachComputerAnswersForItselfInOrder_data() {
                                  << Named::ListFile;
     QTest::newRow("a list on standard input")
         << QStringList{"first", "127.0.0.1:1"} << Named::StandardInput;
+    QTest::newRow("as JSON Lines")
+        << QStringList{"silent", "first", "second", "first"} << Named::JsonLines;
 }
 
 // Computers asked in one report each answer for themselves, in the order
