@@ -63,7 +63,12 @@ Options::Options()
                QStringLiteral("Show another computer, through its Performance Co-Pilot "
                               "collector (pmcd, port 44321 unless given). With --report, "
                               "repeatable: report each computer named, asked in parallel."),
-               QStringLiteral("host[:port]")) {}
+               QStringLiteral("host[:port]")),
+      computers(QStringLiteral("computers"),
+                QStringLiteral("With --report: report each computer the file names, one a "
+                               "line (# starts a comment; - reads standard input). "
+                               "Repeatable, beside --computer."),
+                QStringLiteral("file")) {}
 
 void makeParser(QCommandLineParser& parser, const Options& options) {
     // Qt's own options come with one dash, so every option is read as a word.
@@ -75,6 +80,7 @@ void makeParser(QCommandLineParser& parser, const Options& options) {
     parser.addOption(options.help);
     parser.addOption(options.version);
     parser.addOption(options.computer);
+    parser.addOption(options.computers);
     addReportOptions(parser);
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -104,6 +110,8 @@ CommandLine readCommandLine(const QStringList& arguments) {
     // The report runs here, before any application object: it needs no display.
     if (asksForReport(parser))
         return ended(runReport(parser));
+    if (parser.isSet(options.computers))
+        return ended(usageError(QStringLiteral("--computers goes with --report.")));
     if (parser.values(options.computer).size() > 1)
         return ended(usageError(QStringLiteral("The windows show one computer at a time.")));
     CommandLine commandLine;

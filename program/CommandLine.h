@@ -15,6 +15,9 @@ struct Options {
     // "--computer host[:port]": another computer, through its collector. The
     // windows take one; the report reads parser.values("computer").
     QCommandLineOption computer;
+    // "--computers FILE": the computers a file names, one a line ("-":
+    // standard input). Repeatable; beside --computer, in the order given.
+    QCommandLineOption computers;
     Options();
 };
 

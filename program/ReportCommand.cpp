@@ -6,7 +6,9 @@
 #include "platform/RemoteComputers.h"
 #include "platform/remote/RemoteMachine.h"
 #include "program/Program.h"
+#include "program/ProgressLine.h"
 #include "program/StandardStreams.h"
+#include "report/ComputerList.h"
 #include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace ombrix {
 namespace {
@@ -26,10 +29,38 @@ const QString kFormat = QStringLiteral("format");
 const QString kSection = QStringLiteral("section");
 // The program's own option, which the windows read too.
 const QString kComputer = QStringLiteral("computer");
+const QString kComputers = QStringLiteral("computers");
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "ombrix: %s\n", message.toLocal8Bit().constData());
     return 2;
+}
+
+// The computers --computer and --computers name, in the order given; throws
+// the usage error of a list that cannot be read.
+QStringList namedComputers(const QCommandLineParser& parser) {
+    const QStringList typed = parser.values(kComputer);
+    const QStringList files = parser.values(kComputers);
+    qsizetype nextTyped = 0;
+    qsizetype nextFile = 0;
+    QStringList computers;
+    for (const QString& option : parser.optionNames()) {
+        if (option == kComputer && nextTyped < typed.size()) {
+            computers << typed[nextTyped++];
+        } else if (option == kComputers && nextFile < files.size()) {
+            const QString& file = files[nextFile++];
+            ComputerList list = ReadComputerList(file);
+            if (!list.failure.isEmpty())
+                throw std::invalid_argument(QStringLiteral("--computers %1 %2")
+                                                .arg(file == QLatin1String("-")
+                                                         ? QStringLiteral("- (standard input)")
+                                                         : VisibleText(file),
+                                                     list.failure)
+                                                .toStdString());
+            computers << list.names;
+        }
+    }
+    return computers;
 }
 
 // Another computer's report, named as the user typed it: its facts in one
@@ -88,10 +119,28 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     return report;
 }
 
+enum class Format { Text, Json, JsonLines };
+
+// What failed of a computer's report, a line each for standard error.
+QByteArray failureLines(const ComputerReport& report) {
+    const QByteArray name = VisibleText(report.computer).toLocal8Bit();
+    QByteArray lines;
+    if (report.connectionFailure)
+        lines += "ombrix: " + name +
+                 " could not be reached: " + VisibleText(*report.connectionFailure).toLocal8Bit() +
+                 '\n';
+    for (const auto& [section, why] : report.report.failures)
+        lines += "ombrix: " + name + ": the " + SectionName(section).toLocal8Bit() + " section " +
+                 (SectionMade(report.report, section) ? "is incomplete" : "failed") + ": " +
+                 VisibleText(why).toLocal8Bit() + '\n';
+    return lines;
+}
+
 // The report of each computer named, in parallel; 1 when any of them
-// failed in whole or in part.
+// failed in whole or in part. As JSON Lines each computer's line is written
+// as soon as it is read, and nothing of it is kept.
 int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
-                       bool json) {
+                       Format format) {
     program::Program thisProgram;
     platform::LinuxCounterSources& counterSources = thisProgram.local().counterSources;
     // Before the workers start; a module that cannot be loaded fails each
@@ -100,33 +149,41 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
         counterSources.prepare();
     } catch (const std::exception&) {
     }
-    std::vector<ComputerReport> reports =
-        ReportEachComputer(computers, [&](const QString& computer) {
-            return reportOf(counterSources, computer, sections);
-        });
-    for (ComputerReport& report : reports)
-        if (report.connectionFailure)
-            report.report.sections = sections;
-    const QByteArray output = json ? ComputersReportJson(reports) : ComputersReportText(reports);
-    if (program::writeStandardOutput(output, "report") != 0)
-        return 1;
-    int status = 0;
-    for (const ComputerReport& report : reports) {
-        const QByteArray name = VisibleText(report.computer).toLocal8Bit();
-        if (report.connectionFailure) {
-            std::fprintf(stderr, "ombrix: %s could not be reached: %s\n", name.constData(),
-                         VisibleText(*report.connectionFailure).toLocal8Bit().constData());
-            status = 1;
-        }
-        for (const auto& [section, why] : report.report.failures) {
-            std::fprintf(stderr, "ombrix: %s: the %s section %s: %s\n", name.constData(),
-                         SectionName(section).toLocal8Bit().constData(),
-                         SectionMade(report.report, section) ? "is incomplete" : "failed",
-                         VisibleText(why).toLocal8Bit().constData());
-            status = 1;
-        }
+    ReportProgress progress;
+    progress.all = CountComputers(computers);
+    std::vector<ComputerReport> reports;
+    if (format != Format::JsonLines)
+        reports.resize(static_cast<std::size_t>(computers.size()));
+    QByteArray failures; // written after the progress line is gone
+    bool unwritten = false;
+    {
+        program::ProgressLine line(progress);
+        ReadEachComputer(
+            computers,
+            [&](const QString& computer) { return reportOf(counterSources, computer, sections); },
+            [&](std::size_t name, ComputerReport report) {
+                if (report.connectionFailure)
+                    report.report.sections = sections;
+                failures += failureLines(report);
+                if (format != Format::JsonLines) {
+                    reports[name] = std::move(report);
+                } else if (!unwritten) {
+                    const QByteArray json = ComputerReportJsonLine(report);
+                    line.above(
+                        [&] { unwritten = program::writeStandardOutput(json, "report") != 0; });
+                }
+            },
+            &progress);
     }
-    return status;
+    if (format != Format::JsonLines) {
+        const QByteArray output =
+            format == Format::Json ? ComputersReportJson(reports) : ComputersReportText(reports);
+        unwritten = program::writeStandardOutput(output, "report") != 0;
+    }
+    if (unwritten)
+        return 1;
+    std::fputs(failures.constData(), stderr);
+    return failures.isEmpty() ? 0 : 1;
 }
 
 } // namespace
@@ -134,7 +191,9 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
 void addReportOptions(QCommandLineParser& parser) {
     parser.addOption({kReport, QStringLiteral("Print a report of the machine's facts and exit; "
                                               "no display is needed.")});
-    parser.addOption({kFormat, QStringLiteral("Format of the report: text (default) or json."),
+    parser.addOption({kFormat,
+                      QStringLiteral("Format of the report: text (default), json, or jsonl (JSON "
+                                     "Lines: one object a computer, written as each is read)."),
                       QStringLiteral("format"), QStringLiteral("text")});
     parser.addOption({kSection,
                       QStringLiteral("Report only this section: summary, network, drives or "
@@ -153,9 +212,10 @@ int runReport(const QCommandLineParser& parser) {
         return usageError(QStringLiteral("unexpected argument \"%1\"")
                               .arg(parser.positionalArguments().constFirst()));
     const QString format = parser.value(kFormat);
-    if (format != QLatin1String("text") && format != QLatin1String("json"))
+    if (format != QLatin1String("text") && format != QLatin1String("json") &&
+        format != QLatin1String("jsonl"))
         return usageError(
-            QStringLiteral("unknown report format \"%1\" (use text or json)").arg(format));
+            QStringLiteral("unknown report format \"%1\" (use text, json or jsonl)").arg(format));
 
     std::vector<ReportSection> sections;
     for (const QString& name : parser.values(kSection)) {
@@ -169,9 +229,16 @@ int runReport(const QCommandLineParser& parser) {
     if (sections.empty())
         sections = AllSections();
 
-    const bool json = format == QLatin1String("json");
-    if (parser.isSet(kComputer)) {
-        const QStringList computers = parser.values(kComputer);
+    const Format as = format == QLatin1String("json")    ? Format::Json
+                      : format == QLatin1String("jsonl") ? Format::JsonLines
+                                                         : Format::Text;
+    if (parser.isSet(kComputer) || parser.isSet(kComputers)) {
+        QStringList computers;
+        try {
+            computers = namedComputers(parser);
+        } catch (const std::invalid_argument& e) {
+            return usageError(QString::fromStdString(e.what()));
+        }
         for (const QString& typed : computers) {
             const QString computer = platform::computerAddress(typed);
             if (computer.isEmpty())
@@ -182,12 +249,14 @@ int runReport(const QCommandLineParser& parser) {
                 return usageError(QStringLiteral("--computer %1: %2")
                                       .arg(VisibleText(typed), QString::fromStdString(why)));
         }
-        return runComputersReport(computers, sections, json);
+        return runComputersReport(computers, sections, as);
     }
 
     program::Program thisProgram;
     const Report report = BuildReport(sections, thisProgram.reportSources());
-    const QByteArray output = json ? ReportJson(report) : ReportText(report);
+    const QByteArray output = as == Format::Json        ? ReportJson(report)
+                              : as == Format::JsonLines ? ReportJsonLine(report)
+                                                        : ReportText(report);
     if (program::writeStandardOutput(output, "report") != 0)
         return 1;
     for (const auto& [section, why] : report.failures)

@@ -1,8 +1,13 @@
 #include "report/ComputerReport.h"
 
+#include "report/ComputerList.h"
+
+#include <QHash>
+
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace ombrix {
@@ -43,28 +48,66 @@ void SetAsideUnavailable(ComputerReport& computer) {
             report.failures.erase(section);
 }
 
-std::vector<ComputerReport>
-ReportEachComputer(const QStringList& computers,
-                   const std::function<ComputerReport(const QString&)>& read) {
-    std::vector<ComputerReport> reports(static_cast<std::size_t>(computers.size()));
+void ReadEachComputer(const QStringList& computers,
+                      const std::function<ComputerReport(const QString&)>& read,
+                      const std::function<void(std::size_t, ComputerReport)>& finished,
+                      ReportProgress* progress) {
+    // A computer named more than once is read once, under its first name,
+    // and handed on under each.
+    QStringList once;
+    std::vector<std::vector<std::size_t>> namedAt;
+    QHash<QString, std::size_t> seen;
+    for (qsizetype i = 0; i < computers.size(); ++i) {
+        const QString key = ComputerKey(computers[i]);
+        auto at = seen.constFind(key);
+        if (at == seen.cend()) {
+            at = seen.insert(key, namedAt.size());
+            once << computers[i];
+            namedAt.emplace_back();
+        }
+        namedAt[*at].push_back(static_cast<std::size_t>(i));
+    }
+    ReportProgress unseen;
+    ReportProgress& shown = progress ? *progress : unseen;
+    shown.all = namedAt.size();
+    std::mutex handing;
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t i = next++; i < reports.size(); i = next++) {
-            const QString& computer = computers[static_cast<qsizetype>(i)];
+        for (std::size_t i = next++; i < namedAt.size(); i = next++) {
+            const QString& computer = once[static_cast<qsizetype>(i)];
+            ComputerReport answer;
             try {
-                reports[i] = read(computer);
+                answer = read(computer);
             } catch (const std::exception& error) {
-                reports[i].computer = computer;
-                reports[i].connectionFailure = QString::fromUtf8(error.what());
+                answer.computer = computer;
+                answer.connectionFailure = QString::fromUtf8(error.what());
+                ++shown.notAnswering;
+            }
+            ++shown.done;
+            const std::lock_guard lock(handing);
+            for (std::size_t name : namedAt[i]) {
+                ComputerReport report = name == namedAt[i].back() ? std::move(answer) : answer;
+                report.computer = computers[static_cast<qsizetype>(name)];
+                finished(name, std::move(report));
             }
         }
     };
     std::vector<std::jthread> workers;
-    const std::size_t count = std::min(reports.size(), kMostComputersAtOnce);
+    const std::size_t count = std::min(namedAt.size(), kMostComputersAtOnce);
     for (std::size_t i = 0; i + 1 < count; ++i)
         workers.emplace_back(work);
-    work();          // this thread is one of them
-    workers.clear(); // joined before the reports leave
+    work(); // this thread is one of them
+}
+
+std::vector<ComputerReport>
+ReportEachComputer(const QStringList& computers,
+                   const std::function<ComputerReport(const QString&)>& read,
+                   ReportProgress* progress) {
+    std::vector<ComputerReport> reports(static_cast<std::size_t>(computers.size()));
+    ReadEachComputer(
+        computers, read,
+        [&reports](std::size_t name, ComputerReport report) { reports[name] = std::move(report); },
+        progress);
     return reports;
 }
 

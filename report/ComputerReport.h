@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -40,11 +41,29 @@ QStringList UnavailableFacts(const platform::NotCarried& notCarried,
 // or a section the collector does not carry is not one that failed.
 void SetAsideUnavailable(ComputerReport& computer);
 
+// How far a report of many computers is, counted by its workers and read by
+// another thread while they run.
+struct ReportProgress {
+    std::atomic<std::size_t> all{0}; // computers to read, each once
+    std::atomic<std::size_t> done{0};
+    std::atomic<std::size_t> notAnswering{0};
+};
+
 // The report of each computer, in the order given, read by
 // min(computers, kMostComputersAtOnce) workers at once. A read that throws
-// gives its computer's connection failure, and leaves the others.
+// gives its computer's connection failure, and leaves the others. A computer
+// named twice (ComputerKey) is read once and reported under each name.
+// Reads each computer as ReportEachComputer does, and hands each name's
+// report to finished(index of the name, report) as soon as its computer is
+// read, on the worker that read it, one call at a time: nothing is kept.
+void ReadEachComputer(const QStringList& computers,
+                      const std::function<ComputerReport(const QString&)>& read,
+                      const std::function<void(std::size_t, ComputerReport)>& finished,
+                      ReportProgress* progress = nullptr);
+
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
-                   const std::function<ComputerReport(const QString&)>& read);
+                   const std::function<ComputerReport(const QString&)>& read,
+                   ReportProgress* progress = nullptr);
 
 } // namespace ombrix

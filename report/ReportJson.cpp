@@ -161,8 +161,9 @@ QJsonValue withNullAt(const QJsonValue& value, const QStringList& path) {
 // The document as UTF-8, each bidirectional control in its strings written
 // as the escape \uXXXX (ShownText): read as JSON, a name is the name itself;
 // read as text, it reads in the order of its characters.
-QByteArray written(const QJsonObject& root) {
-    const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
+QByteArray written(const QJsonObject& root,
+                   QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
+    const QByteArray json = QJsonDocument(root).toJson(format);
     const QString text = QString::fromUtf8(json);
     const QString shown = ShownText(text);
     return shown.size() == text.size() ? json : shown.toUtf8();
@@ -174,23 +175,39 @@ QByteArray ReportJson(const Report& report) {
     return written(reportObject(report));
 }
 
+QByteArray ReportJsonLine(const Report& report) {
+    return written(reportObject(report), QJsonDocument::Compact) + '\n';
+}
+
+namespace {
+
+QJsonObject computerObject(const ComputerReport& computer) {
+    QJsonObject entry = reportObject(computer.report);
+    QJsonObject errors = entry.take("errors").toObject();
+    if (computer.connectionFailure)
+        errors.insert("connection", text(*computer.connectionFailure));
+    QJsonValue facts = entry;
+    for (const QString& key : computer.unavailable)
+        facts = withNullAt(facts, key.split(u'.'));
+    entry = facts.toObject();
+    entry.insert("computer", text(computer.computer));
+    entry.insert("unavailable", texts(computer.unavailable));
+    entry.insert("errors", errors);
+    return entry;
+}
+
+} // namespace
+
 QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers) {
     QJsonArray entries;
-    for (const ComputerReport& computer : computers) {
-        QJsonObject entry = reportObject(computer.report);
-        QJsonObject errors = entry.take("errors").toObject();
-        if (computer.connectionFailure)
-            errors.insert("connection", text(*computer.connectionFailure));
-        QJsonValue facts = entry;
-        for (const QString& key : computer.unavailable)
-            facts = withNullAt(facts, key.split(u'.'));
-        entry = facts.toObject();
-        entry.insert("computer", text(computer.computer));
-        entry.insert("unavailable", texts(computer.unavailable));
-        entry.insert("errors", errors);
-        entries.append(entry);
-    }
+    for (const ComputerReport& computer : computers)
+        entries.append(computerObject(computer));
     return written(QJsonObject{{"computers", entries}});
+}
+
+QByteArray ComputerReportJsonLine(const ComputerReport& computer) {
+    // Compact JSON has no line break of its own: a text's are escaped.
+    return written(computerObject(computer), QJsonDocument::Compact) + '\n';
 }
 
 } // namespace ombrix

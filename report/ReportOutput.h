@@ -14,6 +14,8 @@ struct Report;
 // turned into U+FFFD; a lone surrogate left in a text becomes U+FFFD here,
 // so the output is always valid JSON in valid UTF-8.
 QByteArray ReportJson(const Report& report);
+// The same object on one line, ending in a line break (JSON Lines).
+QByteArray ReportJsonLine(const Report& report);
 
 // The report as text (UTF-8): a heading per section, then its lines as the
 // windows' Copy gives them: a line never breaks inside a value, each value
@@ -26,6 +28,10 @@ QByteArray ReportText(const Report& report);
 // null where they stand) and "errors" (its failed sections, and
 // "connection" when it could not be reached).
 QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers);
+
+// One computer's entry of ComputersReportJson on one line, ending in a line
+// break: a stream of them is JSON Lines.
+QByteArray ComputerReportJsonLine(const ComputerReport& computer);
 
 // Other computers' reports as text: a heading per computer, then its report
 // as ReportText writes it, the facts its collector does not carry and why it

@@ -2,6 +2,11 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 // Runs the built program with arguments, with no display in reach: the
 // command line is answered before any window would need one.
 class tst_CommandLine : public QObject {
@@ -12,6 +17,7 @@ private slots:
     void answersWithoutADisplay();
     void unwritableOutputIsAnError_data();
     void unwritableOutputIsAnError();
+    void progressShowsOnATerminal();
 };
 
 namespace {
@@ -78,6 +84,17 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringList{"--computer", " \\\\ "} << 2 << QString() << usageError;
     QTest::newRow("two computers")
         << QStringList{"--computer", "a", "--computer", "b"} << 2 << QString() << usageError;
+    QTest::newRow("a list of computers that is not there")
+        << QStringList{"--report", "--computers", "/nonexistent/ombrix-hosts"} << 2 << QString()
+        << QStringLiteral("ombrix: --computers /nonexistent/ombrix-hosts cannot be read: [^\n]+\n");
+    QTest::newRow("a folder as a list of computers")
+        << QStringList{"--report", "--computers", "/"} << 2 << QString() << usageError;
+    QTest::newRow("a list of computers for the windows")
+        << QStringList{"--computers", "-"} << 2 << QString() << usageError;
+    QTest::newRow("a report of computers, no progress on a pipe")
+        << QStringList{"--report", "--computer", "127.0.0.1:1"} << 1
+        << QStringLiteral("=== 127.0.0.1:1 ===\n(.|\n)*")
+        << QStringLiteral("ombrix: 127.0.0.1:1 could not be reached: [^\r\n\x1b]+\n");
     QTest::newRow("--computer without a value")
         << QStringList{"--computer"} << 2 << QString() << usageError;
     // A port that is none is bad usage, for the windows and the report alike.
@@ -131,6 +148,39 @@ void tst_CommandLine::unwritableOutputIsAnError() {
     const QByteArray err = process.readAllStandardError();
     QCOMPARE(process.exitCode(), 1);
     QVERIFY2(err.startsWith("ombrix: ") && err.count('\n') == 1, err.constData());
+}
+
+// A report of other computers says how far it is on standard error when
+// that is a terminal, on one line that it clears before its last messages.
+void tst_CommandLine::progressShowsOnATerminal() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const QByteArray terminal = ptsname(master);
+    QProcess process;
+    process.setProcessEnvironment(withoutDisplay());
+    process.setChildProcessModifier([&terminal] {
+        const int fd = open(terminal.constData(), O_RDWR | O_NOCTTY);
+        if (fd >= 0)
+            dup2(fd, STDERR_FILENO);
+    });
+    process.start(QStringLiteral(OMBRIX_BIN_DIR "/ombrix"),
+                  {"--report", "--computer", "127.0.0.1:1", "--computer", "127.0.0.1:1"});
+    QVERIFY(process.waitForFinished(60000));
+    QByteArray err;
+    char buffer[4096];
+    pollfd ready{master, POLLIN, 0};
+    while (poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN)) {
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        err.append(buffer, got);
+    }
+    close(master);
+    QCOMPARE(process.exitCode(), 1);
+    // Drawn at the line's start, once the names are counted (one computer
+    // named twice), then cleared; the failure follows on a line of its own.
+    QVERIFY2(err.startsWith("\rombrix: 0 of 1 computers, 0.0 s\x1b[K"), err.constData());
+    QVERIFY2(err.contains("\r\x1b[Kombrix: 127.0.0.1:1 could not be reached: "), err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

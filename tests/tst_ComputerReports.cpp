@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <memory>
@@ -22,14 +23,45 @@ struct Run {
     QByteArray err;
 };
 
-// The report of the computers as JSON: "--computer" before each.
-Run reportOf(const QStringList& computers, const QStringList& sections = {}) {
-    QStringList args{"--report", "--format", "json"};
-    for (const QString& computer : computers)
+// How the computers are named, and the form of their report: JSON, or JSON
+// Lines (one object a computer, in the order they were read).
+enum class Named { Arguments, ListFile, StandardInput, JsonLines };
+
+// The report of the computers as JSON: "--computer" before each, or in a
+// list as a sysadmin keeps one, with comments and blank lines.
+Run reportOf(const QStringList& computers, const QStringList& sections = {},
+             Named named = Named::Arguments) {
+    QStringList args{"--report", "--format", named == Named::JsonLines ? "jsonl" : "json"};
+    QByteArray list = "# computers to report\n\n";
+    for (const QString& computer : computers) {
         args << "--computer" << computer;
+        list += "  " + computer.toUtf8() + "  # a comment\n\n";
+    }
+    QTemporaryFile file;
+    if (named == Named::ListFile || named == Named::StandardInput) {
+        args = args.mid(0, 3);
+        if (named == Named::ListFile &&
+            (!file.open() || file.write(list) != list.size() || !file.flush()))
+            return {};
+        args << "--computers" << (named == Named::ListFile ? file.fileName() : QStringLiteral("-"));
+    }
     for (const QString& section : sections)
         args << "--section" << section;
-    const OmbrixRun run = runOmbrix(args);
+    const OmbrixRun run = runOmbrix(args, named == Named::StandardInput ? list : QByteArray());
+    if (named == Named::JsonLines) { // each computer's line, put back in the order given
+        QList<QJsonObject> lines;
+        for (const QByteArray& line : run.out.split('\n'))
+            if (!line.isEmpty())
+                lines << QJsonDocument::fromJson(line).object();
+        QJsonArray inOrder;
+        for (const QString& computer : computers)
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                if (lines[i]["computer"] == computer) {
+                    inOrder.append(lines.takeAt(i));
+                    break;
+                }
+        return {run.status, QJsonObject{{"computers", inOrder}}, run.err};
+    }
     return {run.status, QJsonDocument::fromJson(run.out).object(), run.err};
 }
 
@@ -41,6 +73,8 @@ QStringList strings(const QJsonValue& array) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Named)
 
 class tst_ComputerReports : public QObject {
     Q_OBJECT
@@ -159,11 +193,19 @@ void tst_ComputerReports::factsNotCarriedAreNullAndListed() {
 
 void tst_ComputerReports::eachComputerAnswersForItselfInOrder_data() {
     QTest::addColumn<QStringList>("computers"); // "first", "second", "silent" or as given
+    QTest::addColumn<Named>("named");
     QTest::newRow("two collectors and an address that never answers")
-        << QStringList{"first", "silent", "second"};
-    QTest::newRow("the silent one first") << QStringList{"silent", "second"};
-    QTest::newRow("a port where nothing listens") << QStringList{"127.0.0.1:1", "first"};
-    QTest::newRow("the same computer twice") << QStringList{"second", "second"};
+        << QStringList{"first", "silent", "second"} << Named::Arguments;
+    QTest::newRow("the silent one first") << QStringList{"silent", "second"} << Named::Arguments;
+    QTest::newRow("a port where nothing listens")
+        << QStringList{"127.0.0.1:1", "first"} << Named::Arguments;
+    QTest::newRow("the same computer twice") << QStringList{"second", "second"} << Named::Arguments;
+    QTest::newRow("a list file") << QStringList{"second", "silent", "first", "second"}
+                                 << Named::ListFile;
+    QTest::newRow("a list on standard input")
+        << QStringList{"first", "127.0.0.1:1"} << Named::StandardInput;
+    QTest::newRow("as JSON Lines")
+        << QStringList{"silent", "first", "second", "first"} << Named::JsonLines;
 }
 
 // Computers asked in one report each answer for themselves, in the order
@@ -171,13 +213,14 @@ void tst_ComputerReports::eachComputerAnswersForItselfInOrder_data() {
 // the others whole; the status says that one failed.
 void tst_ComputerReports::eachComputerAnswersForItselfInOrder() {
     QFETCH(QStringList, computers);
+    QFETCH(Named, named);
     QStringList given;
     for (const QString& computer : computers)
         given << (computer == "first"    ? host(*m_first)
                   : computer == "second" ? host(*m_second)
                   : computer == "silent" ? m_first->blackholed()
                                          : computer);
-    const Run run = reportOf(given, {"summary", "network"});
+    const Run run = reportOf(given, {"summary", "network"}, named);
     const QJsonArray entries = run.json["computers"].toArray();
     QCOMPARE(entries.size(), given.size());
     bool anyFailed = false;
@@ -203,8 +246,11 @@ void tst_ComputerReports::eachComputerAnswersForItselfInOrder() {
 void tst_ComputerReports::fewRequestsPerComputer_data() {
     QTest::addColumn<QStringList>("sections");
     QTest::addColumn<int>("most");
-    QTest::newRow("the summary") << QStringList{"summary"} << 12;
-    QTest::newRow("the whole report") << QStringList() << 20;
+    QTest::addColumn<int>("named"); // times the computer is named
+    QTest::newRow("the summary") << QStringList{"summary"} << 12 << 1;
+    QTest::newRow("the whole report") << QStringList() << 20 << 1;
+    QTest::newRow("one computer named three times, asked once")
+        << QStringList{"summary"} << 12 << 3;
 }
 
 // Each round trip costs a computer far away its latency: one computer's
@@ -212,6 +258,7 @@ void tst_ComputerReports::fewRequestsPerComputer_data() {
 void tst_ComputerReports::fewRequestsPerComputer() {
     QFETCH(QStringList, sections);
     QFETCH(int, most);
+    QFETCH(int, named);
     PmcdRequests requests(host(*m_second));
     // What reading the count costs, measured as it runs.
     const auto first = requests.read();
@@ -219,7 +266,7 @@ void tst_ComputerReports::fewRequestsPerComputer() {
     QVERIFY(first && second);
     const double readingCost = *second - *first;
     const auto before = requests.read();
-    const Run run = reportOf({host(*m_second)}, sections);
+    const Run run = reportOf(QStringList(named, host(*m_second)), sections);
     const auto after = requests.read();
     QVERIFY(before && after);
     QCOMPARE(run.status, 0);

@@ -4,6 +4,7 @@
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
 #include "platform/remote/RemoteMachine.h"
+#include "report/ComputerList.h"
 #include "report/ComputerReport.h"
 #include "report/Report.h"
 #include "report/ReportOutput.h"
@@ -129,6 +130,8 @@ private slots:
     void unreadSerialLeavesTheSizes();
     void eachComputerKeepsItsPlace_data();
     void eachComputerKeepsItsPlace();
+    void computerListsAsSysadminsKeepThem_data();
+    void computerListsAsSysadminsKeepThem();
     void unavailableFactsAreNullNotFailed_data();
     void unavailableFactsAreNullNotFailed();
     void unavailableFactsAreThoseOfTheSectionsAsked_data();
@@ -291,45 +294,80 @@ void tst_Report::unreadSerialLeavesTheSizes() {
 }
 
 void tst_Report::eachComputerKeepsItsPlace_data() {
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QList<int>>("failing");
-    QTest::newRow("one computer") << 1 << QList<int>{};
-    QTest::newRow("more computers than workers, some failing") << 100 << QList<int>{0, 17, 99};
-    QTest::newRow("every computer failing") << 3 << QList<int>{0, 1, 2};
+    QTest::addColumn<QStringList>("computers");
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<int>("reads"); // computers read, each once
+    QStringList hundred;
+    for (int i = 0; i < 100; ++i)
+        hundred << QString::number(i);
+    QTest::newRow("one computer") << QStringList{"0"} << QStringList{} << 1;
+    QTest::newRow("more computers than workers, some failing")
+        << hundred << QStringList{"0", "17", "99"} << 100;
+    QTest::newRow("every computer failing")
+        << QStringList{"0", "1", "2"} << QStringList{"0", "1", "2"} << 3;
+    QTest::newRow("one computer under several names")
+        << QStringList{"web", "Web:44321", "db", "\\\\web ", "db:44321"} << QStringList{"db"} << 2;
+    QTest::newRow("other ports are other computers")
+        << QStringList{"web", "web:44322", "web:1"} << QStringList{} << 3;
 }
 
 // Each computer's report, or why it failed, stands in the place it was
-// named, however many there are; never more than the pool's workers ask at once.
+// named, however many there are; never more than the pool's workers ask at
+// once; a computer named twice is asked once and reported under each name.
 void tst_Report::eachComputerKeepsItsPlace() {
-    QFETCH(int, count);
-    QFETCH(QList<int>, failing);
-    QStringList computers;
-    for (int i = 0; i < count; ++i)
-        computers << QString::number(i);
-    std::atomic<int> asking{0}, most{0};
+    QFETCH(QStringList, computers);
+    QFETCH(QStringList, failing);
+    QFETCH(int, reads);
+    std::atomic<int> asking{0}, most{0}, read{0};
+    const auto computerOf = [](const QString& name) {
+        return ComputerKey(name).section(':', 0, 0);
+    };
     const auto reports = ReportEachComputer(computers, [&](const QString& computer) {
+        ++read;
         const int now = ++asking;
         for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
         }
         QThread::msleep(1); // as a computer far away would, so the workers overlap
         --asking;
-        if (failing.contains(computer.toInt()))
-            throw PlatformError("no answer from " + computer.toStdString());
+        if (failing.contains(computerOf(computer)))
+            throw PlatformError("no answer from " + computerOf(computer).toStdString());
         ComputerReport report;
         report.computer = computer;
-        report.unavailable = {computer};
+        report.unavailable = {ComputerKey(computer)};
         return report;
     });
-    QCOMPARE(reports.size(), std::size_t(count));
-    for (int i = 0; i < count; ++i) {
-        QCOMPARE(reports[std::size_t(i)].computer, computers[i]);
-        const bool failed = failing.contains(i);
-        QCOMPARE(reports[std::size_t(i)].connectionFailure,
-                 failed ? std::optional("no answer from " + computers[i]) : std::nullopt);
-        QCOMPARE(reports[std::size_t(i)].unavailable,
-                 failed ? QStringList() : QStringList{computers[i]});
+    QCOMPARE(read.load(), reads);
+    QCOMPARE(reports.size(), std::size_t(computers.size()));
+    for (qsizetype i = 0; i < computers.size(); ++i) {
+        const ComputerReport& report = reports[std::size_t(i)];
+        QCOMPARE(report.computer, computers[i]);
+        const bool failed = failing.contains(computerOf(computers[i]));
+        QCOMPARE(report.connectionFailure,
+                 failed ? std::optional("no answer from " + computerOf(computers[i]))
+                        : std::nullopt);
+        QCOMPARE(report.unavailable,
+                 failed ? QStringList() : QStringList{ComputerKey(computers[i])});
     }
-    QVERIFY(most <= int(std::min<std::size_t>(count, kMostComputersAtOnce)));
+    QVERIFY(most <= int(std::min<std::size_t>(reads, kMostComputersAtOnce)));
+}
+
+void tst_Report::computerListsAsSysadminsKeepThem_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("empty") << QString() << QStringList();
+    QTest::newRow("comments, blanks and spaces")
+        << "# the web farm\n\n  web1  \nweb2:44322 # on another port\n\t\n#db1\n"
+        << QStringList{"web1", "web2:44322"};
+    QTest::newRow("written on Windows, no newline at the end")
+        << "web1\r\n\\\\web2\r\n[::1]:44321" << QStringList{"web1", "\\\\web2", "[::1]:44321"};
+    QTest::newRow("the same name twice is listed twice") << "a\na\n" << QStringList{"a", "a"};
+}
+
+// A list is read as it is written; duplicates are the report's to fold.
+void tst_Report::computerListsAsSysadminsKeepThem() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, names);
+    QCOMPARE(ComputerNamesIn(text), names);
 }
 
 void tst_Report::unavailableFactsAreThoseOfTheSectionsAsked_data() {

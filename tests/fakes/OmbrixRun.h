@@ -15,13 +15,17 @@ struct OmbrixRun {
 };
 
 // No display of any kind; ended after two minutes, which reads as a signal.
-inline OmbrixRun runOmbrix(const QStringList& args) {
+// input, when given, is its standard input.
+inline OmbrixRun runOmbrix(const QStringList& args, const QByteArray& input = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(OMBRIX_BIN_DIR "/ombrix"), args);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
     const bool ended = process.waitForFinished(120000);
     if (!ended) {
         process.kill();
