@@ -21,9 +21,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 
 #include <sys/resource.h>
@@ -165,13 +167,14 @@ RoomForComputers roomForComputers() {
     room.openFiles = most > open + kSpareFiles ? most - open - kSpareFiles : 0;
     // Threads: those the machine runs besides (the fourth field of
     // /proc/loadavg: running/all) count against its most, and the user's.
-    std::size_t threads = 0, all = 0;
+    std::size_t threads = 0;
     std::ifstream("/proc/sys/kernel/threads-max") >> threads;
     std::string loadavg[4];
     std::ifstream load("/proc/loadavg");
     for (std::string& field : loadavg)
         load >> field;
-    all = std::strtoull(loadavg[3].substr(loadavg[3].find('/') + 1).c_str(), nullptr, 10);
+    const std::size_t all =
+        std::strtoull(loadavg[3].substr(loadavg[3].find('/') + 1).c_str(), nullptr, 10);
     if (rlimit processes{};
         getrlimit(RLIMIT_NPROC, &processes) == 0 && processes.rlim_cur != RLIM_INFINITY)
         threads = std::min<std::size_t>(threads, processes.rlim_cur);
