@@ -19,7 +19,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include <sys/resource.h>
+#include <sys/select.h>
 
 namespace ombrix {
 namespace {
@@ -30,6 +38,7 @@ const QString kSection = QStringLiteral("section");
 // The program's own option, which the windows read too.
 const QString kComputer = QStringLiteral("computer");
 const QString kComputers = QStringLiteral("computers");
+const QString kParallel = QStringLiteral("parallel");
 
 int usageError(const QString& message) {
     std::fprintf(stderr, "ombrix: %s\n", message.toLocal8Bit().constData());
@@ -119,6 +128,46 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     return report;
 }
 
+// The room this process has for computers read at once. The soft limit of
+// open files is raised to the hard one first. libpcp waits on its
+// connections with select(), which watches no descriptor past FD_SETSIZE: a
+// connection opened past it would end the program, so the open files stay
+// under it whatever the limit.
+RoomForComputers roomForComputers() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+    std::error_code error;
+    std::size_t open = 0;
+    for (std::filesystem::directory_iterator fd("/proc/self/fd", error), end; !error && fd != end;
+         fd.increment(error))
+        ++open;
+    // Besides those open now: the files libraries open on first use (the
+    // resolver's, the print scheduler's configuration).
+    constexpr std::size_t kSpareFiles = 32;
+    const std::size_t most = std::min<rlim_t>(files.rlim_cur, FD_SETSIZE);
+    RoomForComputers room;
+    room.openFiles = most > open + kSpareFiles ? most - open - kSpareFiles : 0;
+    // Threads: those the machine runs besides (the fourth field of
+    // /proc/loadavg: running/all) count against its most, and the user's.
+    std::size_t threads = 0;
+    std::ifstream("/proc/sys/kernel/threads-max") >> threads;
+    std::string loadavg[4];
+    std::ifstream load("/proc/loadavg");
+    for (std::string& field : loadavg)
+        load >> field;
+    const std::size_t all =
+        std::strtoull(loadavg[3].substr(loadavg[3].find('/') + 1).c_str(), nullptr, 10);
+    if (rlimit processes{};
+        getrlimit(RLIMIT_NPROC, &processes) == 0 && processes.rlim_cur != RLIM_INFINITY)
+        threads = std::min<std::size_t>(threads, processes.rlim_cur);
+    // Half of what is left: the machine's other programs may want some.
+    room.threads = threads > all ? (threads - all) / 2 : 1;
+    return room;
+}
+
 enum class Format { Text, Json, JsonLines };
 
 // What failed of a computer's report, a line each for standard error.
@@ -140,7 +189,7 @@ QByteArray failureLines(const ComputerReport& report) {
 // failed in whole or in part. As JSON Lines each computer's line is written
 // as soon as it is read, and nothing of it is kept.
 int runComputersReport(const QStringList& computers, const std::vector<ReportSection>& sections,
-                       Format format) {
+                       Format format, std::size_t parallel) {
     program::Program thisProgram;
     platform::LinuxCounterSources& counterSources = thisProgram.local().counterSources;
     // Before the workers start; a module that cannot be loaded fails each
@@ -151,6 +200,14 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
     }
     ReportProgress progress;
     progress.all = CountComputers(computers);
+    const RoomForComputers room = roomForComputers();
+    const std::size_t atOnce = ComputersAtOnce(progress.all, room, parallel);
+    if (atOnce < std::min(progress.all.load(), parallel ? parallel : kMostComputersAtOnce) &&
+        atOnce == room.openFiles / kFilesPerComputer)
+        std::fprintf(stderr,
+                     "ombrix: the %zu computers are read %zu at a time, as many as the files "
+                     "this process may open allow\n",
+                     progress.all.load(), atOnce);
     std::vector<ComputerReport> reports;
     if (format != Format::JsonLines)
         reports.resize(static_cast<std::size_t>(computers.size()));
@@ -173,7 +230,7 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
                         [&] { unwritten = program::writeStandardOutput(json, "report") != 0; });
                 }
             },
-            &progress);
+            atOnce, &progress);
     }
     if (format != Format::JsonLines) {
         const QByteArray output =
@@ -195,6 +252,10 @@ void addReportOptions(QCommandLineParser& parser) {
                       QStringLiteral("Format of the report: text (default), json, or jsonl (JSON "
                                      "Lines: one object a computer, written as each is read)."),
                       QStringLiteral("format"), QStringLiteral("text")});
+    parser.addOption({kParallel,
+                      QStringLiteral("With --report of other computers: read at most this many "
+                                     "at once (default: as many as the machine allows)."),
+                      QStringLiteral("count")});
     parser.addOption({kSection,
                       QStringLiteral("Report only this section: summary, network, drives or "
                                      "printers. Repeatable; every section by default."),
@@ -202,12 +263,13 @@ void addReportOptions(QCommandLineParser& parser) {
 }
 
 bool asksForReport(const QCommandLineParser& parser) {
-    return parser.isSet(kReport) || parser.isSet(kFormat) || parser.isSet(kSection);
+    return parser.isSet(kReport) || parser.isSet(kFormat) || parser.isSet(kSection) ||
+           parser.isSet(kParallel);
 }
 
 int runReport(const QCommandLineParser& parser) {
     if (!parser.isSet(kReport))
-        return usageError(QStringLiteral("--format and --section go with --report"));
+        return usageError(QStringLiteral("--format, --section and --parallel go with --report"));
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\"")
                               .arg(parser.positionalArguments().constFirst()));
@@ -229,6 +291,17 @@ int runReport(const QCommandLineParser& parser) {
     if (sections.empty())
         sections = AllSections();
 
+    std::size_t parallel = 0; // as many as the machine allows
+    if (parser.isSet(kParallel)) {
+        bool number = false;
+        const qulonglong asked = parser.value(kParallel).toULongLong(&number);
+        if (!number || asked == 0)
+            return usageError(QStringLiteral("--parallel wants a count of computers from 1 up, "
+                                             "not \"%1\"")
+                                  .arg(VisibleText(parser.value(kParallel))));
+        parallel = static_cast<std::size_t>(asked);
+    }
+
     const Format as = format == QLatin1String("json")    ? Format::Json
                       : format == QLatin1String("jsonl") ? Format::JsonLines
                                                          : Format::Text;
@@ -249,7 +322,7 @@ int runReport(const QCommandLineParser& parser) {
                 return usageError(QStringLiteral("--computer %1: %2")
                                       .arg(VisibleText(typed), QString::fromStdString(why)));
         }
-        return runComputersReport(computers, sections, as);
+        return runComputersReport(computers, sections, as, parallel);
     }
 
     program::Program thisProgram;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace ombrix {
@@ -48,10 +49,19 @@ void SetAsideUnavailable(ComputerReport& computer) {
             report.failures.erase(section);
 }
 
+std::size_t ComputersAtOnce(std::size_t computers, const RoomForComputers& room,
+                            std::size_t asked) {
+    std::size_t most = std::min(
+        {computers, kMostComputersAtOnce, room.openFiles / kFilesPerComputer, room.threads});
+    if (asked > 0)
+        most = std::min(most, asked);
+    return std::max<std::size_t>(most, 1);
+}
+
 void ReadEachComputer(const QStringList& computers,
                       const std::function<ComputerReport(const QString&)>& read,
                       const std::function<void(std::size_t, ComputerReport)>& finished,
-                      ReportProgress* progress) {
+                      std::size_t atOnce, ReportProgress* progress) {
     // A computer named more than once is read once, under its first name,
     // and handed on under each.
     QStringList once;
@@ -93,21 +103,26 @@ void ReadEachComputer(const QStringList& computers,
         }
     };
     std::vector<std::jthread> workers;
-    const std::size_t count = std::min(namedAt.size(), kMostComputersAtOnce);
-    for (std::size_t i = 0; i + 1 < count; ++i)
-        workers.emplace_back(work);
+    const std::size_t count = std::min(namedAt.size(), std::max<std::size_t>(atOnce, 1));
+    workers.reserve(count - 1);
+    try {
+        for (std::size_t i = 0; i + 1 < count; ++i)
+            workers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // The machine starts no more threads: those started share the work.
+    }
     work(); // this thread is one of them
 }
 
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
-                   const std::function<ComputerReport(const QString&)>& read,
+                   const std::function<ComputerReport(const QString&)>& read, std::size_t atOnce,
                    ReportProgress* progress) {
     std::vector<ComputerReport> reports(static_cast<std::size_t>(computers.size()));
     ReadEachComputer(
         computers, read,
         [&reports](std::size_t name, ComputerReport report) { reports[name] = std::move(report); },
-        progress);
+        atOnce, progress);
     return reports;
 }
 

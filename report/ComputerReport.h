@@ -25,9 +25,25 @@ struct ComputerReport {
     std::optional<QString> connectionFailure;
 };
 
-// Most computers asked at once: a thousand computers need no thousand
-// threads, and each waits mostly on the network.
-inline constexpr std::size_t kMostComputersAtOnce = 16;
+// What the machine leaves a report of many computers, each computer read at
+// once holding a thread and a few open files while it waits on the network.
+struct RoomForComputers {
+    std::size_t openFiles = 0; // descriptors it may still open
+    std::size_t threads = 0;   // threads it may still start
+};
+// Open files one computer holds while it is read: one at a time, its
+// collector's connection, then its print scheduler's (a name's look-up
+// opens and closes its own before either).
+inline constexpr std::size_t kFilesPerComputer = 1;
+// Most computers asked at once, whatever the machine allows: each worker is
+// a thread with a stack of its own.
+inline constexpr std::size_t kMostComputersAtOnce = 4096;
+
+// How many of the computers are read at once: all of them where the machine
+// has room, else as many as it has room for (at least one); asked: the
+// user's own bound (0: none).
+std::size_t ComputersAtOnce(std::size_t computers, const RoomForComputers& room,
+                            std::size_t asked = 0);
 
 // Of the facts another computer's services cannot give (RemoteMachine's
 // notCarried: those no collector carries, such as a floppy drive, the name
@@ -50,7 +66,7 @@ struct ReportProgress {
 };
 
 // The report of each computer, in the order given, read by
-// min(computers, kMostComputersAtOnce) workers at once. A read that throws
+// min(computers, atOnce) workers at once (at least one). A read that throws
 // gives its computer's connection failure, and leaves the others. A computer
 // named twice (ComputerKey) is read once and reported under each name.
 // Reads each computer as ReportEachComputer does, and hands each name's
@@ -59,11 +75,11 @@ struct ReportProgress {
 void ReadEachComputer(const QStringList& computers,
                       const std::function<ComputerReport(const QString&)>& read,
                       const std::function<void(std::size_t, ComputerReport)>& finished,
-                      ReportProgress* progress = nullptr);
+                      std::size_t atOnce, ReportProgress* progress = nullptr);
 
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
-                   const std::function<ComputerReport(const QString&)>& read,
+                   const std::function<ComputerReport(const QString&)>& read, std::size_t atOnce,
                    ReportProgress* progress = nullptr);
 
 } // namespace ombrix

@@ -91,6 +91,18 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringList{"--report", "--computers", "/"} << 2 << QString() << usageError;
     QTest::newRow("a list of computers for the windows")
         << QStringList{"--computers", "-"} << 2 << QString() << usageError;
+    for (const char* count : {"0", "-3", "many", ""})
+        QTest::newRow(qPrintable(QStringLiteral("--parallel \"%1\"").arg(count)))
+            << QStringList{"--report", "--computer", "127.0.0.1:1", "--parallel", count} << 2
+            << QString() << usageError;
+    QTest::newRow("--parallel for the windows")
+        << QStringList{"--parallel", "4"} << 2 << QString() << usageError;
+    QTest::newRow("a report of computers one at a time")
+        << QStringList{"--report",   "--computer", "127.0.0.1:1", "--computer", "127.0.0.1:2",
+                       "--parallel", "1"}
+        << 1 << QStringLiteral("=== 127.0.0.1:1 ===\n(.|\n)*=== 127.0.0.1:2 ===\n(.|\n)*")
+        << QStringLiteral("ombrix: 127.0.0.1:1 could not be reached: [^\r\n\x1b]+\n"
+                          "ombrix: 127.0.0.1:2 could not be reached: [^\r\n\x1b]+\n");
     QTest::newRow("a report of computers, no progress on a pipe")
         << QStringList{"--report", "--computer", "127.0.0.1:1"} << 1
         << QStringLiteral("=== 127.0.0.1:1 ===\n(.|\n)*")

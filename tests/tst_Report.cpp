@@ -297,18 +297,28 @@ void tst_Report::eachComputerKeepsItsPlace_data() {
     QTest::addColumn<QStringList>("computers");
     QTest::addColumn<QStringList>("failing");
     QTest::addColumn<int>("reads"); // computers read, each once
+    // The room the machine has, the user's bound (0: none), and the most
+    // computers that may then be asked at once.
+    QTest::addColumn<int>("openFiles");
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("parallel");
+    QTest::addColumn<int>("atOnce");
     QStringList hundred;
     for (int i = 0; i < 100; ++i)
         hundred << QString::number(i);
-    QTest::newRow("one computer") << QStringList{"0"} << QStringList{} << 1;
-    QTest::newRow("more computers than workers, some failing")
-        << hundred << QStringList{"0", "17", "99"} << 100;
-    QTest::newRow("every computer failing")
-        << QStringList{"0", "1", "2"} << QStringList{"0", "1", "2"} << 3;
-    QTest::newRow("one computer under several names")
-        << QStringList{"web", "Web:44321", "db", "\\\\web ", "db:44321"} << QStringList{"db"} << 2;
-    QTest::newRow("other ports are other computers")
-        << QStringList{"web", "web:44322", "web:1"} << QStringList{} << 3;
+    QTest::newRow("one computer") << QStringList{"0"} << QStringList{} << 1 << 1000 << 1000 << 0
+                                  << 1;
+    QTest::newRow("more computers than open files allow, some failing")
+        << hundred << QStringList{"0", "17", "99"} << 100 << 16 << 1000 << 0 << 16;
+    QTest::newRow("every computer failing, as many as there are")
+        << QStringList{"0", "1", "2"} << QStringList{"0", "1", "2"} << 3 << 1000 << 1000 << 0 << 3;
+    QTest::newRow("one computer under several names, no thread to spare")
+        << QStringList{"web", "Web:44321", "db", "\\web ", "db:44321"} << QStringList{"db"} << 2
+        << 1000 << 0 << 0 << 1;
+    QTest::newRow("other ports are other computers, the user's bound")
+        << QStringList{"web", "web:44322", "web:1"} << QStringList{} << 3 << 1000 << 1000 << 2 << 2;
+    QTest::newRow("the user's bound past the room")
+        << hundred << QStringList{} << 100 << 10 << 1000 << 50 << 10;
 }
 
 // Each computer's report, or why it failed, stands in the place it was
@@ -318,24 +328,34 @@ void tst_Report::eachComputerKeepsItsPlace() {
     QFETCH(QStringList, computers);
     QFETCH(QStringList, failing);
     QFETCH(int, reads);
+    QFETCH(int, openFiles);
+    QFETCH(int, threads);
+    QFETCH(int, parallel);
+    QFETCH(int, atOnce);
+    const std::size_t workers = ComputersAtOnce(
+        std::size_t(reads), {std::size_t(openFiles), std::size_t(threads)}, std::size_t(parallel));
+    QCOMPARE(workers, std::size_t(atOnce));
     std::atomic<int> asking{0}, most{0}, read{0};
     const auto computerOf = [](const QString& name) {
         return ComputerKey(name).section(':', 0, 0);
     };
-    const auto reports = ReportEachComputer(computers, [&](const QString& computer) {
-        ++read;
-        const int now = ++asking;
-        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
-        }
-        QThread::msleep(1); // as a computer far away would, so the workers overlap
-        --asking;
-        if (failing.contains(computerOf(computer)))
-            throw PlatformError("no answer from " + computerOf(computer).toStdString());
-        ComputerReport report;
-        report.computer = computer;
-        report.unavailable = {ComputerKey(computer)};
-        return report;
-    });
+    const auto reports = ReportEachComputer(
+        computers,
+        [&](const QString& computer) {
+            ++read;
+            const int now = ++asking;
+            for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+            }
+            QThread::msleep(1); // as a computer far away would, so the workers overlap
+            --asking;
+            if (failing.contains(computerOf(computer)))
+                throw PlatformError("no answer from " + computerOf(computer).toStdString());
+            ComputerReport report;
+            report.computer = computer;
+            report.unavailable = {ComputerKey(computer)};
+            return report;
+        },
+        workers);
     QCOMPARE(read.load(), reads);
     QCOMPARE(reports.size(), std::size_t(computers.size()));
     for (qsizetype i = 0; i < computers.size(); ++i) {
@@ -348,7 +368,7 @@ void tst_Report::eachComputerKeepsItsPlace() {
         QCOMPARE(report.unavailable,
                  failed ? QStringList() : QStringList{ComputerKey(computers[i])});
     }
-    QVERIFY(most <= int(std::min<std::size_t>(reads, kMostComputersAtOnce)));
+    QVERIFY(most <= atOnce);
 }
 
 void tst_Report::computerListsAsSysadminsKeepThem_data() {
