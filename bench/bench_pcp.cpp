@@ -202,7 +202,7 @@ void BM_BrowserAcrossSlowLink(benchmark::State& state) {
         for (auto _ : state) {
             // A service of its own each time, so that every pass connects.
             platform::RemoteComputerLinks remote(sources, nullptr);
-            CounterBrowser browser(sources, remote);
+            CounterBrowser browser(remote);
             browser.show();
             auto* status = browser.findChild<QLabel*>("computerStatus");
             auto* instances = browser.findChild<QListWidget*>("instanceList");

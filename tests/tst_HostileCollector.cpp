@@ -246,7 +246,8 @@ void tst_HostileCollector::reportStaysWholeAndBounded() {
     }
     // Both formats at once: a collector that does not answer is waited for once.
     const QStringList args{"--report", "--computer", pmcd.host(), "--format"};
-    auto asText = std::async(std::launch::async, runOmbrix, args + QStringList{"text"});
+    auto asText =
+        std::async(std::launch::async, [&] { return runOmbrix(args + QStringList{"text"}); });
     const OmbrixRun json = runOmbrix(args + QStringList{"json"});
     const OmbrixRun text = asText.get();
     for (const OmbrixRun* run : {&json, &text}) {
