@@ -1,10 +1,12 @@
 #include "program/ReportCommand.h"
 
+#include "app/Background.h"
 #include "app/VisibleText.h"
 #include "drive_details/DriveReport.h"
 #include "platform/HostPort.h"
 #include "platform/PlatformError.h"
 #include "platform/RemoteComputers.h"
+#include "platform/linux/BoundedCall.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/counters/LinuxCounterSources.h"
 #include "platform/remote/RemoteMachine.h"
@@ -161,6 +163,9 @@ bool asksForReport(const QCommandLineParser& parser) {
 }
 
 int runReport(const QCommandLineParser& parser) {
+    // The workers that read volumes and print services for the report; they
+    // are joined when it is written, those still stuck waited for a little.
+    platform::BoundedWorkers boundedWorkers(kMostExitWait);
     if (!parser.isSet(kReport))
         return usageError(QStringLiteral("--format and --section go with --report"));
     if (!parser.positionalArguments().isEmpty())

@@ -1,10 +1,12 @@
 #include "app/Application.h"
+#include "app/Background.h"
 #include "app/DisplayCheck.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Startup.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/PlatformError.h"
+#include "platform/linux/BoundedCall.h"
 #include "platform/linux/LinuxMachine.h"
 #include "program/CommandLine.h"
 #include "program/OtherComputer.h"
@@ -29,6 +31,11 @@ int main(int argc, char** argv) {
         return *commandLine.exitStatus;
 
     platform::LinuxMachine m(sendToErrorSink);
+    // The threads the program starts, each kind with an owner that joins
+    // them: the workers reading volumes and print services, made before
+    // anything asks them, and (below) the threads of questions the windows
+    // ask, which go after the windows and before the services they use.
+    platform::BoundedWorkers boundedWorkers(kMostExitWait);
     // The collector's library writes the environment on first use: here,
     // before the application object starts threads that read it.
     if (!commandLine.computer.isEmpty()) {
@@ -55,6 +62,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    BackgroundThreads background;
     Application::setApplicationName(QStringLiteral("Ombrix"));
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());
