@@ -14,11 +14,6 @@ Application::Application(int& argc, char** argv, platform::MessageBoxes& boxes)
     setStyle(new ApplicationStyle);
     setFont(formFont());
     installLabelAccessibility();
-    m_previousSink = setErrorSink([this](std::exception_ptr error) { fail(error); });
-}
-
-Application::~Application() {
-    setErrorSink(std::move(m_previousSink));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -17,7 +17,6 @@ class Application : public QApplication {
     Q_OBJECT
 public:
     Application(int& argc, char** argv, platform::MessageBoxes& boxes);
-    ~Application() override;
     bool notify(QObject* receiver, QEvent* event) override;
     void fail(const std::exception_ptr& error);
     bool failed() const { return m_failed; }
@@ -26,8 +25,8 @@ public:
 
 private:
     platform::MessageBoxes& m_boxes;
-    ErrorSink m_previousSink;
     bool m_failed = false;
+    ScopedErrorSink m_errors{[this](std::exception_ptr error) { fail(error); }};
 };
 
 } // namespace ombrix

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/Handler.h"
+#include "platform/KeptThreads.h"
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -13,8 +14,40 @@
 
 namespace ombrix {
 
-// Runs a task on the threads kept for questions to services that may take
-// seconds to answer (a stopped print service, a network drive that hangs).
+// How long the end of the program waits for questions still out.
+inline constexpr std::chrono::milliseconds kMostExitWait{2000};
+
+// The threads kept for questions to services that may take seconds to answer
+// (a stopped print service, a network drive that hangs), and their owner:
+// made once by the program before its windows and gone after them (tests
+// make their own). While it lives, startInBackground and askInBackground
+// hand their tasks to it. At most eight run at once, so a few stuck services
+// never hold every thread; a thread ends when no task waits. When it goes it
+// takes no more tasks, drops those not begun, and joins those running,
+// waiting at most `mostEndWait` for them.
+class BackgroundThreads {
+public:
+    explicit BackgroundThreads(std::chrono::milliseconds mostEndWait = kMostExitWait);
+    ~BackgroundThreads();
+    BackgroundThreads(const BackgroundThreads&) = delete;
+    BackgroundThreads& operator=(const BackgroundThreads&) = delete;
+
+    void start(std::function<void()> task);
+    // Waits until every task started so far has ended, or at most `bound`;
+    // false when tasks are still running then.
+    bool waitForDone(std::chrono::milliseconds bound);
+    // Threads running tasks now.
+    int running() const { return m_threads.running(); }
+
+private:
+    struct Queue;
+    std::shared_ptr<Queue> m_queue;
+    BackgroundThreads* m_before;
+    platform::KeptThreads m_threads; // last: joined before the queue goes
+};
+
+// Runs a task on the program's BackgroundThreads; throws std::logic_error
+// where none lives.
 void startInBackground(std::function<void()> task);
 
 // Waits until every task started so far has ended, or at most `bound`;

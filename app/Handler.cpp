@@ -1,14 +1,19 @@
 #include "app/Handler.h"
 
+#include <atomic>
 #include <utility>
 
 namespace ombrix {
 namespace {
-ErrorSink& sink() {
-    static ErrorSink s = [](std::exception_ptr error) { std::rethrow_exception(error); };
-    return s;
-}
+std::atomic<const ScopedErrorSink*> g_installed{nullptr};
 } // namespace
+
+ScopedErrorSink::ScopedErrorSink(ErrorSink sink)
+    : m_sink(std::move(sink)), m_before(g_installed.exchange(this)) {}
+
+ScopedErrorSink::~ScopedErrorSink() {
+    g_installed.store(m_before);
+}
 
 void handle(const std::function<void()>& body) {
     try {
@@ -18,12 +23,11 @@ void handle(const std::function<void()>& body) {
     }
 }
 
-ErrorSink setErrorSink(ErrorSink next) {
-    return std::exchange(sink(), std::move(next));
-}
-
 void sendToErrorSink(std::exception_ptr error) {
-    sink()(error);
+    const ScopedErrorSink* sink = g_installed.load();
+    if (!sink)
+        std::rethrow_exception(error);
+    sink->m_sink(error);
 }
 
 } // namespace ombrix

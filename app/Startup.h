@@ -1,12 +1,9 @@
 #pragma once
-#include <chrono>
+#include "app/Background.h"
 
 namespace ombrix {
 class Application;
 class Forms;
-
-// How long the end of the program waits for questions still out.
-inline constexpr std::chrono::milliseconds kMostExitWait{2000};
 
 // Loads and shows the main window, then runs the events until the
 // program ends. Returns the program's exit status; where a question is

@@ -6,10 +6,12 @@
 //   stall_probe drive      a key for a drive whose FUSE server never answers
 //                          (needs root: mounts in a namespace of its own)
 // bench/ui_stall.py sets up the stopped scheduler and runs both.
+#include "app/Background.h"
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
 #include "main_window/PrinterInstallControl.h"
 #include "main_window/PrintersWindow.h"
+#include "platform/linux/BoundedCall.h"
 #include "platform/linux/drives/LinuxFileSystem.h"
 #include "platform/linux/modules/LazyPrinters.h"
 
@@ -137,6 +139,9 @@ int probeDrive() {
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QApplication app(argc, argv);
+    // The owners of the threads the program starts, made as the program makes them.
+    ombrix::platform::BoundedWorkers boundedWorkers(ombrix::kMostExitWait);
+    ombrix::BackgroundThreads background;
     const QByteArray what = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     if (what == "printers")
         return probePrinters();

@@ -1,4 +1,6 @@
 #pragma once
+#include "app/Background.h"
+#include "platform/linux/BoundedCall.h"
 #include "platform/linux/LinuxMachine.h"
 #include "program/Windows.h"
 #include "report/Report.h"
@@ -18,9 +20,11 @@ namespace program {
 
 // The program's parts, made once: this computer's machine, which it keeps
 // whichever computer it shows (the counters, the links to other computers,
-// the message boxes), and the computer it shows: this one, or another named
-// on the command line. The windows' and the report's services come from
-// here, in the program as in its tests.
+// the message boxes), the computer it shows: this one, or another named on
+// the command line, and the owners of the threads the program starts, which
+// join them when it goes, waiting a bounded time for those stuck. The
+// windows' and the report's services come from here, in the program as in
+// its tests.
 class Program {
 public:
     // errors: where an exception goes that escapes the handler of an answer
@@ -50,8 +54,14 @@ public:
 
 private:
     platform::LinuxMachine m_local;
+    // The workers reading volumes and print services, made before anything
+    // asks them.
+    platform::BoundedWorkers m_boundedWorkers{kMostExitWait};
     // Ends before the links it reads over.
     std::unique_ptr<platform::RemoteMachine> m_shown;
+    // The threads of questions the windows ask: joined first, before the
+    // services they use go.
+    BackgroundThreads m_background;
 };
 
 // The line that tells why the computer named could not be shown.

@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
 
+    // Owns the program's threads too, which go after the windows and before
+    // the services they use.
     program::Program parts(sendToErrorSink);
     // The collector's library writes the environment on first use: here,
     // before the application object starts threads that read it.

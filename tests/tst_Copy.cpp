@@ -15,6 +15,7 @@
 #include "FakePrinters.h"
 #include "FakeRegistryProvider.h"
 #include "FakeReportSources.h"
+#include "ProgramThreads.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -129,6 +130,7 @@ struct Windows {
 // Copy gives the window's whole text as the report writes that section.
 class tst_Copy : public QObject {
     Q_OBJECT
+    ProgramThreads m_threads;
 
 private slots:
     void copyPutsTheWindowsReportOnTheClipboard_data();

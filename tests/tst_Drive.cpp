@@ -4,6 +4,7 @@
 #include "drive_details/DriveReport.h"
 
 #include "FakeFileSystem.h"
+#include "ProgramThreads.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@ using ombrix::Drive;
 
 class tst_Drive : public QObject {
     Q_OBJECT
+    ProgramThreads m_threads;
 
 private:
     std::unique_ptr<FakeFileSystem> m_fs;

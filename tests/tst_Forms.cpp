@@ -99,16 +99,17 @@ private slots:
 
     void handlerErrorsReachTheSink() {
         QStringList seen;
-        ErrorSink previous = setErrorSink([&](std::exception_ptr e) {
-            try {
-                std::rethrow_exception(e);
-            } catch (const std::exception& ex) {
-                seen << ex.what();
-            }
-        });
-        handle([] { throw platform::PlatformError("boom"); });
-        handle([] {});
-        setErrorSink(previous);
+        {
+            const ScopedErrorSink sink([&](std::exception_ptr e) {
+                try {
+                    std::rethrow_exception(e);
+                } catch (const std::exception& ex) {
+                    seen << ex.what();
+                }
+            });
+            handle([] { throw platform::PlatformError("boom"); });
+            handle([] {});
+        }
         QCOMPARE(seen, QStringList{"boom"});
     }
 };

@@ -1,3 +1,4 @@
+#include "ProgramThreads.h"
 #include "app/Background.h"
 #include "app/Forms.h"
 #include "drive_details/Drive.h"
@@ -300,6 +301,7 @@ std::int32_t signedSerial(const QString& hex8) {
 
 // The reading a child process makes of a drive that never answers, and ends.
 int reportAndExit(const char* letter) {
+    ProgramThreads threads;
     LinuxFileSystem fs(200ms);
     std::unique_ptr<DriveObject> drive = fs.create()->GetDrive(QString::fromLatin1(letter));
     return drive->SerialNumber() == NotReady ? 0 : 2; // a hung drive must not answer
@@ -1049,6 +1051,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--report-and-exit") == 0)
         return reportAndExit(argv[2]);
     QApplication app(argc, argv);
+    ProgramThreads threads;
     tst_LinuxFileSystem test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

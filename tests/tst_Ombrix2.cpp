@@ -9,6 +9,7 @@
 
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
+#include "ProgramThreads.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -77,6 +78,7 @@ struct Program {
 
 class tst_Ombrix2 : public QObject {
     Q_OBJECT
+    ProgramThreads m_threads;
 private slots:
     void loadStepFillsTheSummary() {
         Program p;
@@ -109,9 +111,10 @@ private slots:
         Program p;
         p.machine.floppy.present = present;
         bool errorReported = false;
-        ErrorSink previous = setErrorSink([&](std::exception_ptr) { errorReported = true; });
-        handle([&] { p.forms.showMain(); });
-        setErrorSink(previous);
+        {
+            const ScopedErrorSink sink([&](std::exception_ptr) { errorReported = true; });
+            handle([&] { p.forms.showMain(); });
+        }
         QVERIFY(!errorReported);
         QCOMPARE(p.text("Label9"), shown);
     }

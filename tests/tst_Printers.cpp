@@ -1,3 +1,4 @@
+#include "ProgramThreads.h"
 #include "main_window/PrinterInstallControl.h"
 #include "main_window/PrintersWindow.h"
 #include "platform/PlatformError.h"
@@ -101,6 +102,7 @@ QTreeWidgetItem* row(QTreeWidget* tree, const QString& name) {
 // queues on the file: device.
 class tst_Printers : public QObject {
     Q_OBJECT
+    ProgramThreads m_threads;
 
 private slots:
     void initTestCase();

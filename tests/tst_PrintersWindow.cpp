@@ -3,6 +3,7 @@
 #include "main_window/PrintersWindow.h"
 
 #include "FakePrinters.h"
+#include "ProgramThreads.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,6 +17,7 @@ using ombrix::PrintersWindow;
 // may stop answering.
 class tst_PrintersWindow : public QObject {
     Q_OBJECT
+    ProgramThreads m_threads;
 
     static QStringList listed(PrintersWindow* window) {
         QStringList names;

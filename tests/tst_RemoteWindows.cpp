@@ -4,6 +4,7 @@
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 #include "PcpHost.h"
+#include "ProgramThreads.h"
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "drive_details/Drive.h"
@@ -34,6 +35,7 @@ using namespace ombrix;
 
 class tst_RemoteWindows : public QObject {
     Q_OBJECT
+    ProgramThreads m_threads;
 
 private slots:
     void initTestCase();

@@ -16,10 +16,12 @@
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
 #include "ProgramApplication.h"
+#include "ProgramThreads.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
@@ -63,20 +65,37 @@ struct Program {
     }
 };
 
-// The program run to its end ("Exit") with the printers shown and a print
-// service that holds their question for an hour; run as a process of its own.
-int exitWhileThePrintersHang(int argc, char** argv) {
+// The program run to its end ("Exit") with something stuck for an hour: the
+// print service holding the printers' question ("question"), or a worker
+// reading a volume that never answers ("worker"); run as a process of its own.
+int exitWhileStuck(int argc, char** argv) {
+    const bool worker = qstrcmp(argv[2], "worker") == 0;
     FakeMessageBoxes boxes;
     g_boxes = &boxes;
     Application app(argc, argv, boxes);
+    ProgramThreads threads;
     Program p;
-    p.machine.printers.stuck = std::make_shared<FakeGate>();
+    const auto gate = std::make_shared<FakeGate>();
+    p.machine.printers.stuck = gate;
     p.machine.printers.stuckFor = std::chrono::hours(1);
     QTimer::singleShot(0, &app, [&] {
-        p.press("Command2");
+        if (worker)
+            platform::runBoundedTask("a volume that hangs", std::chrono::milliseconds(0),
+                                     [gate] { gate->pass(std::chrono::hours(1)); });
+        else
+            p.press("Command2");
         p.press("Exit");
     });
     return runProgram(app, p.forms);
+}
+
+int threadsOfThisProcess() {
+    QFile status("/proc/self/status");
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Threads:"))
+                return line.mid(8).trimmed().toInt();
+    return -1;
 }
 
 } // namespace
@@ -130,12 +149,47 @@ private slots:
 
     // A question a service never answers does not keep the program: it
     // ends, where it used to wait for the answer.
+    void exitDoesNotWaitForAHungService_data() {
+        QTest::addColumn<QString>("stuck");
+        QTest::newRow("a question of a window") << "question";
+        QTest::newRow("a worker reading a volume") << "worker";
+    }
     void exitDoesNotWaitForAHungService() {
+        QFETCH(QString, stuck);
         QProcess program;
-        program.start(QCoreApplication::applicationFilePath(), {"--exit-while-printers-hang"});
+        program.start(QCoreApplication::applicationFilePath(), {"--exit-while-stuck", stuck});
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+    }
+
+    // The threads of work that has finished end, while their owner lives and
+    // keeps taking work.
+    void finishedThreadsEnd_data() {
+        QTest::addColumn<bool>("bounded");
+        QTest::newRow("questions in the background") << false;
+        QTest::newRow("workers of bounded calls") << true;
+    }
+    void finishedThreadsEnd() {
+        QFETCH(bool, bounded);
+        constexpr int kTasks = 3;
+        const auto gate = std::make_shared<FakeGate>();
+        const auto task = [gate] { gate->pass(std::chrono::hours(1)); };
+        platform::BoundedWorkers workers(kMostExitWait);
+        BackgroundThreads background;
+        const int before = threadsOfThisProcess();
+        for (int i = 0; i < kTasks; ++i) {
+            if (bounded)
+                QVERIFY(!workers.run(QString::number(i), std::chrono::milliseconds(0), task,
+                                     platform::kVolumeQueries));
+            else
+                background.start(task);
+        }
+        QTRY_COMPARE(gate->waiting(), kTasks);
+        QVERIFY(threadsOfThisProcess() >= before + kTasks);
+        gate->open();
+        QTRY_VERIFY(threadsOfThisProcess() <= before);
+        QCOMPARE(bounded ? workers.pending() : background.running(), 0);
     }
 
     // The built program itself, where no display can be opened.
@@ -205,8 +259,8 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    if (argc == 2 && qstrcmp(argv[1], "--exit-while-printers-hang") == 0)
-        return exitWhileThePrintersHang(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--exit-while-stuck") == 0)
+        return exitWhileStuck(argc, argv);
     return runWithProgramApplication<tst_Startup>(argc, argv, &g_boxes);
 }
 

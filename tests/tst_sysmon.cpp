@@ -27,6 +27,7 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <optional>
 
 using namespace ombrix;
 
@@ -151,7 +152,7 @@ private:
     std::unique_ptr<RecordingMessageBoxes> m_boxes;
     std::unique_ptr<Forms> m_forms;
     std::vector<QString> m_errors;
-    ErrorSink m_previousSink;
+    std::optional<ScopedErrorSink> m_sink;
 };
 
 void tst_sysmon::init() {
@@ -163,7 +164,7 @@ void tst_sysmon::init() {
     m_boxes = std::make_unique<RecordingMessageBoxes>();
     m_forms = std::make_unique<Forms>();
     m_errors.clear();
-    m_previousSink = setErrorSink([this](std::exception_ptr error) {
+    m_sink.emplace([this](std::exception_ptr error) {
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
@@ -183,7 +184,7 @@ void tst_sysmon::cleanup() {
     m_forms.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_machine.reset();
-    setErrorSink(m_previousSink);
+    m_sink.reset();
 }
 
 QWidget* tst_sysmon::open() {

@@ -1,27 +1,20 @@
 #include "platform/linux/BoundedCall.h"
 
+#include <atomic>
 #include <condition_variable>
-#include <map>
-#include <mutex>
-#include <set>
-#include <string>
+#include <stdexcept>
 #include <system_error>
-#include <thread>
 
 namespace ombrix::platform {
 namespace {
 
-struct Pending {
-    std::mutex mutex;
-    std::set<std::string> busyKeys;
-    std::map<std::string, int> running; // by group
-};
+std::atomic<BoundedWorkers*> g_installed{nullptr};
 
-// Deliberately never destroyed: a worker stuck in the kernel may return while
-// the program is already running its static destructors.
-Pending& pending() {
-    static auto* state = new Pending;
-    return *state;
+BoundedWorkers& installed() {
+    BoundedWorkers* workers = g_installed.load();
+    if (!workers)
+        throw std::logic_error("no owner for the workers of bounded calls");
+    return *workers;
 }
 
 struct Task {
@@ -30,58 +23,72 @@ struct Task {
     bool done = false;
 };
 
-void release(const std::string& key, const std::string& group) {
-    Pending& p = pending();
-    std::lock_guard lock(p.mutex);
-    p.busyKeys.erase(key);
-    --p.running[group];
-}
-
 } // namespace
 
-bool runBoundedTask(const QString& key, std::chrono::milliseconds bound, std::function<void()> work,
-                    const BoundedGroup& group) {
+BoundedWorkers::BoundedWorkers(std::chrono::milliseconds mostEndWait)
+    : m_before(g_installed.exchange(this)), m_threads(mostEndWait) {}
+
+BoundedWorkers::~BoundedWorkers() {
+    g_installed.store(m_before);
+}
+
+bool BoundedWorkers::run(const QString& key, std::chrono::milliseconds bound,
+                         std::function<void()> work, const BoundedGroup& group) {
     const std::string name = key.toStdString();
     const std::string groupName = group.name;
     {
-        Pending& p = pending();
-        std::lock_guard lock(p.mutex);
-        int& running = p.running[groupName];
-        if (p.busyKeys.count(name) != 0 || running >= group.mostPending)
+        const std::lock_guard lock(m_busy->mutex);
+        int& running = m_busy->running[groupName];
+        if (m_busy->keys.count(name) != 0 || running >= group.mostPending)
             return false;
-        p.busyKeys.insert(name);
+        m_busy->keys.insert(name);
         ++running;
     }
+    // What the worker writes once we gave up is its own: the task, the busy
+    // record, and what `work` captured.
+    const auto release = [busy = m_busy, name, groupName] {
+        const std::lock_guard lock(busy->mutex);
+        busy->keys.erase(name);
+        --busy->running[groupName];
+    };
     auto task = std::make_shared<Task>();
     try {
-        std::thread([task, name, groupName, work = std::move(work)] {
+        m_threads.start([task, release, work = std::move(work)] {
             try {
                 work();
             } catch (...) {
                 // Counted as no answer: the caller sees the result unset.
             }
-            release(name, groupName);
+            release();
             {
-                std::lock_guard lock(task->mutex);
+                const std::lock_guard lock(task->mutex);
                 task->done = true;
             }
             task->finished.notify_all();
-        }).detach();
+        });
     } catch (const std::system_error&) {
-        release(name, groupName);
+        release();
         return false;
     }
     std::unique_lock lock(task->mutex);
     return task->finished.wait_for(lock, bound, [&] { return task->done; });
 }
 
-int pendingBoundedTasks() {
-    Pending& p = pending();
-    std::lock_guard lock(p.mutex);
+int BoundedWorkers::pending() const {
+    const std::lock_guard lock(m_busy->mutex);
     int running = 0;
-    for (const auto& [group, count] : p.running)
+    for (const auto& [group, count] : m_busy->running)
         running += count;
     return running;
+}
+
+bool runBoundedTask(const QString& key, std::chrono::milliseconds bound, std::function<void()> work,
+                    const BoundedGroup& group) {
+    return installed().run(key, bound, std::move(work), group);
+}
+
+int pendingBoundedTasks() {
+    return installed().pending();
 }
 
 } // namespace ombrix::platform

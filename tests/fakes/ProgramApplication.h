@@ -2,6 +2,7 @@
 #include "app/Application.h"
 
 #include "FakeMessageBoxes.h"
+#include "ProgramThreads.h"
 
 #include <QTest>
 
@@ -13,6 +14,7 @@ int runWithProgramApplication(int argc, char** argv, FakeMessageBoxes** boxes = 
     if (boxes)
         *boxes = &recorded;
     ombrix::Application app(argc, argv, recorded);
+    ProgramThreads threads;
     Test test;
     return QTest::qExec(&test, argc, argv);
 }
