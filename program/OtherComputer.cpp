@@ -32,7 +32,8 @@ WindowServices windowServices(platform::LinuxMachine& m, platform::Dispatch& pri
 }
 
 OtherComputer::OtherComputer(platform::LinuxMachine& local, const QString& computer)
-    : m_local(local), m_machine(computer, readAll(*local.remoteComputers.link(computer))),
+    : m_local(local), m_machine(computer, readAll(*local.remoteComputers.link(computer)),
+                                platform::modulePrintersAt),
       m_readings(local.remoteComputers.link(computer), m_machine.snapshot) {
     local.remoteComputers.setShown(computer);
 }

@@ -7,6 +7,7 @@
 #include "platform/RemoteComputers.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/counters/LinuxCounterSources.h"
+#include "platform/linux/modules/LazyPrinters.h"
 #include "platform/remote/RemoteMachine.h"
 #include "program/StandardStreams.h"
 #include "report/ComputerReport.h"
@@ -67,7 +68,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     const bool adaptersCut = facts.adaptersCut && parts.network;
     const bool volumesCut = facts.volumesCut && parts.drives;
     const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
-    platform::RemoteMachine machine(computer, std::move(facts));
+    platform::RemoteMachine machine(computer, std::move(facts), platform::modulePrintersAt);
     ComputerReport report{typed, BuildReport(sections, machineSources(machine)),
                           UnavailableFacts(machine.notCarried(), sections), std::nullopt};
     SetAsideUnavailable(report);
