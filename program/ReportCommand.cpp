@@ -93,13 +93,9 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
             QStringLiteral("what its collector gives as addresses is none, and is left out: %1")
                 .arg(adapters);
         QString& failure = report.report.failures[ReportSection::Network];
-        failure = failure.isEmpty() ? why : failure + QStringLiteral("; ") + why;
-        if (failure.size() > platform::kMaxTextLength) { // names are a collector's texts
-            failure.truncate(platform::kMaxTextLength - 1);
-            if (failure.back().isHighSurrogate())
-                failure.chop(1);
-            failure += QChar(0x2026);
-        }
+        // Names are a collector's texts.
+        failure = platform::cutToMaxLength(
+            failure.isEmpty() ? why : failure + QStringLiteral("; ") + why);
     }
     return report;
 }
