@@ -46,6 +46,18 @@ struct ObjectInfo {
 inline constexpr qsizetype kMaxInstances = 10000;
 inline constexpr qsizetype kMaxTextLength = 256;
 
+// The text cut to kMaxTextLength characters, the last an ellipsis, where it
+// is longer; a character is never cut in two.
+inline QString cutToMaxLength(QString text) {
+    if (text.size() > kMaxTextLength) {
+        text.truncate(kMaxTextLength - 1);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+        text += QChar(0x2026);
+    }
+    return text;
+}
+
 inline const QString totalInstance() {
     return QStringLiteral("_Total");
 }

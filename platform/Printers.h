@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
 
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace ombrix::platform {
@@ -33,5 +36,8 @@ public:
     virtual ~Printers() = default;
     virtual PrinterList query() const = 0;
 };
+
+// Makes the printers of the print scheduler on that host (another computer's).
+using SchedulerPrinters = std::function<std::unique_ptr<Printers>(const std::string& host)>;
 
 } // namespace ombrix::platform

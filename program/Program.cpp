@@ -1,6 +1,7 @@
 #include "program/Program.h"
 
 #include "platform/PlatformError.h"
+#include "platform/linux/modules/LazyPrinters.h"
 #include "platform/remote/RemoteMachine.h"
 #include "report/ReportSources.h"
 
@@ -29,8 +30,8 @@ Program::~Program() = default;
 void Program::showComputer(const QString& computer) {
     std::shared_ptr<platform::ComputerLink> link = m_local.remoteComputers.link(computer);
     platform::RemoteFacts facts = readAll(*link);
-    m_shown =
-        std::make_unique<platform::RemoteMachine>(computer, std::move(facts), std::move(link));
+    m_shown = std::make_unique<platform::RemoteMachine>(
+        computer, std::move(facts), platform::modulePrintersAt, std::move(link));
     m_local.remoteComputers.setShown(computer);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/HostPort.h"
 #include "platform/PlatformError.h"
 #include "platform/RemoteComputers.h"
+#include "platform/linux/modules/LazyPrinters.h"
 #include "platform/remote/RemoteMachine.h"
 #include "program/Program.h"
 #include "program/ProgressLine.h"
@@ -92,7 +93,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     const bool adaptersCut = facts.adaptersCut && parts.network;
     const bool volumesCut = facts.volumesCut && parts.drives;
     const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
-    platform::RemoteMachine machine(computer, std::move(facts));
+    platform::RemoteMachine machine(computer, std::move(facts), platform::modulePrintersAt);
     ComputerReport report{typed, BuildReport(sections, SourcesOf(machine.machine(), QLocale())),
                           UnavailableFacts(machine.notCarried(), sections), std::nullopt};
     SetAsideUnavailable(report);
@@ -117,13 +118,9 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
             QStringLiteral("what its collector gives as addresses is none, and is left out: %1")
                 .arg(adapters);
         QString& failure = report.report.failures[ReportSection::Network];
-        failure = failure.isEmpty() ? why : failure + QStringLiteral("; ") + why;
-        if (failure.size() > platform::kMaxTextLength) { // names are a collector's texts
-            failure.truncate(platform::kMaxTextLength - 1);
-            if (failure.back().isHighSurrogate())
-                failure.chop(1);
-            failure += QChar(0x2026);
-        }
+        // Names are a collector's texts.
+        failure = platform::cutToMaxLength(
+            failure.isEmpty() ? why : failure + QStringLiteral("; ") + why);
     }
     return report;
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Fails when a file includes a header from a folder it may not lean on. The
 # layers, top down: the start-up (program/) over the windows, the windows
-# over app/ and the platform interfaces; below the interfaces, another
-# computer's services (platform/remote) over this computer's readers
-# (platform/linux), those over the links, Qt's services and the registry
-# engine; the PCP module leans on the interfaces and the counters' catalogue;
-# nothing includes
-# upwards.
+# over app/ and the platform interfaces; below the interfaces, this
+# computer's readers (platform/linux) over the links, Qt's services and the
+# registry engine; another computer's services (platform/remote) apart from
+# them, over the interfaces alone; both over the text forms they share
+# (platform/common); the PCP module leans on the interfaces and the
+# counters' catalogue; nothing includes upwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,8 +27,9 @@ declare -A allowed=(
   [platform/qt]="platform"
   [platform/links]="platform"
   [platform/pcp]="platform platform/linux/counters/LinuxCounterCatalogue.h"
-  [platform/linux]="platform platform/registry platform/qt platform/links"
-  [platform/remote]="platform platform/registry platform/linux"
+  [platform/common]="platform platform/registry"
+  [platform/linux]="platform platform/common platform/registry platform/qt platform/links"
+  [platform/remote]="platform platform/common platform/registry"
   [getcpu]="platform/linux/KernelFile.h"
 )
 

@@ -2,6 +2,7 @@
 // services the windows and the report read them through: fed answers laid
 // out as libpcp lays them out (descriptors as PCP 6.0 gives them), with no
 // collector.
+#include "fakes/FakePrinters.h"
 #include "fakes/RecordedAnswer.h"
 #include "platform/pcp/PcpFacts.h"
 #include "platform/remote/RemoteMachine.h"
@@ -352,7 +353,7 @@ void tst_PcpFacts::servicesNameWhatTheyCannotGive_data() {
 void tst_PcpFacts::servicesNameWhatTheyCannotGive() {
     QFETCH(RemoteFacts, facts);
     QFETCH(QStringList, notCarried);
-    RemoteMachine far(QStringLiteral("far"), facts);
+    RemoteMachine far(QStringLiteral("far"), facts, fakePrintersAt);
     QStringList named = far.notCarried();
     named.sort();
     notCarried.sort();

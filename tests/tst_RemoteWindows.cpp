@@ -3,6 +3,7 @@
 // its own, which the test stops and starts again while the windows are open.
 #include "FakeMachine.h"
 #include "FakeMessageBoxes.h"
+#include "FakePrinters.h"
 #include "PcpHost.h"
 #include "ProgramThreads.h"
 #include "app/Forms.h"
@@ -181,7 +182,7 @@ void tst_RemoteWindows::readingsKeepTheLastWhileSilent() {
     read.summary.totalMemory = 512ull << 20;
     read.summary.availableMemory = 100ull << 20;
     facts->set(read);
-    platform::RemoteMachine remote("far", read, fake.remoteComputers.link("far"));
+    platform::RemoteMachine remote("far", read, fakePrintersAt, fake.remoteComputers.link("far"));
     platform::ComputerReadings& readings = remote.readings;
     QObject receiver;
     int changes = 0;
@@ -272,7 +273,7 @@ void tst_RemoteWindows::drivesReadWhileFreshFactsArrive() {
         facts.volumes->push_back({"/dev/sd" + QString(QChar('a' + i)),
                                   i ? "/m" + QString::number(i) : "/", false, 1000u * (i + 1),
                                   10u * (i + 1)});
-    platform::RemoteMachine remote("far", facts);
+    platform::RemoteMachine remote("far", facts, fakePrintersAt);
     std::atomic<bool> done = false;
     std::atomic<int> wrong = 0;
     std::thread reader([&] {

@@ -494,7 +494,7 @@ void tst_Report::namesReadInTheirOrder() {
     if (path[0] == "computers") {
         RemoteFacts facts;
         facts.summary.nodeName = name;
-        RemoteMachine far(QStringLiteral("far"), std::move(facts));
+        RemoteMachine far(QStringLiteral("far"), std::move(facts), fakePrintersAt);
         ReportSources sources;
         sources.summary = [&far] {
             return ReadSummary(

@@ -3,8 +3,6 @@
 #include "platform/linux/KernelRelease.h"
 #include "platform/linux/OsRelease.h"
 
-#include <cstring>
-
 namespace ombrix::platform {
 
 LinuxVersionQuery::LinuxVersionQuery()
@@ -22,19 +20,6 @@ bool LinuxVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
     record = linuxVersionRecord(record.dwOSVersionInfoSize, *kernel,
                                 readOsRelease(m_osReleasePaths).prettyName);
     return true;
-}
-
-OSVERSIONINFOA linuxVersionRecord(std::uint32_t size, const KernelVersion& kernel,
-                                  const QString& distribution) {
-    OSVERSIONINFOA filled;
-    filled.dwOSVersionInfoSize = size;
-    filled.dwMajorVersion = kernel.major;
-    filled.dwMinorVersion = kernel.minor;
-    filled.dwBuildNumber = kernel.patch;
-    filled.dwPlatformId = LinuxVersionQuery::kPlatformIdLinux;
-    const QByteArray text = servicePackText(distribution, sizeof filled.szCSDVersion - 1);
-    std::memcpy(filled.szCSDVersion, text.constData(), static_cast<std::size_t>(text.size()));
-    return filled;
 }
 
 } // namespace ombrix::platform

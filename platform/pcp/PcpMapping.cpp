@@ -80,13 +80,7 @@ QString collectorText(const char* text) {
         if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
             c.category() == QChar::Separator_Paragraph)
             c = QChar::ReplacementCharacter;
-    if (decoded.size() > kMaxTextLength) {
-        decoded.truncate(kMaxTextLength - 1);
-        if (decoded.back().isHighSurrogate())
-            decoded.chop(1);
-        decoded += QChar(0x2026);
-    }
-    return decoded;
+    return cutToMaxLength(std::move(decoded));
 }
 
 bool hasAll(const std::vector<Term>& terms, const Metrics& metrics) {

@@ -7,9 +7,15 @@
 
 namespace {
 
-void copyReason(const std::exception& e, char* error, std::size_t size) {
-    std::strncpy(error, e.what(), size - 1);
-    error[size - 1] = '\0';
+// A new Made for host, or nullptr with a one-line reason in error.
+template <class Made> Made* made(const char* host, char* error, std::size_t size) {
+    try {
+        return new Made(host);
+    } catch (const std::exception& e) {
+        std::strncpy(error, e.what(), size - 1);
+        error[size - 1] = '\0';
+        return nullptr;
+    }
 }
 
 } // namespace
@@ -23,21 +29,11 @@ extern "C" __attribute__((visibility("default"))) void ombrix_pcp_prepare() {
 // Returns the counters of host, or nullptr with a one-line reason in error.
 extern "C" __attribute__((visibility("default"))) ombrix::platform::PerfCounters*
 ombrix_pcp_connect(const char* host, char* error, std::size_t size) {
-    try {
-        return new ombrix::platform::PcpPerfCounters(host);
-    } catch (const std::exception& e) {
-        copyReason(e, error, size);
-        return nullptr;
-    }
+    return made<ombrix::platform::PcpPerfCounters>(host, error, size);
 }
 
 // Returns the facts of host, or nullptr with a one-line reason in error.
 extern "C" __attribute__((visibility("default"))) ombrix::platform::ComputerFacts*
 ombrix_pcp_facts(const char* host, char* error, std::size_t size) {
-    try {
-        return new ombrix::platform::PcpComputerFacts(host);
-    } catch (const std::exception& e) {
-        copyReason(e, error, size);
-        return nullptr;
-    }
+    return made<ombrix::platform::PcpComputerFacts>(host, error, size);
 }

@@ -1,7 +1,7 @@
 #include "platform/remote/RemoteMachine.h"
 
 #include "platform/HostPort.h"
-#include "platform/linux/network/LiveNetworkView.h"
+#include "platform/common/NetworkKeys.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/remote/RemoteNetworkView.h"
 
@@ -16,15 +16,16 @@ std::string schedulerHost(const QString& computer) {
 } // namespace
 
 RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts,
+                             const SchedulerPrinters& printersAt,
                              std::shared_ptr<ComputerLink> link)
     : snapshot(std::move(computer), std::move(facts)),
-      printers("libombrix_printers.so", schedulerHost(snapshot.computer())),
+      schedulerPrinters(printersAt(schedulerHost(snapshot.computer()))),
       network(std::make_shared<RemoteNetworkView>(snapshot)),
       registry(std::make_unique<registry::RegistryLayer>()), readings(std::move(link), snapshot) {
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                       HKEY_CURRENT_CONFIG})
         registry->setStore(root, std::make_shared<registry::MemoryRegistryStore>());
-    registry->mount(HKEY_LOCAL_MACHINE, std::string(LiveNetworkView::kMountPath), network);
+    registry->mount(HKEY_LOCAL_MACHINE, std::string(network_keys::kMountPath), network);
 }
 
 RemoteMachine::~RemoteMachine() = default;

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/linux/modules/LazyPrinters.h"
+#include "platform/Printers.h"
 #include "platform/registry/RegistryLayer.h"
 #include "platform/remote/RemoteServices.h"
 
@@ -13,11 +13,12 @@ class RemoteNetworkView;
 // facts its collector gave (snapshot), which its readings replace with fresh
 // ones over its link. The registry holds nothing but that computer's network
 // configuration, where the network report reads it; its printers are those
-// of its own print scheduler.
+// of its own print scheduler, made by printersAt for its host.
 struct RemoteMachine {
     // link: the one its readings are taken again over; none for facts read
     // once (a report).
-    RemoteMachine(QString computer, RemoteFacts facts, std::shared_ptr<ComputerLink> link = {});
+    RemoteMachine(QString computer, RemoteFacts facts, const SchedulerPrinters& printersAt,
+                  std::shared_ptr<ComputerLink> link = {});
     ~RemoteMachine();
     RemoteMachine(const RemoteMachine&) = delete;
     RemoteMachine& operator=(const RemoteMachine&) = delete;
@@ -37,7 +38,8 @@ struct RemoteMachine {
     NoFloppyDrive floppy;
     RemoteClock clock{snapshot};
     RemoteFileSystem fileSystem{snapshot};
-    LazyPrinters printers;
+    std::unique_ptr<Printers> schedulerPrinters;
+    Printers& printers{*schedulerPrinters};
     std::shared_ptr<RemoteNetworkView> network; // mounted in the registry
     std::unique_ptr<registry::RegistryLayer> registry;
     RemoteReadings readings;

@@ -1,7 +1,6 @@
 #include "platform/remote/RemoteNetworkView.h"
 
-#include "platform/linux/network/LiveNetworkView.h"
-#include "platform/linux/network/NetworkKeys.h"
+#include "platform/common/NetworkKeys.h"
 #include "platform/remote/RemoteServices.h"
 
 namespace ombrix::platform {

@@ -1,8 +1,6 @@
 #include "platform/remote/RemoteServices.h"
 
-#include "platform/linux/KernelRelease.h"
-#include "platform/linux/LinuxVersionQuery.h"
-#include "platform/linux/OsRelease.h"
+#include "platform/common/VersionRecord.h"
 
 #include <QPointer>
 #include <QRegularExpression>

@@ -49,3 +49,8 @@ private:
     mutable std::mutex m_mutex;
     ombrix::platform::PrinterList m_list;
 };
+
+// Another computer's printers, where a test does not ask them.
+inline std::unique_ptr<ombrix::platform::Printers> fakePrintersAt(const std::string&) {
+    return std::make_unique<FakePrinters>();
+}

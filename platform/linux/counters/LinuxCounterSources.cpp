@@ -49,6 +49,18 @@ void presetCollectorConfiguration() {
     (void)preset;
 }
 
+// What the module's entry (ombrix_pcp_connect, ombrix_pcp_facts) makes for
+// computer; throws PlatformError with the module's reason when it makes none.
+template <class Service> std::unique_ptr<Service> opened(void* entry, const QString& computer) {
+    using Open = Service* (*)(const char*, char*, std::size_t);
+    char error[256] = {};
+    std::unique_ptr<Service> service(
+        reinterpret_cast<Open>(entry)(computer.toUtf8().constData(), error, sizeof error));
+    if (!service)
+        throw PlatformError(error);
+    return service;
+}
+
 } // namespace
 
 LinuxCounterSources::LinuxCounterSources(std::string module) : m_module(std::move(module)) {
@@ -70,25 +82,11 @@ void LinuxCounterSources::prepare() {
 }
 
 std::unique_ptr<ComputerFacts> LinuxCounterSources::connectFacts(const QString& computer) {
-    using Connect = ComputerFacts* (*)(const char*, char*, std::size_t);
-    const auto connectTo = reinterpret_cast<Connect>(entry("ombrix_pcp_facts"));
-    char error[256] = {};
-    std::unique_ptr<ComputerFacts> facts(
-        connectTo(computer.toUtf8().constData(), error, sizeof error));
-    if (!facts)
-        throw PlatformError(error);
-    return facts;
+    return opened<ComputerFacts>(entry("ombrix_pcp_facts"), computer);
 }
 
 std::unique_ptr<PerfCounters> LinuxCounterSources::connect(const QString& computer) {
-    using Connect = PerfCounters* (*)(const char*, char*, std::size_t);
-    const auto connectTo = reinterpret_cast<Connect>(entry("ombrix_pcp_connect"));
-    char error[256] = {};
-    std::unique_ptr<PerfCounters> counters(
-        connectTo(computer.toUtf8().constData(), error, sizeof error));
-    if (!counters)
-        throw PlatformError(error);
-    return counters;
+    return opened<PerfCounters>(entry("ombrix_pcp_connect"), computer);
 }
 
 } // namespace ombrix::platform

@@ -12,6 +12,10 @@ constexpr BoundedGroup kPrintServiceQueries{"print services", 32};
 
 } // namespace
 
+std::unique_ptr<Printers> modulePrintersAt(const std::string& host) {
+    return std::make_unique<LazyPrinters>("libombrix_printers.so", host);
+}
+
 LazyPrinters::LazyPrinters(std::string module, std::string server, std::chrono::milliseconds bound)
     : m_module(std::move(module)), m_server(std::move(server)), m_bound(bound) {}
 

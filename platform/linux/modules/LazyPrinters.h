@@ -45,4 +45,7 @@ private:
     mutable std::shared_ptr<Printers> m_printers;
 };
 
+// The printers of the scheduler on host, from the printers module.
+std::unique_ptr<Printers> modulePrintersAt(const std::string& host);
+
 } // namespace ombrix::platform

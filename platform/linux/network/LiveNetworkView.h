@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/RegistryProvider.h"
+#include "platform/common/NetworkKeys.h"
 #include "platform/linux/network/DhcpLeases.h"
 #include "platform/linux/network/NetworkFacts.h"
 
@@ -32,7 +33,7 @@ class RouteNetlink;
 // resolver's, Samba's, DHCP leases) are read on every open.
 class LiveNetworkView final : public RegistryProvider {
 public:
-    static constexpr std::string_view kMountPath = "SYSTEM\\CurrentControlSet\\Services";
+    static constexpr std::string_view kMountPath = network_keys::kMountPath;
 
     struct Sources {
         std::string resolvedServers = "/run/systemd/resolve/resolv.conf";
@@ -64,12 +65,5 @@ private:
     std::unique_ptr<RouteNetlink> m_netlink;
     mutable std::unique_ptr<Snapshot> m_facts;
 };
-
-// The key names of the interfaces of those names, given in interface-index
-// order: a name that can be a key name of its own stays as it is; one that
-// holds bytes that are not UTF-8, a "\", or escapes of its own, or that
-// differs only in case from an earlier one, is escaped (EscapedKeyName.h),
-// so that every interface has a key of its own.
-std::vector<std::string> adapterKeyNames(const std::vector<std::string>& names);
 
 } // namespace ombrix::platform

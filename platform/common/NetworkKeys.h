@@ -12,7 +12,19 @@
 #include <string_view>
 #include <vector>
 
-namespace ombrix::platform::network_keys {
+namespace ombrix::platform {
+
+// The key names of the interfaces of those names, given in interface-index
+// order: a name that can be a key name of its own stays as it is; one that
+// holds bytes that are not UTF-8, a "\", or escapes of its own, or that
+// differs only in case from an earlier one, is escaped (EscapedKeyName.h),
+// so that every interface has a key of its own.
+std::vector<std::string> adapterKeyNames(const std::vector<std::string>& names);
+
+namespace network_keys {
+
+// Where the views are mounted, under HKEY_LOCAL_MACHINE.
+constexpr std::string_view kMountPath = "SYSTEM\\CurrentControlSet\\Services";
 
 constexpr std::string_view kTcpipParameters = "Tcpip\\Parameters";
 constexpr std::string_view kAdapters = "NetBT\\Adapters";
@@ -58,4 +70,5 @@ inline RegistryValueData dwordValue(std::string name, std::uint32_t number) {
     return value;
 }
 
-} // namespace ombrix::platform::network_keys
+} // namespace network_keys
+} // namespace ombrix::platform
