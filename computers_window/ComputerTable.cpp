@@ -55,6 +55,7 @@ void ComputerTableModel::setComputers(const QStringList& names) {
     beginResetModel();
     m_rows.clear();
     m_waiting.clear();
+    m_rested.clear();
     m_held = 0;
     for (const QString& name : ComputersOnce(names)) {
         auto entry = std::make_shared<Entry>();
@@ -206,10 +207,11 @@ void ComputerTableModel::answered(const std::shared_ptr<Entry>& entry, QString f
         r.why = failure.isEmpty() && entry->link ? entry->link->whyNot() : failure;
     }
     changed(entry.get());
-    // Others wait: this row's turn is over until theirs are.
+    // Others wait: this row's turn is over, and it queues again behind
+    // them at the next refresh, so that a row is read at most once a period.
     if (!m_waiting.empty() && indexOf(entry.get()) >= 0) {
         release(*entry);
-        m_waiting.push_back(entry);
+        m_rested.push_back(entry);
         fill();
     }
 }
@@ -226,6 +228,9 @@ void ComputerTableModel::refreshAll() {
     for (const auto& entry : m_rows)
         if (entry->link)
             ask(entry);
+    m_waiting.insert(m_waiting.end(), m_rested.begin(), m_rested.end());
+    m_rested.clear();
+    fill();
 }
 
 } // namespace ombrix

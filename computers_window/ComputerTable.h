@@ -52,7 +52,8 @@ QStringList ComputerRowTexts(const ComputerRow& row);
 // (dataChanged) as its answer comes. At most mostAtOnce links are held at
 // once; the rows past them wait their turn, and while any waits, a row
 // that has its answer gives its link up to the next in line and queues
-// again, so every row is read in turn.
+// again at the next refresh, so every row is read in turn, once a period
+// at most.
 class ComputerTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -103,7 +104,8 @@ private:
 
     Services m_services;
     std::vector<std::shared_ptr<Entry>> m_rows;
-    std::deque<std::weak_ptr<Entry>> m_waiting;
+    std::deque<std::weak_ptr<Entry>> m_waiting; // for a link, in turn
+    std::vector<std::weak_ptr<Entry>> m_rested; // read this period; wait for the next
     std::size_t m_held = 0;
     QTimer* m_timer;
 };

@@ -78,7 +78,8 @@ ComputersWindow::ComputersWindow(Services services, QWidget* parent)
     m_view->setAccessibleName(QStringLiteral("Computers"));
     // Fixed-height rows: a thousand rows lay out without measuring each.
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    const int widths[kComputerColumns] = {140, 220, 220, 80, 100, 110, 220};
+    m_view->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    const int widths[kComputerColumns] = {140, 190, 190, 80, 100, 110, 300};
     for (int c = 0; c < kComputerColumns; ++c)
         m_view->setColumnWidth(c, widths[c]);
     connect(m_view, &QTableView::doubleClicked, this,
@@ -108,7 +109,7 @@ ComputersWindow::ComputersWindow(Services services, QWidget* parent)
     layout->addLayout(buttons);
     layout->addWidget(m_view, 1);
     layout->addWidget(m_status);
-    resize(1120, 480);
+    resize(1180, 480);
 }
 
 ComputersWindow::~ComputersWindow() = default;
