@@ -60,6 +60,15 @@ QStringList VisibleLines(const QStringList& lines) {
     return out;
 }
 
+QStringList TableLines(const QStringList& titles, const std::vector<QStringList>& rows) {
+    if (rows.empty())
+        return {};
+    QStringList lines{titles.join(u'\t')};
+    for (const QStringList& row : rows)
+        lines << VisibleLines(row).join(u'\t');
+    return lines;
+}
+
 QString WellFormedText(const QString& text) {
     QString out = text;
     for (qsizetype i = 0; i < out.size(); ++i) {

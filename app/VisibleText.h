@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace ombrix {
 
 // Whether a character is one of the bidirectional controls that reorder the
@@ -24,6 +26,12 @@ QString ShownText(const QString& text);
 QString VisibleText(const QString& text);
 // Each line written as VisibleText writes it.
 QStringList VisibleLines(const QStringList& lines);
+
+// A table as the report and the windows' Copy write it: the column titles,
+// then one line per row, columns separated by tabs and each cell written as
+// VisibleText writes it (a tab or a line break in a cell stays inside it);
+// nothing for no rows.
+QStringList TableLines(const QStringList& titles, const std::vector<QStringList>& rows);
 
 // A text with every lone surrogate replaced by U+FFFD.
 QString WellFormedText(const QString& text);

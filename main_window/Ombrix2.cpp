@@ -181,6 +181,8 @@ void Ombrix2::createMenus() {
     file->setObjectName(QStringLiteral("File"));
     action(file, "About", QStringLiteral("&About"), QKeySequence(Qt::CTRL | Qt::Key_A),
            &Ombrix2::About_Click);
+    if (m_services.showComputers)
+        action(file, "Computers", QStringLiteral("&Computers…"), {}, &Ombrix2::Computers_Click);
     action(file, "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_E),
            &Ombrix2::Exit_Click);
     QMenu* system = menuBar()->addMenu(QStringLiteral("&System Monitor"));
@@ -327,6 +329,10 @@ void Ombrix2::About_Click() {
 
 void Ombrix2::Exit_Click() {
     m_services.endProgram();
+}
+
+void Ombrix2::Computers_Click() {
+    m_services.showComputers();
 }
 
 void Ombrix2::Execute_Click() {

@@ -43,6 +43,8 @@ public:
         // Memory and speed are taken again through it, and the caption says
         // when the computer does not answer.
         platform::ComputerReadings& readings;
+        // Shows the Computers window; none: the menu has no entry for it.
+        std::function<void()> showComputers = nullptr;
     };
 
     Ombrix2(Forms& forms, Services services, QWidget* parent = nullptr);
@@ -66,6 +68,7 @@ public:
     void About_Click();
     void Exit_Click();
     void Execute_Click();
+    void Computers_Click();
 
 private:
     void createLayout();

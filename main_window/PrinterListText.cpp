@@ -51,12 +51,7 @@ QString PrinterListMessage(const platform::PrinterList& list) {
 }
 
 QStringList PrinterTableLines(const std::vector<QStringList>& rows) {
-    if (rows.empty())
-        return {};
-    QStringList lines{PrinterColumnTitles().join(u'\t')};
-    for (const QStringList& row : rows)
-        lines << VisibleLines(row).join(u'\t');
-    return lines;
+    return TableLines(PrinterColumnTitles(), rows);
 }
 
 } // namespace ombrix

@@ -6,6 +6,7 @@
 #include "program/StandardStreams.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #ifndef OMBRIX_VERSION
 #error "OMBRIX_VERSION comes from the project version in CMakeLists.txt"
@@ -65,8 +66,9 @@ Options::Options()
                               "repeatable: report each computer named, asked in parallel."),
                QStringLiteral("host[:port]")),
       computers(QStringLiteral("computers"),
-                QStringLiteral("With --report: report each computer the file names, one a "
-                               "line (# starts a comment; - reads standard input). "
+                QStringLiteral("Show the computers the file names side by side, one a line "
+                               "(# starts a comment; - reads standard input), and keep them "
+                               "as the list last used; with --report, report each. "
                                "Repeatable, beside --computer."),
                 QStringLiteral("file")) {}
 
@@ -110,8 +112,15 @@ CommandLine readCommandLine(const QStringList& arguments) {
     // The report runs here, before any application object: it needs no display.
     if (asksForReport(parser))
         return ended(runReport(parser));
-    if (parser.isSet(options.computers))
-        return ended(usageError(QStringLiteral("--computers goes with --report.")));
+    if (parser.isSet(options.computers)) {
+        CommandLine commandLine;
+        try {
+            commandLine.computerList = namedComputers(parser);
+        } catch (const std::invalid_argument& e) {
+            return ended(usageError(QString::fromStdString(e.what()) + u'.'));
+        }
+        return commandLine;
+    }
     if (parser.values(options.computer).size() > 1)
         return ended(usageError(QStringLiteral("The windows show one computer at a time.")));
     CommandLine commandLine;

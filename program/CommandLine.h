@@ -29,6 +29,9 @@ struct CommandLine {
     // The other computer whose windows to open ("host" or "host:port");
     // empty: this one.
     QString computer;
+    // With --computers and no report: the computers the lists and
+    // --computer name, in the order given, for the Computers window.
+    std::optional<QStringList> computerList;
 };
 
 inline constexpr int kUsageExitStatus = 2;

@@ -46,6 +46,8 @@ int usageError(const QString& message) {
     return 2;
 }
 
+} // namespace
+
 // The computers --computer and --computers name, in the order given; throws
 // the usage error of a list that cannot be read.
 QStringList namedComputers(const QCommandLineParser& parser) {
@@ -72,6 +74,8 @@ QStringList namedComputers(const QCommandLineParser& parser) {
     }
     return computers;
 }
+
+namespace {
 
 // Another computer's report, named as the user typed it: its facts in one
 // reading of the parts the sections need, then the same sources as this
@@ -125,6 +129,8 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     return report;
 }
 
+} // namespace
+
 // The room this process has for computers read at once. The soft limit of
 // open files is raised to the hard one first. libpcp waits on its
 // connections with select(), which watches no descriptor past FD_SETSIZE: a
@@ -164,6 +170,8 @@ RoomForComputers roomForComputers() {
     room.threads = threads > all ? (threads - all) / 2 : 1;
     return room;
 }
+
+namespace {
 
 enum class Format { Text, Json, JsonLines };
 

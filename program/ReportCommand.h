@@ -1,5 +1,9 @@
 #pragma once
 
+#include "report/ComputerReport.h"
+
+#include <QStringList>
+
 class QCommandLineParser;
 
 namespace ombrix {
@@ -14,5 +18,14 @@ bool asksForReport(const QCommandLineParser& parser);
 // window. Returns the exit status: 0 the report is complete, 1 a section (or
 // writing it) failed, 2 bad usage (one line on stderr).
 int runReport(const QCommandLineParser& parser);
+
+// The computers --computer and --computers name, in the order given; throws
+// std::invalid_argument with the usage error of a list that cannot be read.
+QStringList namedComputers(const QCommandLineParser& parser);
+
+// The room this process has for computers asked at once: the soft limit of
+// open files is raised to the hard one first, and the open files stay under
+// select()'s reach (FD_SETSIZE), which libpcp waits on.
+RoomForComputers roomForComputers();
 
 } // namespace ombrix

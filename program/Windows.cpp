@@ -10,7 +10,7 @@
 
 namespace ombrix {
 
-void registerWindows(Forms& forms, const WindowServices& services) {
+void registerWindows(Forms& forms, const WindowServices& services, bool computersFirst) {
     // The factories run later, on first reference: they keep copies, or
     // refer to what the services refer to.
     const platform::Machine& m = services.machine;
@@ -23,7 +23,8 @@ void registerWindows(Forms& forms, const WindowServices& services) {
                            services.printerInstall,
                            m.clock,
                            services.endProgram,
-                           m.readings};
+                           m.readings,
+                           services.showComputers};
     forms.addMain<Ombrix2>([&forms, main] {
         auto w = std::make_unique<Ombrix2>(forms, main);
         w->Form_Load();
@@ -45,6 +46,17 @@ void registerWindows(Forms& forms, const WindowServices& services) {
         w->Form_Load();
         return w;
     });
+    if (services.computers) {
+        auto computers = [computers = *services.computers] {
+            auto w = std::make_unique<ComputersWindow>(computers);
+            w->Form_Load();
+            return w;
+        };
+        if (computersFirst)
+            forms.addMain<ComputersWindow>(computers);
+        else
+            forms.add<ComputersWindow>(computers);
+    }
     forms.add<frmAbout>([] {
         auto w = std::make_unique<frmAbout>();
         w->Form_Load();

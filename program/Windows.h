@@ -1,8 +1,10 @@
 #pragma once
+#include "computers_window/ComputersWindow.h"
 #include "main_window/Ombrix2.h"
 #include "platform/Machine.h"
 
 #include <functional>
+#include <optional>
 
 namespace ombrix {
 class Forms;
@@ -22,10 +24,16 @@ struct WindowServices {
     platform::CounterSources& counterSources;
     platform::RemoteComputers& remoteComputers;
     platform::MessageBoxes& boxes;
+    // The Computers window's services: none where the program has none here
+    // (another computer's windows reach the program's one through
+    // showComputers).
+    std::optional<ComputersWindow::Services> computers = std::nullopt;
+    // Shows the program's Computers window; none: no entry for it.
+    std::function<void()> showComputers = nullptr;
 };
 
-// Registers every window of the program; the main window is the one the
-// program starts with.
-void registerWindows(Forms& forms, const WindowServices& services);
+// Registers every window of the program; the one the program starts with is
+// the main window, or the Computers window when computersFirst.
+void registerWindows(Forms& forms, const WindowServices& services, bool computersFirst = false);
 
 } // namespace ombrix

@@ -3,6 +3,7 @@
 #include "app/Forms.h"
 #include "app/Handler.h"
 #include "app/Startup.h"
+#include "computers_window/ComputersWindow.h"
 #include "main_window/PrinterInstallControl.h"
 #include "platform/PlatformError.h"
 #include "program/CommandLine.h"
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
     program::Program parts(sendToErrorSink);
     // The collector's library writes the environment on first use: here,
     // before the application object starts threads that read it.
-    if (!commandLine.computer.isEmpty()) {
+    if (!commandLine.computer.isEmpty() || commandLine.computerList) {
         try {
             parts.local().counterSources.prepare();
         } catch (const std::exception&) {
@@ -61,6 +62,14 @@ int main(int argc, char** argv) {
 
     PrinterInstallControl printerInstall(parts.machine().printers);
     Forms forms;
-    registerWindows(forms, parts.windowServices(printerInstall, [] { QCoreApplication::exit(0); }));
+    parts.showComputersWith([&forms] { forms.show<ComputersWindow>(); });
+    registerWindows(forms, parts.windowServices(printerInstall, [] { QCoreApplication::exit(0); }),
+                    commandLine.computerList.has_value());
+    // --computers opens the Computers window on that list, kept as the one
+    // last used.
+    if (commandLine.computerList) {
+        if (auto* computers = forms.get<ComputersWindow>())
+            computers->showComputers(*commandLine.computerList);
+    }
     return runProgram(app, forms);
 }

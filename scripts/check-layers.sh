@@ -13,9 +13,10 @@ cd "$(dirname "$0")/.."
 # folder: the folders (or single headers) its files may include from,
 # besides its own
 declare -A allowed=(
-  [program]="app about drive_details main_window network_report performance_monitor registry report platform platform/linux platform/registry platform/links platform/pcp platform/remote platform/qt"
+  [program]="app about computers_window drive_details main_window network_report performance_monitor registry report platform platform/linux platform/registry platform/links platform/pcp platform/remote platform/qt"
   [report]="app main_window network_report drive_details registry platform"
   [main_window]="app about drive_details network_report performance_monitor platform"
+  [computers_window]="app main_window registry report platform"
   [network_report]="app registry platform"
   [drive_details]="app platform"
   [performance_monitor]="app platform"

@@ -89,8 +89,12 @@ void tst_CommandLine::answersWithoutADisplay_data() {
         << QStringLiteral("ombrix: --computers /nonexistent/ombrix-hosts cannot be read: [^\n]+\n");
     QTest::newRow("a folder as a list of computers")
         << QStringList{"--report", "--computers", "/"} << 2 << QString() << usageError;
+    // A list for the windows is read before the display is looked for.
     QTest::newRow("a list of computers for the windows")
-        << QStringList{"--computers", "-"} << 2 << QString() << usageError;
+        << QStringList{"--computers", OMBRIX_FIXTURES_DIR "/computers.txt"} << 1 << QString()
+        << QStringLiteral("ombrix: cannot open the display; run it in a desktop session\n");
+    QTest::newRow("a list for the windows that is not there")
+        << QStringList{"--computers", "/nonexistent/ombrix-hosts"} << 2 << QString() << usageError;
     for (const char* count : {"0", "-3", "many", ""})
         QTest::newRow(qPrintable(QStringLiteral("--parallel \"%1\"").arg(count)))
             << QStringList{"--report", "--computer", "127.0.0.1:1", "--parallel", count} << 2

@@ -47,6 +47,7 @@ private slots:
     void collectorWithoutCountersKeepsAnswering();
     void counterChoiceStartsOnThatComputer();
     void drivesReadWhileFreshFactsArrive();
+    void computerOpensBesideTheOthers();
 
 private:
     // The program as main() builds it for "--computer", with its message
@@ -295,6 +296,34 @@ void tst_RemoteWindows::drivesReadWhileFreshFactsArrive() {
     reader.join();
     QCOMPARE(wrong.load(), 0);
     QCOMPARE(remote.fileSystem.create()->DriveLetters().size(), 20);
+}
+
+// A computer opened from the Computers window gets its own main window,
+// read without waiting, from which its other windows open as with
+// --computer; opened again, the same windows show.
+void tst_RemoteWindows::computerOpensBesideTheOthers() {
+    REQUIRE_COLLECTOR();
+    program::Program parts(sendToErrorSink);
+    const QString notYet = QStringLiteral("not yet");
+    QString why = notYet;
+    const auto done = [&why](const QString& w) { why = w; };
+    parts.openComputer(m_host->address(), done);
+    QTRY_COMPARE_WITH_TIMEOUT(why, QString(), 15000);
+    Forms* forms = parts.formsOf(m_host->address());
+    QVERIFY(forms);
+    auto* main = forms->get<Ombrix2>();
+    QVERIFY(main && main->isVisible());
+    QVERIFY2(main->windowTitle().endsWith(" " + m_name), qPrintable(main->windowTitle()));
+    main->findChild<QAbstractButton*>("Command3")->click();
+    QVERIFY(forms->get<frmNetCheck>()->isVisible());
+    why = notYet;
+    parts.openComputer(m_host->address(), done);
+    QCOMPARE(why, QString());
+    QCOMPARE(parts.openedComputers(), std::size_t{1});
+    // One that cannot be reached says why, and opens nothing.
+    parts.openComputer(QStringLiteral("127.0.0.1:1"), done);
+    QTRY_VERIFY_WITH_TIMEOUT(!why.isEmpty() && why != notYet, 15000);
+    QCOMPARE(parts.openedComputers(), std::size_t{1});
 }
 
 QTEST_MAIN(tst_RemoteWindows)

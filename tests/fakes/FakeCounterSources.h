@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <mutex>
 
 // This computer's fake counters, and other computers that answer with fake
@@ -23,6 +24,8 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
     std::chrono::milliseconds connectBound{1000};
     std::atomic<int> connectsEnded = 0;
     int prepared = 0; // times the library behind other computers was made ready
+    // Facts of one computer apart from those of `remote` (set before its first connection).
+    std::map<QString, std::shared_ptr<FakeComputerFacts>> factsOf;
 
     void prepare() override { ++prepared; }
 
@@ -45,6 +48,8 @@ struct FakeCounterSources final : ombrix::platform::CounterSources {
                 counters->broken = remote.broken;
                 counters->explanations = remote.explanations;
                 counters->computerFacts = remote.computerFacts;
+                if (const auto own = factsOf.find(computer); own != factsOf.end())
+                    counters->computerFacts = own->second;
             }
         }
         const bool given = !connectGate || connectGate->pass(connectBound);
