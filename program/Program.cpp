@@ -55,7 +55,7 @@ ComputersWindow::Services Program::computersWindow() {
 }
 
 SummaryFacts ComputerSummary(const QString& computer, platform::RemoteFacts facts) {
-    platform::RemoteMachine m(computer, std::move(facts));
+    platform::RemoteMachine m(computer, std::move(facts), platform::modulePrintersAt);
     return ReadSummary({m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy}, QLocale());
 }
 
@@ -91,7 +91,7 @@ void Program::openComputer(const QString& computer, std::function<void(const QSt
                         if (!m_opened.contains(key)) {
                             auto opened = std::make_unique<Opened>();
                             opened->machine = std::make_unique<platform::RemoteMachine>(
-                                computer, std::move(*read.value), link);
+                                computer, std::move(*read.value), platform::modulePrintersAt, link);
                             opened->printers =
                                 std::make_unique<PrinterInstallControl>(opened->machine->printers);
                             const WindowServices services{opened->machine->machine(),
