@@ -17,7 +17,7 @@ std::string schedulerHost(const QString& computer) {
 
 RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts)
     : snapshot(std::move(computer), std::move(facts)),
-      printers("libombrix_printers.so", schedulerHost(snapshot.computer())),
+      scheduler("libombrix_printers.so", schedulerHost(snapshot.computer())),
       network(std::make_shared<RemoteNetworkView>(snapshot)),
       registry(std::make_unique<registry::RegistryLayer>()) {
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
@@ -31,7 +31,7 @@ RemoteMachine::~RemoteMachine() = default;
 NotCarried RemoteMachine::notCarried() const {
     return version.notCarried() + systemInfo.notCarried() + host.notCarried() + cpu.notCarried() +
            memory.notCarried() + floppy.notCarried() + network->notCarried() +
-           fileSystem.notCarried();
+           fileSystem.notCarried() + printers.notCarried();
 }
 
 } // namespace ombrix::platform
