@@ -1,4 +1,5 @@
 #pragma once
+#include "app/NotCarriedLine.h"
 #include "main_window/modCPUInfo.h"
 
 #include <QMainWindow>
@@ -43,6 +44,9 @@ public:
         // Set when the services read another computer: its readings are
         // refreshed through it, and the caption says when it stops answering.
         platform::ComputerReadings* remote = nullptr;
+        // Another computer's facts that cannot be known, named in a line
+        // under the summary; none for this computer.
+        NotCarriedSource notCarried = {};
     };
 
     Ombrix2(Forms& forms, Services services, QWidget* parent = nullptr);
@@ -73,6 +77,8 @@ private:
     void createMenus();
     void showMemory(const SummaryFacts& facts);
     void showReadings();
+    // The line naming the facts of another computer that cannot be known.
+    void showNotCarried();
     void showCaption();
     void readOsVersionAndBuild();
     void selectFloppyDrive(bool showPresence);

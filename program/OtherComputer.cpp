@@ -22,13 +22,23 @@ platform::RemoteFacts readAll(platform::ComputerLink& link) {
 
 WindowServices windowServices(platform::LinuxMachine& m, platform::Dispatch& printerInstall,
                               std::function<void()> endProgram) {
-    return {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy, printerInstall, m.clock,
-             std::move(endProgram), nullptr},
+    return {{m.memory,
+             m.version,
+             m.cpu,
+             m.host,
+             m.systemInfo,
+             m.floppy,
+             printerInstall,
+             m.clock,
+             std::move(endProgram),
+             nullptr,
+             {}},
             *m.registry,
             m.fileSystem,
             m.counterSources,
             m.remoteComputers,
-            m.boxes};
+            m.boxes,
+            {}};
 }
 
 OtherComputer::OtherComputer(platform::LinuxMachine& local, const QString& computer)
@@ -44,13 +54,15 @@ OtherComputer::~OtherComputer() {
 WindowServices OtherComputer::windowServices(platform::Dispatch& printerInstall,
                                              std::function<void()> endProgram) {
     platform::RemoteMachine& m = m_machine;
+    const NotCarriedSource notCarried = [&m] { return m.notCarried(); };
     return {{m.memory, m.version, m.cpu, m.host, m.systemInfo, m.floppy, printerInstall, m.clock,
-             std::move(endProgram), &m_readings},
+             std::move(endProgram), &m_readings, notCarried},
             *m.registry,
             m.fileSystem,
             m_local.counterSources,
             m_local.remoteComputers,
-            m_local.boxes};
+            m_local.boxes,
+            notCarried};
 }
 
 QString unreachableLine(const QString& computer, const QString& reason) {

@@ -17,13 +17,13 @@ void registerWindows(Forms& forms, const WindowServices& services) {
         w->Form_Load();
         return w;
     });
-    forms.add<frmNetCheck>([&registry = services.registry] {
-        auto w = std::make_unique<frmNetCheck>(registry);
+    forms.add<frmNetCheck>([&registry = services.registry, notCarried = services.notCarried] {
+        auto w = std::make_unique<frmNetCheck>(registry, notCarried);
         w->Form_Load();
         return w;
     });
-    forms.add<Drive>([&forms, &fileSystem = services.fileSystem] {
-        auto w = std::make_unique<Drive>(fileSystem, forms);
+    forms.add<Drive>([&forms, &fileSystem = services.fileSystem, notCarried = services.notCarried] {
+        auto w = std::make_unique<Drive>(fileSystem, forms, notCarried);
         w->Form_Load();
         return w;
     });

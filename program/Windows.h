@@ -19,6 +19,8 @@ struct WindowServices {
     platform::CounterSources& counterSources;
     platform::RemoteComputers& remoteComputers;
     platform::MessageBoxes& boxes;
+    // Another computer's facts that cannot be known; none for this computer.
+    NotCarriedSource notCarried;
 };
 
 // Registers every window of the program; the main window is the one the

@@ -59,7 +59,11 @@ int main(int argc, char** argv) {
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());
 
-    PrinterInstallControl printerInstall(other ? other->machine().printers : m.printers);
+    PrinterInstallControl printerInstall =
+        other
+            ? PrinterInstallControl(other->machine().printers,
+                                    [&machine = other->machine()] { return machine.notCarried(); })
+            : PrinterInstallControl(m.printers);
     const auto endProgram = [] { QCoreApplication::exit(0); };
     Forms forms;
     registerWindows(forms, other ? other->windowServices(printerInstall, endProgram)

@@ -9,6 +9,7 @@
 #include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
 #include "main_window/PrinterInstallControl.h"
+#include "main_window/PrintersWindow.h"
 #include "network_report/frmNetCheck.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
@@ -51,13 +52,14 @@ private:
     struct Program {
         platform::LinuxMachine machine{sendToErrorSink};
         program::OtherComputer other;
-        PrinterInstallControl printerInstall{other.machine().printers};
+        PrinterInstallControl printerInstall{other.machine().printers,
+                                             [this] { return other.machine().notCarried(); }};
         FakeMessageBoxes boxes;
         Forms forms;
         explicit Program(const QString& computer) : other(machine, computer) {
             const WindowServices s = other.windowServices(printerInstall, [] {});
             registerWindows(forms, {s.mainWindow, s.registry, s.fileSystem, s.counterSources,
-                                    s.remoteComputers, boxes});
+                                    s.remoteComputers, boxes, s.notCarried});
         }
         ~Program() { forms.destroyAll(); }
         Ombrix2* main() { return qobject_cast<Ombrix2*>(forms.showMain()); }
@@ -81,8 +83,22 @@ void tst_RemoteWindows::cleanupTestCase() {
     m_host.reset();
 }
 
+namespace {
+
+// The line under a window's facts that names what cannot be known of that
+// computer, as its label shows it to every user; empty where there is none.
+QString notCarriedLine(const QWidget* window) {
+    const auto* label = window->findChild<QLabel*>("notCarried");
+    if (!label || !label->isVisible())
+        return {};
+    return label->accessibleName() == label->text() ? label->text() : "not its accessible name";
+}
+
+} // namespace
+
 // The main window names the collector's computer, and the network report
-// lists that computer's interfaces, which this one does not have.
+// lists that computer's interfaces, which this one does not have. Each
+// window says in a line what cannot be known of that computer.
 void tst_RemoteWindows::windowsReadThatComputer() {
     REQUIRE_COLLECTOR();
     Program program(m_host->address());
@@ -105,12 +121,31 @@ void tst_RemoteWindows::windowsReadThatComputer() {
     QVERIFY2(lines.contains("Adapter Name: " + m_host->extraInterface()),
              qPrintable(lines.join('|')));
     QVERIFY2(lines.contains("Host Name: " + m_name), qPrintable(lines.join('|')));
+    // Whether an address was leased nobody there tells: no "False".
+    QVERIFY2(lines.contains("   DHCP Enabled: "), qPrintable(lines.join('|')));
+    const QStringList notCarried = program.other.machine().notCarried();
+    QCOMPARE(notCarriedLine(main), NotCarriedLine(notCarried, "summary"));
+    QVERIFY(!notCarriedLine(main).isEmpty()); // no collector tells of a floppy drive
+    QCOMPARE(notCarriedLine(report), NotCarriedLine(notCarried, "network"));
+    QVERIFY(!notCarriedLine(report).isEmpty());
 
     // A disc of that computer is at "/": the drive window shows its size.
     main->findChild<QAbstractButton*>("Command4")->click();
     auto* drive = program.forms.get<Drive>();
     QVERIFY(drive && drive->isVisible());
     QTRY_VERIFY(!drive->findChild<QLabel*>("LblTot")->text().isEmpty());
+    QCOMPARE(notCarriedLine(drive), NotCarriedLine(notCarried, "drives"));
+    QVERIFY(!notCarriedLine(drive).isEmpty()); // nor of serial numbers
+
+    // Its print scheduler cannot be reached from here (nothing of the
+    // test's listens there): that is named, not shown as no printers.
+    main->findChild<QAbstractButton*>("Command2")->click();
+    PrintersWindow* printers = program.printerInstall.window();
+    QVERIFY(printers);
+    QTRY_VERIFY(!notCarriedLine(printers).isEmpty());
+    QVERIFY(program.other.machine().notCarried().contains("printers"));
+    QCOMPARE(notCarriedLine(printers),
+             NotCarriedLine(program.other.machine().notCarried(), "printers"));
 }
 
 // A computer that stops answering keeps its readings on show and says so
