@@ -20,7 +20,7 @@ struct WindowServices {
     platform::RemoteComputers& remoteComputers;
     platform::MessageBoxes& boxes;
     // Another computer's facts that cannot be known; none for this computer.
-    NotCarriedSource notCarried;
+    NotCarriedSource notCarried = {};
 };
 
 // Registers every window of the program; the main window is the one the
