@@ -31,8 +31,10 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QRect& geometry) {
 
 } // namespace
 
-Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent)
-    : QMainWindow(parent), m_fileSystem(fileSystem), m_forms(forms) {
+Drive::Drive(platform::FileSystem& fileSystem, Forms& forms, NotCarriedSource notCarried,
+             QWidget* parent)
+    : QMainWindow(parent), m_fileSystem(fileSystem), m_forms(forms),
+      m_notCarried(std::move(notCarried)) {
     setObjectName(QStringLiteral("Drive"));
     setWindowTitle(QStringLiteral("HDD Info"));
 
@@ -146,6 +148,9 @@ void Drive::showReport(const DriveLines& lines) {
     apply(LblTot, lines.total);
     apply(LblFree, lines.free);
     lblWithoutLetter->setText(volumesWithoutLetterText(lines.volumesWithoutLetter));
+    if (m_notCarried)
+        ShowNotCarriedLine(*centralWidget(), twips(120), twips(2160), twips(2550),
+                           NotCarriedLine(m_notCarried(), QStringLiteral("drives")));
 }
 
 } // namespace ombrix

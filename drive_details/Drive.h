@@ -1,4 +1,6 @@
 #pragma once
+#include "app/NotCarriedLine.h"
+
 #include <QMainWindow>
 
 class QLabel;
@@ -16,7 +18,10 @@ class FileSystem;
 class Drive : public QMainWindow {
     Q_OBJECT
 public:
-    Drive(platform::FileSystem& fileSystem, Forms& forms, QWidget* parent = nullptr);
+    // notCarried: another computer's facts that cannot be known, named in a
+    // line under the drive's.
+    Drive(platform::FileSystem& fileSystem, Forms& forms, NotCarriedSource notCarried = {},
+          QWidget* parent = nullptr);
 
     // First report, for the drive text "Text1", then the window-wide key handling.
     void Form_Load();
@@ -35,6 +40,7 @@ private:
 
     platform::FileSystem& m_fileSystem;
     Forms& m_forms;
+    NotCarriedSource m_notCarried;
     bool m_keyPreview = false;
     quint64 m_lastReport = 0; // the report whose answer the lines await
     QLabel* LblDrive = nullptr;

@@ -235,6 +235,7 @@ void Ombrix2::GetInfo() {
     lblVendor->setText(facts.vendor);
     LblNormSpeed->setText(facts.speedMhz);
     LblOS->setText(facts.osPlatform);
+    showNotCarried();
 }
 
 SummaryFacts Ombrix2::shownFacts() const {
@@ -296,6 +297,13 @@ void Ombrix2::showReadings() {
     auto speed = modCPUInfo::zeroBuffer();
     m_cpuInfo.GetProcessorNormSpeed(speed);
     LblNormSpeed->setText(StripZero(modCPUInfo::bufferText(speed)));
+    showNotCarried();
+}
+
+void Ombrix2::showNotCarried() {
+    if (m_services.notCarried)
+        ShowNotCarriedLine(*centralWidget(), twips(120), twips(5310), twips(5790),
+                           NotCarriedLine(m_services.notCarried(), QStringLiteral("summary")));
 }
 
 void Ombrix2::Command1_Click() {

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/NotCarriedLine.h"
 #include "main_window/modCPUInfo.h"
 
 #include <QMainWindow>
@@ -45,6 +46,9 @@ public:
         platform::ComputerReadings& readings;
         // Shows the Computers window; none: the menu has no entry for it.
         std::function<void()> showComputers = nullptr;
+        // Another computer's facts that cannot be known, named in a line
+        // under the summary; none for this computer.
+        NotCarriedSource notCarried = {};
     };
 
     Ombrix2(Forms& forms, Services services, QWidget* parent = nullptr);
@@ -75,6 +79,8 @@ private:
     void createMenus();
     void showMemory(const SummaryFacts& facts);
     void showReadings();
+    // The line naming the facts of another computer that cannot be known.
+    void showNotCarried();
     void showCaption();
     void readOsVersionAndBuild();
     void selectFloppyDrive(bool showPresence);

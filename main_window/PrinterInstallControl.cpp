@@ -4,8 +4,9 @@
 
 namespace ombrix {
 
-PrinterInstallControl::PrinterInstallControl(const platform::Printers& printers)
-    : m_printers(printers) {}
+PrinterInstallControl::PrinterInstallControl(const platform::Printers& printers,
+                                             NotCarriedSource notCarried)
+    : m_printers(printers), m_notCarried(std::move(notCarried)) {}
 
 PrinterInstallControl::~PrinterInstallControl() = default;
 
@@ -13,7 +14,7 @@ QVariant PrinterInstallControl::call(int dispid, const QVariantList& args) {
     if (dispid != ShowPrinters)
         return Dispatch::call(dispid, args);
     if (!m_window)
-        m_window = std::make_unique<PrintersWindow>(m_printers);
+        m_window = std::make_unique<PrintersWindow>(m_printers, m_notCarried);
     m_window->refresh();
     m_window->show();
     if (m_window->isMinimized())

@@ -1,4 +1,5 @@
 #pragma once
+#include "app/NotCarriedLine.h"
 #include "platform/Dispatch.h"
 
 #include <memory>
@@ -17,7 +18,9 @@ class PrinterInstallControl final : public platform::Dispatch {
 public:
     static constexpr int ShowPrinters = 5;
 
-    explicit PrinterInstallControl(const platform::Printers& printers);
+    // notCarried: for the printers window of another computer.
+    explicit PrinterInstallControl(const platform::Printers& printers,
+                                   NotCarriedSource notCarried = {});
     ~PrinterInstallControl() override;
 
     QVariant call(int dispid, const QVariantList& args = {}) override;
@@ -27,6 +30,7 @@ public:
 
 private:
     const platform::Printers& m_printers;
+    NotCarriedSource m_notCarried;
     // Closing the window only hides it; the next call reads the printers afresh.
     std::unique_ptr<PrintersWindow> m_window;
 };

@@ -24,8 +24,9 @@ enum Column { NameColumn, DefaultColumn, StateColumn, LocationColumn, ModelColum
 
 } // namespace
 
-PrintersWindow::PrintersWindow(const platform::Printers& printers, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_printers(printers) {
+PrintersWindow::PrintersWindow(const platform::Printers& printers, NotCarriedSource notCarried,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), m_printers(printers), m_notCarried(std::move(notCarried)) {
     setWindowTitle(tr("Printers"));
 
     lblMessage = new QLabel(this);
@@ -98,6 +99,10 @@ void PrintersWindow::showList(const platform::PrinterList& list) {
         treePrinters->resizeColumnToContents(c);
 
     lblMessage->setText(PrinterListMessage(list));
+    // The list's answer tells whether the print service could be reached.
+    if (m_notCarried)
+        ShowNotCarriedLine(*this, 0, 0, 0,
+                           NotCarriedLine(m_notCarried(), QStringLiteral("printers")));
     emit listShown();
 }
 

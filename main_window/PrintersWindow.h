@@ -1,4 +1,6 @@
 #pragma once
+#include "app/NotCarriedLine.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -17,7 +19,11 @@ namespace ombrix {
 class PrintersWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit PrintersWindow(const platform::Printers& printers, QWidget* parent = nullptr);
+    // notCarried: another computer's facts that cannot be known (its print
+    // service when it cannot be reached from here), named in a line of
+    // their own under the list's.
+    explicit PrintersWindow(const platform::Printers& printers, NotCarriedSource notCarried = {},
+                            QWidget* parent = nullptr);
 
     // Asks the print service again and shows what it reports when it
     // answers. The question runs off the user-interface thread, one at a
@@ -37,6 +43,7 @@ private:
     void showList(const platform::PrinterList& list);
 
     const platform::Printers& m_printers;
+    NotCarriedSource m_notCarried;
     QTreeWidget* treePrinters = nullptr;
     QLabel* lblMessage = nullptr;
     QPushButton* cmdRefresh = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace ombrix {
@@ -44,6 +45,14 @@ QStringList nameServerFacts(const QString& nameServers) {
     QStringList servers = NameServerEntries(nameServers);
     servers.removeAll(QString());
     return servers;
+}
+
+// Whether the key holds a value of that name (in any case) at all.
+bool holdsValue(const clsRegistryAccess& access, const QString& key, const QString& name) {
+    const auto values = access.EnumerateRegistryValues(key, kLocalMachine);
+    return values && std::any_of(values->begin(), values->end(), [&](const auto& row) {
+               return !row.empty() && row[0].compare(name, Qt::CaseInsensitive) == 0;
+           });
 }
 
 QString tcpipKey(const QString& adapterKey) {
@@ -92,9 +101,12 @@ NetworkConfiguration readLines(const clsRegistryAccess& access, QStringList& key
         lines << QStringLiteral("   WINS Server Backup: ") + adapter.backupWins;
         const QString tcpip = tcpipKey(key);
         lines << QStringLiteral("   Default Gateway(s): ") + value(tcpip, "DefaultGateway");
-        adapter.dhcp = ReadsAsTrue(value(tcpip, "EnableDHCP"));
-        lines << QStringLiteral("   DHCP Enabled: ") +
-                     (adapter.dhcp ? QStringLiteral("True") : QStringLiteral("False"));
+        // Where the value is not there, nobody knows: the line stays empty.
+        if (holdsValue(access, tcpip, QStringLiteral("EnableDHCP")))
+            adapter.dhcp = ReadsAsTrue(value(tcpip, "EnableDHCP"));
+        lines << QStringLiteral("   DHCP Enabled: ") + (!adapter.dhcp   ? QString()
+                                                        : *adapter.dhcp ? QStringLiteral("True")
+                                                                        : QStringLiteral("False"));
         lines << QStringLiteral("   IP Address: ") + value(tcpip, "IPAddress");
         lines << QStringLiteral("   Subnet Mask(s): ") + value(tcpip, "SubnetMask");
     }

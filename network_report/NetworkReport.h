@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace ombrix {
@@ -15,7 +16,7 @@ struct AdapterConfiguration {
     QStringList ipAddresses;
     QStringList subnetMasks;
     QStringList gateways;
-    bool dhcp = false;
+    std::optional<bool> dhcp; // none: the configuration does not say
     QString primaryWins;
     QString backupWins;
 };

@@ -15,8 +15,8 @@
 
 namespace ombrix {
 
-frmNetCheck::frmNetCheck(platform::Registry& registry, QWidget* parent)
-    : QDialog(parent), m_registry(registry) {
+frmNetCheck::frmNetCheck(platform::Registry& registry, NotCarriedSource notCarried, QWidget* parent)
+    : QDialog(parent), m_registry(registry), m_notCarried(std::move(notCarried)) {
     // A fixed tool window: small title bar with only a close box, no taskbar
     // entry, no resizing.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -85,6 +85,9 @@ void frmNetCheck::cmdNetCheck_Click() {
             return;
         // The list is filled in one step: one layout for the whole report.
         List1->addItems(BuildNetworkReport(*m_access));
+        if (m_notCarried)
+            ShowNotCarriedLine(*this, twips(90), twips(4965), twips(5280),
+                               NotCarriedLine(m_notCarried(), QStringLiteral("network")));
     });
 }
 

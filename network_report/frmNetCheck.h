@@ -1,4 +1,6 @@
 #pragma once
+#include "app/NotCarriedLine.h"
+
 #include <QDialog>
 #include <QStringList>
 
@@ -19,7 +21,10 @@ class Registry;
 class frmNetCheck : public QDialog {
     Q_OBJECT
 public:
-    explicit frmNetCheck(platform::Registry& registry, QWidget* parent = nullptr);
+    // notCarried: another computer's facts that cannot be known, named in a
+    // line under the list.
+    explicit frmNetCheck(platform::Registry& registry, NotCarriedSource notCarried = {},
+                         QWidget* parent = nullptr);
     ~frmNetCheck() override;
 
     void Form_Load();
@@ -41,6 +46,7 @@ private:
     QStringList copiedLines() const;
 
     platform::Registry& m_registry;
+    NotCarriedSource m_notCarried;
     std::unique_ptr<clsRegistryAccess> m_access; // lives exactly as long as the loaded window
     QListWidget* List1 = nullptr;
     QPushButton* cmdNetCheck = nullptr;

@@ -80,34 +80,37 @@ void Program::openComputer(const QString& computer, std::function<void(const QSt
                          });
     std::shared_ptr<platform::ComputerLink> link = m_local.remoteComputers.link(computer);
     link->retry();
-    link->readFacts(&m_answers,
-                    platform::FactParts{.summary = true, .network = true, .drives = true},
-                    [this, computer, link,
-                     done = std::move(done)](platform::LinkAnswer<platform::RemoteFacts> read) {
-                        if (!read.value || !read.value->reachable)
-                            return done(read.value ? QStringLiteral("The computer does not answer")
-                                                   : read.failure);
-                        const QString key = ComputerKey(computer);
-                        if (!m_opened.contains(key)) {
-                            auto opened = std::make_unique<Opened>();
-                            opened->machine = std::make_unique<platform::RemoteMachine>(
-                                computer, std::move(*read.value), platform::modulePrintersAt, link);
-                            opened->printers =
-                                std::make_unique<PrinterInstallControl>(opened->machine->printers);
-                            const WindowServices services{opened->machine->machine(),
-                                                          *opened->printers,
-                                                          [] { QCoreApplication::exit(0); },
-                                                          m_local.counterSources,
-                                                          m_local.remoteComputers,
-                                                          m_local.boxes,
-                                                          std::nullopt,
-                                                          m_showComputers};
-                            registerWindows(opened->forms, services);
-                            m_opened.emplace(key, std::move(opened));
-                        }
-                        m_opened[key]->forms.showMain();
-                        done({});
-                    });
+    link->readFacts(
+        &m_answers, platform::FactParts{.summary = true, .network = true, .drives = true},
+        [this, computer, link,
+         done = std::move(done)](platform::LinkAnswer<platform::RemoteFacts> read) {
+            if (!read.value || !read.value->reachable)
+                return done(read.value ? QStringLiteral("The computer does not answer")
+                                       : read.failure);
+            const QString key = ComputerKey(computer);
+            if (!m_opened.contains(key)) {
+                auto opened = std::make_unique<Opened>();
+                opened->machine = std::make_unique<platform::RemoteMachine>(
+                    computer, std::move(*read.value), platform::modulePrintersAt, link);
+                platform::RemoteMachine& shown = *opened->machine;
+                const NotCarriedSource notCarried = [&shown] { return shown.notCarried(); };
+                opened->printers =
+                    std::make_unique<PrinterInstallControl>(shown.printers, notCarried);
+                const WindowServices services{opened->machine->machine(),
+                                              *opened->printers,
+                                              [] { QCoreApplication::exit(0); },
+                                              m_local.counterSources,
+                                              m_local.remoteComputers,
+                                              m_local.boxes,
+                                              std::nullopt,
+                                              m_showComputers,
+                                              notCarried};
+                registerWindows(opened->forms, services);
+                m_opened.emplace(key, std::move(opened));
+            }
+            m_opened[key]->forms.showMain();
+            done({});
+        });
 }
 
 void Program::showComputer(const QString& computer) {
@@ -131,7 +134,14 @@ WindowServices Program::windowServices(platform::Dispatch& printerInstall,
             m_local.remoteComputers,
             m_local.boxes,
             computersWindow(),
-            m_showComputers};
+            m_showComputers,
+            notCarried()};
+}
+
+NotCarriedSource Program::notCarried() {
+    if (!m_shown)
+        return {};
+    return [&shown = *m_shown] { return shown.notCarried(); };
 }
 
 ReportSources Program::reportSources() {

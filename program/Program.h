@@ -51,6 +51,8 @@ public:
     // The windows' services: the computer shown, and the program's own.
     WindowServices windowServices(platform::Dispatch& printerInstall,
                                   std::function<void()> endProgram);
+    // What the computer shown cannot tell; none for this computer.
+    NotCarriedSource notCarried();
     // The report's facts, of the computer shown.
     ReportSources reportSources();
 

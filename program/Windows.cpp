@@ -24,19 +24,20 @@ void registerWindows(Forms& forms, const WindowServices& services, bool computer
                            m.clock,
                            services.endProgram,
                            m.readings,
-                           services.showComputers};
+                           services.showComputers,
+                           services.notCarried};
     forms.addMain<Ombrix2>([&forms, main] {
         auto w = std::make_unique<Ombrix2>(forms, main);
         w->Form_Load();
         return w;
     });
-    forms.add<frmNetCheck>([&registry = m.registry] {
-        auto w = std::make_unique<frmNetCheck>(registry);
+    forms.add<frmNetCheck>([&registry = m.registry, notCarried = services.notCarried] {
+        auto w = std::make_unique<frmNetCheck>(registry, notCarried);
         w->Form_Load();
         return w;
     });
-    forms.add<Drive>([&forms, &fileSystem = m.fileSystem] {
-        auto w = std::make_unique<Drive>(fileSystem, forms);
+    forms.add<Drive>([&forms, &fileSystem = m.fileSystem, notCarried = services.notCarried] {
+        auto w = std::make_unique<Drive>(fileSystem, forms, notCarried);
         w->Form_Load();
         return w;
     });

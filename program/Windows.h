@@ -30,6 +30,8 @@ struct WindowServices {
     std::optional<ComputersWindow::Services> computers = std::nullopt;
     // Shows the program's Computers window; none: no entry for it.
     std::function<void()> showComputers = nullptr;
+    // Another computer's facts that cannot be known; none for this computer.
+    NotCarriedSource notCarried = {};
 };
 
 // Registers every window of the program; the one the program starts with is

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     Application::setDesktopFileName(QStringLiteral("org.ombrix.Ombrix"));
     Application::setWindowIcon(program::windowIcon());
 
-    PrinterInstallControl printerInstall(parts.machine().printers);
+    PrinterInstallControl printerInstall(parts.machine().printers, parts.notCarried());
     Forms forms;
     parts.showComputersWith([&forms] { forms.show<ComputersWindow>(); });
     registerWindows(forms, parts.windowServices(printerInstall, [] { QCoreApplication::exit(0); }),

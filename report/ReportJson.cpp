@@ -59,13 +59,14 @@ QJsonObject summaryObject(const SummaryFacts& facts) {
 QJsonObject networkObject(const NetworkConfiguration& config) {
     QJsonArray adapters;
     for (const AdapterConfiguration& adapter : config.adapters) {
-        adapters.append(QJsonObject{{"name", text(adapter.name)},
-                                    {"ip_addresses", texts(adapter.ipAddresses)},
-                                    {"subnet_masks", texts(adapter.subnetMasks)},
-                                    {"gateways", texts(adapter.gateways)},
-                                    {"dhcp", adapter.dhcp},
-                                    {"primary_wins", text(adapter.primaryWins)},
-                                    {"backup_wins", text(adapter.backupWins)}});
+        adapters.append(
+            QJsonObject{{"name", text(adapter.name)},
+                        {"ip_addresses", texts(adapter.ipAddresses)},
+                        {"subnet_masks", texts(adapter.subnetMasks)},
+                        {"gateways", texts(adapter.gateways)},
+                        {"dhcp", adapter.dhcp ? QJsonValue(*adapter.dhcp) : QJsonValue()},
+                        {"primary_wins", text(adapter.primaryWins)},
+                        {"backup_wins", text(adapter.backupWins)}});
     }
     return {{"lines", texts(config.lines)},
             {"domain", text(config.domain)},

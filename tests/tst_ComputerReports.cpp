@@ -161,7 +161,9 @@ void tst_ComputerReports::factsNotCarriedAreNullAndListed_data() {
         "network.name_servers",          "drives.serial",
         "network.adapters.gateways",     "network.adapters.dhcp",
         "network.adapters.subnet_masks", "network.adapters.primary_wins"};
-    QTest::newRow("a collector with the Linux agent") << false << neverCarried;
+    // Nothing of the test's serves printers there: they cannot be known.
+    QTest::newRow("a collector with the Linux agent")
+        << false << neverCarried + QStringList{"printers"};
     QTest::newRow("a collector with pmcd's own agent alone")
         << true << QStringList{"summary.fdd_present",   "summary.processor", "summary.total_mb",
                                "summary.computer_name", "network.adapters",  "drives"};
@@ -192,13 +194,16 @@ void tst_ComputerReports::factsNotCarriedAreNullAndListed() {
 }
 
 void tst_ComputerReports::eachComputerAnswersForItselfInOrder_data() {
-    QTest::addColumn<QStringList>("computers"); // "first", "second", "silent" or as given
+    // "first", "second", "silent", "unreachable" or as given
+    QTest::addColumn<QStringList>("computers");
     QTest::addColumn<Named>("named");
     QTest::newRow("two collectors and an address that never answers")
         << QStringList{"first", "silent", "second"} << Named::Arguments;
     QTest::newRow("the silent one first") << QStringList{"silent", "second"} << Named::Arguments;
     QTest::newRow("a port where nothing listens")
         << QStringList{"127.0.0.1:1", "first"} << Named::Arguments;
+    QTest::newRow("an address without a route")
+        << QStringList{"unreachable", "first"} << Named::Arguments;
     QTest::newRow("the same computer twice") << QStringList{"second", "second"} << Named::Arguments;
     QTest::newRow("a list file") << QStringList{"second", "silent", "first", "second"}
                                  << Named::ListFile;
@@ -216,10 +221,11 @@ void tst_ComputerReports::eachComputerAnswersForItselfInOrder() {
     QFETCH(Named, named);
     QStringList given;
     for (const QString& computer : computers)
-        given << (computer == "first"    ? host(*m_first)
-                  : computer == "second" ? host(*m_second)
-                  : computer == "silent" ? m_first->blackholed()
-                                         : computer);
+        given << (computer == "first"         ? host(*m_first)
+                  : computer == "second"      ? host(*m_second)
+                  : computer == "silent"      ? m_first->blackholed()
+                  : computer == "unreachable" ? m_first->unreachable()
+                                              : computer);
     const Run run = reportOf(given, {"summary", "network"}, named);
     const QJsonArray entries = run.json["computers"].toArray();
     QCOMPARE(entries.size(), given.size());
@@ -234,7 +240,12 @@ void tst_ComputerReports::eachComputerAnswersForItselfInOrder() {
             QCOMPARE(entry["summary"]["computer_name"].toString(),
                      "ombrix-far-" + QString(computers[i] == "first" ? "one" : "two"));
         } else {
-            QVERIFY(!entry["errors"]["connection"].toString().isEmpty());
+            // Each reads as what it is.
+            const QString why = entry["errors"]["connection"].toString();
+            const QString says = computers[i] == "silent"        ? "did not answer"
+                                 : computers[i] == "unreachable" ? "no route"
+                                                                 : "refused";
+            QVERIFY2(why.contains(says), qPrintable(why));
             QVERIFY(entry["summary"].isNull());
             QVERIFY(entry["network"].isNull());
             QVERIFY(run.err.contains(given[i].toUtf8()));

@@ -151,7 +151,8 @@ void tst_PcpFacts::summaryFactsAreTheCollectorsOrEmpty() {
 }
 
 // The address metrics may come in another domain than the hardware
-// address: an adapter is one name. tmpfs volumes are held in memory.
+// address: an adapter is one name, its labels' addresses among its own. tmpfs volumes are held in
+// memory.
 void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
     const Recording recording{
         {"network.interface.hw_addr",
@@ -167,7 +168,7 @@ void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
          kNetAddresses,
          {},
          0,
-         {{5, "192.0.2.2"}, {3, "127.0.0.1"}}},
+         {{5, "192.0.2.2"}, {3, "127.0.0.1"}, {7, "192.0.2.3"}}},
         {"network.interface.ipv6_addr",
          PM_TYPE_STRING,
          kNone,
@@ -181,7 +182,7 @@ void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
         {"tmpfs.capacity", PM_TYPE_U64, kKbyte, kTmpfs, {{0, 64}}},
         {"tmpfs.free", PM_TYPE_U64, kKbyte, kTmpfs, {{0, 32}}}};
     const InstanceNames names{{kInterfaces, {{0, "lo"}, {6, "eth0"}}},
-                              {kNetAddresses, {{3, "lo"}, {5, "eth0"}}},
+                              {kNetAddresses, {{3, "lo"}, {5, "eth0"}, {7, "eth0:web"}}},
                               {kFilesys, {{0, "/dev/vda1"}, {1, "/dev/vdb"}}},
                               {kTmpfs, {{0, "/dev/shm"}}}};
     const RemoteFacts facts = read(recording, names);
@@ -191,7 +192,9 @@ void tst_PcpFacts::adaptersAreJoinedByNameAndVolumesKeepTheirKind() {
         const bool eth = adapter.name == QLatin1String("eth0");
         QVERIFY2(eth || adapter.name == QLatin1String("lo"), qPrintable(adapter.name));
         QCOMPARE(adapter.loopback, !eth);
-        QCOMPARE(adapter.ipv4, QStringList{eth ? "192.0.2.2" : "127.0.0.1"});
+        // A labelled address is its adapter's.
+        QCOMPARE(adapter.ipv4,
+                 (eth ? QStringList{"192.0.2.2", "192.0.2.3"} : QStringList{"127.0.0.1"}));
         QCOMPARE(adapter.hardwareAddress, eth ? "02:fc:00:00:00:01" : "00:00:00:00:00:00");
     }
     QVERIFY(!facts.adaptersCut);
@@ -260,8 +263,12 @@ void tst_PcpFacts::adapterAddressesAreAddresses() {
 void tst_PcpFacts::servicesShowTheFactsAsThisComputersDo() {
     RemoteFacts facts = read(debianSummary());
     facts.address = QStringLiteral("192.0.2.2");
+    // Volumes in the system's own folders are no drives, here as there.
     facts.volumes = std::vector<RemoteVolume>{{"", "/dev/shm", true, 64, 32},
-                                              {"/dev/vda1", "/", false, 100, 10}};
+                                              {"/dev/vda1", "/", false, 100, 10},
+                                              {"cgroup2", "/sys/fs/cgroup", false, 0, 0},
+                                              {"", "/tmp", true, 64, 32},
+                                              {"", "/mnt/scratch", true, 64, 32}};
     RemoteSnapshot snapshot(QStringLiteral("far.example:44321"), facts);
 
     OSVERSIONINFOA record;
@@ -278,6 +285,7 @@ void tst_PcpFacts::servicesShowTheFactsAsThisComputersDo() {
     const auto drives = RemoteFileSystem(snapshot).create();
     QCOMPARE(drives->DriveLetters(), (QStringList{"C", "D"}));
     QCOMPARE(drives->GetDrive("C:")->MountPoint(), "/");
+    QCOMPARE(drives->GetDrive("D:")->MountPoint(), "/mnt/scratch");
     QCOMPARE(drives->GetDrive("D:")->DriveType(), 5); // a RAM disc
     QVERIFY(!drives->GetDrive("C:")->SerialNumber());
 

@@ -263,23 +263,30 @@ void tst_PcpMapping::connectFailureSaysWhatHappened_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<double>("seconds");
     QTest::addColumn<int>("lookup");
+    QTest::addColumn<int>("own"); // what a connection of our own got after a refusal
     QTest::addColumn<QString>("says");
     QTest::addColumn<bool>("waited"); // in vain, rather than failing at once
     QTest::newRow("refused at once")
-        << -ECONNREFUSED << 0.01 << 0 << "refused the connection" << false;
+        << -ECONNREFUSED << 0.01 << 0 << ECONNREFUSED << "refused the connection" << false;
+    QTest::newRow("refused, and taken since")
+        << -ECONNREFUSED << 0.01 << 0 << 0 << "refused the connection" << false;
     QTest::newRow("no answer until libpcp gave up")
-        << -ECONNREFUSED << 5.0 << 0 << "did not answer within 5 seconds" << true;
+        << -ECONNREFUSED << 5.0 << 0 << 0 << "did not answer within 5 seconds" << true;
     QTest::newRow("no answer, in the kernel's words")
-        << -ETIMEDOUT << 4.0 << 0 << "did not answer within 4 seconds" << true;
+        << -ETIMEDOUT << 4.0 << 0 << 0 << "did not answer within 4 seconds" << true;
     QTest::newRow("a name no one knows")
-        << -EHOSTUNREACH << 0.01 << EAI_NONAME << "name is known" << false;
+        << -EHOSTUNREACH << 0.01 << EAI_NONAME << 0 << "name is known" << false;
     QTest::newRow("no name server")
-        << -EHOSTUNREACH << 2.0 << EAI_AGAIN << "no name server" << false;
+        << -EHOSTUNREACH << 2.0 << EAI_AGAIN << 0 << "no name server" << false;
     QTest::newRow("a known name without a route")
-        << -EHOSTUNREACH << 0.01 << 0 << "no route" << false;
+        << -EHOSTUNREACH << 0.01 << 0 << 0 << "no route" << false;
+    QTest::newRow("a host without a route, which libpcp calls refused")
+        << -ECONNREFUSED << 0.01 << 0 << EHOSTUNREACH << "no route" << false;
+    QTest::newRow("a network without a route, which libpcp calls refused")
+        << -ECONNREFUSED << 0.01 << 0 << ENETUNREACH << "no route" << false;
     QTest::newRow("connected, never greeted")
-        << static_cast<int>(PM_ERR_TIMEOUT) << 4.0 << 0 << "timed out" << true;
-    QTest::newRow("not allowed") << static_cast<int>(PM_ERR_PERMISSION) << 0.01 << 0
+        << static_cast<int>(PM_ERR_TIMEOUT) << 4.0 << 0 << 0 << "timed out" << true;
+    QTest::newRow("not allowed") << static_cast<int>(PM_ERR_PERMISSION) << 0.01 << 0 << 0
                                  << "does not give this computer" << false;
 }
 
@@ -287,10 +294,11 @@ void tst_PcpMapping::connectFailureSaysWhatHappened() {
     QFETCH(int, code);
     QFETCH(double, seconds);
     QFETCH(int, lookup);
+    QFETCH(int, own);
     QFETCH(QString, says);
     QFETCH(bool, waited);
     QCOMPARE(waitedInVain(code, seconds, 5.0), waited);
-    const QString reason = connectFailure(code, seconds, 5.0, lookup, {"far", 44321, {}});
+    const QString reason = connectFailure(code, seconds, 5.0, lookup, own, {"far", 44321, {}});
     QVERIFY2(reason.contains(says), qPrintable(reason));
     QVERIFY(!reason.contains('\n'));
     // A refusal names the port that refused.

@@ -11,6 +11,7 @@
 #include "drive_details/Drive.h"
 #include "main_window/Ombrix2.h"
 #include "main_window/PrinterInstallControl.h"
+#include "main_window/PrintersWindow.h"
 #include "network_report/frmNetCheck.h"
 #include "performance_monitor/CounterBrowser.h"
 #include "performance_monitor/SystemMonitor.h"
@@ -59,10 +60,10 @@ private:
         Forms forms;
         explicit Program(const QString& computer) {
             parts.showComputer(computer);
-            printerInstall.emplace(parts.machine().printers);
-            const WindowServices s = parts.windowServices(*printerInstall, [] {});
+            printerInstall.emplace(parts.machine().printers, parts.notCarried());
+            WindowServices s = parts.windowServices(*printerInstall, [] {});
             registerWindows(forms, {s.machine, s.printerInstall, s.endProgram, s.counterSources,
-                                    s.remoteComputers, boxes});
+                                    s.remoteComputers, boxes, std::nullopt, nullptr, s.notCarried});
         }
         ~Program() { forms.destroyAll(); }
         Ombrix2* main() { return qobject_cast<Ombrix2*>(forms.showMain()); }
@@ -87,8 +88,22 @@ void tst_RemoteWindows::cleanupTestCase() {
     m_host.reset();
 }
 
+namespace {
+
+// The line under a window's facts that names what cannot be known of that
+// computer, as its label shows it to every user; empty where there is none.
+QString notCarriedLine(const QWidget* window) {
+    const auto* label = window->findChild<QLabel*>("notCarried");
+    if (!label || !label->isVisible())
+        return {};
+    return label->accessibleName() == label->text() ? label->text() : "not its accessible name";
+}
+
+} // namespace
+
 // The main window names the collector's computer, and the network report
-// lists that computer's interfaces, which this one does not have.
+// lists that computer's interfaces, which this one does not have. Each
+// window says in a line what cannot be known of that computer.
 void tst_RemoteWindows::windowsReadThatComputer() {
     REQUIRE_COLLECTOR();
     Program program(m_host->address());
@@ -111,12 +126,30 @@ void tst_RemoteWindows::windowsReadThatComputer() {
     QVERIFY2(lines.contains("Adapter Name: " + m_host->extraInterface()),
              qPrintable(lines.join('|')));
     QVERIFY2(lines.contains("Host Name: " + m_name), qPrintable(lines.join('|')));
+    // Whether an address was leased nobody there tells: no "False".
+    QVERIFY2(lines.contains("   DHCP Enabled: "), qPrintable(lines.join('|')));
+    const QStringList notCarried = program.parts.notCarried()();
+    QCOMPARE(notCarriedLine(main), NotCarriedLine(notCarried, "summary"));
+    QVERIFY(!notCarriedLine(main).isEmpty()); // no collector tells of a floppy drive
+    QCOMPARE(notCarriedLine(report), NotCarriedLine(notCarried, "network"));
+    QVERIFY(!notCarriedLine(report).isEmpty());
 
     // A disc of that computer is at "/": the drive window shows its size.
     main->findChild<QAbstractButton*>("Command4")->click();
     auto* drive = program.forms.get<Drive>();
     QVERIFY(drive && drive->isVisible());
     QTRY_VERIFY(!drive->findChild<QLabel*>("LblTot")->text().isEmpty());
+    QCOMPARE(notCarriedLine(drive), NotCarriedLine(notCarried, "drives"));
+    QVERIFY(!notCarriedLine(drive).isEmpty()); // nor of serial numbers
+
+    // Its print scheduler cannot be reached from here (nothing of the
+    // test's listens there): that is named, not shown as no printers.
+    main->findChild<QAbstractButton*>("Command2")->click();
+    PrintersWindow* printers = program.printerInstall->window();
+    QVERIFY(printers);
+    QTRY_VERIFY(!notCarriedLine(printers).isEmpty());
+    QVERIFY(program.parts.notCarried()().contains("printers"));
+    QCOMPARE(notCarriedLine(printers), NotCarriedLine(program.parts.notCarried()(), "printers"));
 }
 
 // A computer that stops answering keeps its readings on show and says so

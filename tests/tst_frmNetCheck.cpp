@@ -218,12 +218,12 @@ void tst_frmNetCheck::reportLines_data() {
     QTest::newRow("missing machine key: empty labels, no name server")
         << one << QStringList{"Domain: ", "Host Name: ", kSeparator} + adapterLines("eth0");
 
-    QTest::newRow("missing TCP/IP key: empty values, DHCP False")
+    QTest::newRow("missing TCP/IP key: empty values, DHCP not known")
         << machineEntries("a") + QStringList{"NetBT\\Adapters\\eth0|NameServer|SZ|192.0.2.10"}
         << machineLines({"Name Server(s): a"}) +
                QStringList{"Adapter Name: eth0",      "   Primary WINS Server: 192.0.2.10",
                            "   WINS Server Backup: ", "   Default Gateway(s): ",
-                           "   DHCP Enabled: False",  "   IP Address: ",
+                           "   DHCP Enabled: ",       "   IP Address: ",
                            "   Subnet Mask(s): "};
 
     const auto dhcpRow = [&](const char* row, const QString& type, const QString& data,
@@ -234,7 +234,7 @@ void tst_frmNetCheck::reportLines_data() {
     dhcpRow("EnableDHCP 1", "DWORD", "1", "True");
     dhcpRow("EnableDHCP 0", "DWORD", "0", "False");
     dhcpRow("EnableDHCP with the top bit only", "DWORD", "2147483648", "True");
-    dhcpRow("EnableDHCP missing from the key", "none", "", "False");
+    dhcpRow("EnableDHCP missing from the key: nobody knows", "none", "", "");
     dhcpRow("EnableDHCP empty text", "SZ", "", "False");
     dhcpRow("EnableDHCP text that is no number", "SZ", "yes", "False");
     dhcpRow("EnableDHCP decimal text", "SZ", "1", "True");

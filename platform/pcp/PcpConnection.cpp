@@ -30,7 +30,7 @@ PcpConnection::PcpConnection(const std::string& host) {
     const std::unique_ptr<addrinfo, AddressesFree> found(raw);
     if (status != 0 || !found)
         throw PlatformError(
-            pcp::connectFailure(-EHOSTUNREACH, 0, 0, status == 0 ? EAI_NONAME : status, where)
+            pcp::connectFailure(-EHOSTUNREACH, 0, 0, status == 0 ? EAI_NONAME : status, 0, where)
                 .toStdString());
     // Each of its addresses in the resolver's order, knowing which one
     // answered. One that waited in vain ends the attempt, as libpcp's own

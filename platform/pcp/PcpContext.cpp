@@ -2,9 +2,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 
+#include <fcntl.h>
 #include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 // libpcp's wait for each answer: it reads PMCD_REQUEST_TIMEOUT on the first
 // call, and until then waits 10 s for a collector's greeting whatever the
@@ -22,7 +27,48 @@ double connectWait() {
     return wait > 0 && wait < 5 ? wait : 5;
 }
 
+// A socket, closed with its owner.
+struct Socket {
+    int fd = -1;
+    ~Socket() {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
 } // namespace
+
+int connectError(const pcp::HostPort& where, double wait) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(where.port);
+    if (getaddrinfo(where.host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+        return 0;
+    const std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, freeaddrinfo);
+    // Each of its addresses, as libpcp tries them: a refusal from any of
+    // them is one, else what the last one gave.
+    int error = 0;
+    for (const addrinfo* at = found; at; at = at->ai_next) {
+        Socket socket{::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                               at->ai_protocol)};
+        if (socket.fd < 0)
+            continue;
+        int status = connect(socket.fd, at->ai_addr, at->ai_addrlen) == 0 ? 0 : errno;
+        if (status == EINPROGRESS) {
+            pollfd waiting{socket.fd, POLLOUT, 0};
+            status = ETIMEDOUT;
+            if (poll(&waiting, 1, static_cast<int>(wait * 1000)) == 1) {
+                socklen_t size = sizeof status;
+                getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &status, &size);
+            }
+        }
+        if (status == 0 || status == ECONNREFUSED)
+            return status;
+        error = status;
+    }
+    return error;
+}
 
 double monotonicSeconds() {
     timespec ts{};
@@ -52,8 +98,12 @@ PcpContext::PcpContext(const std::string& host) {
         const pcp::HostPort where = pcp::splitHost(host);
         const int lookup = m_handle == -EHOSTUNREACH ? resolve(where.host) : 0;
         const double seconds = monotonicSeconds() - start;
+        // libpcp reports a host or network without a route as a refusal:
+        // a connection of our own, as quick as that one failed, tells.
+        const bool quick = !pcp::waitedInVain(m_handle, seconds, connectWait());
+        const int own = m_handle == -ECONNREFUSED && quick ? connectError(where, 1.0) : 0;
         throw PcpConnectFailure(
-            pcp::connectFailure(m_handle, seconds, connectWait(), lookup, where).toStdString(),
+            pcp::connectFailure(m_handle, seconds, connectWait(), lookup, own, where).toStdString(),
             pcp::waitedInVain(m_handle, seconds, connectWait()));
     }
 }

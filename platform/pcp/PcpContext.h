@@ -45,6 +45,11 @@ int lookUpMetrics(const std::vector<std::string>& names, pcp::Metrics& metrics);
 // getaddrinfo's status for the host's name: 0 when it has addresses.
 int resolve(const std::string& host);
 
+// The error a connection of our own to where gets (0 when it is taken, or
+// the name has no address), waiting at most wait seconds for its answer:
+// what libpcp words as a refusal may be a host or network without a route.
+int connectError(const pcp::HostPort& where, double wait);
+
 double monotonicSeconds();
 
 } // namespace ombrix::platform

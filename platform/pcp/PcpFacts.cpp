@@ -201,6 +201,11 @@ std::vector<RemoteAdapter> adaptersOf(const Fetched& fetched, const Metrics& met
     std::map<QString, std::size_t> byName; // joined by name: the metrics' domains may differ
     auto adapter = [&](const char* metric, int instance) -> RemoteAdapter* {
         QString name = instanceName(names, metrics, metric, instance);
+        // An address's label ("eth0:web") names its adapter before the
+        // colon, which no interface's own name holds: the address is that
+        // adapter's, as this computer shows it.
+        if (const qsizetype colon = name.indexOf(QLatin1Char(':')); colon >= 0)
+            name.truncate(colon);
         if (name.isEmpty())
             return nullptr;
         if (const auto known = byName.find(name); known != byName.end())

@@ -134,8 +134,11 @@ std::optional<RawValue> totalReading(const CounterMap& map, const Metrics& metri
     return RawValue{value, base, identity};
 }
 
-QString connectFailure(int code, double seconds, double connectWait, int lookup,
+QString connectFailure(int code, double seconds, double connectWait, int lookup, int own,
                        const HostPort& where) {
+    const bool noRoute = own == EHOSTUNREACH || own == ENETUNREACH;
+    if (code == -ECONNREFUSED && noRoute && !waitedInVain(code, seconds, connectWait))
+        return QObject::tr("no route leads to it");
     if (code == -EHOSTUNREACH) {
         if (lookup == EAI_NONAME || lookup == EAI_NODATA || lookup == EAI_FAIL)
             return QObject::tr("no computer of that name is known");

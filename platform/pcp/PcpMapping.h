@@ -63,8 +63,10 @@ std::optional<RawValue> totalReading(const CounterMap& map, const Metrics& metri
 // attempt took and the longest that libpcp waits for a connection.
 // libpcp reports a name it cannot resolve as unreachable, and a connection
 // that got no answer as refused; lookup (getaddrinfo's status for the host,
-// 0 when it has addresses) and the time taken tell these apart.
-QString connectFailure(int code, double seconds, double connectWait, int lookup,
+// 0 when it has addresses) and the time taken tell these apart. libpcp
+// reports a host or network without a route as refused too: own is the
+// error a connection of our own got after such a refusal (0 for none).
+QString connectFailure(int code, double seconds, double connectWait, int lookup, int own,
                        const HostPort& where);
 
 // Whether a connection that failed so waited in vain for an answer, rather

@@ -19,7 +19,7 @@ RemoteMachine::RemoteMachine(QString computer, RemoteFacts facts,
                              const SchedulerPrinters& printersAt,
                              std::shared_ptr<ComputerLink> link)
     : snapshot(std::move(computer), std::move(facts)),
-      schedulerPrinters(printersAt(schedulerHost(snapshot.computer()))),
+      scheduler(printersAt(schedulerHost(snapshot.computer()))),
       network(std::make_shared<RemoteNetworkView>(snapshot)),
       registry(std::make_unique<registry::RegistryLayer>()), readings(std::move(link), snapshot) {
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
@@ -38,7 +38,7 @@ Machine RemoteMachine::machine() {
 NotCarried RemoteMachine::notCarried() const {
     return version.notCarried() + systemInfo.notCarried() + host.notCarried() + cpu.notCarried() +
            memory.notCarried() + floppy.notCarried() + network->notCarried() +
-           fileSystem.notCarried();
+           fileSystem.notCarried() + printers.notCarried();
 }
 
 } // namespace ombrix::platform

@@ -24,7 +24,7 @@ struct RemoteMachine {
     RemoteMachine& operator=(const RemoteMachine&) = delete;
 
     // What its services cannot give, as each of them says: the summary's,
-    // the network report's, then the drives'.
+    // the network report's, the drives', then the printers' (once asked).
     NotCarried notCarried() const;
     // Its services as the windows and the report take them.
     Machine machine();
@@ -38,8 +38,8 @@ struct RemoteMachine {
     NoFloppyDrive floppy;
     RemoteClock clock{snapshot};
     RemoteFileSystem fileSystem{snapshot};
-    std::unique_ptr<Printers> schedulerPrinters;
-    Printers& printers{*schedulerPrinters};
+    std::unique_ptr<Printers> scheduler; // its print scheduler, asked from here
+    RemotePrinters printers{*scheduler};
     std::shared_ptr<RemoteNetworkView> network; // mounted in the registry
     std::unique_ptr<registry::RegistryLayer> registry;
     RemoteReadings readings;

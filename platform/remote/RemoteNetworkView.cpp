@@ -62,7 +62,6 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
             key.values.push_back(textValue("NameServerBackup", ""));
         } else {
             key.values.push_back(multiTextValue("DefaultGateway", {}));
-            key.values.push_back(dwordValue("EnableDHCP", 0));
             key.values.push_back(multiTextValue("IPAddress", adapter.addresses));
             key.values.push_back(multiTextValue("SubnetMask", {}));
         }

@@ -14,7 +14,8 @@ class RemoteSnapshot;
 // Another computer's adapters and their addresses as the network report's
 // keys (the layout LiveNetworkView serves), with the computer's own name.
 // Its collector carries no gateways, masks, name servers, domain, WINS
-// servers or leases: those stay empty. Loopback adapters are left out, as
+// servers or leases: those stay empty, and whether an adapter's address
+// was leased is not told at all (its value is not there). Loopback adapters are left out, as
 // on this computer.
 class RemoteNetworkView final : public RegistryProvider {
 public:

@@ -1,5 +1,6 @@
 #include "platform/remote/RemoteServices.h"
 
+#include "platform/DriveLocations.h"
 #include "platform/common/VersionRecord.h"
 
 #include <QPointer>
@@ -32,16 +33,21 @@ std::optional<KernelVersion> kernelOf(const RemoteSummary& summary) {
                               summary.kernelVersion.value_or(QString()).toStdString());
 }
 
-// One of the letters C to Z for each volume: the one at "/" first.
-std::vector<const RemoteVolume*> letteredVolumes(const std::vector<RemoteVolume>& volumes) {
-    std::vector<const RemoteVolume*> lettered;
+// The volumes a user would call drives, where this computer's drive table
+// would letter them: the one at "/" first, then the others in the
+// collector's order, none in the system's own folders.
+std::vector<const RemoteVolume*> driveVolumes(const std::vector<RemoteVolume>& volumes) {
+    std::vector<const RemoteVolume*> drives;
     for (const RemoteVolume& volume : volumes)
-        if (volume.mountPoint == QLatin1String("/"))
-            lettered.push_back(&volume);
+        if (volume.mountPoint == QLatin1String("/")) {
+            drives.push_back(&volume);
+            break;
+        }
     for (const RemoteVolume& volume : volumes)
-        if (volume.mountPoint != QLatin1String("/") && lettered.size() < 24)
-            lettered.push_back(&volume);
-    return lettered;
+        if (volume.mountPoint != QLatin1String("/") &&
+            isDriveLocation(volume.mountPoint.toUtf8(), volume.inMemory))
+            drives.push_back(&volume);
+    return drives;
 }
 
 class RemoteDrive final : public DriveObject {
@@ -63,10 +69,12 @@ private:
 class RemoteFileSystemObject final : public FileSystemObject {
 public:
     explicit RemoteFileSystemObject(const std::vector<RemoteVolume>& volumes) {
+        const std::vector<const RemoteVolume*> drives = driveVolumes(volumes);
         char16_t letter = u'C';
-        for (const RemoteVolume* volume : letteredVolumes(volumes))
-            m_drives.emplace_back(QChar(letter++), *volume);
-        m_withoutLetter = int(volumes.size() - m_drives.size());
+        for (const RemoteVolume* volume : drives)
+            if (letter <= u'Z')
+                m_drives.emplace_back(QChar(letter++), *volume);
+        m_withoutLetter = int(drives.size() - m_drives.size());
     }
     // That computer has no current folder of this program's: its root stands.
     QString GetAbsolutePathName(const QString& path) const override {
@@ -268,6 +276,18 @@ NotCarried RemoteFileSystem::notCarried() const {
     if (noneHas([](const RemoteVolume& v) { return v.availableBytes.has_value(); }))
         keys << QStringLiteral("drives.free_bytes");
     return keys;
+}
+
+PrinterList RemotePrinters::query() const {
+    PrinterList list = m_scheduler.query();
+    m_unreached = !list.serviceReachable;
+    return list;
+}
+
+NotCarried RemotePrinters::notCarried() const {
+    if (m_unreached)
+        return {QStringLiteral("printers")};
+    return {};
 }
 
 void RemoteReadings::watch(QObject* receiver, std::function<void()> changed) {

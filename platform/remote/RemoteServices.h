@@ -7,6 +7,7 @@
 #include "platform/HostInfo.h"
 #include "platform/Machine.h"
 #include "platform/MemoryStatus.h"
+#include "platform/Printers.h"
 #include "platform/RemoteComputers.h"
 #include "platform/SystemInfo.h"
 #include "platform/VersionInfo.h"
@@ -14,6 +15,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -126,9 +128,10 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// The computer's mounted volumes as lettered drives: C: the one at "/",
-// then the others in the collector's order, discs before those held in
-// memory, up to Z:. No serial numbers.
+// The computer's mounted volumes as lettered drives, by this computer's
+// rule: C: the one at "/", then the others in the collector's order (its
+// discs, then those held in memory), none in the system's own folders, up
+// to Z:. No serial numbers.
 class RemoteFileSystem final : public FileSystem {
 public:
     explicit RemoteFileSystem(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
@@ -137,6 +140,22 @@ public:
 
 private:
     const RemoteSnapshot& m_snapshot;
+};
+
+// The printers of the computer's own print scheduler, asked from here. One
+// that cannot be reached from here (it refuses this computer, or no route
+// leads to it) lists nothing that can be told from having no printers: once
+// a question found it so, its printers are named as not known.
+class RemotePrinters final : public Printers {
+public:
+    // scheduler: asks that computer's scheduler, and outlives this.
+    explicit RemotePrinters(const Printers& scheduler) : m_scheduler(scheduler) {}
+    PrinterList query() const override;
+    NotCarried notCarried() const;
+
+private:
+    const Printers& m_scheduler;
+    mutable std::atomic<bool> m_unreached{false};
 };
 
 // Reads the computer's summary again over its link, which it holds, and

@@ -42,6 +42,7 @@ public:
         const int net = getpid() % 250 + 1;
         m_address = QStringLiteral("10.%1.%2.2").arg(block).arg(net);
         m_blackholed = QStringLiteral("10.%1.%2.1").arg(block + 1).arg(net);
+        m_unreachable = QStringLiteral("10.%1.%2.2").arg(block + 1).arg(net);
         const QString outsideAddress = QStringLiteral("10.%1.%2.1/30").arg(block).arg(net);
         if (getuid() != 0) {
             m_why = "needs root to make a network namespace";
@@ -75,12 +76,22 @@ public:
                 return;
             }
         }
+        // An address with no route at all: a connection fails at once with
+        // "No route to host". Not tied to a link, so taken away by hand.
+        pcp_host::run("ip", {"route", "add", "unreachable", m_unreachable + "/32"}, &code);
+        if (code != 0) {
+            m_why = "ip route add unreachable " + m_unreachable + " failed";
+            return;
+        }
+        m_madeRoute = true;
         m_pmcd.emplace(QStringList{m_address}, 44321, m_namespace, TestPmcd::Agents::Open,
                        std::move(hostName));
         m_why = m_pmcd->why();
     }
     ~PcpHost() {
         m_pmcd.reset();
+        if (m_madeRoute)
+            pcp_host::run("ip", {"route", "del", "unreachable", m_unreachable + "/32"});
         if (m_madeNamespace) {
             pcp_host::run("ip", {"link", "del", m_outside});
             pcp_host::run("ip", {"netns", "del", m_namespace});
@@ -89,6 +100,7 @@ public:
     const QString& why() const { return m_why; }
     const QString& address() const { return m_address; }
     const QString& blackholed() const { return m_blackholed; }
+    const QString& unreachable() const { return m_unreachable; }
     const QString& netns() const { return m_namespace; }
     const QString& insideInterface() const { return m_inside; } // holds address()
     const QString& extraInterface() const { return m_extra; }
@@ -106,7 +118,8 @@ public:
     }
 
 private:
-    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_blackholed, m_why;
-    bool m_madeNamespace = false;
+    QString m_tag, m_namespace, m_outside, m_inside, m_extra, m_address, m_blackholed,
+        m_unreachable, m_why;
+    bool m_madeNamespace = false, m_madeRoute = false;
     std::optional<TestPmcd> m_pmcd;
 };

@@ -1,6 +1,7 @@
 #include "platform/linux/drives/DriveTable.h"
 
-#include <QByteArrayList>
+#include "platform/DriveLocations.h"
+
 #include <QFile>
 #include <QSet>
 
@@ -18,31 +19,6 @@ constexpr int kRamDisc = 5;
 
 bool isUnder(const QByteArray& path, const QByteArray& folder) {
     return path == folder || path.startsWith(folder + '/');
-}
-
-// Where the system keeps its own runtime, configuration and container mounts.
-bool isSystemLocation(const MountEntry& mount) {
-    static const QByteArrayList folders = {
-        "/proc",
-        "/sys",
-        "/dev",
-        "/run",
-        "/var/run",
-        "/var/lock",
-        "/etc",
-        "/snap",
-        "/var/snap",
-        "/var/lib/snapd",
-        "/var/lib/docker",
-        "/var/lib/containers",
-        "/var/lib/kubelet",
-        "/var/lib/lxcfs",
-    };
-    for (const QByteArray& folder : folders) {
-        if (isUnder(mount.mountPoint, folder))
-            return true;
-    }
-    return false;
 }
 
 bool isRamType(const QString& fsType) {
@@ -149,11 +125,11 @@ Classified classify(const MountEntry& mount, const std::vector<BlockDevice>& dev
         c.drive = true;
     } else if (isRamType(mount.fsType)) {
         c.type = kRamDisc;
-        c.drive = mount.mountPoint != "/tmp" && mount.mountPoint != "/var/tmp";
+        c.drive = true;
     } else if (isFuse(mount.fsType)) {
         c.drive = true;
     }
-    if (isSystemType(mount.fsType) || isSystemLocation(mount))
+    if (isSystemType(mount.fsType) || !isDriveLocation(mount.mountPoint, isRamType(mount.fsType)))
         c.drive = false;
     return c;
 }
