@@ -5,7 +5,7 @@
 # computer's services (platform/remote) over this computer's readers
 # (platform/linux), those over the links, Qt's services and the registry
 # engine; the PCP module leans on the interfaces and the counters' catalogue;
-# nothing includes
+# the collector agent (pmda/) leans on this computer's readers; nothing includes
 # upwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +30,7 @@ declare -A allowed=(
   [platform/linux]="platform platform/registry platform/qt platform/links"
   [platform/remote]="platform platform/registry platform/linux"
   [getcpu]="platform/linux/KernelFile.h"
+  [pmda]="platform platform/linux"
 )
 
 # The folder a path belongs to: this computer's rooms (drives, counters, ...)

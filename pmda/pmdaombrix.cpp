@@ -1,0 +1,204 @@
+// pmdaombrix: the collector agent that tells another computer's Ombrix what
+// this computer's own windows show, computed here by the same readers.
+// pmcd starts it (as user pcp); it reads only and writes nothing but its log.
+#include "pmda/AgentFacts.h"
+#include "pmda/FactSnapshot.h"
+
+#include <pcp/pmapi.h>
+#include <pcp/pmda.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+#ifndef OMBRIX_VERSION
+#error "OMBRIX_VERSION comes from the project version in CMakeLists.txt"
+#endif
+
+namespace {
+
+using ombrix::pmda::AgentFacts;
+
+// The agent's domain: one PCP's own list (stdpmid.pcp) leaves unassigned,
+// above the 1 to 255 it gives its own agents, below 511, which it keeps
+// for dynamic names, and not 473, which the tests' hostile agent uses.
+constexpr int kDomain = 406;
+
+struct Metric {
+    const char* name;
+    int type;
+    const char* oneLine;
+    const char* help;
+    // The value out of a reading: a text or a number.
+    std::string (*text)(const AgentFacts&);
+    std::int64_t (*number)(const AgentFacts&);
+};
+
+// Item numbers are the rows' places: new rows go at the end.
+const Metric kMetrics[] = {
+    {"ombrix.agent.version", PM_TYPE_STRING, "version of the Ombrix collector agent",
+     "The version of pmdaombrix, the agent that serves the ombrix metrics.",
+     [](const AgentFacts&) { return std::string(OMBRIX_VERSION); }, nullptr},
+    {"ombrix.os.name", PM_TYPE_STRING, "operating system's name",
+     "The distribution's name from os-release (PRETTY_NAME, else NAME, else \"Linux\"),\n"
+     "with which Ombrix's OS Platform line begins.",
+     [](const AgentFacts& f) { return f.osName; }, nullptr},
+    {"ombrix.os.version", PM_TYPE_STRING, "operating system's version",
+     "The version Ombrix's summary shows as OS Version: os-release's VERSION_ID,\n"
+     "else the running kernel's major and minor version.",
+     [](const AgentFacts& f) { return f.osVersion; }, nullptr},
+    {"ombrix.os.build", PM_TYPE_64, "operating system's build number",
+     "The build Ombrix's summary shows: the running kernel's patch level.", nullptr,
+     [](const AgentFacts& f) { return f.osBuild; }},
+    {"ombrix.hw.fdd_present", PM_TYPE_U32, "whether a floppy drive is present",
+     "1 when /dev/fd0 is a block device whose driver is present, else 0.", nullptr,
+     [](const AgentFacts& f) { return std::int64_t{f.fddPresent}; }},
+    {"ombrix.net.primary_address", PM_TYPE_STRING, "the computer's IP address",
+     "The source address the kernel picks for the default route, as Ombrix's\n"
+     "summary shows IP Address; without a default route the first IPv4 address\n"
+     "of an interface that is up, loopback last.",
+     [](const AgentFacts& f) { return f.primaryAddress; }, nullptr},
+    {"ombrix.net.dns.domain", PM_TYPE_STRING, "the resolver's domain",
+     "The domain of the resolver's configuration, as Ombrix's network report shows it.",
+     [](const AgentFacts& f) { return f.dnsDomain; }, nullptr},
+    {"ombrix.net.dns.servers", PM_TYPE_STRING, "the resolver's name servers",
+     "The resolver's name servers in the order it asks them, separated by one space;\n"
+     "systemd-resolved's local stub stands for the servers it forwards to.",
+     [](const AgentFacts& f) { return f.dnsServers; }, nullptr},
+};
+constexpr int kMetricCount = int(sizeof kMetrics / sizeof kMetrics[0]);
+
+// The agent's names as a PMNS, for pmcd's namespace (Install) and for tests.
+void printNameSpace() {
+    std::map<std::string, std::map<std::string, std::string>> nodes; // node -> child -> leaf
+    for (int item = 0; item < kMetricCount; ++item) {
+        std::string_view name = kMetrics[item].name;
+        std::string parent = "root";
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t dot = name.find('.', start);
+            const std::string path(name.substr(0, dot));
+            const std::string child(name.substr(start, dot - start));
+            if (dot == std::string_view::npos) {
+                nodes[parent][child] = std::to_string(kDomain) + ":0:" + std::to_string(item);
+                break;
+            }
+            nodes[parent].try_emplace(child);
+            parent = path;
+            start = dot + 1;
+        }
+    }
+    for (const auto& [node, children] : nodes) {
+        std::printf("%s {\n", node.c_str());
+        for (const auto& [child, pmid] : children)
+            std::printf("    %s%s%s\n", child.c_str(), pmid.empty() ? "" : "\t", pmid.c_str());
+        std::printf("}\n");
+    }
+}
+
+pmdaMetric g_table[kMetricCount];
+std::optional<ombrix::pmda::FactSnapshot> g_snapshot;
+// The reading one fetch answers from, held until its values are copied out.
+std::shared_ptr<const AgentFacts> g_held;
+std::string g_text;
+
+int fetchValue(pmdaMetric* metric, unsigned int instance, pmAtomValue* atom) {
+    const unsigned item = pmID_item(metric->m_desc.pmid);
+    if (pmID_cluster(metric->m_desc.pmid) != 0 || item >= unsigned(kMetricCount))
+        return PM_ERR_PMID;
+    if (instance != PM_IN_NULL)
+        return PM_ERR_INST;
+    if (!g_held)
+        return PMDA_FETCH_NOVALUES; // the first reading is not in yet
+    const Metric& row = kMetrics[item];
+    if (row.text) {
+        g_text = row.text(*g_held);
+        atom->cp = g_text.data(); // copied out before the next metric's value
+    } else if (row.type == PM_TYPE_U32) {
+        atom->ul = std::uint32_t(row.number(*g_held));
+    } else {
+        atom->ll = row.number(*g_held);
+    }
+    return PMDA_FETCH_STATIC;
+}
+
+int fetch(int count, pmID* ids, pmResult** result, pmdaExt* ext) {
+    g_held = g_snapshot->current();
+    const int status = pmdaFetch(count, ids, result, ext);
+    g_held.reset();
+    return status;
+}
+
+int text(int ident, int type, char** buffer, pmdaExt* ext) {
+    if (type & PM_TEXT_PMID) {
+        const pmID id = pmID(ident);
+        const unsigned item = pmID_item(id);
+        if (pmID_domain(id) == unsigned(ext->e_domain) && pmID_cluster(id) == 0 &&
+            item < unsigned(kMetricCount)) {
+            const Metric& row = kMetrics[item];
+            *buffer = const_cast<char*>((type & PM_TEXT_ONELINE) ? row.oneLine : row.help);
+            return 0;
+        }
+    }
+    return PM_ERR_TEXT;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--pmns") == 0) {
+        printNameSpace();
+        return 0;
+    }
+    pmSetProgname(argv[0]);
+    char* username = nullptr;
+    pmGetUsername(&username);
+
+    pmdaInterface agent{};
+    pmdaDaemon(&agent, PMDA_INTERFACE_3, pmGetProgname(), kDomain, const_cast<char*>("ombrix.log"),
+               nullptr);
+    pmLongOptions options[] = {PMDA_OPTIONS_HEADER("Options"),
+                               PMOPT_DEBUG,
+                               PMDAOPT_DOMAIN,
+                               PMDAOPT_LOGFILE,
+                               PMDAOPT_USERNAME,
+                               PMOPT_HELP,
+                               PMDA_OPTIONS_END};
+    pmdaOptions parsed{};
+    parsed.short_options = "D:d:l:U:?";
+    parsed.long_options = options;
+    pmdaGetOptions(argc, argv, &parsed, &agent);
+    if (parsed.errors) {
+        pmdaUsageMessage(&parsed);
+        return 1;
+    }
+    if (parsed.username)
+        username = parsed.username;
+    pmdaOpenLog(&agent);
+    if (::geteuid() == 0)
+        pmSetProcessIdentity(username); // as PCP's agents run: as user pcp
+    if (agent.status != 0)
+        return 1;
+
+    for (int item = 0; item < kMetricCount; ++item)
+        g_table[item] =
+            pmdaMetric{nullptr,
+                       {pmID_build(unsigned(agent.domain), 0, unsigned(item)), kMetrics[item].type,
+                        PM_INDOM_NULL, PM_SEM_DISCRETE, PMDA_PMUNITS(0, 0, 0, 0, 0, 0)}};
+    agent.version.any.fetch = fetch;
+    agent.version.any.text = text;
+    pmdaSetFetchCallBack(&agent, fetchValue);
+    pmdaInit(&agent, nullptr, 0, g_table, kMetricCount);
+
+    // After the change of user, so that the readings are made as the agent runs.
+    g_snapshot.emplace();
+    pmdaConnect(&agent);
+    pmdaMain(&agent);
+    g_snapshot.reset();
+    return 0;
+}
