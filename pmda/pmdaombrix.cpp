@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -29,47 +30,78 @@ using ombrix::pmda::AgentFacts;
 // for dynamic names, and not 473, which the tests' hostile agent uses.
 constexpr int kDomain = 406;
 
+// The instance domains: per item of the facts.
+enum Domain { kSingle = -1, kAddresses = 0, kAdapters = 1 };
+
 struct Metric {
     const char* name;
     int type;
+    Domain domain;
     const char* oneLine;
     const char* help;
-    // The value out of a reading: a text or a number.
-    std::string (*text)(const AgentFacts&);
-    std::int64_t (*number)(const AgentFacts&);
+    // The value out of a reading, of its item index in the domain: a text or a number.
+    std::string (*text)(const AgentFacts&, std::size_t);
+    std::int64_t (*number)(const AgentFacts&, std::size_t);
 };
 
 // Item numbers are the rows' places: new rows go at the end.
 const Metric kMetrics[] = {
-    {"ombrix.agent.version", PM_TYPE_STRING, "version of the Ombrix collector agent",
+    {"ombrix.agent.version", PM_TYPE_STRING, kSingle, "version of the Ombrix collector agent",
      "The version of pmdaombrix, the agent that serves the ombrix metrics.",
-     [](const AgentFacts&) { return std::string(OMBRIX_VERSION); }, nullptr},
-    {"ombrix.os.name", PM_TYPE_STRING, "operating system's name",
+     [](const AgentFacts&, std::size_t) { return std::string(OMBRIX_VERSION); }, nullptr},
+    {"ombrix.os.name", PM_TYPE_STRING, kSingle, "operating system's name",
      "The distribution's name from os-release (PRETTY_NAME, else NAME, else \"Linux\"),\n"
      "with which Ombrix's OS Platform line begins.",
-     [](const AgentFacts& f) { return f.osName; }, nullptr},
-    {"ombrix.os.version", PM_TYPE_STRING, "operating system's version",
+     [](const AgentFacts& f, std::size_t) { return f.osName; }, nullptr},
+    {"ombrix.os.version", PM_TYPE_STRING, kSingle, "operating system's version",
      "The version Ombrix's summary shows as OS Version: os-release's VERSION_ID,\n"
      "else the running kernel's major and minor version.",
-     [](const AgentFacts& f) { return f.osVersion; }, nullptr},
-    {"ombrix.os.build", PM_TYPE_64, "operating system's build number",
+     [](const AgentFacts& f, std::size_t) { return f.osVersion; }, nullptr},
+    {"ombrix.os.build", PM_TYPE_64, kSingle, "operating system's build number",
      "The build Ombrix's summary shows: the running kernel's patch level.", nullptr,
-     [](const AgentFacts& f) { return f.osBuild; }},
-    {"ombrix.hw.fdd_present", PM_TYPE_U32, "whether a floppy drive is present",
+     [](const AgentFacts& f, std::size_t) { return f.osBuild; }},
+    {"ombrix.hw.fdd_present", PM_TYPE_U32, kSingle, "whether a floppy drive is present",
      "1 when /dev/fd0 is a block device whose driver is present, else 0.", nullptr,
-     [](const AgentFacts& f) { return std::int64_t{f.fddPresent}; }},
-    {"ombrix.net.primary_address", PM_TYPE_STRING, "the computer's IP address",
+     [](const AgentFacts& f, std::size_t) { return std::int64_t{f.fddPresent}; }},
+    {"ombrix.net.primary_address", PM_TYPE_STRING, kSingle, "the computer's IP address",
      "The source address the kernel picks for the default route, as Ombrix's\n"
      "summary shows IP Address; without a default route the first IPv4 address\n"
      "of an interface that is up, loopback last.",
-     [](const AgentFacts& f) { return f.primaryAddress; }, nullptr},
-    {"ombrix.net.dns.domain", PM_TYPE_STRING, "the resolver's domain",
+     [](const AgentFacts& f, std::size_t) { return f.primaryAddress; }, nullptr},
+    {"ombrix.net.dns.domain", PM_TYPE_STRING, kSingle, "the resolver's domain",
      "The domain of the resolver's configuration, as Ombrix's network report shows it.",
-     [](const AgentFacts& f) { return f.dnsDomain; }, nullptr},
-    {"ombrix.net.dns.servers", PM_TYPE_STRING, "the resolver's name servers",
+     [](const AgentFacts& f, std::size_t) { return f.dnsDomain; }, nullptr},
+    {"ombrix.net.dns.servers", PM_TYPE_STRING, kSingle, "the resolver's name servers",
      "The resolver's name servers in the order it asks them, separated by one space;\n"
      "systemd-resolved's local stub stands for the servers it forwards to.",
-     [](const AgentFacts& f) { return f.dnsServers; }, nullptr},
+     [](const AgentFacts& f, std::size_t) { return f.dnsServers; }, nullptr},
+    {"ombrix.net.ipv4.adapter", PM_TYPE_STRING, kAddresses, "the adapter of an IPv4 address",
+     "The name of the adapter that holds the address, as Ombrix's network report shows it.\n"
+     "One instance per address: the adapter's key name, \"/\" and the address.",
+     [](const AgentFacts& f, std::size_t i) { return f.addresses[i].adapter; }, nullptr},
+    {"ombrix.net.ipv4.address", PM_TYPE_STRING, kAddresses, "an adapter's IPv4 address",
+     "The address, dotted; an adapter's primary address is its first instance.",
+     [](const AgentFacts& f, std::size_t i) { return f.addresses[i].address; }, nullptr},
+    {"ombrix.net.ipv4.prefix", PM_TYPE_U32, kAddresses, "an IPv4 address's prefix length",
+     "The length of the address's subnet mask, in bits.", nullptr,
+     [](const AgentFacts& f, std::size_t i) { return std::int64_t{f.addresses[i].prefix}; }},
+    {"ombrix.net.adapter.name", PM_TYPE_STRING, kAdapters, "an adapter's name",
+     "The adapter's name as Ombrix's network report shows it. One instance per\n"
+     "interface but loopback, named by its key name.",
+     [](const AgentFacts& f, std::size_t i) { return f.adapters[i].name; }, nullptr},
+    {"ombrix.net.route.gateways", PM_TYPE_STRING, kAdapters, "an adapter's default gateways",
+     "The gateways of the IPv4 default routes through the adapter, separated by one space.",
+     [](const AgentFacts& f, std::size_t i) { return f.adapters[i].gateways; }, nullptr},
+    {"ombrix.net.dhcp.enabled", PM_TYPE_U32, kAdapters, "whether an adapter's address is leased",
+     "1 when the kernel expires one of the adapter's addresses or a DHCP client holds\n"
+     "a lease for one, else 0.",
+     nullptr, [](const AgentFacts& f, std::size_t i) { return std::int64_t{f.adapters[i].dhcp}; }},
+    {"ombrix.net.wins.primary", PM_TYPE_STRING, kAdapters, "an adapter's primary WINS server",
+     "The first WINS server of Samba's configuration, as Ombrix's network report shows it.",
+     [](const AgentFacts& f, std::size_t i) { return f.adapters[i].winsPrimary; }, nullptr},
+    {"ombrix.net.wins.backup", PM_TYPE_STRING, kAdapters, "an adapter's backup WINS server",
+     "The second WINS server of Samba's configuration.",
+     [](const AgentFacts& f, std::size_t i) { return f.adapters[i].winsBackup; }, nullptr},
 };
 constexpr int kMetricCount = int(sizeof kMetrics / sizeof kMetrics[0]);
 
@@ -102,36 +134,92 @@ void printNameSpace() {
 }
 
 pmdaMetric g_table[kMetricCount];
+// By serial number until pmdaInit makes them the agent's; instances in pmda's cache.
+pmdaIndom g_indoms[] = {{kAddresses, 0, nullptr}, {kAdapters, 0, nullptr}};
 std::optional<ombrix::pmda::FactSnapshot> g_snapshot;
-// The reading one fetch answers from, held until its values are copied out.
+// The reading one question answers from, held until its values are copied out.
 std::shared_ptr<const AgentFacts> g_held;
 std::string g_text;
+// The reading the instance domains were last set from, and per domain the
+// place in it of each instance.
+std::shared_ptr<const AgentFacts> g_indexed;
+std::map<int, std::size_t> g_places[2];
+
+// Instances keep their numbers while their names stay; a name that goes is
+// dropped, so the cache holds no more than the last reading's items.
+std::vector<std::string> g_names[2];
+
+void setInstances(int domain, std::vector<std::string> names) {
+    const pmInDom indom = g_indoms[domain].it_indom;
+    const std::set<std::string> staying(names.begin(), names.end());
+    for (const std::string& name : g_names[domain])
+        if (!staying.contains(name))
+            pmdaCacheStore(indom, PMDA_CACHE_CULL, name.c_str(), nullptr);
+    g_places[domain].clear();
+    for (std::size_t place = 0; place < names.size(); ++place) {
+        const int instance = pmdaCacheStore(indom, PMDA_CACHE_ADD, names[place].c_str(), nullptr);
+        if (instance >= 0)
+            g_places[domain][instance] = place;
+    }
+    g_names[domain] = std::move(names);
+}
+
+// Takes the last reading for a question, and the instances it has.
+void holdReading() {
+    g_held = g_snapshot->current();
+    if (g_held == g_indexed)
+        return;
+    g_indexed = g_held;
+    std::vector<std::string> addresses, adapters;
+    if (g_held) {
+        for (const auto& address : g_held->addresses)
+            addresses.push_back(address.key + "/" + address.address);
+        for (const auto& adapter : g_held->adapters)
+            adapters.push_back(adapter.key);
+    }
+    setInstances(kAddresses, std::move(addresses));
+    setInstances(kAdapters, std::move(adapters));
+}
 
 int fetchValue(pmdaMetric* metric, unsigned int instance, pmAtomValue* atom) {
     const unsigned item = pmID_item(metric->m_desc.pmid);
     if (pmID_cluster(metric->m_desc.pmid) != 0 || item >= unsigned(kMetricCount))
         return PM_ERR_PMID;
-    if (instance != PM_IN_NULL)
-        return PM_ERR_INST;
+    const Metric& row = kMetrics[item];
+    std::size_t place = 0;
+    if (row.domain == kSingle) {
+        if (instance != PM_IN_NULL)
+            return PM_ERR_INST;
+    } else {
+        const auto found = g_places[row.domain].find(int(instance));
+        if (found == g_places[row.domain].end())
+            return PM_ERR_INST;
+        place = found->second;
+    }
     if (!g_held)
         return PMDA_FETCH_NOVALUES; // the first reading is not in yet
-    const Metric& row = kMetrics[item];
     if (row.text) {
-        g_text = row.text(*g_held);
+        g_text = row.text(*g_held, place);
         atom->cp = g_text.data(); // copied out before the next metric's value
     } else if (row.type == PM_TYPE_U32) {
-        atom->ul = std::uint32_t(row.number(*g_held));
+        atom->ul = std::uint32_t(row.number(*g_held, place));
     } else {
-        atom->ll = row.number(*g_held);
+        atom->ll = row.number(*g_held, place);
     }
     return PMDA_FETCH_STATIC;
 }
 
 int fetch(int count, pmID* ids, pmResult** result, pmdaExt* ext) {
-    g_held = g_snapshot->current();
+    holdReading();
     const int status = pmdaFetch(count, ids, result, ext);
     g_held.reset();
     return status;
+}
+
+int instance(pmInDom indom, int inst, char* name, pmInResult** result, pmdaExt* ext) {
+    holdReading();
+    g_held.reset();
+    return pmdaInstance(indom, inst, name, result, ext);
 }
 
 int text(int ident, int type, char** buffer, pmdaExt* ext) {
@@ -185,15 +273,19 @@ int main(int argc, char** argv) {
     if (agent.status != 0)
         return 1;
 
-    for (int item = 0; item < kMetricCount; ++item)
+    for (int item = 0; item < kMetricCount; ++item) {
+        const Domain domain = kMetrics[item].domain;
         g_table[item] =
             pmdaMetric{nullptr,
                        {pmID_build(unsigned(agent.domain), 0, unsigned(item)), kMetrics[item].type,
-                        PM_INDOM_NULL, PM_SEM_DISCRETE, PMDA_PMUNITS(0, 0, 0, 0, 0, 0)}};
+                        domain == kSingle ? PM_INDOM_NULL : pmInDom(domain), PM_SEM_DISCRETE,
+                        PMDA_PMUNITS(0, 0, 0, 0, 0, 0)}};
+    }
     agent.version.any.fetch = fetch;
+    agent.version.any.instance = instance;
     agent.version.any.text = text;
     pmdaSetFetchCallBack(&agent, fetchValue);
-    pmdaInit(&agent, nullptr, 0, g_table, kMetricCount);
+    pmdaInit(&agent, g_indoms, 2, g_table, kMetricCount);
 
     // After the change of user, so that the readings are made as the agent runs.
     g_snapshot.emplace();
