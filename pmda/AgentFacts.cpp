@@ -3,11 +3,13 @@
 #include "platform/ComputerFacts.h"
 #include "platform/EscapedKeyName.h"
 #include "platform/PerfCounters.h"
+#include "platform/PlatformError.h"
 #include "platform/Registry.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/OsRelease.h"
+#include "platform/linux/drives/LinuxFileSystem.h"
 #include "platform/linux/network/LiveNetworkView.h"
 #include "platform/linux/network/NetworkKeys.h"
 #include "platform/linux/network/ResolverState.h"
@@ -114,6 +116,33 @@ void readAdapters(AgentFacts& facts) {
     }
 }
 
+// The lettered drives, as the drive window reads each.
+void readVolumes(AgentFacts& facts) {
+    const platform::LinuxFileSystem fileSystem;
+    const auto object = fileSystem.create();
+    if (!object)
+        return;
+    for (const QString& letter : object->DriveLetters()) {
+        if (facts.volumes.size() == platform::kMostFactItems)
+            break;
+        const auto drive = object->GetDrive(letter + u':');
+        if (!drive)
+            continue;
+        AgentVolume volume;
+        volume.letter = drive->DriveLetter().toStdString();
+        volume.mountPoint = boundedText(drive->MountPoint().toStdString());
+        volume.type = drive->DriveType();
+        try {
+            volume.serial = drive->SerialNumber();
+        } catch (const platform::PlatformError&) {
+            // where the serial number is kept did not answer: none is told
+        }
+        volume.freeBytes = drive->AvailableSpace();
+        volume.totalBytes = drive->TotalSize();
+        facts.volumes.push_back(std::move(volume));
+    }
+}
+
 } // namespace
 
 AgentFacts readAgentFacts() {
@@ -129,6 +158,7 @@ AgentFacts readAgentFacts() {
     facts.dnsDomain = boundedText(resolver.domain);
     facts.dnsServers = joined(resolver.nameServers);
     readAdapters(facts);
+    readVolumes(facts);
     return facts;
 }
 

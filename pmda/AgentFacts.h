@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ struct AgentAdapter {
     std::string winsBackup;
 };
 
+// A lettered drive, as this computer's drive window reads it.
+struct AgentVolume {
+    std::string letter; // "C"
+    std::string mountPoint;
+    int type = 0;                       // the drive window's type codes: 2 hard disk, 4 CD-ROM, ...
+    std::optional<std::int32_t> serial; // none: not ready, or not read in time
+    std::optional<std::uint64_t> freeBytes; // none: not ready
+    std::optional<std::uint64_t> totalBytes;
+};
+
 // What the collector agent tells of this computer, as UTF-8 texts, read by
 // the same readers this computer's own windows read them with.
 struct AgentFacts {
@@ -35,11 +46,13 @@ struct AgentFacts {
     std::string dnsServers;              // in order, separated by one space
     std::vector<AgentAddress> addresses; // adapter by adapter, the primary address first
     std::vector<AgentAdapter> adapters;
+    std::vector<AgentVolume> volumes;
 };
 
 // Reads them now. Texts are cut to the length the program keeps of any
 // text a collector sends, and lists (name servers, adapters, addresses) to
-// as many items as it keeps.
+// as many items as it keeps. Each volume's question is bounded as the
+// drive window bounds it.
 AgentFacts readAgentFacts();
 
 // A text cut to at most that many characters (UTF-16 units, as the program

@@ -31,7 +31,8 @@ using ombrix::pmda::AgentFacts;
 constexpr int kDomain = 406;
 
 // The instance domains: per item of the facts.
-enum Domain { kSingle = -1, kAddresses = 0, kAdapters = 1 };
+enum Domain { kSingle = -1, kAddresses = 0, kAdapters = 1, kVolumes = 2 };
+constexpr int kDomains = 3;
 
 struct Metric {
     const char* name;
@@ -39,10 +40,15 @@ struct Metric {
     Domain domain;
     const char* oneLine;
     const char* help;
-    // The value out of a reading, of its item index in the domain: a text or a number.
+    // The value out of a reading, of its item index in the domain: a text or
+    // a number; none where the item has none.
     std::string (*text)(const AgentFacts&, std::size_t);
-    std::int64_t (*number)(const AgentFacts&, std::size_t);
+    std::optional<std::int64_t> (*number)(const AgentFacts&, std::size_t);
 };
+
+template <class T> std::optional<std::int64_t> wide(const std::optional<T>& value) {
+    return value ? std::optional<std::int64_t>(std::int64_t(*value)) : std::nullopt;
+}
 
 // Item numbers are the rows' places: new rows go at the end.
 const Metric kMetrics[] = {
@@ -59,10 +65,10 @@ const Metric kMetrics[] = {
      [](const AgentFacts& f, std::size_t) { return f.osVersion; }, nullptr},
     {"ombrix.os.build", PM_TYPE_64, kSingle, "operating system's build number",
      "The build Ombrix's summary shows: the running kernel's patch level.", nullptr,
-     [](const AgentFacts& f, std::size_t) { return f.osBuild; }},
+     [](const AgentFacts& f, std::size_t) { return std::optional<std::int64_t>(f.osBuild); }},
     {"ombrix.hw.fdd_present", PM_TYPE_U32, kSingle, "whether a floppy drive is present",
      "1 when /dev/fd0 is a block device whose driver is present, else 0.", nullptr,
-     [](const AgentFacts& f, std::size_t) { return std::int64_t{f.fddPresent}; }},
+     [](const AgentFacts& f, std::size_t) { return std::optional<std::int64_t>(f.fddPresent); }},
     {"ombrix.net.primary_address", PM_TYPE_STRING, kSingle, "the computer's IP address",
      "The source address the kernel picks for the default route, as Ombrix's\n"
      "summary shows IP Address; without a default route the first IPv4 address\n"
@@ -84,7 +90,9 @@ const Metric kMetrics[] = {
      [](const AgentFacts& f, std::size_t i) { return f.addresses[i].address; }, nullptr},
     {"ombrix.net.ipv4.prefix", PM_TYPE_U32, kAddresses, "an IPv4 address's prefix length",
      "The length of the address's subnet mask, in bits.", nullptr,
-     [](const AgentFacts& f, std::size_t i) { return std::int64_t{f.addresses[i].prefix}; }},
+     [](const AgentFacts& f, std::size_t i) {
+         return std::optional<std::int64_t>(f.addresses[i].prefix);
+     }},
     {"ombrix.net.adapter.name", PM_TYPE_STRING, kAdapters, "an adapter's name",
      "The adapter's name as Ombrix's network report shows it. One instance per\n"
      "interface but loopback, named by its key name.",
@@ -95,13 +103,38 @@ const Metric kMetrics[] = {
     {"ombrix.net.dhcp.enabled", PM_TYPE_U32, kAdapters, "whether an adapter's address is leased",
      "1 when the kernel expires one of the adapter's addresses or a DHCP client holds\n"
      "a lease for one, else 0.",
-     nullptr, [](const AgentFacts& f, std::size_t i) { return std::int64_t{f.adapters[i].dhcp}; }},
+     nullptr,
+     [](const AgentFacts& f, std::size_t i) {
+         return std::optional<std::int64_t>(f.adapters[i].dhcp);
+     }},
     {"ombrix.net.wins.primary", PM_TYPE_STRING, kAdapters, "an adapter's primary WINS server",
      "The first WINS server of Samba's configuration, as Ombrix's network report shows it.",
      [](const AgentFacts& f, std::size_t i) { return f.adapters[i].winsPrimary; }, nullptr},
     {"ombrix.net.wins.backup", PM_TYPE_STRING, kAdapters, "an adapter's backup WINS server",
      "The second WINS server of Samba's configuration.",
      [](const AgentFacts& f, std::size_t i) { return f.adapters[i].winsBackup; }, nullptr},
+    {"ombrix.volume.letter", PM_TYPE_STRING, kVolumes, "a drive's letter",
+     "The letter Ombrix's drive window gives the volume: C at /, D to Z the further\n"
+     "volumes in mount-table order. One instance per lettered drive, named by it (\"C:\").",
+     [](const AgentFacts& f, std::size_t i) { return f.volumes[i].letter; }, nullptr},
+    {"ombrix.volume.mount_point", PM_TYPE_STRING, kVolumes, "where a drive is mounted",
+     "The volume's mount point; empty for a drive without medium.",
+     [](const AgentFacts& f, std::size_t i) { return f.volumes[i].mountPoint; }, nullptr},
+    {"ombrix.volume.type", PM_TYPE_U32, kVolumes, "a drive's type",
+     "0 unknown, 1 removable, 2 hard disk, 3 network, 4 CD-ROM, 5 RAM disc.", nullptr,
+     [](const AgentFacts& f, std::size_t i) {
+         return std::optional<std::int64_t>(f.volumes[i].type);
+     }},
+    {"ombrix.volume.serial", PM_TYPE_32, kVolumes, "a volume's serial number",
+     "The serial number Ombrix's drive window shows, from the UUID udev and libblkid's\n"
+     "cache publish, else the file system's id. No value where it could not be read.",
+     nullptr, [](const AgentFacts& f, std::size_t i) { return wide(f.volumes[i].serial); }},
+    {"ombrix.volume.free_bytes", PM_TYPE_U64, kVolumes, "a volume's free space",
+     "Bytes free to an unprivileged user; no value for a drive that is not ready.", nullptr,
+     [](const AgentFacts& f, std::size_t i) { return wide(f.volumes[i].freeBytes); }},
+    {"ombrix.volume.total_bytes", PM_TYPE_U64, kVolumes, "a volume's size",
+     "The volume's size in bytes; no value for a drive that is not ready.", nullptr,
+     [](const AgentFacts& f, std::size_t i) { return wide(f.volumes[i].totalBytes); }},
 };
 constexpr int kMetricCount = int(sizeof kMetrics / sizeof kMetrics[0]);
 
@@ -135,7 +168,8 @@ void printNameSpace() {
 
 pmdaMetric g_table[kMetricCount];
 // By serial number until pmdaInit makes them the agent's; instances in pmda's cache.
-pmdaIndom g_indoms[] = {{kAddresses, 0, nullptr}, {kAdapters, 0, nullptr}};
+pmdaIndom g_indoms[kDomains] = {
+    {kAddresses, 0, nullptr}, {kAdapters, 0, nullptr}, {kVolumes, 0, nullptr}};
 std::optional<ombrix::pmda::FactSnapshot> g_snapshot;
 // The reading one question answers from, held until its values are copied out.
 std::shared_ptr<const AgentFacts> g_held;
@@ -143,11 +177,11 @@ std::string g_text;
 // The reading the instance domains were last set from, and per domain the
 // place in it of each instance.
 std::shared_ptr<const AgentFacts> g_indexed;
-std::map<int, std::size_t> g_places[2];
+std::map<int, std::size_t> g_places[kDomains];
 
 // Instances keep their numbers while their names stay; a name that goes is
 // dropped, so the cache holds no more than the last reading's items.
-std::vector<std::string> g_names[2];
+std::vector<std::string> g_names[kDomains];
 
 void setInstances(int domain, std::vector<std::string> names) {
     const pmInDom indom = g_indoms[domain].it_indom;
@@ -170,15 +204,18 @@ void holdReading() {
     if (g_held == g_indexed)
         return;
     g_indexed = g_held;
-    std::vector<std::string> addresses, adapters;
+    std::vector<std::string> addresses, adapters, volumes;
     if (g_held) {
         for (const auto& address : g_held->addresses)
             addresses.push_back(address.key + "/" + address.address);
         for (const auto& adapter : g_held->adapters)
             adapters.push_back(adapter.key);
+        for (const auto& volume : g_held->volumes)
+            volumes.push_back(volume.letter + ":");
     }
     setInstances(kAddresses, std::move(addresses));
     setInstances(kAdapters, std::move(adapters));
+    setInstances(kVolumes, std::move(volumes));
 }
 
 int fetchValue(pmdaMetric* metric, unsigned int instance, pmAtomValue* atom) {
@@ -201,10 +238,23 @@ int fetchValue(pmdaMetric* metric, unsigned int instance, pmAtomValue* atom) {
     if (row.text) {
         g_text = row.text(*g_held, place);
         atom->cp = g_text.data(); // copied out before the next metric's value
-    } else if (row.type == PM_TYPE_U32) {
-        atom->ul = std::uint32_t(row.number(*g_held, place));
-    } else {
-        atom->ll = row.number(*g_held, place);
+        return PMDA_FETCH_STATIC;
+    }
+    const std::optional<std::int64_t> number = row.number(*g_held, place);
+    if (!number)
+        return PMDA_FETCH_NOVALUES;
+    switch (row.type) {
+    case PM_TYPE_32:
+        atom->l = std::int32_t(*number);
+        break;
+    case PM_TYPE_U32:
+        atom->ul = std::uint32_t(*number);
+        break;
+    case PM_TYPE_U64:
+        atom->ull = std::uint64_t(*number);
+        break;
+    default:
+        atom->ll = *number;
     }
     return PMDA_FETCH_STATIC;
 }
@@ -285,7 +335,7 @@ int main(int argc, char** argv) {
     agent.version.any.instance = instance;
     agent.version.any.text = text;
     pmdaSetFetchCallBack(&agent, fetchValue);
-    pmdaInit(&agent, g_indoms, 2, g_table, kMetricCount);
+    pmdaInit(&agent, g_indoms, kDomains, g_table, kMetricCount);
 
     // After the change of user, so that the readings are made as the agent runs.
     g_snapshot.emplace();
