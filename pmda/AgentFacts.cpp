@@ -10,6 +10,7 @@
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/OsRelease.h"
 #include "platform/linux/drives/LinuxFileSystem.h"
+#include "platform/linux/modules/LazyPrinters.h"
 #include "platform/linux/network/LiveNetworkView.h"
 #include "platform/linux/network/NetworkKeys.h"
 #include "platform/linux/network/ResolverState.h"
@@ -143,6 +144,20 @@ void readVolumes(AgentFacts& facts) {
     }
 }
 
+// The print queues, as the printers window lists them.
+void readPrinters(AgentFacts& facts) {
+    const platform::PrinterList list = platform::LazyPrinters().query();
+    facts.printServiceReachable = list.serviceReachable;
+    for (const platform::PrintDestination& destination : list.destinations) {
+        if (facts.printers.size() == platform::kMostFactItems)
+            break;
+        facts.printers.push_back({boundedText(destination.name.toStdString()),
+                                  int(destination.state), destination.isDefault,
+                                  boundedText(destination.location.toStdString()),
+                                  boundedText(destination.makeAndModel.toStdString())});
+    }
+}
+
 } // namespace
 
 AgentFacts readAgentFacts() {
@@ -159,6 +174,7 @@ AgentFacts readAgentFacts() {
     facts.dnsServers = joined(resolver.nameServers);
     readAdapters(facts);
     readVolumes(facts);
+    readPrinters(facts);
     return facts;
 }
 

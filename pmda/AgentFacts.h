@@ -34,6 +34,16 @@ struct AgentVolume {
     std::optional<std::uint64_t> totalBytes;
 };
 
+// A print queue, as this computer's printers window lists it; never its
+// device's address.
+struct AgentPrinter {
+    std::string queue;
+    int state = 0; // 0 unknown, 1 idle, 2 processing, 3 stopped
+    bool isDefault = false;
+    std::string location;
+    std::string makeAndModel;
+};
+
 // What the collector agent tells of this computer, as UTF-8 texts, read by
 // the same readers this computer's own windows read them with.
 struct AgentFacts {
@@ -47,12 +57,14 @@ struct AgentFacts {
     std::vector<AgentAddress> addresses; // adapter by adapter, the primary address first
     std::vector<AgentAdapter> adapters;
     std::vector<AgentVolume> volumes;
+    bool printServiceReachable = false;
+    std::vector<AgentPrinter> printers;
 };
 
 // Reads them now. Texts are cut to the length the program keeps of any
 // text a collector sends, and lists (name servers, adapters, addresses) to
-// as many items as it keeps. Each volume's question is bounded as the
-// drive window bounds it.
+// as many items as it keeps. Each volume's and the print service's
+// questions are bounded as the windows bound them.
 AgentFacts readAgentFacts();
 
 // A text cut to at most that many characters (UTF-16 units, as the program

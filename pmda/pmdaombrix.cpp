@@ -31,8 +31,8 @@ using ombrix::pmda::AgentFacts;
 constexpr int kDomain = 406;
 
 // The instance domains: per item of the facts.
-enum Domain { kSingle = -1, kAddresses = 0, kAdapters = 1, kVolumes = 2 };
-constexpr int kDomains = 3;
+enum Domain { kSingle = -1, kAddresses = 0, kAdapters = 1, kVolumes = 2, kPrinters = 3 };
+constexpr int kDomains = 4;
 
 struct Metric {
     const char* name;
@@ -135,6 +135,33 @@ const Metric kMetrics[] = {
     {"ombrix.volume.total_bytes", PM_TYPE_U64, kVolumes, "a volume's size",
      "The volume's size in bytes; no value for a drive that is not ready.", nullptr,
      [](const AgentFacts& f, std::size_t i) { return wide(f.volumes[i].totalBytes); }},
+    {"ombrix.printer.service_reachable", PM_TYPE_U32, kSingle, "whether a print service answered",
+     "1 when this computer's CUPS scheduler answered, as Ombrix's printers window\n"
+     "asks it (each question given up after 1 s), else 0.",
+     nullptr,
+     [](const AgentFacts& f, std::size_t) {
+         return std::optional<std::int64_t>(f.printServiceReachable);
+     }},
+    {"ombrix.printer.queue", PM_TYPE_STRING, kPrinters, "a print queue's name",
+     "The queue's name as Ombrix's printers window lists it; one instance per queue,\n"
+     "named by it.",
+     [](const AgentFacts& f, std::size_t i) { return f.printers[i].queue; }, nullptr},
+    {"ombrix.printer.state", PM_TYPE_U32, kPrinters, "a print queue's state",
+     "0 unknown, 1 idle, 2 processing, 3 stopped.", nullptr,
+     [](const AgentFacts& f, std::size_t i) {
+         return std::optional<std::int64_t>(f.printers[i].state);
+     }},
+    {"ombrix.printer.default", PM_TYPE_U32, kPrinters, "whether a print queue is the default",
+     "1 for the queue print jobs go to unless another is named, else 0.", nullptr,
+     [](const AgentFacts& f, std::size_t i) {
+         return std::optional<std::int64_t>(f.printers[i].isDefault);
+     }},
+    {"ombrix.printer.location", PM_TYPE_STRING, kPrinters, "where a printer is",
+     "The location the administrator gave the queue.",
+     [](const AgentFacts& f, std::size_t i) { return f.printers[i].location; }, nullptr},
+    {"ombrix.printer.make_and_model", PM_TYPE_STRING, kPrinters, "a printer's make and model",
+     "The printer's make and model, as its driver names it.",
+     [](const AgentFacts& f, std::size_t i) { return f.printers[i].makeAndModel; }, nullptr},
 };
 constexpr int kMetricCount = int(sizeof kMetrics / sizeof kMetrics[0]);
 
@@ -168,8 +195,10 @@ void printNameSpace() {
 
 pmdaMetric g_table[kMetricCount];
 // By serial number until pmdaInit makes them the agent's; instances in pmda's cache.
-pmdaIndom g_indoms[kDomains] = {
-    {kAddresses, 0, nullptr}, {kAdapters, 0, nullptr}, {kVolumes, 0, nullptr}};
+pmdaIndom g_indoms[kDomains] = {{kAddresses, 0, nullptr},
+                                {kAdapters, 0, nullptr},
+                                {kVolumes, 0, nullptr},
+                                {kPrinters, 0, nullptr}};
 std::optional<ombrix::pmda::FactSnapshot> g_snapshot;
 // The reading one question answers from, held until its values are copied out.
 std::shared_ptr<const AgentFacts> g_held;
@@ -204,7 +233,7 @@ void holdReading() {
     if (g_held == g_indexed)
         return;
     g_indexed = g_held;
-    std::vector<std::string> addresses, adapters, volumes;
+    std::vector<std::string> addresses, adapters, volumes, printers;
     if (g_held) {
         for (const auto& address : g_held->addresses)
             addresses.push_back(address.key + "/" + address.address);
@@ -212,10 +241,13 @@ void holdReading() {
             adapters.push_back(adapter.key);
         for (const auto& volume : g_held->volumes)
             volumes.push_back(volume.letter + ":");
+        for (const auto& printer : g_held->printers)
+            printers.push_back(printer.queue);
     }
     setInstances(kAddresses, std::move(addresses));
     setInstances(kAdapters, std::move(adapters));
     setInstances(kVolumes, std::move(volumes));
+    setInstances(kPrinters, std::move(printers));
 }
 
 int fetchValue(pmdaMetric* metric, unsigned int instance, pmAtomValue* atom) {

@@ -6,6 +6,7 @@
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/OsRelease.h"
 #include "platform/linux/drives/LinuxFileSystem.h"
+#include "platform/linux/modules/LazyPrinters.h"
 #include "platform/linux/network/LiveNetworkView.h"
 #include "platform/registry/MemoryRegistryStore.h"
 #include "platform/registry/RegistryLayer.h"
@@ -31,15 +32,34 @@ using namespace ombrix;
 
 namespace {
 
-const QStringList kNames = {
-    "ombrix.agent.version",      "ombrix.os.name",          "ombrix.os.version",
-    "ombrix.os.build",           "ombrix.hw.fdd_present",   "ombrix.net.primary_address",
-    "ombrix.net.dns.domain",     "ombrix.net.dns.servers",  "ombrix.net.ipv4.adapter",
-    "ombrix.net.ipv4.address",   "ombrix.net.ipv4.prefix",  "ombrix.net.adapter.name",
-    "ombrix.net.route.gateways", "ombrix.net.dhcp.enabled", "ombrix.net.wins.primary",
-    "ombrix.net.wins.backup",    "ombrix.volume.letter",    "ombrix.volume.mount_point",
-    "ombrix.volume.type",        "ombrix.volume.serial",    "ombrix.volume.total_bytes",
-    "ombrix.volume.free_bytes"};
+const QStringList kNames = {"ombrix.agent.version",
+                            "ombrix.os.name",
+                            "ombrix.os.version",
+                            "ombrix.os.build",
+                            "ombrix.hw.fdd_present",
+                            "ombrix.net.primary_address",
+                            "ombrix.net.dns.domain",
+                            "ombrix.net.dns.servers",
+                            "ombrix.net.ipv4.adapter",
+                            "ombrix.net.ipv4.address",
+                            "ombrix.net.ipv4.prefix",
+                            "ombrix.net.adapter.name",
+                            "ombrix.net.route.gateways",
+                            "ombrix.net.dhcp.enabled",
+                            "ombrix.net.wins.primary",
+                            "ombrix.net.wins.backup",
+                            "ombrix.volume.letter",
+                            "ombrix.volume.mount_point",
+                            "ombrix.volume.type",
+                            "ombrix.volume.serial",
+                            "ombrix.volume.total_bytes",
+                            "ombrix.volume.free_bytes",
+                            "ombrix.printer.service_reachable",
+                            "ombrix.printer.queue",
+                            "ombrix.printer.state",
+                            "ombrix.printer.default",
+                            "ombrix.printer.location",
+                            "ombrix.printer.make_and_model"};
 // Free space moves while the machine runs: it counts when it lies between
 // what the readers say just before and just after the agent is asked.
 const QString kMoving = QStringLiteral("ombrix.volume.free_bytes");
@@ -209,6 +229,21 @@ QMap<QString, QString> readersSay() {
     say["ombrix.volume.serial"] = present(serials);
     say["ombrix.volume.total_bytes"] = present(totals);
     say[kMoving] = present(frees);
+    const platform::PrinterList printers = platform::LazyPrinters().query();
+    say["ombrix.printer.service_reachable"] = QString::number(int(printers.serviceReachable));
+    QStringList queues, states, defaults, locations, models;
+    for (const platform::PrintDestination& printer : printers.destinations) {
+        queues << printer.name;
+        states << QString::number(int(printer.state));
+        defaults << QString::number(int(printer.isDefault));
+        locations << printer.location;
+        models << printer.makeAndModel;
+    }
+    say["ombrix.printer.queue"] = queues.join('|');
+    say["ombrix.printer.state"] = states.join('|');
+    say["ombrix.printer.default"] = defaults.join('|');
+    say["ombrix.printer.location"] = locations.join('|');
+    say["ombrix.printer.make_and_model"] = models.join('|');
     return say;
 }
 
