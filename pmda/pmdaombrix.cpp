@@ -25,10 +25,10 @@ namespace {
 
 using ombrix::pmda::AgentFacts;
 
-// The agent's domain: one PCP's own list (stdpmid.pcp) leaves unassigned,
-// above the 1 to 255 it gives its own agents, below 511, which it keeps
-// for dynamic names, and not 473, which the tests' hostile agent uses.
-constexpr int kDomain = 406;
+#ifndef OMBRIX_PMDA_DOMAIN
+#error "OMBRIX_PMDA_DOMAIN, the agent's domain number, comes from pmda/CMakeLists.txt"
+#endif
+constexpr int kDomain = OMBRIX_PMDA_DOMAIN;
 
 // The instance domains: per item of the facts.
 enum Domain { kSingle = -1, kAddresses = 0, kAdapters = 1, kVolumes = 2, kPrinters = 3 };
@@ -165,17 +165,23 @@ const Metric kMetrics[] = {
 };
 constexpr int kMetricCount = int(sizeof kMetrics / sizeof kMetrics[0]);
 
-// The agent's names as a PMNS, for pmcd's namespace (Install) and for tests.
+// The agent's names as PCP's name files give an agent's (its folder's "pmns"):
+// the ombrix subtree, without the root.
 void printNameSpace() {
     std::map<std::string, std::map<std::string, std::string>> nodes; // node -> child -> leaf
     for (int item = 0; item < kMetricCount; ++item) {
         std::string_view name = kMetrics[item].name;
-        std::string parent = "root";
+        std::string parent;
         std::size_t start = 0;
         while (true) {
             const std::size_t dot = name.find('.', start);
             const std::string path(name.substr(0, dot));
             const std::string child(name.substr(start, dot - start));
+            if (parent.empty()) {
+                parent = path;
+                start = dot + 1;
+                continue;
+            }
             if (dot == std::string_view::npos) {
                 nodes[parent][child] = std::to_string(kDomain) + ":0:" + std::to_string(item);
                 break;

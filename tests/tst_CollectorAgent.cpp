@@ -14,6 +14,7 @@
 #include "registry/clsRegistryAccess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -104,13 +105,16 @@ QMap<QString, QString> fetchedValues(const QString& answer) {
 AgentAnswers askAgent(const QTemporaryDir& dir) {
     AgentAnswers answers;
     const QString agent = QStringLiteral(OMBRIX_BIN_DIR "/pmdaombrix");
+    // Its names, under a root of their own.
     QProcess pmns;
-    pmns.setStandardOutputFile(dir.filePath("pmns"));
     pmns.start(agent, {"--pmns"});
-    if (!pmns.waitForFinished(20000) || pmns.exitCode() != 0) {
+    QFile root(dir.filePath("pmns"));
+    if (!pmns.waitForFinished(20000) || pmns.exitCode() != 0 || !root.open(QIODevice::WriteOnly) ||
+        root.write("root {\n    ombrix\n}\n" + pmns.readAllStandardOutput()) < 0) {
         answers.why = "the agent does not print its names";
         return answers;
     }
+    root.close();
     QProcess dbpmda;
     dbpmda.setProcessChannelMode(QProcess::MergedChannels);
     dbpmda.start("dbpmda", {"-n", dir.filePath("pmns")});
