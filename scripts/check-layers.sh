@@ -6,7 +6,8 @@
 # registry engine; another computer's services (platform/remote) apart from
 # them, over the interfaces alone; both over the text forms they share
 # (platform/common); the PCP module leans on the interfaces and the
-# counters' catalogue; nothing includes upwards.
+# counters' catalogue; the collector agent (pmda/) leans on this computer's
+# readers; nothing includes upwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,7 @@ declare -A allowed=(
   [platform/linux]="platform platform/common platform/registry platform/qt platform/links"
   [platform/remote]="platform platform/common platform/registry"
   [getcpu]="platform/linux/KernelFile.h"
+  [pmda]="platform platform/linux"
 )
 
 # The folder a path belongs to: this computer's rooms (drives, counters, ...)
