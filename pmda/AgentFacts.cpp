@@ -12,7 +12,7 @@
 #include "platform/linux/drives/LinuxFileSystem.h"
 #include "platform/linux/modules/LazyPrinters.h"
 #include "platform/linux/network/LiveNetworkView.h"
-#include "platform/linux/network/NetworkKeys.h"
+#include "platform/common/NetworkKeys.h"
 #include "platform/linux/network/ResolverState.h"
 
 #include <QString>

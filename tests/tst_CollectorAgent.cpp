@@ -180,7 +180,7 @@ QMap<QString, QString> readersSay() {
     say["ombrix.net.route.gateways"] =
         column(adapters, [](const Adapter& a) { return a.gateways.join(' '); });
     say["ombrix.net.dhcp.enabled"] =
-        column(adapters, [](const Adapter& a) { return number(a.dhcp); });
+        column(adapters, [](const Adapter& a) { return given(a.dhcp); });
     say["ombrix.net.wins.primary"] =
         column(adapters, [](const Adapter& a) { return a.primaryWins; });
     say["ombrix.net.wins.backup"] = column(adapters, [](const Adapter& a) { return a.backupWins; });
