@@ -1,12 +1,14 @@
 // pmdaombrix: the collector agent that tells another computer's Ombrix what
 // this computer's own windows show, computed here by the same readers.
 // pmcd starts it (as user pcp); it reads only and writes nothing but its log.
+#include "platform/linux/BoundedCall.h"
 #include "pmda/AgentFacts.h"
 #include "pmda/FactSnapshot.h"
 
 #include <pcp/pmapi.h>
 #include <pcp/pmda.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -375,6 +377,9 @@ int main(int argc, char** argv) {
     pmdaSetFetchCallBack(&agent, fetchValue);
     pmdaInit(&agent, g_indoms, kDomains, g_table, kMetricCount);
 
+    // The workers that read volumes for the snapshot, which may hang on a
+    // mount; at the end those stuck are waited for a little, not for ever.
+    ombrix::platform::BoundedWorkers workers(std::chrono::seconds(2));
     // After the change of user, so that the readings are made as the agent runs.
     g_snapshot.emplace();
     pmdaConnect(&agent);

@@ -1,6 +1,7 @@
 #include "drive_details/DriveReport.h"
 #include "network_report/NetworkReport.h"
 #include "platform/Registry.h"
+#include "platform/linux/BoundedCall.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -213,6 +214,7 @@ QMap<QString, QString> readersSay() {
 class tst_CollectorAgent : public QObject {
     Q_OBJECT
 
+    platform::BoundedWorkers m_workers{std::chrono::seconds(2)}; // read volumes here too
     QTemporaryDir m_dir;
     AgentAnswers m_answers;
     QMap<QString, QString> m_before;
