@@ -38,6 +38,9 @@ appstreamcli validate --no-net "$contents"/usr/share/metainfo/org.ombrix.Ombrix.
 echo "== library search paths of the packaged binaries"
 "$root/tests/search_paths.sh" "$contents/usr/bin"
 "$root/tests/search_paths.sh" "$contents/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/ombrix"
+agent_contents="$contents/agent"
+dpkg-deb -x "$agent_deb" "$agent_contents"
+"$root/tests/search_paths.sh" "$agent_contents/usr/lib/pcp/pmdas/ombrix"
 
 # A purge deletes the machine store: keep this machine's aside meanwhile.
 if [ -e /var/lib/ombrix ]; then
