@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package from debian/ and prints the .deb's path last.
-# The build runs in a copy of the source tree under build-deb/, so the tree
-# stays clean; the package lands in dist/.
+# Builds the Debian packages from debian/, ombrix (the program) and
+# ombrix-pmda (its PCP agent), and prints their paths last, one a line, the
+# program's first. The build runs in a copy of the source tree under
+# build-deb/, so the tree stays clean; the packages land in dist/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -28,6 +29,8 @@ export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$stage}
 }
 
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
-deb="ombrix_${package}_${arch}.deb"
-mv "$stage/$deb" "$root/dist/"
-echo "$root/dist/$deb"
+for name in ombrix ombrix-pmda; do
+  deb="${name}_${package}_${arch}.deb"
+  mv "$stage/$deb" "$root/dist/"
+  echo "$root/dist/$deb"
+done
