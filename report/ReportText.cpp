@@ -74,8 +74,7 @@ QByteArray ComputersReportText(const std::vector<ComputerReport>& computers) {
         }
         text += ReportText(computer.report);
         if (!computer.unavailable.isEmpty())
-            text += ("\nNot carried by its collector: " + computer.unavailable.join(", ") + '\n')
-                        .toUtf8();
+            text += ("\nNot known from here: " + computer.unavailable.join(", ") + '\n').toUtf8();
     }
     return text;
 }
