@@ -5,6 +5,7 @@
 #include "platform/PerfCounters.h"
 #include "platform/PlatformError.h"
 #include "platform/Registry.h"
+#include "platform/common/NetworkKeys.h"
 #include "platform/linux/LinuxFloppyDrive.h"
 #include "platform/linux/LinuxHostInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -12,7 +13,6 @@
 #include "platform/linux/drives/LinuxFileSystem.h"
 #include "platform/linux/modules/LazyPrinters.h"
 #include "platform/linux/network/LiveNetworkView.h"
-#include "platform/common/NetworkKeys.h"
 #include "platform/linux/network/ResolverState.h"
 
 #include <QString>

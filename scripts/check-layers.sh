@@ -33,7 +33,7 @@ declare -A allowed=(
   [platform/linux]="platform platform/common platform/registry platform/qt platform/links"
   [platform/remote]="platform platform/common platform/registry"
   [getcpu]="platform/linux/KernelFile.h"
-  [pmda]="platform platform/linux"
+  [pmda]="platform platform/common platform/linux"
 )
 
 # The folder a path belongs to: this computer's rooms (drives, counters, ...)
