@@ -44,8 +44,8 @@ int PcpComputerFacts::lookUp() {
     for (std::size_t i = 0; i < known.size(); ++i) {
         if (described >= 0 && descs[i].pmid == ids[i])
             m_connection.add(known[i].name, descs[i]);
-        else
-            unknown.push_back(known[i].name);
+        else if (pmID_domain(ids[i]) != pcp::kAgentDomain)
+            unknown.push_back(known[i].name); // the collector agent's ids are its own
     }
     return unknown.empty() ? 0 : m_connection.lookUp(unknown);
 }
