@@ -83,9 +83,12 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
         return failed(status);
     const std::unique_ptr<pmResult, ResultFree> result(raw);
 
+    // An agent that has not yet read its facts gives none: the default
+    // agents' stand this time.
+    const bool agent = pcp::agentAnswered(*result, metrics);
     pcp::InstanceNames names;
     std::set<pmInDom> cut; // domains with more instances than are kept
-    for (pmInDom indom : pcp::factDomains(parts, metrics)) {
+    for (pmInDom indom : pcp::factDomains(parts, metrics, agent)) {
         int* instanceIds = nullptr;
         char** instanceNames = nullptr;
         const int count = pmGetInDom(indom, &instanceIds, &instanceNames);
@@ -105,7 +108,7 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
     RemoteFacts read = pcp::remoteFacts(*result, metrics, names, parts);
     read.address = m_connection.address();
     const auto anyCut = [&](const FactParts& part) {
-        const auto domains = pcp::factDomains(part, metrics);
+        const auto domains = pcp::factDomains(part, metrics, agent);
         return std::any_of(domains.begin(), domains.end(),
                            [&](pmInDom indom) { return cut.count(indom) > 0; });
     };

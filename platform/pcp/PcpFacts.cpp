@@ -421,11 +421,14 @@ std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics) {
     return ids;
 }
 
-std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics) {
+bool agentAnswered(const pmResult& result, const Metrics& metrics) {
+    return Fetched(result, metrics).text(kAgentVersion).has_value();
+}
+
+std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics, bool agent) {
     std::vector<pmInDom> domains;
     std::vector<const char*> named;
     // The collector agent's tables need no instance names.
-    const bool agent = metrics.count(kAgentVersion) > 0;
     if (parts.network && !(agent && metrics.count(kAgentAdapter) > 0))
         named.insert(named.end(), {kHardware, kInet, kInet6});
     if (parts.drives && !(agent && metrics.count(kAgentLetter) > 0))
@@ -443,7 +446,7 @@ RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const In
     const Fetched fetched(result, metrics);
     RemoteFacts facts;
     // The collector agent answered: its tables stand for the default agents'.
-    const bool agent = fetched.text(kAgentVersion).has_value();
+    const bool agent = agentAnswered(result, metrics);
     if (parts.summary) {
         facts.summary = summaryOf(fetched);
         addAgentSummary(fetched, facts.summary);

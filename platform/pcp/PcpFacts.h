@@ -20,8 +20,14 @@ using platform::kMostFactItems;
 // Those of the parts' metrics the computer has, to fetch together.
 std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics);
 
-// The instance domains whose names the parts' facts need.
-std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics);
+// Whether the collector agent answered the fetch (its version came): its
+// tables then stand for the default agents'.
+bool agentAnswered(const pmResult& result, const Metrics& metrics);
+
+// The instance domains whose names the parts' facts need: none of the
+// default agents' for a part the collector agent answered.
+std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics,
+                                 bool agent = false);
 
 // Instance names by domain, then by instance id.
 using InstanceNames = std::map<pmInDom, std::map<int, std::string>>;
