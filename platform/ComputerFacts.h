@@ -22,6 +22,13 @@ struct RemoteSummary {
     std::optional<std::uint64_t> totalMemory; // bytes
     std::optional<std::uint64_t> availableMemory;
     std::optional<QString> timeZone; // an IANA name, else a POSIX TZ rule
+    // What the computer's own Ombrix collector agent tells, as that
+    // computer's windows show it; empty without the agent.
+    std::optional<QString> osName;    // os-release's name: "Debian GNU/Linux 12 (bookworm)"
+    std::optional<QString> osVersion; // "12"
+    std::optional<long long> osBuild; // the kernel's patch level
+    std::optional<bool> floppyPresent;
+    std::optional<QString> primaryAddress; // the default route's source address
 };
 
 // One network interface of that computer, by name.
@@ -31,6 +38,20 @@ struct RemoteAdapter {
     QStringList ipv6; // with their prefix length, as the collector writes them
     QString hardwareAddress;
     bool loopback = false;
+    // Told only by the collector agent (RemoteFacts::resolver says it
+    // answered): a mask per IPv4 address (empty where not told), the
+    // default routes' gateways, whether an address is leased, WINS servers.
+    QStringList masks = {};
+    QStringList gateways = {};
+    std::optional<bool> dhcp = {};
+    QString winsPrimary = {};
+    QString winsBackup = {};
+};
+
+// The computer's resolver, as its collector agent tells it.
+struct RemoteResolver {
+    QString domain;
+    QStringList nameServers;
 };
 
 // One mounted file system: a disc, or one held in memory.
@@ -40,6 +61,12 @@ struct RemoteVolume {
     bool inMemory = false;
     std::optional<std::uint64_t> totalBytes;
     std::optional<std::uint64_t> availableBytes; // to an ordinary user
+    // The drive table of the computer's own collector agent: the letter its
+    // drive window gives the volume (null without the agent), its drive
+    // type and serial number.
+    QChar letter = {};
+    std::optional<int> type = {};
+    std::optional<std::int32_t> serial = {};
 };
 
 // Which parts of the facts a reading asks for; each costs round trips.
@@ -60,6 +87,9 @@ struct RemoteFacts {
     // Empty (nullopt) where not asked for or the collector carries none.
     std::optional<std::vector<RemoteAdapter>> adapters;
     std::optional<std::vector<RemoteVolume>> volumes; // in mount order
+    // Where the collector agent answered, the adapters, the resolver and the
+    // volumes are its own (the volumes lettered as that computer letters them).
+    std::optional<RemoteResolver> resolver;
     // The collector listed more adapters or volumes than are kept.
     bool adaptersCut = false;
     bool volumesCut = false;

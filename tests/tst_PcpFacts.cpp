@@ -6,6 +6,7 @@
 #include "fakes/RecordedAnswer.h"
 #include "platform/pcp/PcpFacts.h"
 #include "platform/remote/RemoteMachine.h"
+#include "platform/remote/RemoteNetworkView.h"
 #include "platform/remote/RemoteServices.h"
 
 #include <QTest>
@@ -51,6 +52,62 @@ Recording debianSummary() {
             text("pmcd.timezone", "CET-1CEST,M3.5.0,M10.5.0/3")};
 }
 
+constexpr pmInDom kAgentAddresses = 406 << 22 | 0, kAgentAdapters = 406 << 22 | 1,
+                  kAgentVolumes = 406 << 22 | 2;
+
+Metric texts(const std::string& name, pmInDom indom, std::vector<std::pair<int, std::string>> all) {
+    return {name, PM_TYPE_STRING, kNone, indom, {}, 0, std::move(all)};
+}
+
+// What the Ombrix collector agent answers beside Debian's default agents.
+Recording agentAnswer() {
+    Recording r = debianSummary();
+    const Recording agent{
+        text("ombrix.agent.version", "3.1"),
+        text("ombrix.os.name", "Debian GNU/Linux 12 (bookworm)"),
+        text("ombrix.os.version", "12"),
+        {"ombrix.os.build", PM_TYPE_64, kNone, PM_INDOM_NULL, {{0, 115}}},
+        {"ombrix.hw.fdd_present", PM_TYPE_U32, kNone, PM_INDOM_NULL, {{0, 1}}},
+        text("ombrix.net.primary_address", "192.0.2.2"),
+        text("ombrix.net.dns.domain", "example.org"),
+        text("ombrix.net.dns.servers", "192.0.2.53 fd00::53"),
+        texts("ombrix.net.ipv4.adapter", kAgentAddresses, {{0, "eth0"}, {1, "eth0"}, {2, "wg0"}}),
+        texts("ombrix.net.ipv4.address", kAgentAddresses,
+              {{0, "192.0.2.2"}, {1, "192.0.2.3"}, {2, "10.9.0.1"}}),
+        {"ombrix.net.ipv4.prefix", PM_TYPE_U32, kNone, kAgentAddresses, {{0, 24}, {1, 32}, {2, 8}}},
+        texts("ombrix.net.adapter.name", kAgentAdapters, {{0, "eth0"}, {1, "wg0"}}),
+        texts("ombrix.net.route.gateways", kAgentAdapters, {{0, "192.0.2.1"}, {1, ""}}),
+        {"ombrix.net.dhcp.enabled", PM_TYPE_U32, kNone, kAgentAdapters, {{0, 1}, {1, 0}}},
+        texts("ombrix.net.wins.primary", kAgentAdapters, {{0, "192.0.2.4"}}),
+        texts("ombrix.volume.letter", kAgentVolumes, {{0, "C"}, {1, "D"}}),
+        texts("ombrix.volume.mount_point", kAgentVolumes, {{0, "/"}, {1, ""}}),
+        {"ombrix.volume.type", PM_TYPE_U32, kNone, kAgentVolumes, {{0, 2}, {1, 4}}},
+        {"ombrix.volume.serial", PM_TYPE_32, kNone, kAgentVolumes, {{0, 305419896}}},
+        {"ombrix.volume.free_bytes", PM_TYPE_U64, kNone, kAgentVolumes, {{0, 1e9}}},
+        {"ombrix.volume.total_bytes", PM_TYPE_U64, kNone, kAgentVolumes, {{0, 4e9}}}};
+    r.insert(r.end(), agent.begin(), agent.end());
+    return r;
+}
+
+// The adapters as "name address/mask ... gw gateways dhcp 0|1|?", the drives
+// as "letter=mount point type serial".
+QStringList described(const RemoteFacts& facts) {
+    QStringList all;
+    for (const RemoteAdapter& a : facts.adapters.value_or(std::vector<RemoteAdapter>{})) {
+        QString line = a.name;
+        for (qsizetype i = 0; i < a.ipv4.size(); ++i)
+            line += u' ' + a.ipv4[i] + u'/' + a.masks.value(i);
+        line += QStringLiteral(" gw %1 dhcp %2")
+                    .arg(a.gateways.join(u','), a.dhcp ? QString::number(*a.dhcp) : "?");
+        all << line;
+    }
+    for (const RemoteVolume& v : facts.volumes.value_or(std::vector<RemoteVolume>{}))
+        all << QStringLiteral("%1=%2 %3 %4")
+                   .arg(v.letter, v.mountPoint, QString::number(v.type.value_or(-1)),
+                        v.serial ? QString::number(*v.serial) : "?");
+    return all;
+}
+
 // The recording with one metric replaced (or, with an empty name, removed).
 Recording with(Recording recording, const std::string& name, std::optional<Metric> metric) {
     std::erase_if(recording, [&](const Metric& m) { return m.name == name; });
@@ -78,6 +135,8 @@ private slots:
     void adaptersAreJoinedByNameAndVolumesKeepTheirKind();
     void adapterAddressesAreAddresses_data();
     void adapterAddressesAreAddresses();
+    void agentTablesStandForTheDefaultAgents_data();
+    void agentTablesStandForTheDefaultAgents();
     void servicesShowTheFactsAsThisComputersDo();
     void servicesNameWhatTheyCannotGive_data();
     void servicesNameWhatTheyCannotGive();
@@ -257,6 +316,74 @@ void tst_PcpFacts::adapterAddressesAreAddresses() {
     QCOMPARE(facts.addressesLeftOut, kept.isEmpty() ? QStringList{"eth0"} : QStringList());
 }
 
+void tst_PcpFacts::agentTablesStandForTheDefaultAgents_data() {
+    QTest::addColumn<Recording>("recording");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("leftOut");
+    const Recording agent = agentAnswer();
+    const QStringList items{"eth0 192.0.2.2/255.255.255.0 192.0.2.3/255.255.255.255 "
+                            "gw 192.0.2.1 dhcp 1",
+                            "wg0 10.9.0.1/255.0.0.0 gw  dhcp 0", "C=/ 2 305419896", "D= 4 ?"};
+    QTest::newRow("as the agent gives them") << agent << items << QStringList();
+    QTest::newRow("without its version: the default agents'")
+        << with(agent, "ombrix.agent.version", std::nullopt) << QStringList() << QStringList();
+    QTest::newRow("more addresses than adapters named: those left out")
+        << with(agent, "ombrix.net.ipv4.address",
+                texts("ombrix.net.ipv4.address", kAgentAddresses,
+                      {{0, "192.0.2.2"}, {1, "192.0.2.3"}, {2, "10.9.0.1"}, {3, "10.0.0.7"}}))
+        << items << QStringList();
+    QTest::newRow("an address of an adapter not listed")
+        << with(agent, "ombrix.net.ipv4.adapter",
+                texts("ombrix.net.ipv4.adapter", kAgentAddresses,
+                      {{0, "eth0"}, {1, "eth0"}, {2, "eth9"}}))
+        << QStringList{items[0], "wg0 gw  dhcp 0", items[2], items[3]} << QStringList();
+    QTest::newRow("not an address, a prefix past 32")
+        << with(with(agent, "ombrix.net.ipv4.address",
+                     texts("ombrix.net.ipv4.address", kAgentAddresses,
+                           {{0, "192.0.2.2"}, {1, "192.0.2.3\n"}, {2, "10.9.0.1"}})),
+                "ombrix.net.ipv4.prefix",
+                Metric{"ombrix.net.ipv4.prefix", PM_TYPE_U32, kNone, kAgentAddresses, {{0, 33}}})
+        << QStringList{"eth0 192.0.2.2/ gw 192.0.2.1 dhcp 1", "wg0 10.9.0.1/ gw  dhcp 0", items[2],
+                       items[3]}
+        << QStringList{"eth0"};
+    QTest::newRow("numbers as texts, a DHCP state of 7")
+        << with(with(agent, "ombrix.volume.type", text("ombrix.volume.type", "2")),
+                "ombrix.net.dhcp.enabled",
+                Metric{"ombrix.net.dhcp.enabled", PM_TYPE_U32, kNone, kAgentAdapters, {{0, 7}}})
+        << QStringList{"eth0 192.0.2.2/255.255.255.0 192.0.2.3/255.255.255.255 gw 192.0.2.1 dhcp ?",
+                       "wg0 10.9.0.1/255.0.0.0 gw  dhcp ?", "C=/ -1 305419896", "D= -1 ?"}
+        << QStringList();
+    QTest::newRow("letters twice, in lower case, two long")
+        << with(agent, "ombrix.volume.letter",
+                texts("ombrix.volume.letter", kAgentVolumes,
+                      {{0, "C"}, {1, "C"}, {2, "d"}, {3, "DE"}}))
+        << QStringList{items[0], items[1], items[2]} << QStringList();
+}
+
+// Where the collector agent answered, its adapters and lettered drives are
+// the computer's: joined by the agent's own names, each value checked, what
+// does not fit left out, never guessed.
+void tst_PcpFacts::agentTablesStandForTheDefaultAgents() {
+    QFETCH(Recording, recording);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, leftOut);
+    const RemoteFacts facts = read(recording);
+    QCOMPARE(described(facts), items);
+    QCOMPARE(facts.addressesLeftOut, leftOut);
+    QCOMPARE(facts.resolver.has_value(), !items.isEmpty());
+
+    // An agent listing more adapters than are kept: the first are kept.
+    Recording many = agentAnswer();
+    std::vector<std::pair<int, std::string>> names;
+    for (int i = 0; i < int(kMostFactItems) + 5; ++i)
+        names.push_back({i, "eth" + std::to_string(i)});
+    many = with(many, "ombrix.net.adapter.name",
+                texts("ombrix.net.adapter.name", kAgentAdapters, names));
+    const RemoteFacts cut = read(many);
+    QCOMPARE(cut.adapters->size(), kMostFactItems);
+    QVERIFY(cut.adaptersCut);
+}
+
 // The services read the facts as this computer's read the machine: drive
 // C: is the volume at "/", the version comes from the distribution's name
 // where it names one, memory is unknown unless both figures came.
@@ -300,6 +427,22 @@ void tst_PcpFacts::servicesShowTheFactsAsThisComputersDo() {
     silent.reachable = false;
     snapshot.update(silent);
     QCOMPARE(RemoteHostInfo(snapshot).hostName(), "far");
+
+    // The collector agent's facts are that computer's own, where it answered.
+    RemoteMachine agent(QStringLiteral("far"), read(agentAnswer()), fakePrintersAt);
+    QVERIFY(agent.version.GetVersionExA(record));
+    QVERIFY(QString(record.szCSDVersion).startsWith("Debian GNU/Linux 12 (bookworm)"));
+    QCOMPARE(agent.systemInfo.osVersion(), "12");
+    QCOMPARE(agent.systemInfo.osBuild(), 115);
+    QCOMPARE(agent.host.ipAddress(), "192.0.2.2");
+    QVERIFY(agent.floppy.selectDriveA());
+    const auto lettered = agent.fileSystem.create();
+    QCOMPARE(lettered->DriveLetters(), (QStringList{"C", "D"}));
+    QCOMPARE(lettered->GetDrive("D:")->DriveType(), 4);
+    QCOMPARE(lettered->GetDrive("C:")->SerialNumber(), 305419896);
+    const auto tcpip = agent.network->openKey("eth0\\Parameters\\Tcpip");
+    QVERIFY(tcpip);
+    QCOMPARE(tcpip->values.size(), 4u); // gateways, DHCP, addresses, masks
 }
 
 void tst_PcpFacts::servicesNameWhatTheyCannotGive_data() {
@@ -348,6 +491,8 @@ void tst_PcpFacts::servicesNameWhatTheyCannotGive_data() {
     QTest::newRow("volumes without sizes")
         << facts
         << never + QStringList{"summary.vendor", "drives.total_bytes", "drives.free_bytes"};
+    QTest::newRow("with the collector agent")
+        << read(agentAnswer()) << QStringList{"summary.vendor"};
     facts = debian;
     facts.adapters.reset();
     facts.volumes.reset();

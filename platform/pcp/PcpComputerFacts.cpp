@@ -44,8 +44,8 @@ int PcpComputerFacts::lookUp() {
     for (std::size_t i = 0; i < known.size(); ++i) {
         if (described >= 0 && descs[i].pmid == ids[i])
             m_connection.add(known[i].name, descs[i]);
-        else
-            unknown.push_back(known[i].name);
+        else if (pmID_domain(ids[i]) != pcp::kAgentDomain)
+            unknown.push_back(known[i].name); // the collector agent's ids are its own
     }
     return unknown.empty() ? 0 : m_connection.lookUp(unknown);
 }
@@ -83,9 +83,12 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
         return failed(status);
     const std::unique_ptr<pmResult, ResultFree> result(raw);
 
+    // An agent that has not yet read its facts gives none: the default
+    // agents' stand this time.
+    const bool agent = pcp::agentAnswered(*result, metrics);
     pcp::InstanceNames names;
     std::set<pmInDom> cut; // domains with more instances than are kept
-    for (pmInDom indom : pcp::factDomains(parts, metrics)) {
+    for (pmInDom indom : pcp::factDomains(parts, metrics, agent)) {
         int* instanceIds = nullptr;
         char** instanceNames = nullptr;
         const int count = pmGetInDom(indom, &instanceIds, &instanceNames);
@@ -105,7 +108,7 @@ RemoteFacts PcpComputerFacts::read(const FactParts& parts) {
     RemoteFacts read = pcp::remoteFacts(*result, metrics, names, parts);
     read.address = m_connection.address();
     const auto anyCut = [&](const FactParts& part) {
-        const auto domains = pcp::factDomains(part, metrics);
+        const auto domains = pcp::factDomains(part, metrics, agent);
         return std::any_of(domains.begin(), domains.end(),
                            [&](pmInDom indom) { return cut.count(indom) > 0; });
     };

@@ -25,8 +25,10 @@ public:
 
 private:
     // Which of the facts' metrics the computer has, with their descriptors:
-    // asked by the default agents' ids in one request, and by name only for
-    // those it does not know by those ids. libpcp asks names of one computer
+    // asked by the default agents' and the collector agent's ids in one
+    // request, and by name only for those of the default agents it does not
+    // know by those ids (a computer without the collector agent lacks its
+    // metrics, whatever their names). libpcp asks names of one computer
     // at a time, whatever the threads, so a report of many computers waits
     // for each one's names in turn. libpcp's error code, else 0.
     int lookUp();

@@ -102,7 +102,8 @@ const std::vector<CounterMap>& counterMaps() {
 }
 
 const std::vector<FactMetric>& factMetricTable() {
-    // domain, cluster, item: 60 is the Linux agent, 2 pmcd's own.
+    // domain, cluster, item: 60 is the Linux agent, 2 pmcd's own, kAgentDomain
+    // the collector agent's, whose items are its table's rows.
     using enum FactPart;
     static const std::vector<FactMetric> table{
         {kNodeName, pmID_build(60, 12, 4), Summary, true},
@@ -123,7 +124,29 @@ const std::vector<FactMetric>& factMetricTable() {
         {kCapacity, pmID_build(60, 5, 1), Drives, false},
         {kAvail, pmID_build(60, 5, 10), Drives, false},
         {kTmpfsCapacity, pmID_build(60, 34, 1), Drives, false},
-        {kTmpfsFree, pmID_build(60, 34, 3), Drives, false}};
+        {kTmpfsFree, pmID_build(60, 34, 3), Drives, false},
+        {kAgentVersion, pmID_build(kAgentDomain, 0, 0), Summary, true},
+        {kAgentOsName, pmID_build(kAgentDomain, 0, 1), Summary, true},
+        {kAgentOsVersion, pmID_build(kAgentDomain, 0, 2), Summary, true},
+        {kAgentOsBuild, pmID_build(kAgentDomain, 0, 3), Summary, false},
+        {kAgentFloppy, pmID_build(kAgentDomain, 0, 4), Summary, false},
+        {kAgentPrimaryAddress, pmID_build(kAgentDomain, 0, 5), Summary, true},
+        {kAgentDnsDomain, pmID_build(kAgentDomain, 0, 6), Network, true},
+        {kAgentDnsServers, pmID_build(kAgentDomain, 0, 7), Network, true},
+        {kAgentAddressAdapter, pmID_build(kAgentDomain, 0, 8), Network, true},
+        {kAgentAddress, pmID_build(kAgentDomain, 0, 9), Network, true},
+        {kAgentPrefix, pmID_build(kAgentDomain, 0, 10), Network, false},
+        {kAgentAdapter, pmID_build(kAgentDomain, 0, 11), Network, true},
+        {kAgentGateways, pmID_build(kAgentDomain, 0, 12), Network, true},
+        {kAgentDhcp, pmID_build(kAgentDomain, 0, 13), Network, false},
+        {kAgentWinsPrimary, pmID_build(kAgentDomain, 0, 14), Network, true},
+        {kAgentWinsBackup, pmID_build(kAgentDomain, 0, 15), Network, true},
+        {kAgentLetter, pmID_build(kAgentDomain, 0, 16), Drives, true},
+        {kAgentMountPoint, pmID_build(kAgentDomain, 0, 17), Drives, true},
+        {kAgentDriveType, pmID_build(kAgentDomain, 0, 18), Drives, false},
+        {kAgentSerial, pmID_build(kAgentDomain, 0, 19), Drives, false},
+        {kAgentFreeBytes, pmID_build(kAgentDomain, 0, 20), Drives, false},
+        {kAgentTotalBytes, pmID_build(kAgentDomain, 0, 21), Drives, false}};
     return table;
 }
 

@@ -53,6 +53,32 @@ inline constexpr const char* kAvail = "filesys.avail";
 inline constexpr const char* kTmpfsCapacity = "tmpfs.capacity";
 inline constexpr const char* kTmpfsFree = "tmpfs.free";
 
+// The Ombrix collector agent's (pmdaombrix), where the computer runs it: the
+// facts as that computer's own windows read them.
+inline constexpr int kAgentDomain = 406;
+inline constexpr const char* kAgentVersion = "ombrix.agent.version";
+inline constexpr const char* kAgentOsName = "ombrix.os.name";
+inline constexpr const char* kAgentOsVersion = "ombrix.os.version";
+inline constexpr const char* kAgentOsBuild = "ombrix.os.build";
+inline constexpr const char* kAgentFloppy = "ombrix.hw.fdd_present";
+inline constexpr const char* kAgentPrimaryAddress = "ombrix.net.primary_address";
+inline constexpr const char* kAgentDnsDomain = "ombrix.net.dns.domain";
+inline constexpr const char* kAgentDnsServers = "ombrix.net.dns.servers";
+inline constexpr const char* kAgentAddressAdapter = "ombrix.net.ipv4.adapter";
+inline constexpr const char* kAgentAddress = "ombrix.net.ipv4.address";
+inline constexpr const char* kAgentPrefix = "ombrix.net.ipv4.prefix";
+inline constexpr const char* kAgentAdapter = "ombrix.net.adapter.name";
+inline constexpr const char* kAgentGateways = "ombrix.net.route.gateways";
+inline constexpr const char* kAgentDhcp = "ombrix.net.dhcp.enabled";
+inline constexpr const char* kAgentWinsPrimary = "ombrix.net.wins.primary";
+inline constexpr const char* kAgentWinsBackup = "ombrix.net.wins.backup";
+inline constexpr const char* kAgentLetter = "ombrix.volume.letter";
+inline constexpr const char* kAgentMountPoint = "ombrix.volume.mount_point";
+inline constexpr const char* kAgentDriveType = "ombrix.volume.type";
+inline constexpr const char* kAgentSerial = "ombrix.volume.serial";
+inline constexpr const char* kAgentFreeBytes = "ombrix.volume.free_bytes";
+inline constexpr const char* kAgentTotalBytes = "ombrix.volume.total_bytes";
+
 // Process instances are named by their command, which no counter reads.
 inline constexpr const char* kProcessCommand = "proc.psinfo.cmd";
 inline constexpr const char* kProcessId = "proc.psinfo.pid";
@@ -61,9 +87,10 @@ inline constexpr const char* kProcessId = "proc.psinfo.pid";
 enum class FactPart { Summary, Network, Drives };
 
 // One metric of the facts: the id the default agents (the Linux agent,
-// pmcd's own) give it, and whether it is a text. An agent never gives an id
+// pmcd's own) or the collector agent give it, and whether it is a text. An agent never gives an id
 // another meaning, so a collector's descriptors can be asked by these ids
-// without asking for the names first.
+// without asking for the names first. The agent's version belongs to every
+// part: it says whether the agent answered.
 struct FactMetric {
     const char* name;
     pmID knownId;

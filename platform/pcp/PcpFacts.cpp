@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace ombrix::platform::pcp {
@@ -16,7 +17,9 @@ namespace {
 std::vector<std::string> partsMetrics(const FactParts& parts) {
     std::vector<std::string> names;
     for (const FactMetric& metric : factMetricTable())
-        if ((metric.part == FactPart::Summary && parts.summary) ||
+        if ((metric.name == std::string_view(kAgentVersion) &&
+             (parts.summary || parts.network || parts.drives)) ||
+            (metric.part == FactPart::Summary && parts.summary) ||
             (metric.part == FactPart::Network && parts.network) ||
             (metric.part == FactPart::Drives && parts.drives))
             names.push_back(metric.name);
@@ -55,8 +58,9 @@ public:
     }
 
     // In the units asked for; empty where the metric's dimension differs,
-    // or the value is not a finite number within [0, most].
-    std::map<int, double> numbers(const char* name, pmUnits units, double most) const {
+    // or the value is not a finite number within [least, most].
+    std::map<int, double> numbers(const char* name, pmUnits units, double most,
+                                  double least = 0) const {
         std::map<int, double> found;
         const auto [set, desc] = find(name);
         if (!set || desc->type == PM_TYPE_STRING || desc->type == PM_TYPE_AGGREGATE ||
@@ -74,7 +78,7 @@ public:
             if (pmExtractValue(set->valfmt, &set->vlist[j], desc->type, &atom, PM_TYPE_DOUBLE) < 0)
                 continue;
             const double value = atom.d * *from / *to;
-            if (std::isfinite(value) && value >= 0 && value <= most)
+            if (std::isfinite(value) && value >= least && value <= most)
                 found.emplace(set->vlist[j].inst, value);
         }
         return found;
@@ -279,6 +283,134 @@ std::vector<RemoteVolume> volumesOf(const Fetched& fetched, const Metrics& metri
     return volumes;
 }
 
+// The collector agent's facts: plain numbers and texts, as that computer's
+// windows read them.
+
+std::optional<double> firstNumber(const Fetched& fetched, const char* name, double most) {
+    const auto all = fetched.numbers(name, pmUnits{}, most);
+    if (all.empty())
+        return std::nullopt;
+    return all.begin()->second;
+}
+
+std::optional<QString> nonEmpty(std::optional<QString> text) {
+    return text && !text->isEmpty() ? text : std::nullopt;
+}
+
+// The addresses of a text of them separated by blanks; what is not one is
+// left out.
+QStringList addressList(const QString& text) {
+    QStringList all = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    all.removeIf(
+        [](const QString& one) { return !isAddress(one, false) && !isAddress(one, true); });
+    return all;
+}
+
+QString maskOf(int prefix) {
+    const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t(0) << (32 - prefix);
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(mask >> 24)
+        .arg((mask >> 16) & 0xff)
+        .arg((mask >> 8) & 0xff)
+        .arg(mask & 0xff);
+}
+
+void addAgentSummary(const Fetched& fetched, RemoteSummary& summary) {
+    summary.osName = nonEmpty(fetched.text(kAgentOsName));
+    summary.osVersion = nonEmpty(fetched.text(kAgentOsVersion));
+    if (const auto build = firstNumber(fetched, kAgentOsBuild, 2147483647.0))
+        summary.osBuild = static_cast<long long>(*build);
+    if (const auto floppy = firstNumber(fetched, kAgentFloppy, 1))
+        summary.floppyPresent = *floppy != 0;
+    if (auto address = fetched.text(kAgentPrimaryAddress);
+        address && (isAddress(*address, false) ||
+                    (isAddress(*address, true) && !address->contains(QLatin1Char('/')))))
+        summary.primaryAddress = std::move(address);
+}
+
+// The agent's adapters, one per name (the first instance of a name stands),
+// with the addresses whose adapter it names; an address that names no
+// listed adapter, or has no adapter, is not shown, and one that is not an
+// IPv4 address names its adapter among those left without addresses.
+std::vector<RemoteAdapter> agentAdapters(const Fetched& fetched, QStringList& leftOut) {
+    std::vector<RemoteAdapter> adapters;
+    std::map<QString, std::size_t> byName;
+    const auto gateways = fetched.texts(kAgentGateways);
+    const auto dhcp = fetched.numbers(kAgentDhcp, pmUnits{}, 1);
+    const auto primary = fetched.texts(kAgentWinsPrimary);
+    const auto backup = fetched.texts(kAgentWinsBackup);
+    for (const auto& [instance, name] : fetched.texts(kAgentAdapter)) {
+        if (name.isEmpty() || byName.count(name) > 0)
+            continue;
+        RemoteAdapter adapter;
+        adapter.name = name;
+        if (const auto it = gateways.find(instance); it != gateways.end())
+            adapter.gateways = addressList(it->second);
+        if (const auto it = dhcp.find(instance); it != dhcp.end())
+            adapter.dhcp = it->second != 0;
+        if (const auto it = primary.find(instance); it != primary.end())
+            adapter.winsPrimary = it->second;
+        if (const auto it = backup.find(instance); it != backup.end())
+            adapter.winsBackup = it->second;
+        byName.emplace(name, adapters.size());
+        adapters.push_back(std::move(adapter));
+    }
+    const auto owners = fetched.texts(kAgentAddressAdapter);
+    const auto prefixes = fetched.numbers(kAgentPrefix, pmUnits{}, 32);
+    for (const auto& [instance, address] : fetched.texts(kAgentAddress)) {
+        const auto owner = owners.find(instance);
+        if (owner == owners.end())
+            continue;
+        const auto known = byName.find(owner->second);
+        if (known == byName.end())
+            continue;
+        RemoteAdapter& adapter = adapters[known->second];
+        if (!isAddress(address, false)) {
+            if (!leftOut.contains(adapter.name))
+                leftOut << adapter.name;
+            continue;
+        }
+        adapter.ipv4 << address;
+        const auto prefix = prefixes.find(instance);
+        adapter.masks << (prefix == prefixes.end() ? QString() : maskOf(int(prefix->second)));
+    }
+    return adapters;
+}
+
+// The agent's lettered drives in letter order; a letter that is not one of
+// A to Z, or is given twice, is left out with its volume.
+std::vector<RemoteVolume> agentVolumes(const Fetched& fetched) {
+    const auto mountPoints = fetched.texts(kAgentMountPoint);
+    const auto types = fetched.numbers(kAgentDriveType, pmUnits{}, 6);
+    const auto serials = fetched.numbers(kAgentSerial, pmUnits{}, 2147483647.0, -2147483648.0);
+    const auto free = fetched.numbers(kAgentFreeBytes, pmUnits{}, kMostBytes);
+    const auto total = fetched.numbers(kAgentTotalBytes, pmUnits{}, kMostBytes);
+    std::map<QChar, RemoteVolume> byLetter;
+    for (const auto& [instance, letter] : fetched.texts(kAgentLetter)) {
+        if (letter.size() != 1 || letter[0] < u'A' || letter[0] > u'Z' ||
+            byLetter.count(letter[0]) > 0)
+            continue;
+        RemoteVolume volume;
+        volume.letter = letter[0];
+        if (const auto it = mountPoints.find(instance); it != mountPoints.end())
+            volume.mountPoint = it->second;
+        if (const auto it = types.find(instance); it != types.end())
+            volume.type = int(it->second);
+        volume.inMemory = volume.type == 5;
+        if (const auto it = serials.find(instance); it != serials.end())
+            volume.serial = std::int32_t(it->second);
+        if (const auto it = free.find(instance); it != free.end())
+            volume.availableBytes = static_cast<std::uint64_t>(it->second);
+        if (const auto it = total.find(instance); it != total.end())
+            volume.totalBytes = static_cast<std::uint64_t>(it->second);
+        byLetter.emplace(letter[0], std::move(volume));
+    }
+    std::vector<RemoteVolume> volumes;
+    for (auto& [letter, volume] : byLetter)
+        volumes.push_back(std::move(volume));
+    return volumes;
+}
+
 } // namespace
 
 std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics) {
@@ -289,12 +421,17 @@ std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics) {
     return ids;
 }
 
-std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics) {
+bool agentAnswered(const pmResult& result, const Metrics& metrics) {
+    return Fetched(result, metrics).text(kAgentVersion).has_value();
+}
+
+std::vector<pmInDom> factDomains(const FactParts& parts, const Metrics& metrics, bool agent) {
     std::vector<pmInDom> domains;
     std::vector<const char*> named;
-    if (parts.network)
+    // The collector agent's tables need no instance names.
+    if (parts.network && !(agent && metrics.count(kAgentAdapter) > 0))
         named.insert(named.end(), {kHardware, kInet, kInet6});
-    if (parts.drives)
+    if (parts.drives && !(agent && metrics.count(kAgentLetter) > 0))
         named.insert(named.end(), {kMountDir, kTmpfsCapacity});
     for (const char* name : named)
         if (const auto it = metrics.find(name);
@@ -308,16 +445,29 @@ RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const In
                         const FactParts& parts) {
     const Fetched fetched(result, metrics);
     RemoteFacts facts;
+    // The collector agent answered: its tables stand for the default agents'.
+    const bool agent = agentAnswered(result, metrics);
     if (parts.summary) {
         facts.summary = summaryOf(fetched);
+        addAgentSummary(fetched, facts.summary);
         fetched.takeCut(); // one value of each is all the summary wants
     }
-    if (parts.network && metrics.count(kHardware) + metrics.count(kInet) > 0) {
+    if (parts.network && agent && metrics.count(kAgentAdapter) > 0) {
+        facts.adapters = agentAdapters(fetched, facts.addressesLeftOut);
+        const auto domain = fetched.text(kAgentDnsDomain);
+        const auto servers = fetched.text(kAgentDnsServers);
+        facts.resolver =
+            RemoteResolver{domain.value_or(QString()), addressList(servers.value_or(QString()))};
+        facts.adaptersCut = fetched.takeCut();
+    } else if (parts.network && metrics.count(kHardware) + metrics.count(kInet) > 0) {
         facts.adapters =
             adaptersOf(fetched, metrics, names, facts.adaptersCut, facts.addressesLeftOut);
         facts.adaptersCut = fetched.takeCut() || facts.adaptersCut;
     }
-    if (parts.drives && metrics.count(kMountDir) + metrics.count(kTmpfsCapacity) > 0) {
+    if (parts.drives && agent && metrics.count(kAgentLetter) > 0) {
+        facts.volumes = agentVolumes(fetched);
+        facts.volumesCut = fetched.takeCut();
+    } else if (parts.drives && metrics.count(kMountDir) + metrics.count(kTmpfsCapacity) > 0) {
         facts.volumes = volumesOf(fetched, metrics, names, facts.volumesCut);
         facts.volumesCut = fetched.takeCut() || facts.volumesCut;
     }

@@ -35,7 +35,7 @@ struct RemoteMachine {
     RemoteCpu cpu{snapshot};
     RemoteHostInfo host{snapshot};
     RemoteSystemInfo systemInfo{snapshot};
-    NoFloppyDrive floppy;
+    RemoteFloppyDrive floppy{snapshot};
     RemoteClock clock{snapshot};
     RemoteFileSystem fileSystem{snapshot};
     std::unique_ptr<Printers> scheduler; // its print scheduler, asked from here

@@ -22,11 +22,17 @@ std::shared_ptr<const std::vector<RemoteNetworkView::Adapter>> RemoteNetworkView
             }
     const std::vector<std::string> keys = adapterKeyNames(names);
     std::vector<Adapter> adapters;
+    const auto strings = [](const QStringList& texts) {
+        std::vector<std::string> all;
+        for (const QString& text : texts)
+            all.push_back(text.toStdString());
+        return all;
+    };
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        Adapter adapter{keys[i], {}};
-        for (const QString& address : shown[i]->ipv4)
-            adapter.addresses.push_back(address.toStdString());
-        adapters.push_back(std::move(adapter));
+        const RemoteAdapter& from = *shown[i];
+        adapters.push_back({keys[i], strings(from.ipv4), strings(from.masks),
+                            strings(from.gateways), from.dhcp, from.winsPrimary.toStdString(),
+                            from.winsBackup.toStdString()});
     }
     m_madeFrom = facts;
     m_adapters = std::make_shared<const std::vector<Adapter>>(std::move(adapters));
@@ -36,10 +42,13 @@ std::shared_ptr<const std::vector<RemoteNetworkView::Adapter>> RemoteNetworkView
 std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) const {
     ProviderKey key;
     if (sameText(relPath, kTcpipParameters)) {
-        const QString name = m_snapshot.facts()->summary.nodeName.value_or(m_snapshot.computer());
-        key.values.push_back(textValue("Domain", ""));
+        const auto facts = m_snapshot.facts();
+        const QString name = facts->summary.nodeName.value_or(m_snapshot.computer());
+        const RemoteResolver resolver = facts->resolver.value_or(RemoteResolver{});
+        key.values.push_back(textValue("Domain", resolver.domain.toStdString()));
         key.values.push_back(textValue("HostName", name.toStdString()));
-        key.values.push_back(textValue("NameServer", ""));
+        key.values.push_back(
+            textValue("NameServer", resolver.nameServers.join(QLatin1Char(' ')).toStdString()));
         return key;
     }
     const auto all = adapters();
@@ -58,12 +67,14 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
         if (!sameText(adapter.key, name))
             continue;
         if (wins) {
-            key.values.push_back(textValue("NameServer", ""));
-            key.values.push_back(textValue("NameServerBackup", ""));
+            key.values.push_back(textValue("NameServer", adapter.winsPrimary));
+            key.values.push_back(textValue("NameServerBackup", adapter.winsBackup));
         } else {
-            key.values.push_back(multiTextValue("DefaultGateway", {}));
+            key.values.push_back(multiTextValue("DefaultGateway", adapter.gateways));
+            if (adapter.dhcp)
+                key.values.push_back(dwordValue("EnableDHCP", *adapter.dhcp ? 1 : 0));
             key.values.push_back(multiTextValue("IPAddress", adapter.addresses));
-            key.values.push_back(multiTextValue("SubnetMask", {}));
+            key.values.push_back(multiTextValue("SubnetMask", adapter.masks));
         }
         return key;
     }
@@ -71,12 +82,19 @@ std::optional<ProviderKey> RemoteNetworkView::openKey(std::string_view relPath) 
 }
 
 NotCarried RemoteNetworkView::notCarried() const {
-    NotCarried keys{QStringLiteral("network.domain")};
+    const auto facts = m_snapshot.facts();
+    const bool agent = facts->resolver.has_value();
+    NotCarried keys;
+    if (!agent)
+        keys << QStringLiteral("network.domain");
     if (!m_snapshot.ownName())
         keys << QStringLiteral("network.host_name");
-    keys << QStringLiteral("network.name_servers");
-    if (!m_snapshot.facts()->adapters)
+    if (!agent)
+        keys << QStringLiteral("network.name_servers");
+    if (!facts->adapters)
         return keys << QStringLiteral("network.adapters");
+    if (agent)
+        return keys;
     for (const char* key : {"subnet_masks", "gateways", "dhcp", "primary_wins", "backup_wins"})
         keys << QStringLiteral("network.adapters.") + QLatin1String(key);
     return keys;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,11 @@ class RemoteSnapshot;
 
 // Another computer's adapters and their addresses as the network report's
 // keys (the layout LiveNetworkView serves), with the computer's own name.
-// Its collector carries no gateways, masks, name servers, domain, WINS
-// servers or leases: those stay empty, and whether an adapter's address
-// was leased is not told at all (its value is not there). Loopback adapters are left out, as
-// on this computer.
+// Where its collector agent answered, the domain, name servers, masks,
+// gateways, leases and WINS servers are the agent's. Without it the default
+// agents carry none of them: those stay empty, and whether an adapter's
+// address was leased is not told at all (its value is not there). Loopback
+// adapters are left out, as on this computer.
 class RemoteNetworkView final : public RegistryProvider {
 public:
     explicit RemoteNetworkView(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
@@ -29,6 +31,11 @@ private:
     struct Adapter {
         std::string key;
         std::vector<std::string> addresses;
+        std::vector<std::string> masks;
+        std::vector<std::string> gateways;
+        std::optional<bool> dhcp;
+        std::string winsPrimary;
+        std::string winsBackup;
     };
     // Made again only when fresh facts have come: the network report opens
     // a key for each value it reads, and a collector may list 1,024 adapters.

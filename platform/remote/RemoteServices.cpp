@@ -54,9 +54,11 @@ class RemoteDrive final : public DriveObject {
 public:
     RemoteDrive(QChar letter, RemoteVolume volume)
         : m_letter(letter), m_volume(std::move(volume)) {}
-    int DriveType() const override { return m_volume.inMemory ? 5 : 2; }
+    int DriveType() const override { return m_volume.type.value_or(m_volume.inMemory ? 5 : 2); }
     QString DriveLetter() const override { return m_letter; }
-    IfReady<std::int32_t> SerialNumber() const override { return NotReady; }
+    IfReady<std::int32_t> SerialNumber() const override {
+        return m_volume.serial ? IfReady<std::int32_t>(*m_volume.serial) : NotReady;
+    }
     IfReady<std::uint64_t> AvailableSpace() const override { return m_volume.availableBytes; }
     IfReady<std::uint64_t> TotalSize() const override { return m_volume.totalBytes; }
     QString MountPoint() const override { return m_volume.mountPoint; }
@@ -69,6 +71,12 @@ private:
 class RemoteFileSystemObject final : public FileSystemObject {
 public:
     explicit RemoteFileSystemObject(const std::vector<RemoteVolume>& volumes) {
+        // The collector agent's drives keep the letters that computer gives them.
+        if (!volumes.empty() && !volumes.front().letter.isNull()) {
+            for (const RemoteVolume& volume : volumes)
+                m_drives.emplace_back(volume.letter, volume);
+            return;
+        }
         const std::vector<const RemoteVolume*> drives = driveVolumes(volumes);
         char16_t letter = u'C';
         for (const RemoteVolume* volume : drives)
@@ -122,8 +130,10 @@ void RemoteSnapshot::update(RemoteFacts fresh) {
     if (!fresh.reachable)
         return;
     const std::shared_ptr<const RemoteFacts> last = facts();
-    if (!fresh.adapters)
+    if (!fresh.adapters) {
         fresh.adapters = last->adapters;
+        fresh.resolver = last->resolver;
+    }
     if (!fresh.volumes)
         fresh.volumes = last->volumes;
     if (fresh.address.isEmpty())
@@ -159,8 +169,9 @@ bool RemoteVersionQuery::GetVersionExA(OSVERSIONINFOA& record) const {
     const auto kernel = kernelOf(summary);
     if (record.dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) || !kernel)
         return false;
-    record = linuxVersionRecord(record.dwOSVersionInfoSize, *kernel,
-                                summary.distribution.value_or(QStringLiteral("Linux")));
+    record = linuxVersionRecord(
+        record.dwOSVersionInfoSize, *kernel,
+        summary.osName.value_or(summary.distribution.value_or(QStringLiteral("Linux"))));
     return true;
 }
 
@@ -174,6 +185,8 @@ QString RemoteSystemInfo::osVersion() const {
     const auto facts = m_snapshot.facts();
     const RemoteSummary& summary = facts->summary;
     static const QRegularExpression number(QStringLiteral("\\b(\\d+(?:\\.\\d+)*)\\b"));
+    if (summary.osVersion)
+        return *summary.osVersion;
     if (summary.distribution)
         if (const auto match = number.match(*summary.distribution); match.hasMatch())
             return match.captured(1);
@@ -183,7 +196,10 @@ QString RemoteSystemInfo::osVersion() const {
 }
 
 long long RemoteSystemInfo::osBuild() const {
-    const auto kernel = kernelOf(m_snapshot.facts()->summary);
+    const auto facts = m_snapshot.facts();
+    if (facts->summary.osBuild)
+        return *facts->summary.osBuild;
+    const auto kernel = kernelOf(facts->summary);
     return kernel ? kernel->patch : 0;
 }
 
@@ -191,7 +207,8 @@ NotCarried RemoteSystemInfo::notCarried() const {
     NotCarried keys;
     if (osVersion().isEmpty())
         keys << QStringLiteral("summary.os_version");
-    if (!kernelOf(m_snapshot.facts()->summary))
+    const auto facts = m_snapshot.facts();
+    if (!facts->summary.osBuild && !kernelOf(facts->summary))
         keys << QStringLiteral("summary.os_build");
     return keys;
 }
@@ -232,7 +249,18 @@ QString RemoteHostInfo::hostName() const {
 }
 
 QString RemoteHostInfo::ipAddress() const {
-    return m_snapshot.facts()->address;
+    const auto facts = m_snapshot.facts();
+    return facts->summary.primaryAddress.value_or(facts->address);
+}
+
+bool RemoteFloppyDrive::selectDriveA() {
+    return m_snapshot.facts()->summary.floppyPresent.value_or(false);
+}
+
+NotCarried RemoteFloppyDrive::notCarried() const {
+    if (m_snapshot.facts()->summary.floppyPresent)
+        return {};
+    return {QStringLiteral("summary.fdd_present")};
 }
 
 NotCarried RemoteHostInfo::notCarried() const {
@@ -270,7 +298,10 @@ NotCarried RemoteFileSystem::notCarried() const {
     const auto noneHas = [&](auto figure) {
         return !volumes.empty() && std::none_of(volumes.begin(), volumes.end(), figure);
     };
-    NotCarried keys{QStringLiteral("drives.serial")};
+    NotCarried keys;
+    if (noneHas([](const RemoteVolume& v) { return v.serial.has_value(); }) || volumes.empty() ||
+        volumes.front().letter.isNull())
+        keys << QStringLiteral("drives.serial");
     if (noneHas([](const RemoteVolume& v) { return v.totalBytes.has_value(); }))
         keys << QStringLiteral("drives.total_bytes");
     if (noneHas([](const RemoteVolume& v) { return v.availableBytes.has_value(); }))

@@ -59,7 +59,8 @@ private:
 
 // The kernel's version from its release (and uname's version text, which
 // may hold the patch level), the distribution's name as the service-pack
-// text; fails where the collector gave no release.
+// text (os-release's, where the collector agent tells it); fails where the
+// collector gave no release.
 class RemoteVersionQuery final : public VersionQuery {
 public:
     explicit RemoteVersionQuery(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
@@ -70,8 +71,10 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// The version the distribution's name holds ("Debian GNU/Linux 12.8" gives
-// 12.8), else the kernel's major and minor; the build is the kernel's patch.
+// The version and build the collector agent tells, as that computer shows
+// them; without it, the version the distribution's name holds ("Debian
+// GNU/Linux 12.8" gives 12.8), else the kernel's major and minor, and the
+// build is the kernel's patch.
 class RemoteSystemInfo final : public SystemInfoProvider {
 public:
     explicit RemoteSystemInfo(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
@@ -97,8 +100,8 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// The computer's own name (else the name as given) and the address the
-// program reached it at.
+// The computer's own name (else the name as given) and its address as its
+// collector agent tells it, else the address the program reached it at.
 class RemoteHostInfo final : public HostInfoProvider {
 public:
     explicit RemoteHostInfo(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
@@ -110,11 +113,16 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// No collector tells of a floppy drive.
-class NoFloppyDrive final : public FloppyDrive {
+// Whether the computer has a floppy drive, as its collector agent tells;
+// no default agent tells of one.
+class RemoteFloppyDrive final : public FloppyDrive {
 public:
-    bool selectDriveA() override { return false; }
-    NotCarried notCarried() const { return {QStringLiteral("summary.fdd_present")}; }
+    explicit RemoteFloppyDrive(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}
+    bool selectDriveA() override;
+    NotCarried notCarried() const;
+
+private:
+    const RemoteSnapshot& m_snapshot;
 };
 
 // The time of day in the computer's time zone; this computer's where the
@@ -128,10 +136,11 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// The computer's mounted volumes as lettered drives, by this computer's
-// rule: C: the one at "/", then the others in the collector's order (its
-// discs, then those held in memory), none in the system's own folders, up
-// to Z:. No serial numbers.
+// The computer's lettered drives as its collector agent tells them; without
+// it, its mounted volumes lettered by this computer's rule: C: the one at
+// "/", then the others in the collector's order (its discs, then those held
+// in memory), none in the system's own folders, up to Z:, without serial
+// numbers.
 class RemoteFileSystem final : public FileSystem {
 public:
     explicit RemoteFileSystem(const RemoteSnapshot& snapshot) : m_snapshot(snapshot) {}

@@ -36,6 +36,7 @@ public:
         NoProcess, // no process agent
         PmcdOnly,  // pmcd's own agent alone
         Hostile,   // hostile_pmda.py alone, serving every metric the program reads
+        Collector, // the Linux agent and the program's own, pmdaombrix, from the build
     };
 
     // Listens on each address, at port. Empty why() when it answers.
@@ -77,6 +78,21 @@ public:
         } else if (agents != Agents::PmcdOnly) {
             names << "root_linux";
         }
+#ifdef OMBRIX_BIN_DIR
+        const QString collector = QStringLiteral(OMBRIX_BIN_DIR "/pmdaombrix");
+        if (agents == Agents::Collector) {
+            QProcess pmns;
+            pmns.start(collector, {"--pmns"});
+            QFile root(m_dir.filePath("root_ombrix"));
+            if (!pmns.waitForFinished(20000) || pmns.exitCode() != 0 ||
+                !root.open(QIODevice::WriteOnly)) {
+                m_why = "pmdaombrix does not print its names";
+                return;
+            }
+            root.write("root {\n    ombrix\n}\n" + pmns.readAllStandardOutput());
+            names << root.fileName();
+        }
+#endif
         if (agents == Agents::Open || agents == Agents::AsDebian)
             names << pmdas + "/proc/root_proc";
         QProcess merge;
@@ -98,6 +114,11 @@ public:
             lines = "hostile\t473\tpipe\tbinary\t/usr/bin/python3 " + hostile + " " + mode + "\n";
         else if (agents != Agents::PmcdOnly)
             lines += "linux\t60\tdso\tlinux_init\t" + pmdas + "/linux/pmda_linux.so\n";
+#ifdef OMBRIX_BIN_DIR
+        if (agents == Agents::Collector)
+            lines += "ombrix\t406\tpipe\tbinary\t" + collector + " -l " +
+                     m_dir.filePath("ombrix.log") + "\n";
+#endif
         if (agents == Agents::Open || agents == Agents::AsDebian)
             lines += "proc\t3\tpipe\tbinary\t" + pmdas + "/proc/pmdaproc -d 3 " +
                      (agents == Agents::Open ? "-A " : "") + "-l " + m_dir.filePath("proc.log") +
