@@ -102,7 +102,7 @@ void Program::openComputer(const QString& computer, std::function<void(const QSt
                                               m_local.counterSources,
                                               m_local.remoteComputers,
                                               m_local.boxes,
-                                              std::nullopt,
+                                              nullptr,
                                               m_showComputers,
                                               notCarried};
                 registerWindows(opened->forms, services);
@@ -127,15 +127,11 @@ platform::Machine Program::machine() {
 
 WindowServices Program::windowServices(platform::Dispatch& printerInstall,
                                        std::function<void()> endProgram) {
-    return {machine(),
-            printerInstall,
-            std::move(endProgram),
-            m_local.counterSources,
-            m_local.remoteComputers,
-            m_local.boxes,
-            computersWindow(),
-            m_showComputers,
-            notCarried()};
+    return {machine(), printerInstall, std::move(endProgram), m_local.counterSources,
+            m_local.remoteComputers, m_local.boxes,
+            // Made with the window: the room for links is measured then,
+            // not at start-up.
+            [this] { return computersWindow(); }, m_showComputers, notCarried()};
 }
 
 NotCarriedSource Program::notCarried() {

@@ -48,8 +48,8 @@ void registerWindows(Forms& forms, const WindowServices& services, bool computer
         return w;
     });
     if (services.computers) {
-        auto computers = [computers = *services.computers] {
-            auto w = std::make_unique<ComputersWindow>(computers);
+        auto computers = [computers = services.computers] {
+            auto w = std::make_unique<ComputersWindow>(computers());
             w->Form_Load();
             return w;
         };

@@ -27,7 +27,7 @@ struct WindowServices {
     // The Computers window's services: none where the program has none here
     // (another computer's windows reach the program's one through
     // showComputers).
-    std::optional<ComputersWindow::Services> computers = std::nullopt;
+    std::function<ComputersWindow::Services()> computers = nullptr;
     // Shows the program's Computers window; none: no entry for it.
     std::function<void()> showComputers = nullptr;
     // Another computer's facts that cannot be known; none for this computer.

@@ -63,7 +63,7 @@ private:
             printerInstall.emplace(parts.machine().printers, parts.notCarried());
             WindowServices s = parts.windowServices(*printerInstall, [] {});
             registerWindows(forms, {s.machine, s.printerInstall, s.endProgram, s.counterSources,
-                                    s.remoteComputers, boxes, std::nullopt, nullptr, s.notCarried});
+                                    s.remoteComputers, boxes, nullptr, nullptr, s.notCarried});
         }
         ~Program() { forms.destroyAll(); }
         Ombrix2* main() { return qobject_cast<Ombrix2*>(forms.showMain()); }
