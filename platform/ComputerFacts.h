@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/Printers.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -74,6 +76,7 @@ struct FactParts {
     bool summary = true;
     bool network = false;
     bool drives = false;
+    bool printers = false; // told only by the collector agent
 };
 
 // The most adapters or volumes kept of one computer: a collector may send
@@ -90,6 +93,9 @@ struct RemoteFacts {
     // Where the collector agent answered, the adapters, the resolver and the
     // volumes are its own (the volumes lettered as that computer letters them).
     std::optional<RemoteResolver> resolver;
+    // The print queues as the collector agent tells them (that computer's
+    // own scheduler, asked there); empty without the agent.
+    std::optional<PrinterList> printers;
     // The collector listed more adapters or volumes than are kept.
     bool adaptersCut = false;
     bool volumesCut = false;

@@ -154,7 +154,8 @@ void readPrinters(AgentFacts& facts) {
         facts.printers.push_back({boundedText(destination.name.toStdString()),
                                   int(destination.state), destination.isDefault,
                                   boundedText(destination.location.toStdString()),
-                                  boundedText(destination.makeAndModel.toStdString())});
+                                  boundedText(destination.makeAndModel.toStdString()),
+                                  boundedText(destination.info.toStdString())});
     }
 }
 

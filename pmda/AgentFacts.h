@@ -42,6 +42,7 @@ struct AgentPrinter {
     bool isDefault = false;
     std::string location;
     std::string makeAndModel;
+    std::string description; // the administrator's, of the queue
 };
 
 // What the collector agent tells of this computer, as UTF-8 texts, read by

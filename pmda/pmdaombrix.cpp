@@ -164,6 +164,9 @@ const Metric kMetrics[] = {
     {"ombrix.printer.make_and_model", PM_TYPE_STRING, kPrinters, "a printer's make and model",
      "The printer's make and model, as its driver names it.",
      [](const AgentFacts& f, std::size_t i) { return f.printers[i].makeAndModel; }, nullptr},
+    {"ombrix.printer.description", PM_TYPE_STRING, kPrinters, "a print queue's description",
+     "The description the administrator gave the queue.",
+     [](const AgentFacts& f, std::size_t i) { return f.printers[i].description; }, nullptr},
 };
 constexpr int kMetricCount = int(sizeof kMetrics / sizeof kMetrics[0]);
 

@@ -19,8 +19,8 @@ namespace {
 
 // All the facts its windows read later, in one reading.
 platform::RemoteFacts readAll(platform::ComputerLink& link) {
-    platform::LinkAnswer<platform::RemoteFacts> read =
-        link.readFactsNow(platform::FactParts{.summary = true, .network = true, .drives = true});
+    platform::LinkAnswer<platform::RemoteFacts> read = link.readFactsNow(
+        platform::FactParts{.summary = true, .network = true, .drives = true, .printers = true});
     if (!read.value)
         throw platform::PlatformError(read.failure.toStdString());
     if (!read.value->reachable)
@@ -81,7 +81,8 @@ void Program::openComputer(const QString& computer, std::function<void(const QSt
     std::shared_ptr<platform::ComputerLink> link = m_local.remoteComputers.link(computer);
     link->retry();
     link->readFacts(
-        &m_answers, platform::FactParts{.summary = true, .network = true, .drives = true},
+        &m_answers,
+        platform::FactParts{.summary = true, .network = true, .drives = true, .printers = true},
         [this, computer, link,
          done = std::move(done)](platform::LinkAnswer<platform::RemoteFacts> read) {
             if (!read.value || !read.value->reachable)

@@ -90,6 +90,7 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     // The network report names the computer as its summary does.
     parts.summary = asked(ReportSection::Summary) || parts.network;
     parts.drives = asked(ReportSection::Drives);
+    parts.printers = asked(ReportSection::Printers);
     const QString computer = platform::computerAddress(typed);
     platform::RemoteFacts facts = counterSources.connectFacts(computer)->read(parts);
     if (!facts.reachable)

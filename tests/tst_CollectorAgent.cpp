@@ -206,6 +206,7 @@ QMap<QString, QString> readersSay() {
     say["ombrix.printer.location"] = column(queues, [](const Printer& p) { return p.location; });
     say["ombrix.printer.make_and_model"] =
         column(queues, [](const Printer& p) { return p.makeAndModel; });
+    say["ombrix.printer.description"] = column(queues, [](const Printer& p) { return p.info; });
     return say;
 }
 

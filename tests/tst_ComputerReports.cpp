@@ -173,8 +173,10 @@ void tst_ComputerReports::collectorAgentGivesThatComputersOwnFacts() {
     for (const char* key :
          {"summary.os_platform", "summary.os_version", "summary.ip_address", "summary.fdd_present",
           "network.domain", "network.name_servers", "network.adapters.subnet_masks",
-          "network.adapters.gateways", "network.adapters.dhcp"})
+          "network.adapters.gateways", "network.adapters.dhcp", "printers"})
         QVERIFY2(!unavailable.contains(key), key);
+    for (const char* key : {"print_service_reachable", "printers"})
+        QCOMPARE(far[QLatin1String(key)], local[QLatin1String(key)]);
     for (const char* key : {"os_platform", "os_version", "ip_address", "fdd_present"})
         QCOMPARE(far["summary"][QLatin1String(key)], local["summary"][QLatin1String(key)]);
     const auto lettered = [](const QJsonValue& drives) {

@@ -53,7 +53,7 @@ Recording debianSummary() {
 }
 
 constexpr pmInDom kAgentAddresses = 406 << 22 | 0, kAgentAdapters = 406 << 22 | 1,
-                  kAgentVolumes = 406 << 22 | 2;
+                  kAgentVolumes = 406 << 22 | 2, kAgentQueues = 406 << 22 | 3;
 
 Metric texts(const std::string& name, pmInDom indom, std::vector<std::pair<int, std::string>> all) {
     return {name, PM_TYPE_STRING, kNone, indom, {}, 0, std::move(all)};
@@ -84,13 +84,21 @@ Recording agentAnswer() {
         {"ombrix.volume.type", PM_TYPE_U32, kNone, kAgentVolumes, {{0, 2}, {1, 4}}},
         {"ombrix.volume.serial", PM_TYPE_32, kNone, kAgentVolumes, {{0, 305419896}}},
         {"ombrix.volume.free_bytes", PM_TYPE_U64, kNone, kAgentVolumes, {{0, 1e9}}},
-        {"ombrix.volume.total_bytes", PM_TYPE_U64, kNone, kAgentVolumes, {{0, 4e9}}}};
+        {"ombrix.volume.total_bytes", PM_TYPE_U64, kNone, kAgentVolumes, {{0, 4e9}}},
+        {"ombrix.printer.service_reachable", PM_TYPE_U32, kNone, PM_INDOM_NULL, {{0, 1}}},
+        texts("ombrix.printer.queue", kAgentQueues, {{0, "lab"}, {1, "front desk"}}),
+        {"ombrix.printer.state", PM_TYPE_U32, kNone, kAgentQueues, {{0, 3}, {1, 1}}},
+        {"ombrix.printer.default", PM_TYPE_U32, kNone, kAgentQueues, {{0, 0}, {1, 1}}},
+        texts("ombrix.printer.location", kAgentQueues, {{0, "room 2"}}),
+        texts("ombrix.printer.make_and_model", kAgentQueues, {{1, "Laser 9"}}),
+        texts("ombrix.printer.description", kAgentQueues, {{0, "the lab's"}})};
     r.insert(r.end(), agent.begin(), agent.end());
     return r;
 }
 
 // The adapters as "name address/mask ... gw gateways dhcp 0|1|?", the drives
-// as "letter=mount point type serial".
+// as "letter=mount point type serial", the print queues as "name: state
+// default location/model/description", after "printers" or "no print service".
 QStringList described(const RemoteFacts& facts) {
     QStringList all;
     for (const RemoteAdapter& a : facts.adapters.value_or(std::vector<RemoteAdapter>{})) {
@@ -105,6 +113,12 @@ QStringList described(const RemoteFacts& facts) {
         all << QStringLiteral("%1=%2 %3 %4")
                    .arg(v.letter, v.mountPoint, QString::number(v.type.value_or(-1)),
                         v.serial ? QString::number(*v.serial) : "?");
+    if (facts.printers)
+        all << (facts.printers->serviceReachable ? "printers" : "no print service");
+    for (const PrintDestination& d : facts.printers.value_or(PrinterList{}).destinations)
+        all << QStringLiteral("%1: %2 %3 %4/%5/%6")
+                   .arg(d.name, QString::number(int(d.state)), QString::number(d.isDefault),
+                        d.location, d.makeAndModel, d.info);
     return all;
 }
 
@@ -117,7 +131,7 @@ Recording with(Recording recording, const std::string& name, std::optional<Metri
 }
 
 RemoteFacts read(const Recording& recording, const InstanceNames& names = {},
-                 FactParts parts = {true, true, true}) {
+                 FactParts parts = {true, true, true, true}) {
     const Answer answer(recording);
     return remoteFacts(answer.result(), answer.metrics(), names, parts);
 }
@@ -321,9 +335,12 @@ void tst_PcpFacts::agentTablesStandForTheDefaultAgents_data() {
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QStringList>("leftOut");
     const Recording agent = agentAnswer();
-    const QStringList items{"eth0 192.0.2.2/255.255.255.0 192.0.2.3/255.255.255.255 "
-                            "gw 192.0.2.1 dhcp 1",
-                            "wg0 10.9.0.1/255.0.0.0 gw  dhcp 0", "C=/ 2 305419896", "D= 4 ?"};
+    const QStringList queues{"printers", "lab: 3 0 room 2//the lab's", "front desk: 1 1 /Laser 9/"};
+    const QStringList items =
+        QStringList{"eth0 192.0.2.2/255.255.255.0 192.0.2.3/255.255.255.255 "
+                    "gw 192.0.2.1 dhcp 1",
+                    "wg0 10.9.0.1/255.0.0.0 gw  dhcp 0", "C=/ 2 305419896", "D= 4 ?"} +
+        queues;
     QTest::newRow("as the agent gives them") << agent << items << QStringList();
     QTest::newRow("without its version: the default agents'")
         << with(agent, "ombrix.agent.version", std::nullopt) << QStringList() << QStringList();
@@ -336,7 +353,7 @@ void tst_PcpFacts::agentTablesStandForTheDefaultAgents_data() {
         << with(agent, "ombrix.net.ipv4.adapter",
                 texts("ombrix.net.ipv4.adapter", kAgentAddresses,
                       {{0, "eth0"}, {1, "eth0"}, {2, "eth9"}}))
-        << QStringList{items[0], "wg0 gw  dhcp 0", items[2], items[3]} << QStringList();
+        << QStringList{items[0], "wg0 gw  dhcp 0", items[2], items[3]} + queues << QStringList();
     QTest::newRow("not an address, a prefix past 32")
         << with(with(agent, "ombrix.net.ipv4.address",
                      texts("ombrix.net.ipv4.address", kAgentAddresses,
@@ -344,20 +361,38 @@ void tst_PcpFacts::agentTablesStandForTheDefaultAgents_data() {
                 "ombrix.net.ipv4.prefix",
                 Metric{"ombrix.net.ipv4.prefix", PM_TYPE_U32, kNone, kAgentAddresses, {{0, 33}}})
         << QStringList{"eth0 192.0.2.2/ gw 192.0.2.1 dhcp 1", "wg0 10.9.0.1/ gw  dhcp 0", items[2],
-                       items[3]}
+                       items[3]} +
+               queues
         << QStringList{"eth0"};
     QTest::newRow("numbers as texts, a DHCP state of 7")
         << with(with(agent, "ombrix.volume.type", text("ombrix.volume.type", "2")),
                 "ombrix.net.dhcp.enabled",
                 Metric{"ombrix.net.dhcp.enabled", PM_TYPE_U32, kNone, kAgentAdapters, {{0, 7}}})
         << QStringList{"eth0 192.0.2.2/255.255.255.0 192.0.2.3/255.255.255.255 gw 192.0.2.1 dhcp ?",
-                       "wg0 10.9.0.1/255.0.0.0 gw  dhcp ?", "C=/ -1 305419896", "D= -1 ?"}
+                       "wg0 10.9.0.1/255.0.0.0 gw  dhcp ?", "C=/ -1 305419896", "D= -1 ?"} +
+               queues
         << QStringList();
     QTest::newRow("letters twice, in lower case, two long")
         << with(agent, "ombrix.volume.letter",
                 texts("ombrix.volume.letter", kAgentVolumes,
                       {{0, "C"}, {1, "C"}, {2, "d"}, {3, "DE"}}))
-        << QStringList{items[0], items[1], items[2]} << QStringList();
+        << QStringList{items[0], items[1], items[2]} + queues << QStringList();
+    QTest::newRow("a queue without a name, a state of 9")
+        << with(with(agent, "ombrix.printer.queue",
+                     texts("ombrix.printer.queue", kAgentQueues, {{0, ""}, {1, "front desk"}})),
+                "ombrix.printer.state",
+                Metric{"ombrix.printer.state", PM_TYPE_U32, kNone, kAgentQueues, {{0, 3}, {1, 9}}})
+        << items.mid(0, 5) + QStringList{"front desk: 0 1 /Laser 9/"} << QStringList();
+    QTest::newRow("no print service: no queues, and that said")
+        << with(
+               with(agent, "ombrix.printer.queue", std::nullopt),
+               "ombrix.printer.service_reachable",
+               Metric{
+                   "ombrix.printer.service_reachable", PM_TYPE_U32, kNone, PM_INDOM_NULL, {{0, 0}}})
+        << items.mid(0, 4) + QStringList{"no print service"} << QStringList();
+    QTest::newRow("no word of a print service: the printers not told")
+        << with(agent, "ombrix.printer.service_reachable", std::nullopt) << items.mid(0, 4)
+        << QStringList();
 }
 
 // Where the collector agent answered, its adapters and lettered drives are
@@ -517,6 +552,12 @@ void tst_PcpFacts::servicesNameWhatTheyCannotGive() {
     QCOMPARE(far.version.GetVersionExA(record), !named.contains("summary.os_platform"));
     QCOMPARE(far.systemInfo.osVersion().isEmpty(), named.contains("summary.os_version"));
     QCOMPARE(far.memory.query().has_value(), !named.contains("summary.total_mb"));
+    // The queues the agent told are the printers; without them, a scheduler
+    // that cannot be reached from here leaves them unknown.
+    const PrinterList printers = far.printers.query();
+    QCOMPARE(printers.destinations.size(),
+             facts.printers ? facts.printers->destinations.size() : 0u);
+    QCOMPARE(far.notCarried().contains("printers"), !facts.printers);
 }
 
 QTEST_GUILESS_MAIN(tst_PcpFacts)

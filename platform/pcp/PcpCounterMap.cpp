@@ -146,7 +146,14 @@ const std::vector<FactMetric>& factMetricTable() {
         {kAgentDriveType, pmID_build(kAgentDomain, 0, 18), Drives, false},
         {kAgentSerial, pmID_build(kAgentDomain, 0, 19), Drives, false},
         {kAgentFreeBytes, pmID_build(kAgentDomain, 0, 20), Drives, false},
-        {kAgentTotalBytes, pmID_build(kAgentDomain, 0, 21), Drives, false}};
+        {kAgentTotalBytes, pmID_build(kAgentDomain, 0, 21), Drives, false},
+        {kAgentPrintService, pmID_build(kAgentDomain, 0, 22), Printers, false},
+        {kAgentQueue, pmID_build(kAgentDomain, 0, 23), Printers, true},
+        {kAgentQueueState, pmID_build(kAgentDomain, 0, 24), Printers, false},
+        {kAgentQueueDefault, pmID_build(kAgentDomain, 0, 25), Printers, false},
+        {kAgentQueueLocation, pmID_build(kAgentDomain, 0, 26), Printers, true},
+        {kAgentQueueModel, pmID_build(kAgentDomain, 0, 27), Printers, true},
+        {kAgentQueueDescription, pmID_build(kAgentDomain, 0, 28), Printers, true}};
     return table;
 }
 

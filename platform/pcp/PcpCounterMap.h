@@ -78,13 +78,20 @@ inline constexpr const char* kAgentDriveType = "ombrix.volume.type";
 inline constexpr const char* kAgentSerial = "ombrix.volume.serial";
 inline constexpr const char* kAgentFreeBytes = "ombrix.volume.free_bytes";
 inline constexpr const char* kAgentTotalBytes = "ombrix.volume.total_bytes";
+inline constexpr const char* kAgentPrintService = "ombrix.printer.service_reachable";
+inline constexpr const char* kAgentQueue = "ombrix.printer.queue";
+inline constexpr const char* kAgentQueueState = "ombrix.printer.state";
+inline constexpr const char* kAgentQueueDefault = "ombrix.printer.default";
+inline constexpr const char* kAgentQueueLocation = "ombrix.printer.location";
+inline constexpr const char* kAgentQueueModel = "ombrix.printer.make_and_model";
+inline constexpr const char* kAgentQueueDescription = "ombrix.printer.description";
 
 // Process instances are named by their command, which no counter reads.
 inline constexpr const char* kProcessCommand = "proc.psinfo.cmd";
 inline constexpr const char* kProcessId = "proc.psinfo.pid";
 
 // Which part of the facts a metric belongs to.
-enum class FactPart { Summary, Network, Drives };
+enum class FactPart { Summary, Network, Drives, Printers };
 
 // One metric of the facts: the id the default agents (the Linux agent,
 // pmcd's own) or the collector agent give it, and whether it is a text. An agent never gives an id

@@ -18,10 +18,11 @@ std::vector<std::string> partsMetrics(const FactParts& parts) {
     std::vector<std::string> names;
     for (const FactMetric& metric : factMetricTable())
         if ((metric.name == std::string_view(kAgentVersion) &&
-             (parts.summary || parts.network || parts.drives)) ||
+             (parts.summary || parts.network || parts.drives || parts.printers)) ||
             (metric.part == FactPart::Summary && parts.summary) ||
             (metric.part == FactPart::Network && parts.network) ||
-            (metric.part == FactPart::Drives && parts.drives))
+            (metric.part == FactPart::Drives && parts.drives) ||
+            (metric.part == FactPart::Printers && parts.printers))
             names.push_back(metric.name);
     return names;
 }
@@ -411,6 +412,40 @@ std::vector<RemoteVolume> agentVolumes(const Fetched& fetched) {
     return volumes;
 }
 
+// The agent's print queues in its instances' order, where it says whether
+// a print service answered; a queue without a name is left out.
+std::optional<PrinterList> agentPrinters(const Fetched& fetched) {
+    const auto reachable = firstNumber(fetched, kAgentPrintService, 1);
+    if (!reachable)
+        return std::nullopt;
+    PrinterList list;
+    list.serviceReachable = *reachable != 0;
+    const auto states = fetched.numbers(kAgentQueueState, pmUnits{}, 3);
+    const auto defaults = fetched.numbers(kAgentQueueDefault, pmUnits{}, 1);
+    const auto locations = fetched.texts(kAgentQueueLocation);
+    const auto models = fetched.texts(kAgentQueueModel);
+    const auto descriptions = fetched.texts(kAgentQueueDescription);
+    const auto textOf = [](const std::map<int, QString>& all, int instance) {
+        const auto it = all.find(instance);
+        return it == all.end() ? QString() : it->second;
+    };
+    for (const auto& [instance, queue] : fetched.texts(kAgentQueue)) {
+        if (queue.isEmpty())
+            continue;
+        PrintDestination destination;
+        destination.name = queue;
+        if (const auto it = states.find(instance); it != states.end())
+            destination.state = PrinterState(int(it->second));
+        if (const auto it = defaults.find(instance); it != defaults.end())
+            destination.isDefault = it->second != 0;
+        destination.location = textOf(locations, instance);
+        destination.makeAndModel = textOf(models, instance);
+        destination.info = textOf(descriptions, instance);
+        list.destinations.push_back(std::move(destination));
+    }
+    return list;
+}
+
 } // namespace
 
 std::vector<pmID> factIds(const FactParts& parts, const Metrics& metrics) {
@@ -471,6 +506,8 @@ RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const In
         facts.volumes = volumesOf(fetched, metrics, names, facts.volumesCut);
         facts.volumesCut = fetched.takeCut() || facts.volumesCut;
     }
+    if (parts.printers && agent)
+        facts.printers = agentPrinters(fetched);
     return facts;
 }
 

@@ -34,11 +34,12 @@ using InstanceNames = std::map<pmInDom, std::map<int, std::string>>;
 
 // The facts of the parts from one fetch. Where the collector agent answers
 // (its version came), its adapters, resolver and lettered drives stand for
-// the default agents' (with no instance names asked), and its summary facts
-// are added; a value of the wrong type or out of its range is empty, an
-// address or a letter that is not one is left out with what it belongs to. A metric the computer
-// lacks, would not give, or gives of another type or dimension than expected leaves its fact empty;
-// texts are cleaned and cut (collectorText), numbers outside a fact's range are empty.
+// the default agents' (with no instance names asked), its summary facts
+// are added, and its print queues are the printers (none without it); a value of the wrong type or
+// out of its range is empty, an address or a letter that is not one is left out with what it
+// belongs to. A metric the computer lacks, would not give, or gives of another type or dimension
+// than expected leaves its fact empty; texts are cleaned and cut (collectorText), numbers outside a
+// fact's range are empty.
 RemoteFacts remoteFacts(const pmResult& result, const Metrics& metrics, const InstanceNames& names,
                         const FactParts& parts);
 

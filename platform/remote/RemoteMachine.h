@@ -13,7 +13,8 @@ class RemoteNetworkView;
 // facts its collector gave (snapshot), which its readings replace with fresh
 // ones over its link. The registry holds nothing but that computer's network
 // configuration, where the network report reads it; its printers are those
-// of its own print scheduler, made by printersAt for its host.
+// its collector agent tells, else those of its own print scheduler, made by
+// printersAt for its host.
 struct RemoteMachine {
     // link: the one its readings are taken again over; none for facts read
     // once (a report).
@@ -39,7 +40,7 @@ struct RemoteMachine {
     RemoteClock clock{snapshot};
     RemoteFileSystem fileSystem{snapshot};
     std::unique_ptr<Printers> scheduler; // its print scheduler, asked from here
-    RemotePrinters printers{*scheduler};
+    RemotePrinters printers{snapshot, *scheduler};
     std::shared_ptr<RemoteNetworkView> network; // mounted in the registry
     std::unique_ptr<registry::RegistryLayer> registry;
     RemoteReadings readings;

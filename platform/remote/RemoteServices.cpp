@@ -136,6 +136,8 @@ void RemoteSnapshot::update(RemoteFacts fresh) {
     }
     if (!fresh.volumes)
         fresh.volumes = last->volumes;
+    if (!fresh.printers)
+        fresh.printers = last->printers;
     if (fresh.address.isEmpty())
         fresh.address = last->address;
     auto replacement = std::make_shared<const RemoteFacts>(std::move(fresh));
@@ -310,13 +312,15 @@ NotCarried RemoteFileSystem::notCarried() const {
 }
 
 PrinterList RemotePrinters::query() const {
+    if (const auto facts = m_snapshot.facts(); facts->printers)
+        return *facts->printers;
     PrinterList list = m_scheduler.query();
     m_unreached = !list.serviceReachable;
     return list;
 }
 
 NotCarried RemotePrinters::notCarried() const {
-    if (m_unreached)
+    if (m_unreached && !m_snapshot.facts()->printers)
         return {QStringLiteral("printers")};
     return {};
 }
@@ -334,17 +338,20 @@ void RemoteReadings::refresh(QObject* receiver, std::function<void()> done) {
     if (m_asking)
         return;
     m_asking = true;
-    m_link->readFacts(&m_answers, FactParts{.summary = true, .network = false, .drives = false},
-                      [this, receiver = QPointer<QObject>(receiver),
-                       done = std::move(done)](LinkAnswer<RemoteFacts> answer) {
-                          m_asking = false;
-                          // A failed reading keeps the last facts; the link's
-                          // verdict tells whether the computer answers.
-                          if (answer.value)
-                              m_snapshot.update(std::move(*answer.value));
-                          if (receiver)
-                              done();
-                      });
+    // The agent's print queues come in the same fetch, so the printers
+    // window shows them as fresh as the summary.
+    m_link->readFacts(
+        &m_answers, FactParts{.summary = true, .network = false, .drives = false, .printers = true},
+        [this, receiver = QPointer<QObject>(receiver),
+         done = std::move(done)](LinkAnswer<RemoteFacts> answer) {
+            m_asking = false;
+            // A failed reading keeps the last facts; the link's
+            // verdict tells whether the computer answers.
+            if (answer.value)
+                m_snapshot.update(std::move(*answer.value));
+            if (receiver)
+                done();
+        });
 }
 
 } // namespace ombrix::platform

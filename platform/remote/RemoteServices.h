@@ -151,18 +151,22 @@ private:
     const RemoteSnapshot& m_snapshot;
 };
 
-// The printers of the computer's own print scheduler, asked from here. One
-// that cannot be reached from here (it refuses this computer, or no route
-// leads to it) lists nothing that can be told from having no printers: once
-// a question found it so, its printers are named as not known.
+// The print queues the collector agent told, as that computer's own printers
+// window lists them; without the agent, the printers of the computer's own
+// print scheduler, asked from here. One that cannot be reached from here (it
+// refuses this computer, or no route leads to it) lists nothing that can be
+// told from having no printers: once a question found it so, its printers
+// are named as not known.
 class RemotePrinters final : public Printers {
 public:
-    // scheduler: asks that computer's scheduler, and outlives this.
-    explicit RemotePrinters(const Printers& scheduler) : m_scheduler(scheduler) {}
+    // scheduler: asks that computer's scheduler; both outlive this.
+    RemotePrinters(const RemoteSnapshot& snapshot, const Printers& scheduler)
+        : m_snapshot(snapshot), m_scheduler(scheduler) {}
     PrinterList query() const override;
     NotCarried notCarried() const;
 
 private:
+    const RemoteSnapshot& m_snapshot;
     const Printers& m_scheduler;
     mutable std::atomic<bool> m_unreached{false};
 };
