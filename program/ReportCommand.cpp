@@ -213,9 +213,14 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
                      "ombrix: the %zu computers are read %zu at a time, as many as the files "
                      "this process may open allow\n",
                      progress.all.load(), atOnce);
+    // As JSON each computer's entry is written by the worker that read it,
+    // and only the text is kept.
     std::vector<ComputerReport> reports;
-    if (format != Format::JsonLines)
+    std::vector<QByteArray> entries;
+    if (format == Format::Text)
         reports.resize(static_cast<std::size_t>(computers.size()));
+    else if (format == Format::Json)
+        entries.resize(static_cast<std::size_t>(computers.size()));
     QByteArray failures; // written after the progress line is gone
     bool unwritten = false;
     {
@@ -227,8 +232,10 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
                 if (report.connectionFailure)
                     report.report.sections = sections;
                 failures += failureLines(report);
-                if (format != Format::JsonLines) {
+                if (format == Format::Text) {
                     reports[name] = std::move(report);
+                } else if (format == Format::Json) {
+                    entries[name] = ComputerReportJsonEntry(report);
                 } else if (!unwritten) {
                     const QByteArray json = ComputerReportJsonLine(report);
                     line.above(
@@ -239,7 +246,7 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
     }
     if (format != Format::JsonLines) {
         const QByteArray output =
-            format == Format::Json ? ComputersReportJson(reports) : ComputersReportText(reports);
+            format == Format::Json ? ComputersReportJson(entries) : ComputersReportText(reports);
         unwritten = program::writeStandardOutput(output, "report") != 0;
     }
     if (unwritten)
