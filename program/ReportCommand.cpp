@@ -27,6 +27,7 @@
 #include <string>
 #include <system_error>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 
@@ -168,6 +169,8 @@ RoomForComputers roomForComputers() {
         threads = std::min<std::size_t>(threads, processes.rlim_cur);
     // Half of what is left: the machine's other programs may want some.
     room.threads = threads > all ? (threads - all) / 2 : 1;
+    if (cpu_set_t processors; sched_getaffinity(0, sizeof processors, &processors) == 0)
+        room.processors = static_cast<std::size_t>(CPU_COUNT(&processors));
     return room;
 }
 
