@@ -6,7 +6,7 @@
 //
 // LISTEN_PORT may be a range, FIRST-LAST: one proxy then stands for many
 // computers, one a port, all forwarded to the same target. Prints "ready"
-// once it listens. One thread and one epoll set for every connection, so
+// once it listens. One thread and one epoll set for all connections, so
 // that a thousand computers cost the machine little besides the program
 // measured against them.
 #include <algorithm>
