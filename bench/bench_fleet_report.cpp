@@ -254,8 +254,8 @@ int main(int argc, char** argv) {
         QProcess& proxy = proxies.emplace_back();
         proxy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proxy.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        proxy.start("python3",
-                    {OMBRIX_BENCH_DIR "/delay_proxy.py", QStringLiteral("127.0.1.%1").arg(i + 1),
+        proxy.start(OMBRIX_DELAY_PROXY,
+                    {QStringLiteral("127.0.1.%1").arg(i + 1),
                      QStringLiteral("%1-%2").arg(kFirstProxyPort).arg(kFirstProxyPort + ports - 1),
                      "127.0.0.5", QString::number(kFirstPmcdPort + i), "25"});
         if (!proxy.waitForReadyRead(60000)) {

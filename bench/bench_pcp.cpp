@@ -162,9 +162,8 @@ public:
             return;
         m_proxy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_proxy.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_proxy.start("python3",
-                      {OMBRIX_BENCH_DIR "/delay_proxy.py", "127.0.0.6", QString::number(kProxyPort),
-                       "127.0.0.5", QString::number(kPmcdPort), "25"});
+        m_proxy.start(OMBRIX_DELAY_PROXY, {"127.0.0.6", QString::number(kProxyPort), "127.0.0.5",
+                                           QString::number(kPmcdPort), "25"});
         if (!m_proxy.waitForReadyRead(10000))
             m_why = "the delaying proxy did not start";
     }

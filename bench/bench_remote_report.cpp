@@ -150,9 +150,9 @@ int main(int argc, char** argv) {
         QProcess& proxy = proxies.emplace_back();
         proxy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proxy.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        proxy.start("python3",
-                    {OMBRIX_BENCH_DIR "/delay_proxy.py", computer(i).section(':', 0, 0),
-                     QString::number(kProxyPort), "127.0.0.5", QString::number(kPmcdPort), "25"});
+        proxy.start(OMBRIX_DELAY_PROXY,
+                    {computer(i).section(':', 0, 0), QString::number(kProxyPort), "127.0.0.5",
+                     QString::number(kPmcdPort), "25"});
         if (!proxy.waitForReadyRead(10000)) {
             std::fprintf(stderr, "the delaying proxy did not start\n");
             return 1;

@@ -27,6 +27,7 @@
 #include <string>
 #include <system_error>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 
@@ -169,6 +170,8 @@ RoomForComputers roomForComputers() {
         threads = std::min<std::size_t>(threads, processes.rlim_cur);
     // Half of what is left: the machine's other programs may want some.
     room.threads = threads > all ? (threads - all) / 2 : 1;
+    if (cpu_set_t processors; sched_getaffinity(0, sizeof processors, &processors) == 0)
+        room.processors = static_cast<std::size_t>(CPU_COUNT(&processors));
     return room;
 }
 
@@ -214,9 +217,14 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
                      "ombrix: the %zu computers are read %zu at a time, as many as the files "
                      "this process may open allow\n",
                      progress.all.load(), atOnce);
+    // As JSON each computer's entry is written by the worker that read it,
+    // and only the text is kept.
     std::vector<ComputerReport> reports;
-    if (format != Format::JsonLines)
+    std::vector<QByteArray> entries;
+    if (format == Format::Text)
         reports.resize(static_cast<std::size_t>(computers.size()));
+    else if (format == Format::Json)
+        entries.resize(static_cast<std::size_t>(computers.size()));
     QByteArray failures; // written after the progress line is gone
     bool unwritten = false;
     {
@@ -228,8 +236,10 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
                 if (report.connectionFailure)
                     report.report.sections = sections;
                 failures += failureLines(report);
-                if (format != Format::JsonLines) {
+                if (format == Format::Text) {
                     reports[name] = std::move(report);
+                } else if (format == Format::Json) {
+                    entries[name] = ComputerReportJsonEntry(report);
                 } else if (!unwritten) {
                     const QByteArray json = ComputerReportJsonLine(report);
                     line.above(
@@ -240,7 +250,7 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
     }
     if (format != Format::JsonLines) {
         const QByteArray output =
-            format == Format::Json ? ComputersReportJson(reports) : ComputersReportText(reports);
+            format == Format::Json ? ComputersReportJson(entries) : ComputersReportText(reports);
         unwritten = program::writeStandardOutput(output, "report") != 0;
     }
     if (unwritten)

@@ -55,6 +55,8 @@ std::size_t ComputersAtOnce(std::size_t computers, const RoomForComputers& room,
         {computers, kMostComputersAtOnce, room.openFiles / kFilesPerComputer, room.threads});
     if (asked > 0)
         most = std::min(most, asked);
+    else if (room.processors > 0)
+        most = std::min(most, room.processors * kComputersPerProcessor);
     return std::max<std::size_t>(most, 1);
 }
 

@@ -28,8 +28,9 @@ struct ComputerReport {
 // What the machine leaves a report of many computers, each computer read at
 // once holding a thread and a few open files while it waits on the network.
 struct RoomForComputers {
-    std::size_t openFiles = 0; // descriptors it may still open
-    std::size_t threads = 0;   // threads it may still start
+    std::size_t openFiles = 0;  // descriptors it may still open
+    std::size_t threads = 0;    // threads it may still start
+    std::size_t processors = 0; // those this process may run on; 0: not known
 };
 // Open files one computer holds while it is read: one at a time, its
 // collector's connection, then its print scheduler's (a name's look-up
@@ -39,9 +40,16 @@ inline constexpr std::size_t kFilesPerComputer = 1;
 // a thread with a stack of its own.
 inline constexpr std::size_t kMostComputersAtOnce = 4096;
 
+// Most computers asked at once for each processor, unless the user asks for
+// more: each computer costs processor time between its waits, and workers
+// past what the processors keep busy only add to it (libpcp's one lock,
+// longer select() sets, more stacks and heaps) without finishing sooner.
+inline constexpr std::size_t kComputersPerProcessor = 128;
+
 // How many of the computers are read at once: all of them where the machine
-// has room, else as many as it has room for (at least one); asked: the
-// user's own bound (0: none).
+// has room, else as many as it has room for (at least one), and no more than
+// kComputersPerProcessor for each processor; asked: the user's own bound
+// (0: none), which may go past the processors' share but not the room.
 std::size_t ComputersAtOnce(std::size_t computers, const RoomForComputers& room,
                             std::size_t asked = 0);
 

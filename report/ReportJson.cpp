@@ -159,15 +159,27 @@ QJsonValue withNullAt(const QJsonValue& value, const QStringList& path) {
     return object;
 }
 
+// Whether UTF-8 text holds a bidirectional control (IsBidiControl):
+// U+202A to U+202E are E2 80 AA to AE, U+2066 to U+2069 are E2 81 A6 to A9.
+bool holdsBidiControl(const QByteArray& utf8) {
+    for (qsizetype at = utf8.indexOf('\xE2'); at >= 0 && at + 2 < utf8.size();
+         at = utf8.indexOf('\xE2', at + 1)) {
+        const auto second = static_cast<unsigned char>(utf8[at + 1]);
+        const auto third = static_cast<unsigned char>(utf8[at + 2]);
+        if ((second == 0x80 && third >= 0xAA && third <= 0xAE) ||
+            (second == 0x81 && third >= 0xA6 && third <= 0xA9))
+            return true;
+    }
+    return false;
+}
+
 // The document as UTF-8, each bidirectional control in its strings written
 // as the escape \uXXXX (ShownText): read as JSON, a name is the name itself;
 // read as text, it reads in the order of its characters.
 QByteArray written(const QJsonObject& root,
                    QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
     const QByteArray json = QJsonDocument(root).toJson(format);
-    const QString text = QString::fromUtf8(json);
-    const QString shown = ShownText(text);
-    return shown.size() == text.size() ? json : shown.toUtf8();
+    return holdsBidiControl(json) ? ShownText(QString::fromUtf8(json)).toUtf8() : json;
 }
 
 } // namespace
@@ -199,11 +211,45 @@ QJsonObject computerObject(const ComputerReport& computer) {
 
 } // namespace
 
+QByteArray ComputerReportJsonEntry(const ComputerReport& computer) {
+    // As the list indents it: two levels of four spaces. A text's line
+    // breaks are escaped, so each line of the document is one of its own.
+    const QByteArray alone = written(computerObject(computer));
+    QByteArray entry;
+    entry.reserve(alone.size() + alone.count('\n') * 8);
+    for (qsizetype start = 0; start < alone.size();) {
+        qsizetype end = alone.indexOf('\n', start);
+        if (end < 0)
+            end = alone.size();
+        if (start > 0)
+            entry += '\n';
+        entry.append("        ").append(alone.constData() + start, end - start);
+        start = end + 1;
+    }
+    return entry;
+}
+
+QByteArray ComputersReportJson(const std::vector<QByteArray>& entries) {
+    if (entries.empty())
+        return written(QJsonObject{{"computers", QJsonArray()}});
+    qsizetype size = 0;
+    for (const QByteArray& entry : entries)
+        size += entry.size() + 2;
+    QByteArray json;
+    json.reserve(size + 40);
+    json += "{\n    \"computers\": [\n";
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        json.append(entries[i]).append(i + 1 < entries.size() ? ",\n" : "\n");
+    json += "    ]\n}\n";
+    return json;
+}
+
 QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers) {
-    QJsonArray entries;
+    std::vector<QByteArray> entries;
+    entries.reserve(computers.size());
     for (const ComputerReport& computer : computers)
-        entries.append(computerObject(computer));
-    return written(QJsonObject{{"computers", entries}});
+        entries.push_back(ComputerReportJsonEntry(computer));
+    return ComputersReportJson(entries);
 }
 
 QByteArray ComputerReportJsonLine(const ComputerReport& computer) {

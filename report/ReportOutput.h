@@ -28,6 +28,11 @@ QByteArray ReportText(const Report& report);
 // null where they stand) and "errors" (its failed sections, and
 // "connection" when it could not be reached).
 QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers);
+// The same from each computer's entry (ComputerReportJsonEntry), which the
+// workers that read the computers write as they go, and the list keeps
+// instead of the reports: the document QJsonDocument writes of them.
+QByteArray ComputersReportJson(const std::vector<QByteArray>& entries);
+QByteArray ComputerReportJsonEntry(const ComputerReport& computer);
 
 // One computer's entry of ComputersReportJson on one line, ending in a line
 // break: a stream of them is JSON Lines.

@@ -301,24 +301,35 @@ void tst_Report::eachComputerKeepsItsPlace_data() {
     // computers that may then be asked at once.
     QTest::addColumn<int>("openFiles");
     QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("processors");
     QTest::addColumn<int>("parallel");
     QTest::addColumn<int>("atOnce");
     QStringList hundred;
     for (int i = 0; i < 100; ++i)
         hundred << QString::number(i);
-    QTest::newRow("one computer") << QStringList{"0"} << QStringList{} << 1 << 1000 << 1000 << 0
-                                  << 1;
+    QTest::newRow("one computer") << QStringList{"0"} << QStringList{} << 1 << 1000 << 1000 << 8
+                                  << 0 << 1;
     QTest::newRow("more computers than open files allow, some failing")
-        << hundred << QStringList{"0", "17", "99"} << 100 << 16 << 1000 << 0 << 16;
+        << hundred << QStringList{"0", "17", "99"} << 100 << 16 << 1000 << 8 << 0 << 16;
     QTest::newRow("every computer failing, as many as there are")
-        << QStringList{"0", "1", "2"} << QStringList{"0", "1", "2"} << 3 << 1000 << 1000 << 0 << 3;
+        << QStringList{"0", "1", "2"} << QStringList{"0", "1", "2"} << 3 << 1000 << 1000 << 8 << 0
+        << 3;
     QTest::newRow("one computer under several names, no thread to spare")
         << QStringList{"web", "Web:44321", "db", "\\web ", "db:44321"} << QStringList{"db"} << 2
-        << 1000 << 0 << 0 << 1;
+        << 1000 << 0 << 8 << 0 << 1;
     QTest::newRow("other ports are other computers, the user's bound")
-        << QStringList{"web", "web:44322", "web:1"} << QStringList{} << 3 << 1000 << 1000 << 2 << 2;
+        << QStringList{"web", "web:44322", "web:1"} << QStringList{} << 3 << 1000 << 1000 << 8 << 2
+        << 2;
     QTest::newRow("the user's bound past the room")
-        << hundred << QStringList{} << 100 << 10 << 1000 << 50 << 10;
+        << hundred << QStringList{} << 100 << 10 << 1000 << 8 << 50 << 10;
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QString::number(i);
+    QTest::newRow("more computers than the processors keep busy")
+        << many << QStringList{} << 300 << 1000 << 1000 << 2 << 0
+        << int(2 * kComputersPerProcessor);
+    QTest::newRow("the user's bound past the processors' share")
+        << many << QStringList{} << 300 << 1000 << 1000 << 1 << 200 << 200;
 }
 
 // Each computer's report, or why it failed, stands in the place it was
@@ -330,10 +341,12 @@ void tst_Report::eachComputerKeepsItsPlace() {
     QFETCH(int, reads);
     QFETCH(int, openFiles);
     QFETCH(int, threads);
+    QFETCH(int, processors);
     QFETCH(int, parallel);
     QFETCH(int, atOnce);
     const std::size_t workers = ComputersAtOnce(
-        std::size_t(reads), {std::size_t(openFiles), std::size_t(threads)}, std::size_t(parallel));
+        std::size_t(reads), {std::size_t(openFiles), std::size_t(threads), std::size_t(processors)},
+        std::size_t(parallel));
     QCOMPARE(workers, std::size_t(atOnce));
     std::atomic<int> asking{0}, most{0}, read{0};
     const auto computerOf = [](const QString& name) {
@@ -443,7 +456,12 @@ void tst_Report::unavailableFactsAreNullNotFailed() {
                        std::nullopt};
     SetAsideUnavailable(far);
     const ComputerReport silent{"silent", {}, {}, QStringLiteral("it did not answer")};
-    const QJsonObject json = QJsonDocument::fromJson(ComputersReportJson({far, silent})).object();
+    const QByteArray written = ComputersReportJson({far, silent});
+    // Pieced together from each computer's entry, as Qt writes it whole.
+    QCOMPARE(written, QJsonDocument::fromJson(written).toJson());
+    QCOMPARE(ComputersReportJson(std::vector<ComputerReport>()),
+             QJsonDocument(QJsonObject{{"computers", QJsonArray()}}).toJson());
+    const QJsonObject json = QJsonDocument::fromJson(written).object();
     const QJsonArray computers = json["computers"].toArray();
     QCOMPARE(computers.size(), 2);
     const QJsonObject entry = computers[0].toObject();
