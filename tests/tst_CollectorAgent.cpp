@@ -1,3 +1,5 @@
+#include "HostFurniture.h"
+#include "PcpHost.h"
 #include "drive_details/DriveReport.h"
 #include "network_report/NetworkReport.h"
 #include "platform/Registry.h"
@@ -15,6 +17,7 @@
 #include "registry/clsRegistryAccess.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -311,6 +314,100 @@ private slots:
         const auto facts = asked.get();
         QVERIFY(facts);
         QCOMPARE(facts->osBuild, 1);
+    }
+
+    // A machine made to hurt the agent, asked through pmcd: interfaces and a
+    // mount point with odd names, os-release a FIFO nobody writes, a mount
+    // whose file system never answers, a print service that stopped. Every
+    // fetch is answered, at once, from the last reading; odd names come back
+    // whole.
+    void answersEveryFetchOnAHostileMachine() {
+        PcpHost host(QString(), 243, PcpHostOptions{false, std::nullopt});
+        if (!host.why().isEmpty())
+            QSKIP(qPrintable("Skipping the hostile machine: " + host.why()));
+        if (!QFile::exists("/dev/fuse"))
+            QSKIP("Skipping the hostile machine: no /dev/fuse for a mount that never answers");
+        // Interface names may hold neither blanks nor ":", else any byte.
+        const QByteArrayList odd{"x-y.z", "abcdefghijklmno", "n\xc3\xa9t", "b\xff\xfe"};
+        int peer = 0;
+        for (const QByteArray& name : odd) {
+            int code = 0;
+            pcp_host::run("sh",
+                          {"-c",
+                           "ip -n \"$0\" link add \"$(printf \"$1\")\" type veth peer name "
+                           "\"$2\"",
+                           host.netns(), QString::fromLatin1(escaped(name)),
+                           "opk" + QString::number(++peer)},
+                          &code);
+            QVERIFY2(code == 0, name.constData());
+        }
+        QTemporaryDir dir;
+        QFile::setPermissions(dir.path(), QFile::Permissions(0x7755));
+        const QByteArray mountPoint = QFile::encodeName(dir.path()) + "/sp ace\nline\tt\xc3\xa9";
+        const StoppedService cups;
+        // The FUSE connection stays open in pmcd, which never reads it.
+        const QString prelude =
+            QStringLiteral(
+                "set -e; cd '%1'; [ -p fifo ] || mkfifo fifo\n"
+                "for f in /etc/os-release /usr/lib/os-release; do\n"
+                "  if [ -f \"$f\" ] && [ ! -L \"$f\" ]; then mount --bind fifo \"$f\"; fi\n"
+                "done\n"
+                "d=\"$(printf '%2')\"; mkdir -p \"$d\" hung; mount -t tmpfs odd \"$d\"\n"
+                "exec 3<>/dev/fuse\n"
+                "mount -i -t fuse -o fd=3,rootmode=40000,user_id=0,group_id=0,allow_other "
+                "ombrix-hung hung")
+                .arg(dir.path(), QString::fromLatin1(escaped(mountPoint)));
+        // Tried once in a mount namespace that goes at once.
+        if (QProcess::execute("unshare", {"-m", "--propagation", "private", "sh", "-c", prelude}) !=
+            0)
+            QSKIP("Skipping the hostile machine: it does not let the test mount a FIFO, a FUSE "
+                  "file system or tmpfs");
+        QVERIFY2(host.startPmcd(TestPmcd::Agents::Collector,
+                                {{"CUPS_SERVER=" + cups.socketPath()}, prelude}),
+                 qPrintable(host.why()));
+        QList<qint64> times;
+        QByteArray answer;
+        // Until the first reading is in, the answers are empty; then they
+        // come from it, or from a later one, while readings hang (each waits
+        // on the hung mount, every few seconds): asked over two intervals.
+        const QDeadlineTimer first(60000);
+        QDeadlineTimer span = QDeadlineTimer::Forever;
+        while (!span.hasExpired() && !first.hasExpired()) {
+            QProcess pminfo;
+            QElapsedTimer took;
+            took.start();
+            pminfo.start("pminfo", {"-h", host.pmcd().host(), "-f", "ombrix"});
+            // Bounds a hang, not a speed.
+            QVERIFY2(pminfo.waitForFinished(5000), "a fetch was not answered within 5 s");
+            answer = pminfo.readAllStandardOutput() + pminfo.readAllStandardError();
+            QCOMPARE(pminfo.exitCode(), 0);
+            QVERIFY2(!answer.contains("rror"), answer.constData());
+            if (answer.contains("ombrix.net.adapter.name\n    inst")) {
+                times << took.elapsed();
+                if (span.isForever())
+                    span = QDeadlineTimer(12000);
+            }
+        }
+        QVERIFY2(!times.isEmpty(), answer.constData());
+        std::sort(times.begin(), times.end());
+        qInfo("pminfo -f ombrix: median %lld ms, worst %lld ms over %lld fetches",
+              times[times.size() / 2], times.last(), qlonglong(times.size()));
+        const QByteArray hung = QFile::encodeName(dir.path()) + "/hung"; // listed, not ready
+        for (const QByteArray& name : odd + QByteArrayList{mountPoint, hung})
+            QVERIFY2(
+                QString::fromUtf8(answer).contains("value \"" + QString::fromUtf8(name) + "\""),
+                name.constData());
+        QVERIFY(answer.contains("ombrix.printer.service_reachable\n    value 0"));
+        QVERIFY(answer.contains("ombrix.os.name\n    value \"Linux\""));
+    }
+
+private:
+    // The bytes as printf writes them back from its octal escapes.
+    static QByteArray escaped(const QByteArray& bytes) {
+        QByteArray text;
+        for (const char c : bytes)
+            text += QByteArray("\\") + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
+        return text;
     }
 };
 

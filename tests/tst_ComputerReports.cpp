@@ -2,6 +2,7 @@
 // itself against real collectors: pmcds in network namespaces of this test,
 // each with interfaces and a host name of its own, one with pmcd's own agent
 // alone, and an address that never answers.
+#include "HostFurniture.h"
 #include "OmbrixRun.h"
 #include "PcpHost.h"
 #include "PmcdRequests.h"
@@ -73,9 +74,80 @@ QStringList strings(const QJsonValue& array) {
     return list;
 }
 
+// What moves while a computer runs, so that two readings a moment apart
+// differ: the memory free, the processor's present clock, the space free.
+bool moves(const QString& path, const QJsonValue& near, const QJsonValue& far) {
+    if (near.type() != far.type() || near.isNull())
+        return false;
+    return path == "summary.available_mb" || path == "summary.speed_mhz" ||
+           path == "drives.free_bytes" ||
+           (path == "drives.lines" && near.toString().startsWith("Free Space:"));
+}
+
+// Where a computer's report read through its collector (far) differs from
+// its own (near), as key paths with both values. A fact far leaves null, or
+// a line it leaves empty, is none when far names it under "unavailable".
+void differences(const QJsonValue& near, const QJsonValue& far, const QString& path,
+                 const QStringList& unavailable, QStringList& found) {
+    // Whether the print service answered is said of the question asked from
+    // here: where the printers cannot be known, it says no more than that.
+    const bool listed = unavailable.contains(path) ||
+                        (path == "print_service_reachable" && unavailable.contains("printers"));
+    if (near.isObject() && far.isObject()) {
+        QStringList keys = near.toObject().keys() + far.toObject().keys();
+        keys.removeDuplicates();
+        for (const QString& key : keys)
+            differences(near[key], far[key], path.isEmpty() ? key : path + '.' + key, unavailable,
+                        found);
+    } else if (near.isArray() && far.isArray() && near.toArray().size() == far.toArray().size()) {
+        for (qsizetype i = 0; i < near.toArray().size(); ++i)
+            differences(near[i], far[i], path, unavailable, found);
+    } else if (near != far && !((far.isNull() || far.isBool()) && listed) &&
+               !moves(path, near, far) &&
+               !(path.endsWith(".lines") && !unavailable.isEmpty() &&
+                 far.toString().endsWith(": ") && near.toString().startsWith(far.toString()))) {
+        const auto text = [](const QJsonValue& v) {
+            return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact));
+        };
+        found << path + ": " + text(near) + " here, " + text(far) + " through the collector";
+    }
+}
+
+// The report as far as PCP's default agents can give it: they list the
+// adapters and volumes in the collector's order, by which the drives after
+// C: are lettered; the lines leave out what they do not carry; and they
+// name the distribution by its own file (kernel.uname.distro: "Debian
+// 12.11", where os-release says "12"). Adapters in order of their names,
+// drives of their mount points, without letters, lines and the OS's name.
+QJsonObject inCommonOrder(QJsonObject report) {
+    const auto sorted = [](const QJsonValue& items, const char* key) {
+        QMap<QString, QJsonObject> byKey;
+        for (const QJsonValue& item : items.toArray()) {
+            QJsonObject object = item.toObject();
+            object.remove("letter");
+            object.remove("lines");
+            byKey.insert(object[QLatin1String(key)].toString(), object);
+        }
+        QJsonArray all;
+        for (const QJsonObject& object : byKey)
+            all.append(object);
+        return all;
+    };
+    report["drives"] = sorted(report["drives"], "mount_point");
+    QJsonObject network = report["network"].toObject(), summary = report["summary"].toObject();
+    network["adapters"] = sorted(network["adapters"], "name");
+    network.remove("lines");
+    summary.remove("os_platform");
+    summary.remove("os_version");
+    report["network"] = network;
+    report["summary"] = summary;
+    return report;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Named)
+Q_DECLARE_METATYPE(TestPmcd::Agents)
 
 class tst_ComputerReports : public QObject {
     Q_OBJECT
@@ -90,12 +162,18 @@ private slots:
     void eachComputerAnswersForItselfInOrder();
     void fewRequestsPerComputer_data();
     void fewRequestsPerComputer();
+    void wholeThroughItsCollectorAsInItself_data();
+    void wholeThroughItsCollectorAsInItself();
 
 private:
     // Two other computers, each with its own host name.
     std::unique_ptr<PcpHost> m_first, m_second;
     // A collector with pmcd's own agent alone, beside the second one's.
     std::unique_ptr<TestPmcd> m_bare;
+    // A computer set up as one on a network is, with a volume and printer.
+    std::unique_ptr<PcpHost> m_furnished;
+    std::unique_ptr<LoopVolume> m_volume;
+    std::unique_ptr<PrivateCups> m_cups;
     QString host(const PcpHost& pcp) const { return pcp.address() + ":44321"; }
 };
 
@@ -108,9 +186,15 @@ void tst_ComputerReports::initTestCase() {
     m_bare = std::make_unique<TestPmcd>(QStringList{m_second->address()}, 44322, m_second->netns(),
                                         TestPmcd::Agents::PmcdOnly);
     QVERIFY2(m_bare->why().isEmpty(), qPrintable(m_bare->why()));
+    m_furnished = std::make_unique<PcpHost>(QString(), 245, PcpHostOptions{true, std::nullopt});
+    m_volume = std::make_unique<LoopVolume>("ombrix-far");
+    m_cups = std::make_unique<PrivateCups>(m_furnished->netns(), "ombrix-far-queue");
 }
 
 void tst_ComputerReports::cleanupTestCase() {
+    m_furnished.reset();
+    m_cups.reset();
+    m_volume.reset();
     m_bare.reset();
     m_second.reset();
     m_first.reset();
@@ -321,6 +405,68 @@ void tst_ComputerReports::fewRequestsPerComputer() {
           readingCost);
     QVERIFY2(asked <= most, qPrintable(QString::number(asked)));
     QVERIFY(asked > 0);
+}
+
+void tst_ComputerReports::wholeThroughItsCollectorAsInItself_data() {
+    QTest::addColumn<TestPmcd::Agents>("agents");
+    QTest::newRow("with the program's agent") << TestPmcd::Agents::Collector;
+    QTest::newRow("with PCP's default agents") << TestPmcd::Agents::Open;
+}
+
+// A computer read through its collector shows what it shows itself, field
+// by field: with the program's agent all of it; without, a fact may be null
+// instead, and is then named under "unavailable".
+void tst_ComputerReports::wholeThroughItsCollectorAsInItself() {
+    QFETCH(TestPmcd::Agents, agents);
+    for (const QString& why : {m_furnished->why(), m_volume->why(), m_cups->why()})
+        if (!why.isEmpty())
+            QSKIP(qPrintable("Skipping the computer read as in itself: " + why));
+    // Its print scheduler and volume are its own: no other process sees them.
+    const QString cups = "CUPS_SERVER=" + m_cups->socketPath();
+    QVERIFY2(m_furnished->startPmcd(agents, {{cups}, m_volume->mountCommand()}),
+             qPrintable(m_furnished->why()));
+    const QStringList within{
+        "nsenter", "-t", QString::number(m_furnished->pmcd().pid()), "-m", "-n", "env", cups};
+    QJsonObject near, far;
+    QStringList found;
+    // The agent's reading comes on a thread of its own, every few seconds.
+    for (const QDeadlineTimer deadline(60000); found.isEmpty() || !deadline.hasExpired();) {
+        const OmbrixRun run = runOmbrix({"--report", "--format", "json"}, {}, within);
+        QCOMPARE(run.status, 0);
+        near = QJsonDocument::fromJson(run.out).object();
+        far = reportOf({host(*m_furnished)}).json["computers"][0].toObject();
+        if (agents != TestPmcd::Agents::Collector) {
+            near = inCommonOrder(near);
+            far = inCommonOrder(far);
+        }
+        found.clear();
+        for (const QString& section : near.keys())
+            differences(near[section], far[section], section, strings(far["unavailable"]), found);
+        if (found.isEmpty())
+            break;
+    }
+    for (const QString& difference : found)
+        qWarning("%s", qPrintable(difference));
+    QVERIFY2(found.isEmpty(), "the report through the collector differs");
+    const QJsonObject& here = near;
+    QCOMPARE(far["errors"].toObject(), QJsonObject());
+    if (agents == TestPmcd::Agents::Collector)
+        QCOMPARE(strings(far["unavailable"]), QStringList());
+    // What was compared is what the computer was given.
+    QCOMPARE(here["network"]["domain"].toString(), PcpHost::resolverDomain());
+    QCOMPARE(strings(here["network"]["name_servers"]), PcpHost::resolverServers());
+    QCOMPARE(here["summary"]["ip_address"].toString(), m_furnished->address());
+    QStringList addresses, mounts, queues;
+    for (const QJsonValue& adapter : here["network"]["adapters"].toArray())
+        addresses << strings(adapter["ip_addresses"]);
+    for (const QJsonValue& drive : here["drives"].toArray())
+        mounts << drive["mount_point"].toString();
+    for (const QJsonValue& printer : here["printers"].toArray())
+        queues << printer["name"].toString();
+    QVERIFY2(addresses.contains(m_furnished->aliasAddress()), qPrintable(addresses.join(' ')));
+    QVERIFY2(addresses.contains(m_furnished->leasedAddress()), qPrintable(addresses.join(' ')));
+    QVERIFY2(mounts.contains(m_volume->mountPoint()), qPrintable(mounts.join(' ')));
+    QCOMPARE(queues, QStringList{"ombrix-far-queue"});
 }
 
 QTEST_MAIN(tst_ComputerReports)

@@ -15,14 +15,18 @@ struct OmbrixRun {
 };
 
 // No display of any kind; ended after two minutes, which reads as a signal.
-// input, when given, is its standard input.
-inline OmbrixRun runOmbrix(const QStringList& args, const QByteArray& input = {}) {
+// input, when given, is its standard input; within, when given, the command
+// that runs it ("nsenter ...", "env NAME=value").
+inline OmbrixRun runOmbrix(const QStringList& args, const QByteArray& input = {},
+                           const QStringList& within = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(OMBRIX_BIN_DIR "/ombrix"), args);
+    const QStringList command =
+        within + QStringList{QStringLiteral(OMBRIX_BIN_DIR "/ombrix")} + args;
+    process.start(command.first(), command.mid(1));
     if (!input.isEmpty())
         process.write(input);
     process.closeWriteChannel();

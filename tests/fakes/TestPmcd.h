@@ -4,7 +4,8 @@
 // inside a network namespace ("ip netns exec") and a UTS namespace of its own
 // under another host name ("unshare -u"), and with fewer agents or a process
 // agent set up as Debian sets it up, or with the hostile agent
-// (hostile_pmda.py) alone in one of its modes.
+// (hostile_pmda.py) alone in one of its modes; optionally with variables
+// of its own and a mount namespace of its own, furnished by a shell prelude.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,14 +40,23 @@ public:
         Collector, // the Linux agent and the program's own, pmdaombrix, from the build
     };
 
+    // What pmcd and its agents get besides: variables ("NAME=value") and
+    // shell commands run first, in a private mount namespace that pmcd and
+    // its agents then keep (mounts there are seen by nobody else and go
+    // with them).
+    struct Extras {
+        QStringList environment;
+        QString prelude;
+    };
+
     // Listens on each address, at port. Empty why() when it answers.
     // mode: the hostile agent's (hostile_pmda.py lists them). With wait
     // false it is only started, so that several start at once, and answers
     // once waitUntilAnswers() says so.
     TestPmcd(QStringList addresses, int port, QString netns = {}, Agents agents = Agents::Open,
-             QString hostName = {}, const QString& mode = {}, bool wait = true)
+             QString hostName = {}, const QString& mode = {}, bool wait = true, Extras extras = {})
         : m_addresses(std::move(addresses)), m_port(port), m_netns(std::move(netns)),
-          m_agents(agents), m_hostName(std::move(hostName)) {
+          m_agents(agents), m_hostName(std::move(hostName)), m_extras(std::move(extras)) {
         const QString binDir = conf("PCP_BINADM_DIR", "/usr/lib/pcp/bin");
         m_pmcd = binDir + "/pmcd";
         if (!QFile::exists(m_pmcd)) {
@@ -152,6 +162,11 @@ public:
         return ok ? std::optional(value) : std::nullopt;
     }
 
+    // pmcd's process: its namespaces are those its agents run in.
+    qint64 pid() const {
+        return m_process.processId();
+    }
+
     bool running() const {
         return m_process.state() != QProcess::NotRunning;
     }
@@ -177,6 +192,8 @@ private:
     bool launch() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PCP_RUN_DIR", m_dir.path());
+        for (const QString& variable : m_extras.environment)
+            env.insert(variable.section('=', 0, 0), variable.section('=', 1));
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         // It goes with its caller, also one that crashed.
@@ -194,6 +211,12 @@ private:
         // Each of these programs runs the next in its place, so pmcd keeps
         // the process that is stopped.
         QStringList command = QStringList{m_pmcd} + args;
+        if (!m_extras.prelude.isEmpty()) {
+            const QString script = m_extras.prelude + "\nexec \"$@\"";
+            command =
+                QStringList{"unshare", "-m", "--propagation", "private", "sh", "-c", script, "sh"} +
+                command;
+        }
         if (!m_hostName.isEmpty())
             command = QStringList{"unshare", "-u", "sh", "-c", "hostname \"$0\" && exec \"$@\"",
                                   m_hostName} +
@@ -230,6 +253,7 @@ private:
     QString m_netns;
     Agents m_agents;
     QString m_hostName;
+    Extras m_extras;
     QString m_pmcd, m_why;
     QTemporaryDir m_dir;
     QProcess m_process;
