@@ -4,8 +4,6 @@
 #include "platform/Registry.h"
 #include "registry/clsRegistryAccess.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <cstdint>
 
@@ -33,10 +31,16 @@ QString trimmedSpaces(const QString& text) {
 // The addresses of a value's texts: each may hold several, separated by
 // spaces or commas.
 QStringList addressList(const QStringList& texts) {
-    static const QRegularExpression separators(QStringLiteral("[ ,]+"));
     QStringList addresses;
-    for (const QString& text : texts)
-        addresses << text.split(separators, Qt::SkipEmptyParts);
+    for (const QString& text : texts) {
+        qsizetype start = 0;
+        for (qsizetype at = 0; at <= text.size(); ++at)
+            if (at == text.size() || text[at] == u' ' || text[at] == u',') {
+                if (at > start)
+                    addresses << text.mid(start, at - start);
+                start = at + 1;
+            }
+    }
     return addresses;
 }
 

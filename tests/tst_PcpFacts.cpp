@@ -439,6 +439,19 @@ void tst_PcpFacts::servicesShowTheFactsAsThisComputersDo() {
     QCOMPARE(record.dwMajorVersion, 6u);
     QCOMPARE(record.dwBuildNumber, 115u); // the patch level from uname's version text
     QCOMPARE(RemoteSystemInfo(snapshot).osVersion(), "12.8");
+    // The version is the first number standing apart in the distribution's
+    // name, else the kernel's major and minor.
+    for (const auto& [name, version] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"Ubuntu 24.04.1 LTS", "24.04.1"},
+             {"Fedora 40a 39.1", "39.1"},
+             {"Rocky 9.4_beta", "9"},
+             {"v12 13.", "13"},
+             {"Debian trixie/sid", "6.1"}}) {
+        RemoteFacts named = facts;
+        named.summary.distribution = QString::fromUtf8(name);
+        QCOMPARE(RemoteSystemInfo(RemoteSnapshot(QStringLiteral("far"), named)).osVersion(),
+                 QString::fromUtf8(version));
+    }
     QCOMPARE(RemoteHostInfo(snapshot).hostName(), "far");
     QCOMPARE(RemoteHostInfo(snapshot).ipAddress(), "192.0.2.2");
     QCOMPARE(RemoteMemory(snapshot).query()->totalPhysBytes, 16384u * 1024);

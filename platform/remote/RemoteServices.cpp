@@ -4,7 +4,6 @@
 #include "platform/common/VersionRecord.h"
 
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -13,6 +12,41 @@
 
 namespace ombrix::platform {
 namespace {
+
+// The first version number in a text, as "12" or "12.8": digits and dotted
+// groups of digits, standing apart from letters, digits and "_" on either
+// side; where the whole dotted run does not, the longest part of it that does.
+QString versionNumberIn(const QString& text) {
+    const auto word = [&](qsizetype at) {
+        const char16_t c = text[at].unicode();
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+               c == u'_';
+    };
+    const auto digit = [&](qsizetype at) {
+        return at < text.size() && text[at] >= u'0' && text[at] <= u'9';
+    };
+    for (qsizetype start = 0; start < text.size(); ++start) {
+        if (!digit(start) || (start > 0 && word(start - 1)))
+            continue;
+        qsizetype end = start, best = -1;
+        while (digit(end))
+            ++end;
+        for (;;) {
+            if (end == text.size() || !word(end))
+                best = end;
+            if (end + 1 < text.size() && text[end] == u'.' && digit(end + 1)) {
+                ++end;
+                while (digit(end))
+                    ++end;
+            } else {
+                break;
+            }
+        }
+        if (best > start)
+            return text.mid(start, best - start);
+    }
+    return {};
+}
 
 // Into one of the processor library's buffers: 255 bytes and a zero, never
 // cutting a character in two.
@@ -186,12 +220,11 @@ NotCarried RemoteVersionQuery::notCarried() const {
 QString RemoteSystemInfo::osVersion() const {
     const auto facts = m_snapshot.facts();
     const RemoteSummary& summary = facts->summary;
-    static const QRegularExpression number(QStringLiteral("\\b(\\d+(?:\\.\\d+)*)\\b"));
     if (summary.osVersion)
         return *summary.osVersion;
     if (summary.distribution)
-        if (const auto match = number.match(*summary.distribution); match.hasMatch())
-            return match.captured(1);
+        if (QString number = versionNumberIn(*summary.distribution); !number.isEmpty())
+            return number;
     if (const auto kernel = kernelOf(summary))
         return QStringLiteral("%1.%2").arg(kernel->major).arg(kernel->minor);
     return {};
