@@ -246,7 +246,12 @@ int runComputersReport(const QStringList& computers, const std::vector<ReportSec
                         [&] { unwritten = program::writeStandardOutput(json, "report") != 0; });
                 }
             },
-            atOnce, &progress);
+            // Past the processors' share, only computers waiting on the
+            // network add workers, up to the room; the user's bound holds.
+            ReadingBound{atOnce, parallel
+                                     ? atOnce
+                                     : ComputersAtOnce(progress.all, room, kMostComputersAtOnce)},
+            &progress);
     }
     if (format != Format::JsonLines) {
         const QByteArray output =

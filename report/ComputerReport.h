@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -73,21 +74,34 @@ struct ReportProgress {
     std::atomic<std::size_t> notAnswering{0};
 };
 
-// The report of each computer, in the order given, read by
-// min(computers, atOnce) workers at once (at least one). A read that throws
-// gives its computer's connection failure, and leaves the others. A computer
-// named twice (ComputerKey) is read once and reported under each name.
+// How many computers are read at once. A computer whose reading has taken
+// longer than `slow`, and twice as long as the reads ended so far on
+// average, is most likely waiting on a silent network (a connection's
+// time-out is 5 s): it no longer counts against atOnce, and another worker
+// takes the next computer, up to `most` workers in all (the machine's room);
+// those waiting cost no processor time.
+inline constexpr std::chrono::milliseconds kSlowComputer{500};
+struct ReadingBound {
+    std::size_t atOnce = 1;
+    std::size_t most = 0; // 0: atOnce, a bound kept whatever the computers wait on
+    std::chrono::milliseconds slow = kSlowComputer;
+};
+
+// The report of each computer, in the order given, read by workers as the
+// bound says (at least one). A read that throws gives its computer's
+// connection failure, and leaves the others. A computer named twice
+// (ComputerKey) is read once and reported under each name.
 // Reads each computer as ReportEachComputer does, and hands each name's
 // report to finished(index of the name, report) as soon as its computer is
 // read, on the worker that read it, one call at a time: nothing is kept.
 void ReadEachComputer(const QStringList& computers,
                       const std::function<ComputerReport(const QString&)>& read,
                       const std::function<void(std::size_t, ComputerReport)>& finished,
-                      std::size_t atOnce, ReportProgress* progress = nullptr);
+                      ReadingBound bound, ReportProgress* progress = nullptr);
 
 std::vector<ComputerReport>
 ReportEachComputer(const QStringList& computers,
-                   const std::function<ComputerReport(const QString&)>& read, std::size_t atOnce,
+                   const std::function<ComputerReport(const QString&)>& read, ReadingBound bound,
                    ReportProgress* progress = nullptr);
 
 } // namespace ombrix

@@ -28,6 +28,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace ombrix;
 using namespace ombrix::platform;
@@ -130,6 +132,8 @@ private slots:
     void unreadSerialLeavesTheSizes();
     void eachComputerKeepsItsPlace_data();
     void eachComputerKeepsItsPlace();
+    void aWaitingComputerHoldsNoPlace_data();
+    void aWaitingComputerHoldsNoPlace();
     void computerListsAsSysadminsKeepThem_data();
     void computerListsAsSysadminsKeepThem();
     void unavailableFactsAreNullNotFailed_data();
@@ -368,7 +372,7 @@ void tst_Report::eachComputerKeepsItsPlace() {
             report.unavailable = {ComputerKey(computer)};
             return report;
         },
-        workers);
+        {workers});
     QCOMPARE(read.load(), reads);
     QCOMPARE(reports.size(), std::size_t(computers.size()));
     for (qsizetype i = 0; i < computers.size(); ++i) {
@@ -382,6 +386,40 @@ void tst_Report::eachComputerKeepsItsPlace() {
                  failed ? QStringList() : QStringList{ComputerKey(computers[i])});
     }
     QVERIFY(most <= atOnce);
+}
+
+void tst_Report::aWaitingComputerHoldsNoPlace_data() {
+    QTest::addColumn<int>("most"); // workers in all (0: the bound of one)
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("room for more workers") << 2 << QStringList{"a", "b", "c", "silent"};
+    QTest::newRow("the user's bound") << 0 << QStringList{"silent", "a", "b", "c"};
+}
+
+// One computer at a time, the first silent until the others are read (or
+// for a while): where the machine has room, the silent one gives its place
+// up once it is slow, and the others are read while it waits.
+void tst_Report::aWaitingComputerHoldsNoPlace() {
+    QFETCH(int, most);
+    QFETCH(QStringList, order);
+    const QStringList computers{"silent", "a", "b", "c"};
+    std::mutex mutex;
+    std::condition_variable changed;
+    QStringList read;
+    const auto reports = ReportEachComputer(
+        computers,
+        [&](const QString& computer) {
+            std::unique_lock lock(mutex);
+            if (computer == "silent")
+                changed.wait_for(lock, std::chrono::milliseconds(most ? 30000 : 200),
+                                 [&] { return read.size() == 3; });
+            read << computer;
+            changed.notify_all();
+            return ComputerReport{computer, {}, {}, std::nullopt};
+        },
+        {1, std::size_t(most), std::chrono::milliseconds(20)});
+    QCOMPARE(read, order);
+    for (qsizetype i = 0; i < computers.size(); ++i)
+        QCOMPARE(reports[std::size_t(i)].computer, computers[i]);
 }
 
 void tst_Report::computerListsAsSysadminsKeepThem_data() {
