@@ -101,10 +101,18 @@ double peakResidentMiB(qint64 pid, double before) {
     return before;
 }
 
+// Another build of the program to time beside this one, such as the last
+// release, named by OMBRIX_BENCH_EARLIER: it is given the computers as
+// --computer arguments, which every build reads.
+QString earlierProgram() {
+    return qEnvironmentVariable("OMBRIX_BENCH_EARLIER");
+}
+
 // The program's report of the names, as the format asks. A thread's time is
 // read every few milliseconds until it ends: what one runs after its last
 // reading is not counted, a few milliseconds at most.
-Run report(const QStringList& names, const QString& format, int parallel = 0) {
+Run report(const QStringList& names, const QString& format, int parallel = 0,
+           const QString& program = QString()) {
     const QString list = lists->filePath(QStringLiteral("computers"));
     QFile file(list);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -117,10 +125,17 @@ Run report(const QStringList& names, const QString& format, int parallel = 0) {
     Run run;
     QElapsedTimer clock;
     clock.start();
+    QStringList named{"--computers", list};
+    if (!program.isEmpty()) {
+        named.clear();
+        for (const QString& name : names)
+            named << "--computer" << name;
+    }
     process.start(
-        OMBRIX_BIN_DIR "/ombrix",
-        QStringList{"--report", "--format", format, "--computers", list, "--section", "summary",
-                    "--section", "network", "--section", "drives"} +
+        program.isEmpty() ? QStringLiteral(OMBRIX_BIN_DIR "/ombrix") : program,
+        QStringList{"--report", "--format", format, "--section", "summary", "--section", "network",
+                    "--section", "drives"} +
+            named +
             (parallel > 0 ? QStringList{"--parallel", QString::number(parallel)} : QStringList()));
     process.waitForStarted();
     const qint64 pid = process.processId();
@@ -201,6 +216,39 @@ BENCHMARK(BM_Fleet)
     ->Args({1000, 0, 64})
     ->Args({1000, 0, 128})
     ->Args({1000, 0, 256})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// The earlier build over the same computers, none silent: the floor this
+// build's processor time is held to.
+void BM_FleetEarlier(benchmark::State& state) {
+    if (earlierProgram().isEmpty()) {
+        state.SkipWithError("no earlier build named (OMBRIX_BENCH_EARLIER)");
+        return;
+    }
+    QStringList names;
+    for (int i = 0; i < state.range(0); ++i)
+        names << computer(i);
+    std::vector<double> wall, cpu, resident;
+    for (auto _ : state) {
+        const Run run = report(names, QStringLiteral("json"), 0, earlierProgram());
+        state.SetIterationTime(run.wallSeconds);
+        wall.push_back(run.wallSeconds);
+        cpu.push_back(run.cpuSeconds);
+        resident.push_back(run.residentMiB);
+        if (run.crashed)
+            state.SkipWithError("the program crashed");
+    }
+    state.counters["wall_s"] = median(wall);
+    state.counters["cpu_s"] = median(cpu);
+    state.counters["rss_MiB"] = median(resident);
+}
+BENCHMARK(BM_FleetEarlier)
+    ->ArgNames({"computers"})
+    ->Arg(1)
+    ->Arg(64)
+    ->Arg(1000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
