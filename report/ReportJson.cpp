@@ -3,160 +3,205 @@
 #include "app/VisibleText.h"
 #include "main_window/PrinterListText.h"
 #include "report/ComputerReport.h"
+#include "report/JsonWriter.h"
 #include "report/Report.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <QSet>
 
 #include <utility>
 
 namespace ombrix {
 namespace {
 
-QJsonValue text(const QString& value) {
-    return WellFormedText(value);
-}
+using Member = JsonWriter::Member;
 
-QJsonArray texts(const QStringList& values) {
-    QJsonArray array;
-    for (const QString& value : values)
-        array.append(text(value));
-    return array;
-}
+// Writes a report's sections; a fact named unavailable ("section.key", or
+// "network.adapters.gateways": in every adapter) is null where it stands.
+class ReportWriter {
+public:
+    ReportWriter(JsonWriter& json, const QStringList& unavailable)
+        : m_json(json), m_unavailable(unavailable.begin(), unavailable.end()) {}
 
-// A figure the window shows as text, as a JSON number; null when it is none.
-QJsonValue number(const QString& figure) {
-    bool ok = false;
-    const qlonglong whole = figure.trimmed().toLongLong(&ok);
-    if (ok)
-        return QJsonValue(whole);
-    const double fraction = figure.trimmed().toDouble(&ok);
-    return ok ? QJsonValue(fraction) : QJsonValue();
-}
+    // The members of the report's object: its sections,
+    // "print_service_reachable" beside the printers, and "errors" when a
+    // section failed (unless its errors are written by the caller).
+    std::vector<Member> members(const Report& report, bool withErrors);
 
-template <class T> QJsonValue optionalNumber(const std::optional<T>& value) {
-    return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue();
-}
+private:
+    // The member, null when it is unavailable at path.key.
+    Member member(const QString& path, const QString& key, JsonWriter::Value value) {
+        if (!m_unavailable.isEmpty() && m_unavailable.contains(path + key))
+            value = [this](int) { m_json.null(); };
+        return {key, std::move(value)};
+    }
+    JsonWriter::Value text(const QString& value) {
+        return [this, &value](int) { m_json.text(WellFormedText(value)); };
+    }
+    JsonWriter::Value texts(const QStringList& values) {
+        return [this, &values](int indent) {
+            m_json.array(indent, std::size_t(values.size()), [&](std::size_t i, int) {
+                m_json.text(WellFormedText(values[qsizetype(i)]));
+            });
+        };
+    }
+    // A figure the window shows as text, as a JSON number; null when it is none.
+    void figure(const QString& text) {
+        bool ok = false;
+        const QString trimmed = text.trimmed();
+        if (const qlonglong whole = trimmed.toLongLong(&ok); ok)
+            return m_json.number(qint64(whole));
+        if (const double fraction = trimmed.toDouble(&ok); ok)
+            return m_json.number(fraction);
+        m_json.null();
+    }
+    template <class T> JsonWriter::Value optionalNumber(const std::optional<T>& value) {
+        return [this, &value](int) {
+            if (value)
+                m_json.number(static_cast<qint64>(*value));
+            else
+                m_json.null();
+        };
+    }
+
+    void summary(int indent, const SummaryFacts& facts);
+    void network(int indent, const NetworkConfiguration& config);
+    void drives(int indent, const std::vector<DriveLines>& drives);
+    void printers(int indent, const platform::PrinterList& list);
+
+    JsonWriter& m_json;
+    QSet<QString> m_unavailable;
+};
 
 // A fact that could not be read is null.
-QJsonObject summaryObject(const SummaryFacts& facts) {
+void ReportWriter::summary(int indent, const SummaryFacts& facts) {
     using enum SummaryFact;
-    const std::pair<SummaryFact, QJsonValue> values[] = {
-        {OsPlatform, text(facts.osPlatform)}, {OsVersion, text(facts.osVersion)},
-        {OsBuild, number(facts.osBuild)},     {ComputerName, text(facts.computerName)},
-        {IpAddress, text(facts.ipAddress)},   {Processor, text(facts.processor)},
-        {Vendor, text(facts.vendor)},         {SpeedMhz, number(facts.speedMhz)},
-        {TotalMb, number(facts.totalMb)},     {AvailableMb, number(facts.availableMb)},
-        {FddPresent, facts.fddPresent}};
-    QJsonObject object;
+    const QString path = QStringLiteral("summary.");
+    const auto figure = [this](const QString& text) {
+        return [this, &text](int) { this->figure(text); };
+    };
+    const std::pair<SummaryFact, JsonWriter::Value> values[] = {
+        {OsPlatform, text(facts.osPlatform)},
+        {OsVersion, text(facts.osVersion)},
+        {OsBuild, figure(facts.osBuild)},
+        {ComputerName, text(facts.computerName)},
+        {IpAddress, text(facts.ipAddress)},
+        {Processor, text(facts.processor)},
+        {Vendor, text(facts.vendor)},
+        {SpeedMhz, figure(facts.speedMhz)},
+        {TotalMb, figure(facts.totalMb)},
+        {AvailableMb, figure(facts.availableMb)},
+        {FddPresent, [this, &facts](int) { m_json.boolean(facts.fddPresent); }}};
+    std::vector<Member> members;
     for (const auto& [fact, value] : values)
-        object.insert(SummaryFactKey(fact), facts.unread.count(fact) ? QJsonValue() : value);
-    return object;
+        members.push_back(
+            member(path, SummaryFactKey(fact),
+                   facts.unread.count(fact) ? [this](int) { m_json.null(); } : value));
+    m_json.object(indent, std::move(members));
 }
 
-QJsonObject networkObject(const NetworkConfiguration& config) {
-    QJsonArray adapters;
-    for (const AdapterConfiguration& adapter : config.adapters) {
-        adapters.append(
-            QJsonObject{{"name", text(adapter.name)},
-                        {"ip_addresses", texts(adapter.ipAddresses)},
-                        {"subnet_masks", texts(adapter.subnetMasks)},
-                        {"gateways", texts(adapter.gateways)},
-                        {"dhcp", adapter.dhcp ? QJsonValue(*adapter.dhcp) : QJsonValue()},
-                        {"primary_wins", text(adapter.primaryWins)},
-                        {"backup_wins", text(adapter.backupWins)}});
-    }
-    return {{"lines", texts(config.lines)},
-            {"domain", text(config.domain)},
-            {"host_name", text(config.hostName)},
-            {"name_servers", texts(config.nameServers)},
-            {"adapters", adapters}};
+void ReportWriter::network(int indent, const NetworkConfiguration& config) {
+    const QString path = QStringLiteral("network.");
+    const QString adapterPath = QStringLiteral("network.adapters.");
+    const auto adapters = [&](int indent) {
+        m_json.array(indent, config.adapters.size(), [&](std::size_t i, int indent) {
+            const AdapterConfiguration& adapter = config.adapters[i];
+            m_json.object(indent, {member(adapterPath, "name", text(adapter.name)),
+                                   member(adapterPath, "ip_addresses", texts(adapter.ipAddresses)),
+                                   member(adapterPath, "subnet_masks", texts(adapter.subnetMasks)),
+                                   member(adapterPath, "gateways", texts(adapter.gateways)),
+                                   member(adapterPath, "dhcp",
+                                          [&](int) {
+                                              if (adapter.dhcp)
+                                                  m_json.boolean(*adapter.dhcp);
+                                              else
+                                                  m_json.null();
+                                          }),
+                                   member(adapterPath, "primary_wins", text(adapter.primaryWins)),
+                                   member(adapterPath, "backup_wins", text(adapter.backupWins))});
+        });
+    };
+    m_json.object(indent, {member(path, "lines", texts(config.lines)),
+                           member(path, "domain", text(config.domain)),
+                           member(path, "host_name", text(config.hostName)),
+                           member(path, "name_servers", texts(config.nameServers)),
+                           member(path, "adapters", adapters)});
 }
 
-QJsonArray drivesArray(const std::vector<DriveLines>& drives) {
-    QJsonArray array;
-    for (const DriveLines& drive : drives) {
-        array.append(
-            QJsonObject{{"letter", text(drive.letter)},
-                        {"type", drive.type ? text(driveTypeName(*drive.type)) : QJsonValue()},
-                        {"type_code", optionalNumber(drive.type)},
-                        {"serial", optionalNumber(drive.serialNumber)},
-                        {"total_bytes", optionalNumber(drive.totalBytes)},
-                        {"free_bytes", optionalNumber(drive.freeBytes)},
-                        {"mount_point", text(drive.mountPoint)},
-                        {"lines", texts(shownDriveLines(drive))}});
-    }
-    return array;
+void ReportWriter::drives(int indent, const std::vector<DriveLines>& drives) {
+    const QString path = QStringLiteral("drives.");
+    m_json.array(indent, drives.size(), [&](std::size_t i, int indent) {
+        const DriveLines& drive = drives[i];
+        const QStringList lines = shownDriveLines(drive);
+        m_json.object(indent,
+                      {member(path, "letter", text(drive.letter)),
+                       member(path, "type",
+                              [&](int) {
+                                  if (drive.type)
+                                      m_json.text(WellFormedText(driveTypeName(*drive.type)));
+                                  else
+                                      m_json.null();
+                              }),
+                       member(path, "type_code", optionalNumber(drive.type)),
+                       member(path, "serial", optionalNumber(drive.serialNumber)),
+                       member(path, "total_bytes", optionalNumber(drive.totalBytes)),
+                       member(path, "free_bytes", optionalNumber(drive.freeBytes)),
+                       member(path, "mount_point", text(drive.mountPoint)),
+                       member(path, "lines", texts(lines))});
+    });
 }
 
-QJsonArray printersArray(const platform::PrinterList& list) {
-    QJsonArray array;
-    for (const platform::PrintDestination& dest : list.destinations) {
-        array.append(QJsonObject{{"name", text(dest.name)},
-                                 {"default", dest.isDefault},
-                                 {"state", text(PrinterStateText(dest.state))},
-                                 {"location", text(dest.location)},
-                                 {"make_and_model", text(dest.makeAndModel)},
-                                 {"description", text(dest.info)}});
-    }
-    return array;
+void ReportWriter::printers(int indent, const platform::PrinterList& list) {
+    const QString path = QStringLiteral("printers.");
+    m_json.array(indent, list.destinations.size(), [&](std::size_t i, int indent) {
+        const platform::PrintDestination& dest = list.destinations[i];
+        const QString state = PrinterStateText(dest.state);
+        m_json.object(indent,
+                      {member(path, "name", text(dest.name)),
+                       member(path, "default", [&](int) { m_json.boolean(dest.isDefault); }),
+                       member(path, "state", text(state)),
+                       member(path, "location", text(dest.location)),
+                       member(path, "make_and_model", text(dest.makeAndModel)),
+                       member(path, "description", text(dest.info))});
+    });
 }
 
-// The report's sections, "print_service_reachable" beside the printers, and
-// "errors" when a section failed.
-QJsonObject reportObject(const Report& report) {
-    QJsonObject root;
-    QJsonObject failures;
-    for (const auto& [section, why] : report.failures)
-        failures.insert(SectionName(section), text(why));
+std::vector<Member> ReportWriter::members(const Report& report, bool withErrors) {
+    std::vector<Member> members;
     for (ReportSection section : report.sections) {
-        QJsonValue value; // null for a section that failed
+        const QString name = SectionName(section);
+        JsonWriter::Value value = [this](int) { m_json.null(); }; // a section that failed
         switch (section) {
         case ReportSection::Summary:
             if (report.summary)
-                value = summaryObject(*report.summary);
+                value = [&](int indent) { summary(indent, *report.summary); };
             break;
         case ReportSection::Network:
             if (report.network)
-                value = networkObject(*report.network);
+                value = [&](int indent) { network(indent, *report.network); };
             break;
         case ReportSection::Drives:
             if (report.drives)
-                value = drivesArray(*report.drives);
+                value = [&](int indent) { drives(indent, *report.drives); };
             break;
         case ReportSection::Printers:
             if (report.printers)
-                value = printersArray(*report.printers);
-            root.insert("print_service_reachable",
-                        report.printers && report.printers->serviceReachable);
+                value = [&](int indent) { printers(indent, *report.printers); };
+            members.push_back(
+                member(QString(), QStringLiteral("print_service_reachable"), [&](int) {
+                    m_json.boolean(report.printers && report.printers->serviceReachable);
+                }));
             break;
         }
-        root.insert(SectionName(section), value);
+        members.push_back(member(QString(), name, std::move(value)));
     }
-    if (!failures.isEmpty())
-        root.insert("errors", failures);
-    return root;
-}
-
-// The value with null at the key path, in each element of the arrays on
-// the way ("adapters.gateways": in every adapter).
-QJsonValue withNullAt(const QJsonValue& value, const QStringList& path) {
-    if (path.isEmpty())
-        return QJsonValue();
-    if (value.isArray()) {
-        QJsonArray array;
-        for (const QJsonValue& item : value.toArray())
-            array.append(withNullAt(item, path));
-        return array;
-    }
-    if (!value.isObject())
-        return value;
-    QJsonObject object = value.toObject();
-    if (const auto at = object.find(path.front()); at != object.end())
-        *at = withNullAt(*at, path.mid(1));
-    return object;
+    if (withErrors && !report.failures.empty())
+        members.push_back({QStringLiteral("errors"), [&](int indent) {
+                               std::vector<Member> failures;
+                               for (const auto& [section, why] : report.failures)
+                                   failures.push_back({SectionName(section), text(why)});
+                               m_json.object(indent, std::move(failures));
+                           }});
+    return members;
 }
 
 // Whether UTF-8 text holds a bidirectional control (IsBidiControl):
@@ -176,62 +221,66 @@ bool holdsBidiControl(const QByteArray& utf8) {
 // The document as UTF-8, each bidirectional control in its strings written
 // as the escape \uXXXX (ShownText): read as JSON, a name is the name itself;
 // read as text, it reads in the order of its characters.
-QByteArray written(const QJsonObject& root,
-                   QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
-    const QByteArray json = QJsonDocument(root).toJson(format);
+QByteArray shown(QByteArray json) {
     return holdsBidiControl(json) ? ShownText(QString::fromUtf8(json)).toUtf8() : json;
+}
+
+QByteArray reportJson(const Report& report, bool compact) {
+    JsonWriter json(compact);
+    ReportWriter writer(json, {});
+    json.object(0, writer.members(report, true));
+    json.out() += '\n';
+    return shown(std::move(json.out()));
+}
+
+// A computer's object at indent: its report's members, its name, the facts
+// its collector does not carry, and its errors (the connection's among them).
+QByteArray computerJson(const ComputerReport& computer, bool compact, int indent) {
+    JsonWriter json(compact);
+    ReportWriter writer(json, computer.unavailable);
+    std::vector<JsonWriter::Member> members = writer.members(computer.report, false);
+    members.push_back(
+        {QStringLiteral("computer"), [&](int) { json.text(WellFormedText(computer.computer)); }});
+    members.push_back({QStringLiteral("unavailable"), [&](int indent) {
+                           QStringList keys;
+                           for (const QString& key : computer.unavailable)
+                               keys << WellFormedText(key);
+                           json.texts(indent, keys);
+                       }});
+    members.push_back(
+        {QStringLiteral("errors"), [&](int indent) {
+             std::vector<JsonWriter::Member> errors;
+             for (const auto& [section, why] : computer.report.failures)
+                 errors.push_back({SectionName(section),
+                                   [&json, &why](int) { json.text(WellFormedText(why)); }});
+             if (computer.connectionFailure)
+                 errors.push_back({QStringLiteral("connection"), [&](int) {
+                                       json.text(WellFormedText(*computer.connectionFailure));
+                                   }});
+             json.object(indent, std::move(errors));
+         }});
+    json.spaces(indent);
+    json.object(indent, std::move(members));
+    return shown(std::move(json.out()));
 }
 
 } // namespace
 
 QByteArray ReportJson(const Report& report) {
-    return written(reportObject(report));
+    return reportJson(report, false);
 }
 
 QByteArray ReportJsonLine(const Report& report) {
-    return written(reportObject(report), QJsonDocument::Compact) + '\n';
+    return reportJson(report, true);
 }
-
-namespace {
-
-QJsonObject computerObject(const ComputerReport& computer) {
-    QJsonObject entry = reportObject(computer.report);
-    QJsonObject errors = entry.take("errors").toObject();
-    if (computer.connectionFailure)
-        errors.insert("connection", text(*computer.connectionFailure));
-    QJsonValue facts = entry;
-    for (const QString& key : computer.unavailable)
-        facts = withNullAt(facts, key.split(u'.'));
-    entry = facts.toObject();
-    entry.insert("computer", text(computer.computer));
-    entry.insert("unavailable", texts(computer.unavailable));
-    entry.insert("errors", errors);
-    return entry;
-}
-
-} // namespace
 
 QByteArray ComputerReportJsonEntry(const ComputerReport& computer) {
     // As the list indents it: two levels of four spaces. A text's line
     // breaks are escaped, so each line of the document is one of its own.
-    const QByteArray alone = written(computerObject(computer));
-    QByteArray entry;
-    entry.reserve(alone.size() + alone.count('\n') * 8);
-    for (qsizetype start = 0; start < alone.size();) {
-        qsizetype end = alone.indexOf('\n', start);
-        if (end < 0)
-            end = alone.size();
-        if (start > 0)
-            entry += '\n';
-        entry.append("        ").append(alone.constData() + start, end - start);
-        start = end + 1;
-    }
-    return entry;
+    return computerJson(computer, false, 2);
 }
 
 QByteArray ComputersReportJson(const std::vector<QByteArray>& entries) {
-    if (entries.empty())
-        return written(QJsonObject{{"computers", QJsonArray()}});
     qsizetype size = 0;
     for (const QByteArray& entry : entries)
         size += entry.size() + 2;
@@ -254,7 +303,7 @@ QByteArray ComputersReportJson(const std::vector<ComputerReport>& computers) {
 
 QByteArray ComputerReportJsonLine(const ComputerReport& computer) {
     // Compact JSON has no line break of its own: a text's are escaped.
-    return written(computerObject(computer), QJsonDocument::Compact) + '\n';
+    return computerJson(computer, true, 0) + '\n';
 }
 
 } // namespace ombrix

@@ -180,6 +180,9 @@ void tst_Report::hostileNamesGiveValidJson() {
     const QJsonDocument parsed = QJsonDocument::fromJson(json, &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
     QCOMPARE(at(parsed.object(), path).toString(), expected);
+    // Written as Qt writes the document, on one line as on many.
+    QCOMPARE(json, parsed.toJson());
+    QCOMPARE(ReportJsonLine(report), parsed.toJson(QJsonDocument::Compact) + '\n');
 
     // In text a value never breaks its line: the part after the line break
     // never starts a line of its own.
@@ -504,6 +507,8 @@ void tst_Report::unavailableFactsAreNullNotFailed() {
     QCOMPARE(computers.size(), 2);
     const QJsonObject entry = computers[0].toObject();
     QCOMPARE(entry["computer"].toString(), QString("far:44321"));
+    QCOMPARE(ComputerReportJsonLine(far),
+             QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
     QCOMPARE(entry["errors"].toObject().keys(), failed);
     QCOMPARE(entry["unavailable"].toVariant().toStringList(), unavailable);
     for (const QString& key : unavailable) {
