@@ -70,11 +70,11 @@ QStringList TableLines(const QStringList& titles, const std::vector<QStringList>
 }
 
 QString WellFormedText(const QString& text) {
-    QString out = text;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+    QString out = text; // copied only where a half of a pair is replaced
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
-        else if (out[i].isSurrogate())
+        else if (text[i].isSurrogate())
             out[i] = QChar::ReplacementCharacter;
     }
     return out;

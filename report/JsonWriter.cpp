@@ -54,8 +54,7 @@ void JsonWriter::text(const QString& value) {
         if (QChar::isHighSurrogate(unit) && at != end && QChar::isLowSurrogate(*at)) {
             point = QChar::surrogateToUcs4(unit, *at++);
         } else if (QChar::isSurrogate(unit)) {
-            escaped(unit); // a lone half of a pair: not UTF-8 at all
-            continue;
+            point = QChar::ReplacementCharacter; // a lone half of a pair: no character at all
         }
         if (point < 0x800) {
             m_out += static_cast<char>(0xC0 | (point >> 6));
@@ -92,8 +91,11 @@ void JsonWriter::null() {
 }
 
 void JsonWriter::spaces(int indent) {
-    if (!m_compact)
-        m_out.append(4 * indent, ' ');
+    static constexpr char kSpaces[] = "                                                        ";
+    if (m_compact)
+        return;
+    for (qsizetype left = 4 * indent; left > 0; left -= qsizetype(sizeof kSpaces - 1))
+        m_out.append(kSpaces, std::min(left, qsizetype(sizeof kSpaces - 1)));
 }
 
 void JsonWriter::between(bool last) {

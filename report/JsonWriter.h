@@ -13,7 +13,8 @@ namespace ombrix {
 // values: a report of a thousand computers builds no tree of each.
 class JsonWriter {
 public:
-    explicit JsonWriter(bool compact) : m_compact(compact) {}
+    // A computer's entry takes a few kilobytes: one allocation, mostly.
+    explicit JsonWriter(bool compact) : m_compact(compact) { m_out.reserve(8192); }
 
     // A value at `indent` (the indent of the member or element it is).
     using Value = std::function<void(int indent)>;
@@ -22,7 +23,9 @@ public:
         Value value;
     };
 
-    void text(const QString& value); // as UTF-8, escaped as Qt escapes it
+    // As UTF-8, escaped as Qt escapes it; a lone half of a surrogate pair is
+    // written as U+FFFD, so the output is always valid UTF-8.
+    void text(const QString& value);
     void number(qint64 value);
     void number(double value); // null when it is not finite
     void boolean(bool value);

@@ -35,13 +35,12 @@ private:
         return {key, std::move(value)};
     }
     JsonWriter::Value text(const QString& value) {
-        return [this, &value](int) { m_json.text(WellFormedText(value)); };
+        return [this, &value](int) { m_json.text(value); };
     }
     JsonWriter::Value texts(const QStringList& values) {
         return [this, &values](int indent) {
-            m_json.array(indent, std::size_t(values.size()), [&](std::size_t i, int) {
-                m_json.text(WellFormedText(values[qsizetype(i)]));
-            });
+            m_json.array(indent, std::size_t(values.size()),
+                         [&](std::size_t i, int) { m_json.text(values[qsizetype(i)]); });
         };
     }
     // A figure the window shows as text, as a JSON number; null when it is none.
@@ -132,21 +131,20 @@ void ReportWriter::drives(int indent, const std::vector<DriveLines>& drives) {
     m_json.array(indent, drives.size(), [&](std::size_t i, int indent) {
         const DriveLines& drive = drives[i];
         const QStringList lines = shownDriveLines(drive);
-        m_json.object(indent,
-                      {member(path, "letter", text(drive.letter)),
-                       member(path, "type",
-                              [&](int) {
-                                  if (drive.type)
-                                      m_json.text(WellFormedText(driveTypeName(*drive.type)));
-                                  else
-                                      m_json.null();
-                              }),
-                       member(path, "type_code", optionalNumber(drive.type)),
-                       member(path, "serial", optionalNumber(drive.serialNumber)),
-                       member(path, "total_bytes", optionalNumber(drive.totalBytes)),
-                       member(path, "free_bytes", optionalNumber(drive.freeBytes)),
-                       member(path, "mount_point", text(drive.mountPoint)),
-                       member(path, "lines", texts(lines))});
+        m_json.object(indent, {member(path, "letter", text(drive.letter)),
+                               member(path, "type",
+                                      [&](int) {
+                                          if (drive.type)
+                                              m_json.text(driveTypeName(*drive.type));
+                                          else
+                                              m_json.null();
+                                      }),
+                               member(path, "type_code", optionalNumber(drive.type)),
+                               member(path, "serial", optionalNumber(drive.serialNumber)),
+                               member(path, "total_bytes", optionalNumber(drive.totalBytes)),
+                               member(path, "free_bytes", optionalNumber(drive.freeBytes)),
+                               member(path, "mount_point", text(drive.mountPoint)),
+                               member(path, "lines", texts(lines))});
     });
 }
 
@@ -239,24 +237,17 @@ QByteArray computerJson(const ComputerReport& computer, bool compact, int indent
     JsonWriter json(compact);
     ReportWriter writer(json, computer.unavailable);
     std::vector<JsonWriter::Member> members = writer.members(computer.report, false);
-    members.push_back(
-        {QStringLiteral("computer"), [&](int) { json.text(WellFormedText(computer.computer)); }});
-    members.push_back({QStringLiteral("unavailable"), [&](int indent) {
-                           QStringList keys;
-                           for (const QString& key : computer.unavailable)
-                               keys << WellFormedText(key);
-                           json.texts(indent, keys);
-                       }});
+    members.push_back({QStringLiteral("computer"), [&](int) { json.text(computer.computer); }});
+    members.push_back({QStringLiteral("unavailable"),
+                       [&](int indent) { json.texts(indent, computer.unavailable); }});
     members.push_back(
         {QStringLiteral("errors"), [&](int indent) {
              std::vector<JsonWriter::Member> errors;
              for (const auto& [section, why] : computer.report.failures)
-                 errors.push_back({SectionName(section),
-                                   [&json, &why](int) { json.text(WellFormedText(why)); }});
+                 errors.push_back({SectionName(section), [&json, &why](int) { json.text(why); }});
              if (computer.connectionFailure)
-                 errors.push_back({QStringLiteral("connection"), [&](int) {
-                                       json.text(WellFormedText(*computer.connectionFailure));
-                                   }});
+                 errors.push_back({QStringLiteral("connection"),
+                                   [&](int) { json.text(*computer.connectionFailure); }});
              json.object(indent, std::move(errors));
          }});
     json.spaces(indent);
