@@ -76,13 +76,7 @@ QStringList namedComputers(const QCommandLineParser& parser) {
     return computers;
 }
 
-namespace {
-
-// Another computer's report, named as the user typed it: its facts in one
-// reading of the parts the sections need, then the same sources as this
-// computer's. Throws PlatformError when it cannot be reached.
-ComputerReport reportOf(platform::CounterSources& counterSources, const QString& typed,
-                        const std::vector<ReportSection>& sections) {
+platform::FactParts FactPartsFor(const std::vector<ReportSection>& sections) {
     const auto asked = [&](ReportSection section) {
         return std::find(sections.begin(), sections.end(), section) != sections.end();
     };
@@ -92,10 +86,13 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
     parts.summary = asked(ReportSection::Summary) || parts.network;
     parts.drives = asked(ReportSection::Drives);
     parts.printers = asked(ReportSection::Printers);
-    const QString computer = platform::computerAddress(typed);
-    platform::RemoteFacts facts = counterSources.connectFacts(computer)->read(parts);
-    if (!facts.reachable)
-        throw platform::PlatformError("its collector stopped answering");
+    return parts;
+}
+
+ComputerReport ComputerReportOf(const QString& typed, const QString& computer,
+                                platform::RemoteFacts facts,
+                                const std::vector<ReportSection>& sections) {
+    const platform::FactParts parts = FactPartsFor(sections);
     const bool adaptersCut = facts.adaptersCut && parts.network;
     const bool volumesCut = facts.volumesCut && parts.drives;
     const QStringList leftOut = parts.network ? facts.addressesLeftOut : QStringList();
@@ -129,6 +126,21 @@ ComputerReport reportOf(platform::CounterSources& counterSources, const QString&
             failure.isEmpty() ? why : failure + QStringLiteral("; ") + why);
     }
     return report;
+}
+
+namespace {
+
+// Another computer's report, named as the user typed it: its facts in one
+// reading of the parts the sections need. Throws PlatformError when it
+// cannot be reached.
+ComputerReport reportOf(platform::CounterSources& counterSources, const QString& typed,
+                        const std::vector<ReportSection>& sections) {
+    const QString computer = platform::computerAddress(typed);
+    platform::RemoteFacts facts =
+        counterSources.connectFacts(computer)->read(FactPartsFor(sections));
+    if (!facts.reachable)
+        throw platform::PlatformError("its collector stopped answering");
+    return ComputerReportOf(typed, computer, std::move(facts), sections);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ComputerFacts.h"
 #include "report/ComputerReport.h"
 
 #include <QStringList>
@@ -22,6 +23,15 @@ int runReport(const QCommandLineParser& parser);
 // The computers --computer and --computers name, in the order given; throws
 // std::invalid_argument with the usage error of a list that cannot be read.
 QStringList namedComputers(const QCommandLineParser& parser);
+
+// The parts of another computer's facts the sections show.
+platform::FactParts FactPartsFor(const std::vector<ReportSection>& sections);
+
+// Another computer's report from its facts, read as FactPartsFor says:
+// the same sources as this computer's, over what its collector told.
+ComputerReport ComputerReportOf(const QString& typed, const QString& computer,
+                                platform::RemoteFacts facts,
+                                const std::vector<ReportSection>& sections);
 
 // The room this process has for computers asked at once: the soft limit of
 // open files is raised to the hard one first, and the open files stay under
