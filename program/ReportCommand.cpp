@@ -76,6 +76,9 @@ QStringList namedComputers(const QCommandLineParser& parser) {
     return computers;
 }
 
+namespace {
+
+// The parts of another computer's facts the sections show.
 platform::FactParts FactPartsFor(const std::vector<ReportSection>& sections) {
     const auto asked = [&](ReportSection section) {
         return std::find(sections.begin(), sections.end(), section) != sections.end();
@@ -88,6 +91,8 @@ platform::FactParts FactPartsFor(const std::vector<ReportSection>& sections) {
     parts.printers = asked(ReportSection::Printers);
     return parts;
 }
+
+} // namespace
 
 ComputerReport ComputerReportOf(const QString& typed, const QString& computer,
                                 platform::RemoteFacts facts,

@@ -24,10 +24,7 @@ int runReport(const QCommandLineParser& parser);
 // std::invalid_argument with the usage error of a list that cannot be read.
 QStringList namedComputers(const QCommandLineParser& parser);
 
-// The parts of another computer's facts the sections show.
-platform::FactParts FactPartsFor(const std::vector<ReportSection>& sections);
-
-// Another computer's report from its facts, read as FactPartsFor says:
+// Another computer's report from its facts, read for the sections asked:
 // the same sources as this computer's, over what its collector told.
 ComputerReport ComputerReportOf(const QString& typed, const QString& computer,
                                 platform::RemoteFacts facts,

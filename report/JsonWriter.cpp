@@ -91,11 +91,8 @@ void JsonWriter::null() {
 }
 
 void JsonWriter::spaces(int indent) {
-    static constexpr char kSpaces[] = "                                                        ";
-    if (m_compact)
-        return;
-    for (qsizetype left = 4 * indent; left > 0; left -= qsizetype(sizeof kSpaces - 1))
-        m_out.append(kSpaces, std::min(left, qsizetype(sizeof kSpaces - 1)));
+    if (!m_compact)
+        m_out.append(4 * indent, ' ');
 }
 
 void JsonWriter::between(bool last) {
